@@ -1,0 +1,45 @@
+// The host layer: where assets and per-user settings live, whole-file byte
+// input and output, named text files in the configuration directory, and
+// the path-string helpers that actions outside the file dialog use.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Platform {
+
+extern std::string g_assetDir;
+extern std::string g_configDir;
+
+// Chooses the asset and configuration directories and creates the latter.
+void init(const char* argv0);
+std::string assetDir();
+
+bool readFile(const std::string& path, std::vector<uint8_t>& out);
+// Writes through a temporary file in the target's directory and renames it
+// over the target, so a failed write never destroys the old file.
+bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
+
+std::string loadText(const std::string& name);
+void saveText(const std::string& name, const std::string& text);
+
+void openUrl(const std::string& url);
+
+// The asset directory choice without side effects: `basePath` is what
+// SDL_GetBasePath returned (empty when nothing), `buildDir` the build-time
+// candidate. Exposed for tests.
+std::string chooseAssetDir(const std::string& basePath, const std::string& buildDir);
+std::string chooseConfigDir();
+
+}  // namespace Platform
+
+namespace FileIO {
+
+extern std::string g_lastDir;
+
+std::string extension(const std::string& path);
+std::string baseName(const std::string& path);
+std::string startDir();
+
+}  // namespace FileIO
