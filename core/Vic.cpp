@@ -6,12 +6,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace {
 
 // For each byte value, one all-ones or all-zero word per pixel (bit 7
-// leftmost): a hires row is then c0 ^ ((c0 ^ c1) & mask), which the
-// compiler turns into a few vector operations per row.
+// leftmost): a hires row is then c0 ^ ((c0 ^ c1) & mask), two vector
+// operations per four pixels.
 using RowMasks = std::array<std::array<uint32_t, 8>, 256>;
 constexpr RowMasks makeRowMasks() {
   RowMasks t{};
@@ -29,11 +30,22 @@ PaletteWords paletteWords(const Palette& pal) {
   return w;
 }
 
+// Four pixel words at once. The compiler cannot prove that the output does
+// not overlap the mask table, so it would keep this loop scalar on its own.
+typedef uint32_t Words4 __attribute__((vector_size(16)));
+
 inline void hiresRows(const uint8_t* glyph, uint32_t c0, uint32_t c1, uint32_t* out, int stride) {
-  const uint32_t diff = c0 ^ c1;
+  const Words4 base = {c0, c0, c0, c0};
+  const Words4 diff = base ^ Words4{c1, c1, c1, c1};
   for (int y = 0; y < kCellSize; ++y, out += stride) {
     const uint32_t* mask = kRowMasks[glyph[y]].data();
-    for (int x = 0; x < 8; ++x) out[x] = c0 ^ (diff & mask[x]);
+    Words4 left, right;
+    std::memcpy(&left, mask, sizeof left);
+    std::memcpy(&right, mask + 4, sizeof right);
+    left = base ^ (diff & left);
+    right = base ^ (diff & right);
+    std::memcpy(out, &left, sizeof left);
+    std::memcpy(out + 4, &right, sizeof right);
   }
 }
 
@@ -43,8 +55,9 @@ inline void multiRows(const uint8_t* glyph, const uint32_t colors[kCellColors], 
     const unsigned b = glyph[y];
     const uint32_t p0 = colors[b >> 6], p1 = colors[(b >> 4) & 3];
     const uint32_t p2 = colors[(b >> 2) & 3], p3 = colors[b & 3];
-    out[0] = p0; out[1] = p0; out[2] = p1; out[3] = p1;
-    out[4] = p2; out[5] = p2; out[6] = p3; out[7] = p3;
+    const Words4 left = {p0, p0, p1, p1}, right = {p2, p2, p3, p3};
+    std::memcpy(out, &left, sizeof left);
+    std::memcpy(out + 4, &right, sizeof right);
   }
 }
 
@@ -129,6 +142,8 @@ void renderCharData(const uint8_t* glyph, bool multicolor, const uint32_t colors
 
 void renderCell(const Machine& m, const Palette& pal, int column, int row, uint32_t* out,
                 int stride) {
+  // A cell outside the 40x25 grid would read past the screen's areas.
+  if (column < 0 || column >= kScreenCols || row < 0 || row >= kScreenRows) return;
   drawCell(screenSource(m, pal), row * kScreenCols + column, out, stride);
 }
 

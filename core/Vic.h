@@ -49,7 +49,7 @@ void renderCharData(const uint8_t* glyph, bool multicolor, const uint32_t colors
                     uint32_t* out, int stride);
 
 // One cell (column 0-39, row 0-24) in the current graphics mode; out is the
-// cell's top-left pixel.
+// cell's top-left pixel. A cell outside the grid draws nothing.
 void renderCell(const Machine& m, const Palette& pal, int column, int row, uint32_t* out,
                 int stride);
 

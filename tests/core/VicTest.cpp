@@ -311,6 +311,11 @@ TEST(Vic, ScreenAndCellWriteOnlyTheirAreaAndAgreeWithFrame) {
       EXPECT_EQ(cell[y * 10 + x], inside ? disp(f, 312 + x - 1, 192 + y - 1) : kSentinel)
           << x << "," << y;
     }
+  // Outside the 40x25 grid nothing is drawn.
+  const std::vector<uint32_t> before = cell;
+  for (auto [c, r] : {std::pair{40, 0}, {0, 25}, {-1, 3}, {3, -1}})
+    Vic::renderCell(m, p, c, r, cell.data() + 10 + 1, 10);
+  EXPECT_EQ(cell, before);
 }
 
 TEST(Vic, CharDataHiresAndMulticolor) {
