@@ -1,9 +1,10 @@
 // Builds the 4 KB character set C64Chars.bin from a readable glyph source.
 //
-// Source format: blank lines and lines starting with '#' are ignored; a
-// line "upper N" or "lower N" (N = screen code 0-127) starts a glyph, and
-// the next 8 lines draw it with '.' for a clear and any other character for
-// a set pixel, leftmost column = bit 7.
+// Source format: between glyphs, blank lines and lines starting with '#'
+// are ignored; a line "upper N" or "lower N" (N = screen code 0-127) starts
+// a glyph, and the next 8 lines draw it with '.' for a clear and any other
+// character for a set pixel, leftmost column = bit 7. Those 8 rows are
+// taken as they are, so a row may start with '#' (column 0 set).
 //
 // Output: upper-case/graphics set (codes 0-255) then lower-case set. In the
 // lower-case set, codes 65-90 repeat the upper-case letters of codes 1-26
@@ -36,13 +37,15 @@ bool parse(const char* path, Source& src) {
   }
   std::string line;
   int lineNo = 0;
+  auto readLine = [&](std::string& out) {
+    if (!std::getline(in, out)) return false;
+    ++lineNo;
+    if (!out.empty() && out.back() == '\r') out.pop_back();
+    return true;
+  };
   auto next = [&](std::string& out) {
-    while (std::getline(in, out)) {
-      ++lineNo;
-      if (!out.empty() && out.back() == '\r') out.pop_back();
-      if (out.empty() || out[0] == '#') continue;
-      return true;
-    }
+    while (readLine(out))
+      if (!out.empty() && out[0] != '#') return true;
     return false;
   };
   while (next(line)) {
@@ -57,7 +60,7 @@ bool parse(const char* path, Source& src) {
     Glyph g{};
     for (int row = 0; row < 8; ++row) {
       std::string bits;
-      if (!next(bits) || bits.size() < 8) {
+      if (!readLine(bits) || bits.size() < 8) {
         std::fprintf(stderr, "%s:%d: glyph %s %d needs 8 rows of 8 columns\n", path, lineNo, set.c_str(), code);
         return false;
       }
