@@ -63,8 +63,13 @@ App::App() {
   machine.loadAssets(Platform::assetDir());
   loadSettings();
   machine.reset();
+  undo.Clear();
+  editor.undoPending = true;
+  editor.cursorX = 0;
+  editor.cursorY = kCursorStartRow;
   machine.pen = 14;
   currentSprite = sprite0Pointer();
+  undo.Clear();
 }
 
 int App::sprite0Pointer() const { return machine.ram[machine.spritePtrAddr() & 0xFFFF]; }
@@ -114,14 +119,31 @@ void App::applySettings(const std::string& text) {
   }
   if (!(uiScale >= kUiScaleMin && uiScale <= kUiScaleMax)) uiScale = 1.0f;
   zoom = (zoomSetting >= kZoomMin && zoomSetting <= kZoomMax) ? zoomSetting : kDefaultZoom;
+  palette.set(paletteIndex);
+  editor.pix.fixedColors = dontReplaceColors;
 }
+
+void App::setPalette(int index) {
+  palette.set(index);
+  paletteIndex = palette.index;
+  saveSettings();
+}
+
+void App::beforeDocumentChange() { editor.cancelPreview(); }
 
 void App::newProject() {
   machine.reset();
+  undo.Clear();
+  editor.cursorX = 0;
+  editor.cursorY = kCursorStartRow;
+  editor.undoPending = true;
   currentSprite = sprite0Pointer();
 }
 
-void App::afterLoad() { currentSprite = sprite0Pointer(); }
+void App::afterLoad() {
+  undo.Clear();
+  currentSprite = sprite0Pointer();
+}
 
 int App::setZoom(int z, float ax, float ay) {
   const int next = std::clamp(z, kZoomMin, kZoomMax);

@@ -6,7 +6,10 @@
 #pragma once
 
 #include "app/Texture.h"
+#include "core/Editor.h"
 #include "core/Machine.h"
+#include "core/Palette.h"
+#include "core/UndoBuffer.h"
 
 #include <imgui.h>
 
@@ -32,6 +35,9 @@ public:
   };
 
   Machine machine;
+  Palette palette;
+  UndoBuffer undo{machine};
+  Editor editor{machine, undo};
 
   // Settings kept in the settings file.
   bool showGrid = false;
@@ -103,6 +109,15 @@ public:
   // any order, later lines win, out-of-range values mended).
   std::string settingsText() const;
   void applySettings(const std::string& text);
+
+  // Selects palette preset `index` (0 outside 0-10) and saves the settings.
+  void setPalette(int index);
+
+  // Called before every change of the document made from the user
+  // interface (undo, redo, loads, New, Clear, register and bank changes):
+  // withdraws a paste preview or rubber-band shape, whose saved image
+  // belongs to the document as it was when the preview started.
+  void beforeDocumentChange();
 
   void newProject();
   void afterLoad();
