@@ -3,6 +3,9 @@
 
 namespace {
 
+// Bitmap bytes per row of character cells: 40 cells of 8 bytes.
+constexpr int kBitmapRowBytes = kScreenCols * kBitmapCellBytes;
+
 // Where the cell holding a pixel keeps its screen byte and colour.
 uint32_t cellIndex(int cellX, int cellY) {
   return static_cast<uint32_t>(cellY) * kScreenCols + static_cast<uint32_t>(cellX);
@@ -18,11 +21,11 @@ int textMask(uint8_t code) {
 int textBit(int x, int y) { return 1 << ((1 - (y & 1)) * 2 + (1 - (x & 1))); }
 
 uint32_t hiresByteAddr(const Machine& m, int x, int y) {
-  return m.bitmapAddr() + static_cast<uint32_t>((y >> 3) * 320 + (x & ~7) + (y & 7));
+  return m.bitmapAddr() + static_cast<uint32_t>((y >> 3) * kBitmapRowBytes + (x & ~7) + (y & 7));
 }
 
 uint32_t multiCellAddr(const Machine& m, int x, int y) {
-  return m.bitmapAddr() + static_cast<uint32_t>((y >> 3) * 320 + (x >> 2) * kCellBytes);
+  return m.bitmapAddr() + static_cast<uint32_t>((y >> 3) * kBitmapRowBytes + (x >> 2) * kBitmapCellBytes);
 }
 
 bool inside(int x, int y, int w, int h) {
@@ -161,7 +164,7 @@ int PixelOperator::_AllocMultiColor(int colour, int cellX, int cellY, const uint
   if (fixedColors) return -1;
 
   int count[4] = {0, 0, 0, 0};
-  for (int i = 0; i < kCellBytes; ++i)
+  for (int i = 0; i < kBitmapCellBytes; ++i)
     for (int p = 0; p < 4; ++p) ++count[(cellBytes[i] >> mcshifttab[p]) & 3];
 
   int slot;

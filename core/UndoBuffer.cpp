@@ -7,6 +7,8 @@
 namespace {
 
 constexpr uint32_t kAddrMask = 0xFFFF;
+constexpr size_t kBitmapSlotSize = 8192;  // the bitmap's reserved 8 KB
+constexpr uint32_t kSpriteCount = 8;
 
 // Bytes from address on that stay inside the 64 KB image.
 size_t clippedLength(uint32_t address, size_t length) {
@@ -37,15 +39,15 @@ void UndoBuffer::TakeUndo(int kind, const std::string& description) {
     case kUndoHires:
     case kUndoMulticolor:
       // The whole reserved 8 KB, so the unused tail of the bitmap is kept too.
-      item.regions.push_back(captureRegion(m, m.bitmapAddr(), 8192));
+      item.regions.push_back(captureRegion(m, m.bitmapAddr(), kBitmapSlotSize));
       item.regions.push_back(captureRegion(m, m.screenAddr(), kScreenCells));
       item.regions.push_back(captureRegion(m, kColorRam, kScreenCells));
       break;
     case kUndoSprites: {
       uint32_t pointers = m.spritePtrAddr();
-      item.regions.push_back(captureRegion(m, pointers, 8));
+      item.regions.push_back(captureRegion(m, pointers, kSpriteCount));
       // The blocks named now; undo restores them even if the pointers change.
-      for (uint32_t i = 0; i < 8; ++i)
+      for (uint32_t i = 0; i < kSpriteCount; ++i)
         item.regions.push_back(captureRegion(m, m.spriteBlockAddr(m.ram[(pointers + i) & kAddrMask]), kSpriteBlockSize));
       item.hasVic = true;
       break;

@@ -31,7 +31,7 @@ Machine bitmapMachine(bool multi) {
 // Cell bitmap bytes holding the given numbers of pairs 01, 10 and 11
 // (the rest 00), filled pair by pair from the first byte.
 std::vector<uint8_t> cellWithCounts(int c1, int c2, int c3) {
-  std::vector<uint8_t> bytes(kCellBytes, 0);
+  std::vector<uint8_t> bytes(kBitmapCellBytes, 0);
   int pair = 0;
   for (int value : {1, 2, 3}) {
     int n = value == 1 ? c1 : value == 2 ? c2 : c3;
@@ -246,7 +246,7 @@ TEST(PixelOps, MulticolourFullCellReplacesTheLeastUsedSlot) {
   m.ram[kScreen] = 0x57;
   m.ram[kColorRam] = 9;
   std::vector<uint8_t> cell = cellWithCounts(5, 5, 22);
-  for (int i = 0; i < kCellBytes; ++i) m.ram[kBitmap + i] = cell[i];
+  for (int i = 0; i < kBitmapCellBytes; ++i) m.ram[kBitmap + i] = cell[i];
   ASSERT_EQ(m.ram[kBitmap + 1], 0x6A);  // 01 10 10 10
   ASSERT_EQ(m.ram[kBitmap + 3], 0xFF);
   m.pen = 12;
@@ -282,7 +282,7 @@ TEST(PixelOps, AllocationPicksSlotByCountsWithHigherSlotOnTies) {
   PixelOperator pix(m);
   m.ram[kScreen] = 0x66;
   m.ram[kColorRam] = 6;
-  uint8_t none[kCellBytes] = {};
+  uint8_t none[kBitmapCellBytes] = {};
   EXPECT_EQ(pix._AllocMultiColor(6, 0, 0, none), 0);
   m.vicRegs[kRegBg0] = 0;
   EXPECT_EQ(pix._AllocMultiColor(6, 0, 0, none), 3);
