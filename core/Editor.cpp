@@ -34,7 +34,7 @@ constexpr int kLowerCaseRomOffset = 2048;  // second half of the character ROM
 constexpr uint8_t kD018LowerCase = 0x02;
 // The bitmap occupies an 8 KB slot; clearing wipes all of it.
 constexpr int kBitmapSlotSize = 8192;
-constexpr int kCellRowBytes = kScreenCols * kCellBytes;  // 320 bitmap bytes per cell row
+constexpr int kCellRowBytes = kScreenCols * kBitmapCellBytes;  // 320 bitmap bytes per cell row
 
 int clampInt(int v, int lo, int hi) { return std::max(lo, std::min(v, hi)); }
 int sign(int v) { return (v > 0) - (v < 0); }
@@ -53,15 +53,15 @@ uint8_t reversePairs(uint8_t b) {
 
 uint64_t mapBytes(uint64_t cell, uint8_t (*f)(uint8_t)) {
   uint64_t out = 0;
-  for (int i = 0; i < kCellBytes; ++i)
+  for (int i = 0; i < kBitmapCellBytes; ++i)
     out |= static_cast<uint64_t>(f(static_cast<uint8_t>(cell >> (8 * i)))) << (8 * i);
   return out;
 }
 
 uint64_t reverseByteOrder(uint64_t cell) {
   uint64_t out = 0;
-  for (int i = 0; i < kCellBytes; ++i)
-    out |= ((cell >> (8 * i)) & 0xFF) << (8 * (kCellBytes - 1 - i));
+  for (int i = 0; i < kBitmapCellBytes; ++i)
+    out |= ((cell >> (8 * i)) & 0xFF) << (8 * (kBitmapCellBytes - 1 - i));
   return out;
 }
 
@@ -77,19 +77,19 @@ namespace {
 uint32_t cellOffset(int cx, int cy) { return static_cast<uint32_t>(cy * kScreenCols + cx); }
 
 uint32_t cellBitmapAddr(const Machine& m, int cx, int cy) {
-  return m.bitmapAddr() + static_cast<uint32_t>(cy * kCellRowBytes + cx * kCellBytes);
+  return m.bitmapAddr() + static_cast<uint32_t>(cy * kCellRowBytes + cx * kBitmapCellBytes);
 }
 
 uint64_t readCellBitmap(const Machine& m, int cx, int cy) {
   const uint32_t a = cellBitmapAddr(m, cx, cy);
   uint64_t v = 0;
-  for (int i = 0; i < kCellBytes; ++i) v |= static_cast<uint64_t>(m.ram[a + i]) << (8 * i);
+  for (int i = 0; i < kBitmapCellBytes; ++i) v |= static_cast<uint64_t>(m.ram[a + i]) << (8 * i);
   return v;
 }
 
 void writeCellBitmap(Machine& m, int cx, int cy, uint64_t v) {
   const uint32_t a = cellBitmapAddr(m, cx, cy);
-  for (int i = 0; i < kCellBytes; ++i) m.ram[a + i] = static_cast<uint8_t>(v >> (8 * i));
+  for (int i = 0; i < kBitmapCellBytes; ++i) m.ram[a + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 uint8_t& screenByte(Machine& m, int cx, int cy) { return m.ram[m.screenAddr() + cellOffset(cx, cy)]; }
@@ -653,7 +653,7 @@ void Editor::typeChar(uint8_t code) {
     // The ROM glyph, whatever character set the memory holds.
     const int base = (m.vicRegs[kRegMemPtr] & kD018LowerCase) ? kLowerCaseRomOffset : 0;
     const uint32_t a = cellBitmapAddr(m, cx, cy);
-    for (int i = 0; i < kCellBytes; ++i) m.ram[a + i] = m.charRom[base + code * kCellBytes + i];
+    for (int i = 0; i < kBitmapCellBytes; ++i) m.ram[a + i] = m.charRom[base + code * kBitmapCellBytes + i];
     screenByte(m, cx, cy) = penOnBackground(m);
   }
   if (++cursorX >= kScreenCols) {
@@ -729,7 +729,7 @@ void Editor::copyChar() {
   Machine& m = machine;
   if (m.isBitmap()) {
     const uint32_t a = cellBitmapAddr(m, cursorX, cursorY);
-    for (int i = 0; i < kCellBytes; ++i) charClip.bitmap[i] = m.ram[a + i];
+    for (int i = 0; i < kBitmapCellBytes; ++i) charClip.bitmap[i] = m.ram[a + i];
   }
   charClip.code = screenByte(m, cursorX, cursorY);
   charClip.color = colorByte(m, cursorX, cursorY);
@@ -742,7 +742,7 @@ void Editor::pasteChar() {
   Machine& m = machine;
   if (m.isBitmap()) {
     const uint32_t a = cellBitmapAddr(m, cursorX, cursorY);
-    for (int i = 0; i < kCellBytes; ++i) m.ram[a + i] = charClip.bitmap[i];
+    for (int i = 0; i < kBitmapCellBytes; ++i) m.ram[a + i] = charClip.bitmap[i];
   }
   screenByte(m, cursorX, cursorY) = charClip.code;
   colorByte(m, cursorX, cursorY) = charClip.color;

@@ -75,7 +75,7 @@ public:
   };
 
   struct CharClip {
-    std::array<uint8_t, kCellBytes> bitmap{};
+    std::array<uint8_t, kBitmapCellBytes> bitmap{};
     uint8_t code = 32;
     uint8_t color = 0;
   };
