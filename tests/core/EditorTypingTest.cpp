@@ -166,14 +166,6 @@ TEST(EditorTyping, OneStepPerCursorPlacement) {
   EXPECT_EQ(scr(d, 4, 10), 0x20);
 }
 
-TEST(EditorTyping, OtherToolsTakeTheirOwnStepPerCharacter) {
-  Doc d(kModeText);
-  d.ed.tool = kToolDraw;
-  typeText(d.ed, "ab");
-  EXPECT_EQ(d.labels(), (std::vector<std::string>{"textmode drawing", "textmode drawing"}));
-  EXPECT_TRUE(d.ed.undoPending);
-}
-
 TEST(EditorTyping, TypingAfterUndoTakesANewStep) {
   Doc d(kModeText);
   d.ed.tool = kToolText;
