@@ -524,35 +524,48 @@ void Editor::floodFill(int x, int y) {
 
   int w, h;
   pix.Resolution(w, h);
-  enum : uint8_t { kUnseen = 0, kInRegion = 1, kOutside = 2 };
+  // Each pixel's colour is read at most once and cached here.
+  enum : uint8_t { kUnseen = 0, kTarget = 1, kOther = 2, kInRegion = 3 };
   std::vector<uint8_t> state(static_cast<size_t>(w) * h, kUnseen);
-  std::vector<int> stack;
-  stack.reserve(static_cast<size_t>(w) * h / 4 + 16);
-  const auto visit = [&](int qx, int qy) {
-    if (static_cast<unsigned>(qx) >= static_cast<unsigned>(w) || static_cast<unsigned>(qy) >= static_cast<unsigned>(h))
-      return;
-    const int i = qy * w + qx;
-    if (state[i] != kUnseen) return;
-    if (pix.GetPixel(qx, qy) == target) {
-      state[i] = kInRegion;
-      stack.push_back(i);
-    } else {
-      state[i] = kOutside;
-    }
+  const auto isTarget = [&](int qx, int qy) {
+    uint8_t& st = state[static_cast<size_t>(qy) * w + qx];
+    if (st == kUnseen) st = pix.GetPixel(qx, qy) == target ? kTarget : kOther;
+    return st == kTarget;
   };
-  visit(px, py);
-  for (int steps = 0; steps < kFloodFillMaxSteps && !stack.empty(); ++steps) {
-    const int i = stack.back();
-    stack.pop_back();
-    const int qx = i % w;
-    const int qy = i / w;
-    visit(qx, qy - 1);
-    visit(qx - 1, qy);
-    visit(qx + 1, qy);
-    visit(qx, qy + 1);
+  // Span search: each seed grows into the whole run of its row, and the
+  // rows above and below get one seed per run of target pixels beside it.
+  struct Seed {
+    int x;
+    int y;
+  };
+  std::vector<Seed> seeds;
+  seeds.reserve(256);
+  seeds.push_back({px, py});
+  for (int steps = 0; steps < kFloodFillMaxSteps && !seeds.empty(); ++steps) {
+    const Seed sd = seeds.back();
+    seeds.pop_back();
+    if (!isTarget(sd.x, sd.y)) continue;
+    uint8_t* row = &state[static_cast<size_t>(sd.y) * w];
+    int l = sd.x;
+    int r = sd.x;
+    while (l > 0 && isTarget(l - 1, sd.y)) --l;
+    while (r < w - 1 && isTarget(r + 1, sd.y)) ++r;
+    std::fill(row + l, row + r + 1, kInRegion);
+    for (int ny : {sd.y - 1, sd.y + 1}) {
+      if (ny < 0 || ny >= h) continue;
+      bool inRun = false;
+      for (int qx = l; qx <= r; ++qx) {
+        const bool t = isTarget(qx, ny);
+        if (t && !inRun) seeds.push_back({qx, ny});
+        inRun = t;
+      }
+    }
   }
-  for (int i = 0; i < w * h; ++i)
-    if (state[i] == kInRegion) pix.SetPixel(i % w, i / w, false);
+  for (int qy = 0; qy < h; ++qy) {
+    const uint8_t* row = &state[static_cast<size_t>(qy) * w];
+    for (int qx = 0; qx < w; ++qx)
+      if (row[qx] == kInRegion) pix.SetPixel(qx, qy, false);
+  }
 }
 
 // ---------------------------------------------------------------------------
