@@ -33,6 +33,18 @@ WheelZoom WheelZoomAt(int zoom, int step, ImVec2 mouse, ImVec2 imagePos, ImVec2 
   return r;
 }
 
+std::vector<KeyPress> KeyPressesThisFrame() {
+  std::vector<KeyPress> out;
+  const ImGuiIO& io = ImGui::GetIO();
+  // The keyboard keys come first among the named keys, up to the gamepad.
+  for (int k = ImGuiKey_NamedKey_BEGIN; k < ImGuiKey_GamepadStart; ++k) {
+    const ImGuiKey key = static_cast<ImGuiKey>(k);
+    if (!ImGui::IsKeyPressed(key, true)) continue;
+    out.push_back(KeyPress{key, io.KeyCtrl, io.KeyShift, io.KeyAlt, !ImGui::IsKeyPressed(key, false)});
+  }
+  return out;
+}
+
 namespace {
 
 bool isLetter(ImGuiKey k) { return k >= ImGuiKey_A && k <= ImGuiKey_Z; }

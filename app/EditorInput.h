@@ -11,6 +11,7 @@
 #include <imgui.h>
 
 #include <cstdint>
+#include <vector>
 
 // Display pixels handed to the editor are limited to this range so that a
 // mouse far outside the picture cannot overflow them.
@@ -44,6 +45,10 @@ struct KeyPress {
   bool alt = false;
   bool repeat = false;  // produced by key repeat
 };
+
+// Every keyboard key pressed in this frame (first press or key repeat),
+// with the modifiers held. Needs a Dear ImGui frame.
+std::vector<KeyPress> KeyPressesThisFrame();
 
 // Global shortcuts of the main menu.
 enum class MenuCommand {

@@ -2,6 +2,8 @@
 // creates the one App, runs the frame loop that draws every window once
 // per frame, and tears everything down again.
 #include "app/App.h"
+#include "app/MainWindow.h"
+#include "app/ScreenEditor.h"
 #include "app/Theme.h"
 #include "platform/FileDialog.h"
 #include "platform/Platform.h"
@@ -138,7 +140,10 @@ void frame() {
   ImGui_ImplSDL2_NewFrame();
   ImGui::NewFrame();
 
-  // Main menu, toolbar, status bar and tool palette are drawn here.
+  drawMainMenu(app);
+  drawToolbar(app);
+  drawStatusBar(app);
+  drawTools(app);
 
   const ImGuiID dockId = ImGui::GetID(kDockSpaceName);
   if (app.resetLayout || (!layoutChecked && ImGui::DockBuilderGetNode(dockId) == nullptr)) {
@@ -148,8 +153,8 @@ void frame() {
   layoutChecked = true;
   ImGui::DockSpaceOverViewport(dockId, ImGui::GetMainViewport());
 
-  // The Screen editor window is drawn here, always, followed by each open
-  // window in the order of the View menu.
+  drawScreenEditor(app);
+  // Each open window follows here, in the order of the View menu.
 
   drawPopups(app);
   FileIO::draw();

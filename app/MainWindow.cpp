@@ -1,0 +1,524 @@
+// The main menu and its shortcuts, the toolbar, the status bar with the
+// Clear dialog, and the tool palette. The three bars are Dear ImGui side
+// bars of the main viewport in the classic look; their hand-placed
+// positions are in 12-pixel units, multiplied by Classic::Scale.
+#include "app/MainWindow.h"
+
+#include "app/App.h"
+#include "app/EditorInput.h"
+#include "app/Icons.h"
+#include "app/ScreenEditor.h"
+#include "app/Theme.h"
+#include "core/Vic.h"
+
+#include <imgui.h>
+#include <imgui_internal.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+bool g_clearOpen = false;
+
+namespace {
+
+constexpr float kPopupButtonWidth = 90;
+constexpr ImU32 kBlack = IM_COL32(0, 0, 0, 255);
+constexpr ImU32 kWarningRed = IM_COL32(255, 0, 0, 255);
+constexpr int kRomCaseBit = 2;  // $D018 bit 1: upper / lower case character set
+
+ImU32 paletteColor(const App& app, int n) {
+  const auto& c = app.palette.rgb[n & 15];
+  return IM_COL32(c[0], c[1], c[2], 255);
+}
+
+// Places the cursor at (x, y) units from the current window's top-left.
+void placeAt(float x, float y) {
+  const float s = Classic::Scale();
+  const ImVec2 p = ImGui::GetWindowPos();
+  ImGui::SetCursorScreenPos(ImVec2(p.x + x * s, p.y + y * s));
+}
+
+// Undo and redo withdraw a preview first: its saved image would otherwise
+// be written back over the restored document.
+void undoStep(App& app) {
+  app.beforeDocumentChange();
+  app.undo.MakeUndo();
+}
+void redoStep(App& app) {
+  app.beforeDocumentChange();
+  app.undo.MakeRedo();
+}
+
+void runMenuShortcut(App& app, const MenuShortcut& m) {
+  switch (m.command) {
+    case MenuCommand::None: break;
+    case MenuCommand::Undo: undoStep(app); break;
+    case MenuCommand::Redo: redoStep(app); break;
+    case MenuCommand::LoadProject: break;
+    case MenuCommand::SaveProject: break;
+    case MenuCommand::OpenClear: g_clearOpen = true; break;
+    case MenuCommand::ToggleGrid: app.showGrid = !app.showGrid; break;
+    case MenuCommand::SetPalette: app.setPalette(m.arg); break;
+  }
+}
+
+const char* const kBanks[] = {"1 $0000-$3FFF", "2 $4000-$7FFF", "3 $8000-$BFFF", "4 $C000-$FFFF"};
+const float kScales[] = {0.75f, 1.0f, 1.25f, 1.5f, 2.0f};
+const int kPaletteOrder[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+const char* const kPaletteKeys[] = {"Ctrl+Alt+1", "Ctrl+Alt+2", "Ctrl+Alt+3", "Ctrl+Alt+4",
+                                    "Ctrl+Alt+5", "Ctrl+Alt+6", "Ctrl+Alt+7", "Ctrl+Alt+8",
+                                    "Ctrl+Alt+9", "Ctrl+Alt+0", ""};
+
+void fileMenu(App& app) {
+  if (!ImGui::BeginMenu("File")) return;
+  if (ImGui::MenuItem("New"))
+    app.confirm("Question", "Abandon all work and reset memory?\nAre you sure?", [&app] {
+      app.beforeDocumentChange();
+      app.newProject();
+    });
+  ImGui::Separator();
+  if (ImGui::MenuItem("Close")) app.quitRequested = true;
+  ImGui::EndMenu();
+}
+
+void blockMenu(App& app) {
+  if (!ImGui::BeginMenu("Block")) return;
+  Editor& ed = app.editor;
+  if (ImGui::MenuItem("Select tool", "S")) ed.tool = kToolSelect;
+  if (ImGui::MenuItem("Select all", "Ctrl+A")) {
+    ed.tool = kToolSelect;
+    ed.selectAll();
+  }
+  ImGui::Separator();
+  const bool sel = ed.selActive;
+  if (ImGui::MenuItem("Cut", "Ctrl+X", false, sel)) ed.cutBlock();
+  if (ImGui::MenuItem("Copy", "Ctrl+C", false, sel)) ed.copyBlock();
+  if (ImGui::MenuItem("Paste", "Ctrl+V", false, ed.clipBlock.width >= 1)) ed.startPaste();
+  ImGui::Separator();
+  if (ImGui::MenuItem("Flip horizontally", "X", false, sel)) ed.flipBlockX();
+  if (ImGui::MenuItem("Flip vertically", "Y", false, sel)) ed.flipBlockY();
+  if (ImGui::MenuItem("Invert", "I", false, sel)) ed.invertBlock();
+  if (ImGui::MenuItem("Clear", "Delete", false, sel)) ed.clearBlock();
+  ImGui::EndMenu();
+}
+
+void editMenu(App& app) {
+  if (!ImGui::BeginMenu("Edit")) return;
+  const UndoBuffer& u = app.undo;
+  const bool canUndo = !u.undoItems.empty() && !u.undoItems.back().description.empty();
+  const bool canRedo = !u.redoItems.empty() && !u.redoItems.back().description.empty();
+  const std::string undoLabel = canUndo ? "Undo " + u.undoItems.back().description : "Undo";
+  const std::string redoLabel = canRedo ? "Redo " + u.redoItems.back().description : "Redo";
+  if (ImGui::MenuItem(undoLabel.c_str(), "Ctrl+Z", false, canUndo)) undoStep(app);
+  if (ImGui::MenuItem(redoLabel.c_str(), "Ctrl+Y", false, canRedo)) redoStep(app);
+  if (ImGui::MenuItem("Clear...", "Ctrl+Alt+E")) g_clearOpen = true;
+  ImGui::Separator();
+  if (ImGui::MenuItem("Copy character cell", "C")) app.editor.copyChar();
+  if (ImGui::MenuItem("Paste character cell", "V")) app.editor.pasteChar();
+  ImGui::Separator();
+  blockMenu(app);
+  ImGui::EndMenu();
+}
+
+void bankMenu(App& app) {
+  if (!ImGui::BeginMenu("Bank")) return;
+  Machine& m = app.machine;
+  if (ImGui::BeginMenu("Select VIC Bank")) {
+    for (int i = 0; i < 4; ++i)
+      if (ImGui::MenuItem(kBanks[i], nullptr, m.bank == i)) {
+        app.beforeDocumentChange();
+        m.bank = static_cast<uint16_t>(i);
+      }
+    ImGui::EndMenu();
+  }
+  if (ImGui::BeginMenu("Select charbank")) {
+    const bool upper = (m.vicRegs[kRegMemPtr] & kRomCaseBit) == 0;
+    if (ImGui::MenuItem("Charbank 1", nullptr, upper)) {
+      app.beforeDocumentChange();
+      m.vicRegs[kRegMemPtr] &= static_cast<uint8_t>(~kRomCaseBit);
+    }
+    if (ImGui::MenuItem("Charbank 2", nullptr, !upper)) {
+      app.beforeDocumentChange();
+      m.vicRegs[kRegMemPtr] |= kRomCaseBit;
+    }
+    ImGui::EndMenu();
+  }
+  ImGui::EndMenu();
+}
+
+void viewMenu(App& app) {
+  if (!ImGui::BeginMenu("View")) return;
+  ImGui::MenuItem("View grid", "Ctrl+Alt+G", &app.showGrid);
+  ImGui::Separator();
+  if (ImGui::MenuItem("Reset window layout")) app.resetLayout = true;
+  if (ImGui::BeginMenu("UI scale")) {
+    for (float scale : kScales) {
+      char label[16];
+      std::snprintf(label, sizeof label, "%d%%", static_cast<int>(scale * 100));
+      if (ImGui::MenuItem(label, nullptr, std::abs(app.uiScale - scale) < 0.01f)) {
+        app.uiScale = scale;
+        ImGui::GetStyle().FontScaleMain = scale;
+        app.saveSettings();
+      }
+    }
+    ImGui::EndMenu();
+  }
+  ImGui::EndMenu();
+}
+
+void paletteMenu(App& app) {
+  if (!ImGui::BeginMenu("Palette")) return;
+  for (int i : kPaletteOrder)
+    if (ImGui::MenuItem(Palette::name(i), kPaletteKeys[i], app.palette.index == i)) app.setPalette(i);
+  ImGui::EndMenu();
+}
+
+}  // namespace
+
+void drawMainMenu(App& app) {
+  if (!ImGui::GetIO().WantTextInput) {
+    // The Screen window is drawn after the menu, so its focus is that of
+    // the previous frame.
+    const bool textTyping = app.editor.tool == kToolText && g_screenFocused;
+    for (const KeyPress& k : KeyPressesThisFrame()) runMenuShortcut(app, RouteMenuKey(k, textTyping));
+  }
+  if (!ImGui::BeginMainMenuBar()) return;
+  fileMenu(app);
+  editMenu(app);
+  bankMenu(app);
+  viewMenu(app);
+  paletteMenu(app);
+  ImGui::EndMainMenuBar();
+}
+
+// ---- Toolbar ---------------------------------------------------------------
+
+namespace {
+
+constexpr float kToolbarHeight = 41;
+constexpr float kToolbarRowY = 8;
+constexpr float kToolbarRowHeight = 21;
+
+// Pushes the padding and border of a bar and begins it as a side bar of
+// the main viewport.
+bool beginBar(const char* name, ImGuiDir dir, float size) {
+  ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
+  ImGui::PushStyleVar(ImGuiStyleVar_WindowBorderSize, 0);
+  const bool open = ImGui::BeginViewportSideBar(name, ImGui::GetMainViewport(), dir, size,
+                                                ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoSavedSettings);
+  ImGui::PopStyleVar(2);
+  return open;
+}
+
+// Text vertically centred in the toolbar row.
+void rowText(float x, const char* text) {
+  const float s = Classic::Scale();
+  placeAt(x, kToolbarRowY);
+  ImGui::SetCursorPosY(ImGui::GetCursorPosY() + (kToolbarRowHeight * s - ImGui::GetTextLineHeight()) * 0.5f);
+  ImGui::TextUnformatted(text);
+}
+
+// A combo vertically centred in the toolbar row.
+void placeRowCombo(float x, float width) {
+  const float s = Classic::Scale();
+  placeAt(x, kToolbarRowY);
+  ImGui::SetCursorPosY(ImGui::GetCursorPosY() + (kToolbarRowHeight * s - ImGui::GetFrameHeight()) * 0.5f);
+  ImGui::SetNextItemWidth(width * s);
+}
+
+}  // namespace
+
+void drawToolbar(App& app) {
+  LoadIcons(app);
+  const float s = Classic::Scale();
+  if (beginBar("##toolbar", ImGuiDir_Up, kToolbarHeight * s)) {
+    const ImVec2 p = ImGui::GetWindowPos();
+    const ImVec2 sz = ImGui::GetWindowSize();
+    Classic::ThinBevel(ImGui::GetWindowDrawList(), p, ImVec2(p.x + sz.x, p.y + sz.y), true);
+
+    ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(3 * s, 2 * s));
+    rowText(412, "GfxMode:");
+    placeRowCombo(468, 181);
+    const int mode = app.machine.gfxMode();
+    if (ImGui::BeginCombo("##gfxmode", gfxModeNames[std::clamp(mode, 0, kGfxModeCount - 1)])) {
+      for (int i = 0; i < kGfxModeCount; ++i) {
+        if (ImGui::Selectable(gfxModeNames[i], i == mode) && i != mode) {
+          app.beforeDocumentChange();
+          app.undo.TakeUndo(kUndoRegisters, "gfx mode change");
+          app.machine.setGfxMode(i);
+        }
+      }
+      ImGui::EndCombo();
+    }
+
+    rowText(660, "Zoom:");
+    placeRowCombo(696, 77);
+    char preview[16];
+    std::snprintf(preview, sizeof preview, "%dx", app.zoom);
+    if (ImGui::BeginCombo("##zoom", preview)) {
+      for (int z = kZoomMin; z <= kZoomMax; ++z) {
+        char label[16];
+        std::snprintf(label, sizeof label, "%dx", z);
+        if (ImGui::Selectable(label, z == app.zoom)) app.setZoom(z, -1, -1);
+      }
+      ImGui::EndCombo();
+    }
+    ImGui::PopStyleVar();
+
+    if (app.editor.insertMode) rowText(784, "Insert");
+  }
+  ImGui::End();
+}
+
+// ---- Status bar and Clear dialog --------------------------------------------
+
+namespace {
+
+const float kPanelWidths[] = {70, 80, 160, 40, 40, 40, 40, 80, 100, 200};
+constexpr int kPanelCount = 11;  // the ten above and one to the right end
+constexpr int kFirstColorPanel = 3;
+const char* const kSlotTips[kCellColors] = {"Background - F5", "Color 1 - F6", "Color 2 - F7", "Color 3 - F8"};
+
+constexpr size_t kClearValueSize = 16;
+
+void panelText(ImDrawList* dl, ImVec2 min, ImVec2 max, const char* text) {
+  const float y = min.y + (max.y - min.y - ImGui::GetTextLineHeight()) * 0.5f;
+  dl->PushClipRect(min, max, true);
+  dl->AddText(ImVec2(min.x + 3, y), kBlack, text);
+  dl->PopClipRect();
+}
+
+// The "Color editor" and these panels set colours without an undo step,
+// the way the F5-F8 keys do.
+void colorPanel(App& app, int slot, int colour, ImVec2 min, ImVec2 max) {
+  ImDrawList* dl = ImGui::GetWindowDrawList();
+  if (colour >= 0) dl->AddRectFilled(ImVec2(min.x + 1, min.y + 1), ImVec2(max.x - 1, max.y - 1), paletteColor(app, colour));
+  ImGui::PushID(slot);
+  ImGui::SetCursorScreenPos(min);
+  const bool clicked = ImGui::InvisibleButton("col", ImVec2(std::max(max.x - min.x, 1.0f), std::max(max.y - min.y, 1.0f)),
+                                              ImGuiButtonFlags_MouseButtonLeft | ImGuiButtonFlags_MouseButtonRight);
+  if (clicked && colour >= 0) {
+    const int direction = ImGui::GetIO().MouseReleased[ImGuiMouseButton_Right] ? -1 : 1;
+    app.beforeDocumentChange();
+    app.editor.setCellColor(slot, app.mouseX, app.mouseY, (colour + direction) & 15);
+  }
+  if (ImGui::IsItemHovered()) ImGui::SetTooltip("%s (click to cycle, right click backwards)", kSlotTips[slot]);
+  ImGui::PopID();
+}
+
+void drawClearDialog(App& app) {
+  static int mode = kClearBackground;
+  static char value[kClearValueSize] = "$00";
+  constexpr const char* kId = "Clear##dlg";
+  if (g_clearOpen) {
+    ImGui::OpenPopup(kId);
+    g_clearOpen = false;
+  }
+  ImGui::SetNextWindowPos(ImGui::GetMainViewport()->GetCenter(), ImGuiCond_Appearing, ImVec2(0.5f, 0.5f));
+  if (!ImGui::BeginPopupModal(kId, nullptr, ImGuiWindowFlags_AlwaysAutoResize)) return;
+  ImGui::TextUnformatted(app.editor.clearDescription().c_str());
+  ImGui::Separator();
+  ImGui::RadioButton("Clear to background (space / current color)", &mode, kClearBackground);
+  ImGui::RadioButton("Fill with $00", &mode, kClearZero);
+  ImGui::RadioButton("Fill with $FF", &mode, kClearFF);
+  ImGui::RadioButton("Fill with value:", &mode, kClearValue);
+  ImGui::SameLine();
+  ImGui::SetNextItemWidth(80);
+  ImGui::InputText("##val", value, sizeof value);
+  ImGui::TextUnformatted("Are you sure?");
+  if (ImGui::Button("Yes", ImVec2(kPopupButtonWidth, 0))) {
+    app.beforeDocumentChange();
+    app.editor.clearScreen(mode, ParseClearValue(value));
+    ImGui::CloseCurrentPopup();
+  }
+  ImGui::SameLine();
+  if (ImGui::Button("No", ImVec2(kPopupButtonWidth, 0)) || ImGui::IsKeyPressed(ImGuiKey_Escape, true))
+    ImGui::CloseCurrentPopup();
+  ImGui::EndPopup();
+}
+
+}  // namespace
+
+void drawStatusBar(App& app) {
+  const float s = Classic::Scale();
+  const float height = std::max(ImGui::GetTextLineHeight() + 6, 19 * s);
+  if (beginBar("##statusbar", ImGuiDir_Down, height)) {
+    ImDrawList* dl = ImGui::GetWindowDrawList();
+    const ImVec2 p = ImGui::GetWindowPos();
+    const ImVec2 sz = ImGui::GetWindowSize();
+    const Machine& m = app.machine;
+    const StatusInfo info = StatusInfoAt(m, app.mouseX, app.mouseY);
+    const uint8_t data = m.ram[info.address];
+    int cols[kCellColors];
+    app.editor.cellColors(app.mouseX, app.mouseY, cols);
+
+    char bits[9];
+    for (int b = 0; b < 8; ++b) bits[b] = (data & (0x80 >> b)) ? '1' : '0';
+    bits[8] = 0;
+    char text[64];
+    float left = p.x;
+    for (int i = 0; i < kPanelCount; ++i) {
+      const float right = i < kPanelCount - 1 ? left + kPanelWidths[i] * s : p.x + sz.x;
+      const ImVec2 min(left, p.y + 2);
+      const ImVec2 max(right - 2, p.y + sz.y);
+      Classic::ThinBevel(dl, min, max, false);
+      text[0] = 0;
+      switch (i) {
+        case 0: std::snprintf(text, sizeof text, "Pos: %d x %d", info.posX, info.posY); break;
+        case 1: std::snprintf(text, sizeof text, "Mem: 0x%04X", info.address); break;
+        case 2: std::snprintf(text, sizeof text, "Data: %%%s  0x%02X  %d", bits, data, data); break;
+        case 3: case 4: case 5: case 6:
+          colorPanel(app, i - kFirstColorPanel, cols[i - kFirstColorPanel], min, max);
+          break;
+        case 7: std::snprintf(text, sizeof text, "Edit colors - F9"); break;
+        case 8:
+          if (ImGui::GetTime() < app.noFreeColorsUntil) {
+            dl->AddRectFilled(ImVec2(min.x + 1, min.y + 1), ImVec2(max.x - 1, max.y - 1), kWarningRed);
+            std::snprintf(text, sizeof text, "No free colors!");
+          }
+          break;
+        case 9:
+          if (app.editor.pasting) std::snprintf(text, sizeof text, "Click to drop the block, Esc cancels");
+          break;
+        default: std::snprintf(text, sizeof text, "%s", app.editor.insertMode ? "Insert" : "Overwrite"); break;
+      }
+      if (text[0]) panelText(dl, min, max, text);
+      left = right;
+    }
+  }
+  ImGui::End();
+  drawClearDialog(app);
+}
+
+// ---- Tool palette ----------------------------------------------------------
+
+namespace {
+
+constexpr float kToolsWidth = 61;
+
+struct ToolRow {
+  int tool;
+  int icon;
+  float x, y;
+  const char* label;
+  const char* tooltip;
+};
+const ToolRow kTools[] = {
+    {kToolText, 13, 18, 4, "Txt", "Text (T)"},
+    {kToolDot, 4, 18, 33, "Dot", "Draw Dot (D)"},
+    {kToolDraw, 5, 18, 62, "Draw", "Draw (P)"},
+    {kToolLine, 9, 18, 91, "Line", "Draw Line (L)"},
+    {kToolCircle, 2, 18, 120, "Circ", "Circle (O)\nShift: ellipse"},
+    {kToolBox, 3, 18, 149, "Box", "Rectangle (B)\nShift: square"},
+    {kToolFill, 7, 18, 178, "Fill", "Flood Fill (F)"},
+    {kToolSelect, 14, 4, 545, "Sel", "Select block (S)\nCtrl+C/X/V copy, cut, paste\nX/Y flip, I invert, Del clear"},
+    {kToolMove, 15, 32, 545, "Move", "Move view (hold Space)"},
+};
+
+constexpr int kBrushIconBase = 15;  // brush n uses icon 15 + n
+constexpr float kBrushX = 18;
+constexpr float kBrushStep = 29;
+constexpr float kBrushTop = 191;
+
+// The colour area: a frame, the background and drawing colour squares and
+// a 2 x 8 grid of the palette, all relative to kColorArea.
+const ImVec2 kColorFrameMin(8, 344);
+const ImVec2 kColorFrameMax(53, 537);
+const ImVec2 kColorArea(9, 345);
+constexpr float kColorAreaWidth = 43;
+constexpr float kColorAreaHeight = 191;
+constexpr float kGridTop = 40;
+constexpr float kGridLeft = 5;
+constexpr float kGridStep = 19;
+constexpr float kGridCell = 14;
+constexpr float kSquaresBottom = 35;  // clicks above this offset hit the two squares
+
+void square(ImDrawList* dl, ImVec2 o, float s, float x0, float y0, float x1, float y1, ImU32 fill) {
+  const ImVec2 a(o.x + x0 * s, o.y + y0 * s), b(o.x + x1 * s, o.y + y1 * s);
+  dl->AddRectFilled(a, b, fill);
+  dl->AddRect(a, b, kBlack);
+}
+
+void colorArea(App& app, float s) {
+  ImDrawList* dl = ImGui::GetWindowDrawList();
+  const ImVec2 w = ImGui::GetWindowPos();
+  Classic::ThinBevel(dl, ImVec2(w.x + kColorFrameMin.x * s, w.y + kColorFrameMin.y * s),
+                     ImVec2(w.x + kColorFrameMax.x * s, w.y + kColorFrameMax.y * s), false);
+  const ImVec2 o(w.x + kColorArea.x * s, w.y + kColorArea.y * s);
+  const int pen = app.machine.pen & 15;
+  const int bg = app.machine.vicRegs[kRegBg0] & 15;
+  square(dl, o, s, 8, 5, 26, 23, paletteColor(app, bg));
+  square(dl, o, s, 16, 13, 34, 31, paletteColor(app, pen));
+  for (int c = 0; c < kPaletteColors; ++c) {
+    const float x = kGridLeft + kGridStep * (c % 2);
+    const float y = kGridTop + kGridStep * (c / 2);
+    square(dl, o, s, x, y, x + kGridCell, y + kGridCell, paletteColor(app, c));
+    if (c == pen || c == bg)
+      dl->AddRect(ImVec2(o.x + (x - 2) * s, o.y + (y - 2) * s),
+                  ImVec2(o.x + (x + kGridCell + 2) * s, o.y + (y + kGridCell + 2) * s), kBlack);
+  }
+
+  ImGui::SetCursorScreenPos(o);
+  ImGui::InvisibleButton("##pal", ImVec2(kColorAreaWidth * s, kColorAreaHeight * s),
+                         ImGuiButtonFlags_MouseButtonLeft | ImGuiButtonFlags_MouseButtonRight);
+  if (!ImGui::IsItemHovered()) return;
+  ImGui::SetTooltip("Left click: drawing color %d\nRight click: background $D021 = %d", pen, bg);
+  const bool left = ImGui::IsMouseClicked(ImGuiMouseButton_Left);
+  const bool right = ImGui::IsMouseClicked(ImGuiMouseButton_Right);
+  if (!left && !right) return;
+  const ImVec2 mouse = ImGui::GetIO().MousePos;
+  const float ox = (mouse.x - o.x) / s;
+  const float oy = (mouse.y - o.y) / s;
+  if (oy < kSquaresBottom) return;
+  const int column = std::clamp(static_cast<int>((ox - kGridLeft) / kGridStep), 0, 1);
+  const int row = std::clamp(static_cast<int>((oy - kGridTop) / kGridStep), 0, 7);
+  const int colour = 2 * row + column;
+  if (left) {
+    app.machine.pen = colour;
+  } else {
+    app.beforeDocumentChange();
+    app.undo.TakeUndo(kUndoRegisters, "background color");
+    app.machine.vicRegs[kRegBg0] = static_cast<uint8_t>(colour);
+  }
+}
+
+}  // namespace
+
+void drawTools(App& app) {
+  const float s = Classic::Scale();
+  if (beginBar("##tools", ImGuiDir_Left, kToolsWidth * s)) {
+    const ImVec2 p = ImGui::GetWindowPos();
+    const ImVec2 sz = ImGui::GetWindowSize();
+    Classic::ThinBevel(ImGui::GetWindowDrawList(), p, ImVec2(p.x + sz.x, p.y + sz.y), true);
+    Editor& ed = app.editor;
+
+    for (int i = 0; i < static_cast<int>(std::size(kTools)); ++i) {
+      const ToolRow& t = kTools[i];
+      char id[8];
+      std::snprintf(id, sizeof id, "t%d", i);
+      placeAt(t.x, t.y);
+      if (IconButton(app, id, t.icon, t.label, ed.tool == t.tool, t.tooltip, 25, 25)) {
+        ed.tool = t.tool;
+        if (t.tool == kToolText) ed.undoPending = true;
+        app.focusScreen = true;
+      }
+    }
+
+    placeAt(4, 574);
+    if (Classic::SpeedButton("##filled", nullptr, "Filled", ed.fillShapes, ImVec2(53 * s, 20 * s),
+                             "Draw circles and rectangles filled"))
+      ed.fillShapes = !ed.fillShapes;
+
+    for (int n = 1; n <= kBrushCount; ++n) {
+      char id[8], tip[48];
+      std::snprintf(id, sizeof id, "b%d", n);
+      std::snprintf(tip, sizeof tip, "Brush %d (A / Z to change)", n);
+      placeAt(kBrushX, n * kBrushStep + kBrushTop);
+      if (IconButton(app, id, kBrushIconBase + n, "o", ed.brush == n, tip, 25, 25)) ed.brush = n;
+    }
+
+    colorArea(app, s);
+  }
+  ImGui::End();
+}
