@@ -7,6 +7,7 @@
 
 #include "app/Texture.h"
 #include "core/Machine.h"
+#include "core/Palette.h"
 #include "core/UndoBuffer.h"
 
 #include <imgui.h>
@@ -33,6 +34,7 @@ public:
   };
 
   Machine machine;
+  Palette palette;
   UndoBuffer undo{machine};
 
   // Settings kept in the settings file.
@@ -106,6 +108,8 @@ public:
   std::string settingsText() const;
   void applySettings(const std::string& text);
 
+  // Selects a palette preset (outside 0-10: preset 0) and saves the settings.
+  void setPalette(int index);
   void newProject();
   void afterLoad();
   // Sets the zoom (clamped to 1..24) keeping the anchor, in frame pixels,

@@ -28,16 +28,30 @@ protected:
   fs::path dir_;
 };
 
-const char* const kDefaultSettings =
-    "ShowGrid=0\nGridColor=0\nShowActiveChar=1\nDontReplaceColors=0\nPalette=0\nZoom=2\nUiScale=1\n"
+const char* const kWindowLines =
     "win.secondView=0\nwin.sprites=0\nwin.spriteEditor=0\nwin.registers=0\nwin.monitor=0\nwin.charset=0\n"
     "win.charEditor=0\nwin.processor=0\nwin.assembler=0\nwin.bitmapMem=0\nwin.calc=0\nwin.mountDisk=0\n";
+
+// The "Tilvox" preset, the default of the custom colours.
+const uint32_t kTilvoxColors[16] = {0x000000, 0xFFFFFF, 0x894036, 0x7ABFC7, 0x8A46AE, 0x68A941, 0x3E31A2, 0xD0DC71,
+                                    0x905F25, 0x5C4700, 0xBB776D, 0x555555, 0x808080, 0xACEA88, 0x7C70DA, 0xABABAB};
+
+std::string defaultSettings() {
+  std::string s = "ShowGrid=0\nGridColor=0\nShowActiveChar=1\nDontReplaceColors=0\nPalette=0\nZoom=2\nUiScale=1\n";
+  for (int i = 0; i < 16; ++i) {
+    s += "Custom_" + std::to_string(i) + "_R=" + std::to_string(kTilvoxColors[i] >> 16) + "\n";
+    s += "Custom_" + std::to_string(i) + "_G=" + std::to_string((kTilvoxColors[i] >> 8) & 255) + "\n";
+    s += "Custom_" + std::to_string(i) + "_B=" + std::to_string(kTilvoxColors[i] & 255) + "\n";
+  }
+  return s + kWindowLines;
+}
+
 
 }  // namespace
 
 TEST_F(AppTest, ConstructionGivesDefaultsAndTheAssemblerText) {
   App app;
-  EXPECT_EQ(app.settingsText(), kDefaultSettings);
+  EXPECT_EQ(app.settingsText(), defaultSettings());
   EXPECT_EQ(app.assemblerSource.size(), 75u);
   EXPECT_EQ(app.assemblerSource,
             "; Tilvox assembler\n*=$C000\n\nstart   LDA #$00\n        STA $D020\n        RTS\n");
@@ -96,6 +110,30 @@ TEST_F(AppTest, LinesAreParsedExactly) {
   EXPECT_FALSE(app.dontReplaceColors);
   EXPECT_FALSE(app.showActiveChar);
   EXPECT_TRUE(app.showRegisters);
+}
+
+TEST_F(AppTest, CustomColoursAndThePalettePreset) {
+  App app;
+  app.applySettings("Custom_16_R=1\nCustom_-1_G=2\nCustom_3_X=77\nCustom_3_R=300\nCustom_15_G=-1\nPalette=11\n");
+  EXPECT_EQ(app.palette.custom[3][2], 77);
+  EXPECT_EQ(app.palette.custom[3][0], 300 & 255);
+  EXPECT_EQ(app.palette.custom[3][1], 0xBF);
+  EXPECT_EQ(app.palette.custom[15][1], 255);
+  EXPECT_EQ(app.palette.custom[0][0], 0);
+  // An unknown preset shows preset 0 but the value read is kept.
+  EXPECT_EQ(app.paletteIndex, 11);
+  EXPECT_EQ(app.palette.index, 0);
+  EXPECT_NE(app.settingsText().find("Custom_3_R=44\nCustom_3_G=191\nCustom_3_B=77\n"), std::string::npos);
+
+  app.applySettings("Palette=10\n");
+  EXPECT_EQ(app.palette.index, 10);
+  EXPECT_EQ(app.palette.rgb[3][2], 77);
+  app.setPalette(4);
+  EXPECT_EQ(app.paletteIndex, 4);
+  EXPECT_NE(Platform::loadText("tilvox.ini").find("\nPalette=4\n"), std::string::npos);
+  app.setPalette(-3);
+  EXPECT_EQ(app.paletteIndex, 0);
+  EXPECT_EQ(app.palette.rgb[1][0], 255);
 }
 
 TEST_F(AppTest, ZoomKeepsTheAnchorInPlace) {

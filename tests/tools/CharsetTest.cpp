@@ -48,11 +48,18 @@ TEST(Charset, SpaceSolidBlockAndQuarterBlocks) {
     EXPECT_EQ(glyph(rom, half, 160), quadrants(15)) << "half " << half;
   }
   // Screen code of each quadrant combination as the text-mode pixel editor
-  // writes it; the full cell is the reversed space.
-  constexpr std::array<int, 16> kQuarterCode = {0x20, 0x6C, 0x7B, 0x62, 0x7C, 0xE1, 0xFF, 0xFE,
-                                                0x7E, 0x7F, 0x61, 0xFC, 0xE2, 0xFB, 0xEC, 0xA0};
-  for (int mask = 0; mask < 16; ++mask)
+  // writes it.
+  constexpr std::array<int, 15> kQuarterCode = {0x20, 0x6C, 0x7B, 0x62, 0x7C, 0xE1, 0xFF, 0xFE,
+                                                0x7E, 0x7F, 0x61, 0xFC, 0xE2, 0xFB, 0xEC};
+  for (int mask = 0; mask < 15; ++mask)
     EXPECT_EQ(glyph(rom, 0, kQuarterCode[mask]), quadrants(mask)) << "mask " << mask;
+  // The full cell is written as 224, the reverse of code 96; only the space
+  // may be blank, so 96 holds a single dot and 224 misses just that one.
+  Glyph full = glyph(rom, 0, 0xE0);
+  int clear = 0;
+  for (uint8_t row : full)
+    for (int bit = 0; bit < 8; ++bit) clear += !(row & (1 << bit));
+  EXPECT_EQ(clear, 1);
 }
 
 TEST(Charset, LowerCaseSetHasSmallLettersAndRepeatsCapitals) {
