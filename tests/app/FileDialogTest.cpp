@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <imgui.h>
+
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -219,4 +221,30 @@ TEST_F(FileDialogTest, ACompletionMayStartTheNextDialog) {
 TEST_F(FileDialogTest, LongDefaultNamesAreCut) {
   FileIO::save("Save", std::string(600, 'n') + ".prg", {}, nullptr);
   EXPECT_EQ(std::string(FileIO::g_dlg.nameBuf).size(), 511u);
+}
+
+TEST_F(FileDialogTest, EscapeClosesTheShownDialogWithoutACallback) {
+  ImGui::CreateContext();
+  ImGuiIO& io = ImGui::GetIO();
+  io.IniFilename = nullptr;
+  io.DisplaySize = ImVec2(1400, 900);
+  io.DeltaTime = 1.0f / 60;
+  io.BackendFlags |= ImGuiBackendFlags_RendererHasTextures;
+  bool called = false;
+  FileIO::open("Open", {}, [&](const std::string&, std::vector<uint8_t>&) { called = true; });
+  for (int i = 0; i < 2; ++i) {
+    ImGui::NewFrame();
+    FileIO::draw();
+    EXPECT_TRUE(ImGui::IsPopupOpen("##filedialog"));
+    ImGui::EndFrame();
+  }
+  EXPECT_FALSE(FileIO::g_dlg.openPopup);
+  io.AddKeyEvent(ImGuiKey_Escape, true);
+  ImGui::NewFrame();
+  FileIO::draw();
+  ImGui::EndFrame();
+  EXPECT_FALSE(FileIO::g_dlg.isOpen);
+  EXPECT_FALSE(called);
+  EXPECT_EQ(FileIO::g_lastDir, root_.string());
+  ImGui::DestroyContext();
 }
