@@ -108,4 +108,14 @@ inline std::string quote(const std::string& s) {
   return q + "'";
 }
 
+// A shell command line: each word quoted, joined by spaces.
+inline std::string commandLine(const std::vector<std::string>& words) {
+  std::string line;
+  for (const std::string& w : words) {
+    if (!line.empty()) line += ' ';
+    line += quote(w);
+  }
+  return line;
+}
+
 }  // namespace disktest
