@@ -115,12 +115,11 @@ int D64::mount(char const* path) {
     last_error = keep;
   }
   if (!path) return fail(D64_ERR_OPEN);
-  FILE* probe = std::fopen(path, "rb");
-  if (!probe) return fail(D64_ERR_OPEN);
+  // The status is taken before anything is opened: opening a named pipe
+  // would wait for a writer.
   struct stat st {};
-  bool regular = ::fstat(fileno(probe), &st) == 0 && S_ISREG(st.st_mode);
-  std::fclose(probe);
-  if (!regular) return fail(D64_ERR_NOT_REGULAR);
+  if (::stat(path, &st) != 0) return fail(D64_ERR_OPEN);
+  if (!S_ISREG(st.st_mode)) return fail(D64_ERR_NOT_REGULAR);
 
   read_only = true;
   mount_fp = std::fopen(path, "r+b");
@@ -305,8 +304,8 @@ char const* D64::get_disk_name() {
 char const* D64::get_disk_id() {
   disk_id_buf[0] = 0;
   if (bam) {
-    std::memcpy(disk_id_buf, bam.get() + kBamDiskId, 5);
-    disk_id_buf[5] = 0;
+    std::memcpy(disk_id_buf, bam.get() + kBamDiskId, kDiskIdTextSize);
+    disk_id_buf[kDiskIdTextSize] = 0;
   }
   return disk_id_buf;
 }
@@ -389,7 +388,7 @@ int D64::_check_bam() {
   if (!bam) return fail(D64_ERR_BAM_INVALID);
   for (int t = 1; t <= kD64Tracks; ++t) {
     unsigned char const* entry = bam.get() + bamTrack(t);
-    if (_count_bits(entry + 1, 3, sector_count[t]) != entry[0]) return fail(D64_ERR_BAM_INVALID);
+    if (_count_bits(entry + 1, kBamMapBytes, sector_count[t]) != entry[0]) return fail(D64_ERR_BAM_INVALID);
   }
   return 1;
 }

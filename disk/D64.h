@@ -46,8 +46,10 @@ constexpr int kBamDirSector = 1;
 constexpr int kBamDosVersion = 2;
 constexpr int kBamTrackEntries = 4;      // 4 bytes per track from track 1
 constexpr int kBamTrackEntrySize = 4;
+constexpr int kBamMapBytes = 3;         // free map of one track, after its count
 constexpr int kBamDiskName = 144;
 constexpr int kBamDiskId = 162;
+constexpr int kDiskIdTextSize = 5;       // ID, $A0, DOS type
 constexpr int kBamDosType = 165;
 constexpr int kBamHeaderEnd = 171;       // $A0 padding ends here
 
@@ -148,7 +150,7 @@ public:
   std::unique_ptr<unsigned char[]> bam;
   char disk_name_buf[kD64NameSize + 1] = {};
   char file_name_buf[kD64NameSize + 1] = {};
-  char disk_id_buf[6] = {};
+  char disk_id_buf[kDiskIdTextSize + 1] = {};
 
   D64() = default;
   ~D64();

@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -89,7 +91,7 @@ void DiskDrive::rescanDirectory() {
     if (!safeHostName(e.name)) continue;
     std::error_code sizeEc;
     uintmax_t size = fs::file_size(it->path(), sizeEc);
-    e.blocks = sizeEc ? 0 : static_cast<int>(std::min<uintmax_t>((size + 253) / kD64BlockData, INT32_MAX));
+    e.blocks = sizeEc ? 0 : static_cast<int>(std::min<uintmax_t>((size + kD64BlockData - 1) / kD64BlockData, INT32_MAX));
     e.type = kD64TypePrg;
     entries.push_back(std::move(e));
   }
@@ -183,8 +185,14 @@ bool DiskDrive::readHostFile(const std::string& name, std::vector<unsigned char>
       }
     }
   }
-  FILE* f = std::fopen(file.c_str(), "rb");
-  if (!f) return failWith("File not found");
+  // Opened without blocking: a named pipe behind a ".prg" name must not
+  // hang the editor waiting for a writer; it simply reads as empty.
+  int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  FILE* f = fd >= 0 ? ::fdopen(fd, "rb") : nullptr;
+  if (!f) {
+    if (fd >= 0) ::close(fd);
+    return failWith("File not found");
+  }
   // No PRG file is larger than 64 KB plus its load address; a bigger file
   // (or an endless one such as a device) is refused rather than read.
   struct stat st {};

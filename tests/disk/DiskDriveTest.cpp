@@ -9,6 +9,7 @@
 #include <cstring>
 #include <regex>
 #include <sstream>
+#include <sys/stat.h>
 
 using namespace disktest;
 
@@ -362,6 +363,10 @@ TEST(DiskDriveTest, HostFilesAreCappedAtPrgSize) {
   std::filesystem::create_symlink("/dev/zero", dir.path() / "zero.prg");
   EXPECT_FALSE(drive.readFile(std::string("zero"), got));
   EXPECT_EQ(drive.error, "File too large");
+  // A named pipe reads as empty instead of waiting for a writer.
+  ASSERT_EQ(::mkfifo(dir.file("pipe.prg").c_str(), 0600), 0);
+  EXPECT_FALSE(drive.readFile(std::string("pipe"), got));
+  EXPECT_EQ(drive.error, "Cannot read file");
 }
 
 TEST(DiskDriveTest, FilesWrittenHereReadInCc1541) {
