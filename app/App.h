@@ -110,7 +110,7 @@ public:
   std::string settingsText() const;
   void applySettings(const std::string& text);
 
-  // Selects palette preset `index` (0 outside 0-10) and saves the settings.
+  // Selects a palette preset (outside 0-10: preset 0) and saves the settings.
   void setPalette(int index);
 
   // Called before every change of the document made from the user

@@ -524,12 +524,22 @@ void Editor::floodFill(int x, int y) {
 
   int w, h;
   pix.Resolution(w, h);
+  // The mode cannot change during the fill: pick its pixel rule once.
+  int (PixelOperator::*get)(int, int) const = &PixelOperator::GetPixelHires;
+  void (PixelOperator::*set)(int, int, bool) = &PixelOperator::SetPixelHires;
+  if (!machine.isBitmap()) {
+    get = &PixelOperator::GetPixelTextMode;
+    set = &PixelOperator::SetPixelTextMode;
+  } else if (machine.isMulticolor()) {
+    get = &PixelOperator::GetPixelMulticolor;
+    set = &PixelOperator::SetPixelMulticolor;
+  }
   // Each pixel's colour is read at most once and cached here.
   enum : uint8_t { kUnseen = 0, kTarget = 1, kOther = 2, kInRegion = 3 };
   std::vector<uint8_t> state(static_cast<size_t>(w) * h, kUnseen);
   const auto isTarget = [&](int qx, int qy) {
     uint8_t& st = state[static_cast<size_t>(qy) * w + qx];
-    if (st == kUnseen) st = pix.GetPixel(qx, qy) == target ? kTarget : kOther;
+    if (st == kUnseen) st = (pix.*get)(qx, qy) == target ? kTarget : kOther;
     return st == kTarget;
   };
   // Span search: each seed grows into the whole run of its row, and the
@@ -564,7 +574,7 @@ void Editor::floodFill(int x, int y) {
   for (int qy = 0; qy < h; ++qy) {
     const uint8_t* row = &state[static_cast<size_t>(qy) * w];
     for (int qx = 0; qx < w; ++qx)
-      if (row[qx] == kInRegion) pix.SetPixel(qx, qy, false);
+      if (row[qx] == kInRegion) (pix.*set)(qx, qy, false);
   }
 }
 

@@ -59,7 +59,9 @@ enum ClearMode : int {
 constexpr int kButtonDraw = 0;
 constexpr int kButtonPick = 2;
 
-constexpr int kBrushCount = 4;
+constexpr int kBrushCount = 4;  // brushes 1-4
+// Bound on the row spans one flood fill examines; a 320x200 region never
+// comes near it.
 constexpr int kFloodFillMaxSteps = 1000000;
 
 class Editor {
