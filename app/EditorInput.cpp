@@ -17,7 +17,11 @@ int DisplayPixelAt(float mouse, float imagePos, int zoom) {
   return static_cast<int>(limited) - kDisplayX;
 }
 
-float CentreOffset(float avail, float imageSize) { return avail > imageSize ? (avail - imageSize) * 0.5f : 0.0f; }
+// Whole pixels, so that every C64 pixel covers the same number of screen
+// pixels.
+float CentreOffset(float avail, float imageSize) {
+  return avail > imageSize ? std::floor((avail - imageSize) * 0.5f) : 0.0f;
+}
 
 WheelZoom WheelZoomAt(int zoom, int step, ImVec2 mouse, ImVec2 imagePos, ImVec2 childPos) {
   WheelZoom r;
