@@ -55,11 +55,19 @@ void vline(ImDrawList* dl, float x, float y0, float y1, ImU32 col) {
 }
 
 // Dashes along one edge from `a` to `b` (horizontal or vertical), shifted
-// by `phase` and clipped to the edge, 2 pixels thick.
+// by `phase` and clipped to the edge, 2 pixels thick. Only the part inside
+// the visible area is drawn, so the cost does not grow with the zoom.
 void dashes(ImDrawList* dl, ImVec2 a, ImVec2 b, float phase, ImU32 col) {
   const bool horizontal = a.y == b.y;
   const float length = horizontal ? b.x - a.x : b.y - a.y;
-  for (float s = phase; s < length; s += kDashPeriod) {
+  const ImVec2 clipMin = dl->GetClipRectMin();
+  const ImVec2 clipMax = dl->GetClipRectMax();
+  const float across = horizontal ? a.y : a.x;
+  if (across < (horizontal ? clipMin.y : clipMin.x) - 1 || across > (horizontal ? clipMax.y : clipMax.x) + 1) return;
+  const float lo = (horizontal ? clipMin.x - a.x : clipMin.y - a.y) - kDashLength;
+  const float hi = std::min(length, horizontal ? clipMax.x - a.x : clipMax.y - a.y);
+  const float first = phase + std::max(0.0f, std::floor((lo - phase) / kDashPeriod)) * kDashPeriod;
+  for (float s = first; s < hi; s += kDashPeriod) {
     const float from = std::max(s, 0.0f);
     const float to = std::min(s + kDashLength, length);
     if (to <= from) continue;

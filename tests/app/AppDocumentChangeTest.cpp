@@ -1,0 +1,96 @@
+// App::beforeDocumentChange: every change the user interface makes to the
+// document (undo, redo, register and bank changes, Clear, New) first
+// withdraws a paste preview or rubber-band shape, so that the image saved
+// under it is never written back over the changed document.
+#include "app/App.h"
+#include "core/Vic.h"
+#include "platform/Platform.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class AppDocumentChangeTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("tilvox_docchange_" + std::to_string(::getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    Platform::g_configDir = dir_.string();
+    Platform::g_assetDir = TILVOX_TEST_ASSET_DIR;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  fs::path dir_;
+};
+
+std::vector<uint8_t> screenBytes(const App& app) {
+  const uint32_t a = app.machine.screenAddr();
+  return std::vector<uint8_t>(app.machine.ram.begin() + a, app.machine.ram.begin() + a + kScreenCells);
+}
+
+TEST_F(AppDocumentChangeTest, UndoDuringARubberBandLineLeavesNoLine) {
+  App app;
+  app.editor.tool = kToolText;
+  app.editor.typeChar(1);  // one step in the history before the line
+  const std::vector<uint8_t> typed = screenBytes(app);
+
+  app.editor.tool = kToolLine;
+  app.editor.mouseDown(0, 100, kButtonDraw);
+  app.editor.mouseMove(300, 100);
+  ASSERT_NE(screenBytes(app), typed);
+
+  // Ctrl+Z while the button is still held, then the release.
+  app.beforeDocumentChange();
+  app.undo.MakeUndo();
+  app.editor.mouseMove(310, 120);
+  app.editor.mouseUp(310, 120, kButtonDraw);
+  EXPECT_EQ(screenBytes(app), typed);
+  EXPECT_FALSE(app.editor.dragging);
+}
+
+TEST_F(AppDocumentChangeTest, RegisterChangeWithdrawsThePastePreview) {
+  App app;
+  const uint32_t screen = app.machine.screenAddr();
+  app.machine.ram[screen] = 1;
+  app.editor.tool = kToolSelect;
+  app.editor.mouseDown(0, 0, kButtonDraw);
+  app.editor.mouseUp(0, 0, kButtonDraw);
+  app.editor.copyBlock();
+  ASSERT_TRUE(app.editor.startPaste());
+  app.editor.mouseMove(80, 80);  // the preview stamps cell (10, 10)
+  ASSERT_EQ(app.machine.ram[screen + 10 * kScreenCols + 10], 1);
+  const uint8_t before = 32;
+
+  // Switching the video-matrix slot (as the register window or a load
+  // would) after withdrawing the preview: the old screen is clean and the
+  // new one untouched by the saved image.
+  app.beforeDocumentChange();
+  EXPECT_FALSE(app.editor.pasting);
+  EXPECT_EQ(app.machine.ram[screen + 10 * kScreenCols + 10], before);
+  const std::vector<uint8_t> other(app.machine.ram.begin() + 0x0800, app.machine.ram.begin() + 0x0800 + kScreenCells);
+  app.machine.vicRegs[kRegMemPtr] = static_cast<uint8_t>((app.machine.vicRegs[kRegMemPtr] & 0x0F) | 0x20);
+  app.editor.mouseMove(120, 120);
+  app.editor.mouseDown(120, 120, kButtonDraw);
+  EXPECT_EQ(std::vector<uint8_t>(app.machine.ram.begin() + 0x0800, app.machine.ram.begin() + 0x0800 + kScreenCells),
+            other);
+}
+
+TEST_F(AppDocumentChangeTest, NewProjectResetsCursorHistoryAndTyping) {
+  App app;
+  app.editor.typeChar(1);
+  app.editor.cursorX = 20;
+  app.editor.cursorY = 20;
+  app.beforeDocumentChange();
+  app.newProject();
+  EXPECT_TRUE(app.undo.undoItems.empty());
+  EXPECT_EQ(app.editor.cursorX, 0);
+  EXPECT_EQ(app.editor.cursorY, 6);
+  EXPECT_TRUE(app.editor.undoPending);
+}
+
+}  // namespace
