@@ -19,9 +19,9 @@ std::string toUpper(std::string s) {
   return s;
 }
 
-std::string hexNumber(int value, bool word) {
+std::string hexNumber(int value, const char* format) {
   char buf[8];
-  std::snprintf(buf, sizeof buf, word ? "$%04X" : "$%02X", value & 0xFFFF);
+  std::snprintf(buf, sizeof buf, format, value & 0xFFFF);
   return buf;
 }
 
@@ -248,10 +248,14 @@ bool Assembler::instruction(int lineNo, const std::string& mnemonic, const std::
         error(lineNo, "Immediate value out of range");
         ok = false;
       }
-      number = hexNumber(value & 0xFF, false);
-    } else {
+      number = hexNumber(value & 0xFF, "$%02X");
+    } else if (unresolvedLines.count(lineNo) > 0 || value > 0xFF) {
       // A forward reference keeps its three-byte form in both passes.
-      number = hexNumber(value, unresolvedLines.count(lineNo) > 0 || value > 0xFF);
+      number = hexNumber(value, "$%04X");
+    } else {
+      // Without a leading zero, which would ask the one-line assembler for
+      // the absolute form: addresses $00-$0F stay zero page like the rest.
+      number = hexNumber(value, "$%X");
     }
     asmText += " " + prefix + number + suffix;
   }
