@@ -403,10 +403,17 @@ void CPU6502::step() {
     pc = static_cast<uint16_t>(pc0 + 1); \
     body;                                \
     break;
-#define BRANCH(opc, cond)                                                    \
-  case opc:                                                                  \
-    pc = static_cast<uint16_t>(pc0 + 2);                                     \
-    if (cond) pc = static_cast<uint16_t>(pc + static_cast<int8_t>(b1)); \
+// A real conditional jump rather than a conditional move: predicted, it
+// lets the next instruction start before the flags are known. The empty
+// asm statement keeps the compiler from turning the branch into a cmov.
+#define BRANCH(opc, cond)                                                 \
+  case opc:                                                               \
+    if (cond) {                                                           \
+      asm("");                                                            \
+      pc = static_cast<uint16_t>(pc0 + 2 + static_cast<int8_t>(b1));      \
+    } else {                                                              \
+      pc = static_cast<uint16_t>(pc0 + 2);                                \
+    }                                                                     \
     break;
 
 // The eight modes of the ALU group (ORA AND EOR ADC LDA CMP SBC) at their
