@@ -358,9 +358,10 @@ void CPU6502::step() {
   uint8_t* const ram = machine.ram.data();
   const uint16_t pc0 = pc;
   const uint8_t op = ram[pc0];
-  const uint8_t b1 = ram[static_cast<uint16_t>(pc0 + 1)];
-  const uint8_t b2 = ram[static_cast<uint16_t>(pc0 + 2)];
-  const uint16_t w = static_cast<uint16_t>(b1 | (b2 << 8));
+// Operand bytes, read only by the instructions that use them: reading them
+// up front for every opcode costs registers and time on the common path.
+#define OP1 ram[static_cast<uint16_t>(pc0 + 1)]
+#define OPW static_cast<uint16_t>(OP1 | (ram[static_cast<uint16_t>(pc0 + 2)] << 8))
   // Pointers of the indirect zero-page modes wrap inside page 0.
   auto zpWord = [ram](uint8_t z) -> uint16_t {
     return static_cast<uint16_t>(ram[z] | (ram[static_cast<uint8_t>(z + 1)] << 8));
@@ -368,14 +369,14 @@ void CPU6502::step() {
 
 // Effective addresses, evaluated only where an instruction uses them.
 #define EA_IMM static_cast<uint16_t>(pc0 + 1)
-#define EA_ZP static_cast<uint16_t>(b1)
-#define EA_ZPX static_cast<uint16_t>(static_cast<uint8_t>(b1 + x))
-#define EA_ZPY static_cast<uint16_t>(static_cast<uint8_t>(b1 + y))
-#define EA_ABS w
-#define EA_ABSX static_cast<uint16_t>(w + x)
-#define EA_ABSY static_cast<uint16_t>(w + y)
-#define EA_INDX zpWord(static_cast<uint8_t>(b1 + x))
-#define EA_INDY static_cast<uint16_t>(zpWord(b1) + y)
+#define EA_ZP static_cast<uint16_t>(OP1)
+#define EA_ZPX static_cast<uint16_t>(static_cast<uint8_t>(OP1 + x))
+#define EA_ZPY static_cast<uint16_t>(static_cast<uint8_t>(OP1 + y))
+#define EA_ABS OPW
+#define EA_ABSX static_cast<uint16_t>(OPW + x)
+#define EA_ABSY static_cast<uint16_t>(OPW + y)
+#define EA_INDX zpWord(static_cast<uint8_t>(OP1 + x))
+#define EA_INDY static_cast<uint16_t>(zpWord(OP1) + y)
 
 // Read instruction: m is the operand byte.
 #define RD(opc, len, ea, body)               \
@@ -410,7 +411,7 @@ void CPU6502::step() {
   case opc:                                                               \
     if (cond) {                                                           \
       asm("");                                                            \
-      pc = static_cast<uint16_t>(pc0 + 2 + static_cast<int8_t>(b1));      \
+      pc = static_cast<uint16_t>(pc0 + 2 + static_cast<int8_t>(OP1));      \
     } else {                                                              \
       pc = static_cast<uint16_t>(pc0 + 2);                                \
     }                                                                     \
@@ -515,18 +516,21 @@ void CPU6502::step() {
     BRANCH(0xF0, p & kFlagZ)
 
     case 0x4C:
-      pc = w;
+      pc = OPW;
       break;
-    case 0x6C:
+    case 0x6C: {
       // The pointer's high byte comes from the same page (no carry into the
       // high byte of the pointer).
-      pc = static_cast<uint16_t>(ram[w] | (ram[(w & 0xFF00) | ((w + 1) & 0xFF)] << 8));
-      break;
+      const uint16_t t = OPW;
+      pc = static_cast<uint16_t>(ram[t] | (ram[(t & 0xFF00) | ((t + 1) & 0xFF)] << 8));
+    } break;
     case 0x20: {
+      // The target is read before the pushes, which may overwrite it.
+      const uint16_t target = OPW;
       const uint16_t ret = static_cast<uint16_t>(pc0 + 2);
       push(static_cast<uint8_t>(ret >> 8));
       push(static_cast<uint8_t>(ret));
-      pc = w;
+      pc = target;
     } break;
     case 0x60:
       // An RTS with fewer than two bytes on the stack ends the program.
@@ -596,6 +600,8 @@ void CPU6502::step() {
 #undef EA_ABSY
 #undef EA_INDX
 #undef EA_INDY
+#undef OPW
+#undef OP1
 }
 
 std::string CPU6502::disassembleInstr(uint16_t addr, int* length) const {

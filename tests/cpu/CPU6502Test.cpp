@@ -507,6 +507,15 @@ TEST(CPU6502, StopsAndStack) {
   EXPECT_EQ(f.machine.ram[0x1FF], 0xC1);
   EXPECT_EQ(f.machine.ram[0x1FE], 0x02);
 
+  // A JSR whose own operand lies where it pushes still jumps to the
+  // target it was written with.
+  f.code(0x01FD, {0x20, 0x34, 0x12});
+  f.cpu.sp = 0xFF;
+  f.cpu.step();
+  EXPECT_EQ(f.cpu.pc, 0x1234);
+  EXPECT_EQ(f.machine.ram[0x1FF], 0x01);
+  EXPECT_EQ(f.machine.ram[0x1FE], 0xFF);
+
   // PHP pushes B and bit 5 set; PLP clears B and sets bit 5.
   f.code(0xC000, {0x08, 0xA9, 0xFF, 0x48, 0x28});
   f.cpu.p = 0x24;
