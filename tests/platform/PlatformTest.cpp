@@ -10,6 +10,7 @@
 #include <optional>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -125,6 +126,12 @@ TEST(Platform, ReadFileCases) {
   // A directory opens but holds no bytes.
   out = {9};
   EXPECT_TRUE(Platform::readFile(t.path().string(), out));
+  EXPECT_TRUE(out.empty());
+  // A named pipe without a writer reads as empty instead of waiting.
+  const fs::path fifo = t.path() / "pipe.prg";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  out = {9};
+  EXPECT_TRUE(Platform::readFile(fifo.string(), out));
   EXPECT_TRUE(out.empty());
 }
 
