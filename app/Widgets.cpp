@@ -1,0 +1,171 @@
+// Shared controls. Each draws at the cursor of the current window.
+#include "app/Widgets.h"
+
+#include "app/App.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace Widgets {
+
+namespace {
+
+constexpr size_t kHexBufSize = 8;
+constexpr const char* kReversePrefix = "rev. ";
+
+// The single hex field being edited: its text survives the frame in which
+// focus moves away, so that frame can still commit it.
+ImGuiID g_hexEditId = 0;
+char g_hexEditBuf[kHexBufSize] = {};
+
+bool hexInput(const char* label, int& value, float width, int mask, const char* fmt) {
+  const ImGuiID id = ImGui::GetID(label);
+  char buf[kHexBufSize];
+  if (g_hexEditId == id) std::memcpy(buf, g_hexEditBuf, sizeof buf);
+  else std::snprintf(buf, sizeof buf, fmt, value & mask);
+  ImGui::SetNextItemWidth(width);
+  const bool enter = ImGui::InputText(label, buf, sizeof buf,
+                                      ImGuiInputTextFlags_CharsHexadecimal | ImGuiInputTextFlags_CharsUppercase |
+                                          ImGuiInputTextFlags_AutoSelectAll | ImGuiInputTextFlags_EnterReturnsTrue);
+  const bool active = ImGui::IsItemActive();
+  if (active) {
+    g_hexEditId = id;
+    std::memcpy(g_hexEditBuf, buf, sizeof buf);
+  }
+  const bool commit = enter || ImGui::IsItemDeactivatedAfterEdit();
+  if (!active && g_hexEditId == id) g_hexEditId = 0;
+  if (!commit) return false;
+  value = ParseHexMasked(buf, mask);
+  return true;
+}
+
+constexpr ImU32 kBlack = IM_COL32(0, 0, 0, 255);
+constexpr ImU32 kWhite = IM_COL32(255, 255, 255, 255);
+constexpr ImU32 kNoColorFill = IM_COL32(110, 110, 110, 255);
+constexpr ImU32 kNoColorCross = IM_COL32(60, 60, 60, 255);
+constexpr ImU32 kMarkFrame = IM_COL32(160, 160, 160, 255);
+constexpr float kGridGap = 5.0f;
+constexpr float kGridInset = 2.0f;
+
+ImU32 paletteColor(const App& app, int color) {
+  const auto& c = app.palette.rgb[color & 15];
+  return IM_COL32(c[0], c[1], c[2], 255);
+}
+
+}  // namespace
+
+void ColorSwatch(App& app, int color, ImVec2 size, bool selected) {
+  ImDrawList* dl = ImGui::GetWindowDrawList();
+  const ImVec2 tl = ImGui::GetCursorScreenPos();
+  const ImVec2 br(tl.x + size.x, tl.y + size.y);
+  if (color < 0) {
+    dl->AddRectFilled(tl, br, kNoColorFill);
+    dl->AddLine(tl, br, kNoColorCross);
+  } else {
+    dl->AddRectFilled(tl, br, paletteColor(app, color));
+  }
+  dl->AddRect(tl, br, kBlack);
+  if (selected) dl->AddRect(ImVec2(tl.x - 2, tl.y - 2), ImVec2(br.x + 2, br.y + 2), kWhite, 0, 0, 2.0f);
+  ImGui::Dummy(size);
+}
+
+bool PaletteGrid(const char* id, App& app, int selected, int marked, int& picked, bool& rightClicked,
+                 float cellSize, int perRow) {
+  rightClicked = false;
+  bool result = false;
+  ImGui::PushID(id);
+  const int rows = kPaletteColors / perRow;
+  const float step = cellSize + kGridGap;
+  const ImVec2 origin = ImGui::GetCursorScreenPos();
+  ImDrawList* dl = ImGui::GetWindowDrawList();
+  for (int row = 0; row < rows; ++row) {
+    for (int col = 0; col < perRow; ++col) {
+      const int i = row * perRow + col;
+      const ImVec2 tl(origin.x + col * step + kGridInset, origin.y + row * step + kGridInset);
+      const ImVec2 br(tl.x + cellSize, tl.y + cellSize);
+      ImGui::SetCursorScreenPos(tl);
+      ImGui::PushID(i);
+      ImGui::InvisibleButton("##cell", ImVec2(cellSize, cellSize),
+                             ImGuiButtonFlags_MouseButtonLeft | ImGuiButtonFlags_MouseButtonRight);
+      ImGui::PopID();
+      if (ImGui::IsItemClicked(ImGuiMouseButton_Left)) {
+        picked = i;
+        result = true;
+      } else if (ImGui::IsItemClicked(ImGuiMouseButton_Right)) {
+        picked = i;
+        rightClicked = true;
+        result = true;
+      }
+      if (ImGui::IsItemHovered()) ImGui::SetTooltip("Color %d", i);
+      dl->AddRectFilled(tl, br, paletteColor(app, i));
+      dl->AddRect(tl, br, kBlack);
+      if (i == selected)
+        dl->AddRect(ImVec2(tl.x - 2, tl.y - 2), ImVec2(br.x + 2, br.y + 2), kWhite, 0, 0, 2.0f);
+      else if (i == marked)
+        dl->AddRect(ImVec2(tl.x - 2, tl.y - 2), ImVec2(br.x + 2, br.y + 2), kMarkFrame);
+    }
+  }
+  ImGui::SetCursorScreenPos(ImVec2(origin.x, origin.y + rows * step + kGridInset));
+  ImGui::Dummy(ImVec2(perRow * step, 0));
+  ImGui::PopID();
+  return result;
+}
+
+int ParseHexMasked(const char* text, int mask) {
+  return static_cast<int>(std::strtoul(text, nullptr, 16) & static_cast<unsigned long>(mask));
+}
+
+bool HexByteInput(const char* label, int& value, float width) { return hexInput(label, value, width, 0xFF, "%02X"); }
+
+bool HexWordInput(const char* label, int& value, float width) { return hexInput(label, value, width, 0xFFFF, "%04X"); }
+
+void FitRect(int texWidth, int texHeight, ImVec2 avail, ImVec2 cursor, bool integerScale, ImVec2& topLeft,
+             ImVec2& bottomRight, int& scale) {
+  if (texWidth <= 0 || texHeight <= 0) {
+    topLeft = bottomRight = cursor;
+    scale = 0;
+    return;
+  }
+  float s = std::min(avail.x / texWidth, avail.y / texHeight);
+  if (integerScale) s = std::max(1.0f, static_cast<float>(static_cast<int>(s)));
+  scale = static_cast<int>(s);
+  const ImVec2 size(texWidth * s, texHeight * s);
+  topLeft = ImVec2(cursor.x + std::max(0.0f, (avail.x - size.x) * 0.5f),
+                   cursor.y + std::max(0.0f, (avail.y - size.y) * 0.5f));
+  bottomRight = ImVec2(topLeft.x + size.x, topLeft.y + size.y);
+}
+
+void ImageFit(const Texture& tex, ImVec2 avail, ImVec2& topLeft, ImVec2& bottomRight, int& scale,
+              bool integerScale) {
+  FitRect(tex.width, tex.height, avail, ImGui::GetCursorScreenPos(), integerScale, topLeft, bottomRight, scale);
+  if (tex.id != 0)
+    ImGui::GetWindowDrawList()->AddImage(ImTextureRef(static_cast<ImTextureID>(tex.id)), topLeft, bottomRight,
+                                         ImVec2(0, 0), ImVec2(1, 1));
+}
+
+std::string CharDescription(int code) {
+  std::string prefix;
+  code &= 0xFF;
+  if (code >= 128) {
+    prefix = kReversePrefix;
+    code -= 128;
+  }
+  std::string name;
+  if (code >= 1 && code <= 26) name = std::string(1, static_cast<char>('a' + code - 1));
+  else if (code >= 65 && code <= 90) name = std::string(1, static_cast<char>('A' + code - 65));
+  else if (code >= 48 && code <= 57) name = std::string(1, static_cast<char>('0' + code - 48));
+  else if (code == 0) name = "@";
+  else if (code == 27) name = "[";
+  else if (code == 28) name = "\xC2\xA3";  // pound sign
+  else if (code == 29) name = "]";
+  else if (code == 30) name = "up arrow";
+  else if (code == 31) name = "left arrow";
+  else if (code == 32) name = "space";
+  else if ((code >= 33 && code <= 47) || (code >= 58 && code <= 63)) name = std::string(1, static_cast<char>(code));
+  else return {};
+  return prefix + name;
+}
+
+}  // namespace Widgets
