@@ -6,6 +6,7 @@
 #pragma once
 
 #include "app/Texture.h"
+#include "cpu/CPU6502.h"
 #include "disk/DiskDrive.h"
 #include "core/Editor.h"
 #include "core/Machine.h"
@@ -71,6 +72,7 @@ public:
   bool showHelp = false;
   bool showCharsetConverter = false;
 
+  CPU6502 cpu{machine};
   DiskDrive drives[kDriveCount];  // devices 8, 9, 10, 11
   std::string assemblerSource;
   bool processorRunning = false;
