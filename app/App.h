@@ -1,0 +1,125 @@
+// The one application state object: the document and its engines, the
+// settings kept in "tilvox.ini", the open/closed flag of every window, the
+// Screen window's view state, selections shared between windows, the icon
+// textures and the queue of modal pop-ups. `main` creates it once; every
+// window function and action takes it by reference.
+#pragma once
+
+#include "app/Texture.h"
+#include "core/Machine.h"
+
+#include <imgui.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+constexpr int kZoomMin = 1;
+constexpr int kZoomMax = 24;
+constexpr int kDefaultZoom = 2;
+constexpr float kUiScaleMin = 0.5f;
+constexpr float kUiScaleMax = 3.0f;
+constexpr int kIconSlots = 32;
+constexpr const char* kSettingsFile = "tilvox.ini";
+
+class App {
+public:
+  struct Popup {
+    std::string title;
+    std::string text;
+    std::function<void()> onYes;  // may be empty
+    bool isConfirm = false;       // Yes/No question, else a message with OK
+  };
+
+  Machine machine;
+
+  // Settings kept in the settings file.
+  bool showGrid = false;
+  int gridColor = 0;
+  bool showActiveChar = true;
+  bool dontReplaceColors = false;
+  int paletteIndex = 0;
+  int zoomSetting = kDefaultZoom;  // the zoom as read from the settings
+  float uiScale = 1.0f;
+
+  // Window flags.
+  bool showSecondView = false;
+  bool showSprites = false;
+  bool showSpriteEditor = false;
+  bool showRegisters = false;
+  bool showMonitor = false;
+  bool showCharset = false;
+  bool showCharEditor = false;
+  bool showBitmapMem = false;
+  bool showCalc = false;
+  bool showProcessor = false;
+  bool showAssembler = false;
+  bool showMountDisk = false;
+  bool showImportPicture = false;
+  bool showImportCharset = false;
+  bool showPreferences = false;
+  bool showAbout = false;
+  bool showHelp = false;
+  bool showCharsetConverter = false;
+
+  std::string assemblerSource;
+  bool processorRunning = false;
+
+  // Screen window view state.
+  int zoom = kDefaultZoom;
+  ImVec2 pendingScroll{-1, -1};  // (-1, -1) = none
+  bool focusScreen = false;
+  int mouseX = 0;
+  int mouseY = 0;
+  double noFreeColorsUntil = 0;
+  ImVec2 viewPos{0, 0};       // top-left of the visible area, frame pixels
+  ImVec2 viewSize{0, 0};      // size of the visible area, frame pixels
+  ImVec2 displayOrigin{0, 0}; // screen position of display pixel (0, 0)
+  float displayScale = 0;     // screen pixels per display pixel
+
+  // Selections shared between windows.
+  int currentChar = 0;
+  int currentSprite = 0;
+  int spritePen = 2;
+  int spriteColor = 1;
+  int charPen = 3;
+  bool saveSpritesOpen = false;
+  int saveSpritesFirst = 0;
+  int saveSpritesLast = 0;
+
+  Texture icons[kIconSlots];
+  bool iconsLoaded = false;
+  bool quitRequested = false;
+  bool resetLayout = false;
+  std::vector<Popup> popups;
+
+  App();
+  App(const App&) = delete;
+  App& operator=(const App&) = delete;
+
+  void loadSettings();
+  void saveSettings();
+  // The settings text as written, and the reading of such a text (keys in
+  // any order, later lines win, out-of-range values mended).
+  std::string settingsText() const;
+  void applySettings(const std::string& text);
+
+  void newProject();
+  void afterLoad();
+  // Sets the zoom (clamped to 1..24) keeping the anchor, in frame pixels,
+  // at the same place of the Screen window; a negative anchor coordinate
+  // means the centre of the visible area. Returns the zoom in force.
+  int setZoom(int z, float ax, float ay);
+
+  void confirm(const std::string& title, const std::string& text, std::function<void()> action);
+  void message(const std::string& title, const std::string& text);
+
+private:
+  int sprite0Pointer() const;
+};
+
+// Shows the front pop-up of the queue; called once per frame after all
+// windows.
+void drawPopups(App& app);
+
+extern const char* const kDefaultAssemblerSource;

@@ -1,0 +1,30 @@
+// The light grey "classic" look of the whole program: the Dear ImGui style,
+// the interface scale, 3D bevels, speed buttons and the monospace font.
+#pragma once
+
+#include "app/Texture.h"
+
+#include <imgui.h>
+
+namespace Classic {
+
+// The monospace font added at start-up, or null when its file is missing.
+extern ImFont* MonoFont;
+
+// Current font size / 12: hand-placed sizes of the toolbar, status bar,
+// tool palette and icons are given for the 12-pixel font.
+float Scale();
+
+void ApplyStyle();
+
+// Two-pixel 3D frame inside [min, max).
+void Bevel(ImDrawList* dl, ImVec2 min, ImVec2 max, bool raised);
+// One-pixel 3D frame inside [min, max).
+void ThinBevel(ImDrawList* dl, ImVec2 min, ImVec2 max, bool raised);
+
+// A flat toolbar button; `down` shows it toggled on. Returns true in the
+// frame it was clicked.
+bool SpeedButton(const char* id, const Texture* icon, const char* label, bool down, ImVec2 size,
+                 const char* tooltip);
+
+}  // namespace Classic

@@ -1,0 +1,240 @@
+// Program entry: brings up SDL2, an OpenGL 3.0 window and Dear ImGui,
+// creates the one App, runs the frame loop that draws every window once
+// per frame, and tears everything down again.
+#include "app/App.h"
+#include "app/Theme.h"
+#include "platform/FileDialog.h"
+#include "platform/Platform.h"
+
+#include <SDL.h>
+#include <GL/gl.h>
+#include <imgui.h>
+#include <imgui_internal.h>
+#include <imgui_impl_opengl3.h>
+#include <imgui_impl_sdl2.h>
+#include <stb_image.h>
+#include <stb_image_write.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// Process-wide state of the loop.
+std::unique_ptr<App> g_app;
+SDL_Window* g_window = nullptr;
+SDL_GLContext g_gl = nullptr;
+bool g_running = true;
+int g_exitCode = 0;
+
+namespace {
+
+constexpr const char* kWindowTitle = "Tilvox 3.0 beta";
+constexpr int kWindowWidth = 1400;
+constexpr int kWindowHeight = 900;
+constexpr float kFontSize = 12.0f;
+constexpr int kSnapshotFrame = 30;
+constexpr float kClearGrey = 240.0f / 255.0f;
+constexpr float kRightColumnRatio = 0.3f;
+constexpr const char* kLayoutFile = "imgui.ini";
+constexpr const char* kDockSpaceName = "MainDockSpace";
+
+// Windows docked into the two right-hand groups of the default layout.
+const char* const kUpperRightWindows[] = {"Second view", "Registers", "Monitor",
+                                          "Processor", "Assembler", "Memory bitmap"};
+const char* const kLowerRightWindows[] = {"Character set", "Sprites", "Character editor", "Sprite editor"};
+
+std::function<void()> g_exitAction;
+
+void setWindowIcon() {
+  std::vector<uint8_t> bytes;
+  if (!Platform::readFile(Platform::assetDir() + "/icon.png", bytes) || bytes.empty()) return;
+  int w = 0, h = 0, n = 0;
+  stbi_uc* px = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &n, 4);
+  if (!px) return;
+  SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(px, w, h, 32, w * 4, SDL_PIXELFORMAT_RGBA32);
+  if (s) {
+    SDL_SetWindowIcon(g_window, s);
+    SDL_FreeSurface(s);
+  }
+  stbi_image_free(px);
+}
+
+bool fileExists(const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  std::fclose(f);
+  return true;
+}
+
+void loadFonts() {
+  ImGuiIO& io = ImGui::GetIO();
+  ImFontConfig cfg;
+  cfg.OversampleH = 2;
+  cfg.OversampleV = 1;
+  const std::string sans = Platform::assetDir() + "/fonts/LiberationSans-Regular.ttf";
+  const std::string mono = Platform::assetDir() + "/fonts/LiberationMono-Regular.ttf";
+  ImFont* ui = fileExists(sans) ? io.Fonts->AddFontFromFileTTF(sans.c_str(), kFontSize, &cfg) : nullptr;
+  if (!ui) io.Fonts->AddFontDefault();
+  Classic::MonoFont = fileExists(mono) ? io.Fonts->AddFontFromFileTTF(mono.c_str(), kFontSize, &cfg) : nullptr;
+  ImGui::GetStyle().FontSizeBase = kFontSize;
+}
+
+// Reads back the drawable area and writes it as a PNG, top row first.
+void writeFramePng(const std::string& path) {
+  int w = 0, h = 0;
+  SDL_GL_GetDrawableSize(g_window, &w, &h);
+  if (w <= 0 || h <= 0) return;
+  const size_t stride = static_cast<size_t>(w) * 4;
+  std::vector<uint8_t> px(stride * h);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+  // OpenGL rows run from the bottom up; PNG rows from the top down.
+  stbi_write_png(path.c_str(), w, h, 4, px.data() + stride * (h - 1), -static_cast<int>(stride));
+}
+
+void buildDefaultLayout(ImGuiID dockId) {
+  const ImGuiViewport* vp = ImGui::GetMainViewport();
+  ImGui::DockSpaceOverViewport(dockId, vp);
+  ImGui::DockBuilderRemoveNode(dockId);
+  ImGui::DockBuilderAddNode(dockId, ImGuiDockNodeFlags_DockSpace);
+  ImGui::DockBuilderSetNodeSize(dockId, vp->Size);
+  ImGuiID left = 0;
+  ImGuiID right = ImGui::DockBuilderSplitNode(dockId, ImGuiDir_Right, kRightColumnRatio, nullptr, &left);
+  ImGuiID upper = 0;
+  ImGuiID lower = ImGui::DockBuilderSplitNode(right, ImGuiDir_Down, 0.5f, nullptr, &upper);
+  ImGui::DockBuilderDockWindow("Screen", left);
+  for (const char* name : kUpperRightWindows) ImGui::DockBuilderDockWindow(name, upper);
+  for (const char* name : kLowerRightWindows) ImGui::DockBuilderDockWindow(name, lower);
+  ImGui::DockBuilderFinish(dockId);
+}
+
+void frame() {
+  static std::optional<std::string> snap;
+  static bool snapRead = false;
+  static int frameNo = 0;
+  static bool layoutChecked = false;
+  App& app = *g_app;
+
+  SDL_Event ev;
+  while (SDL_PollEvent(&ev)) {
+    ImGui_ImplSDL2_ProcessEvent(&ev);
+    if (ev.type == SDL_QUIT) app.quitRequested = true;
+    if (ev.type == SDL_DROPFILE && ev.drop.file) {
+      // Dropped files are opened by the file actions once they exist.
+      SDL_free(ev.drop.file);
+    }
+    if (ev.type == SDL_WINDOWEVENT && ev.window.event == SDL_WINDOWEVENT_CLOSE &&
+        ev.window.windowID == SDL_GetWindowID(g_window))
+      app.quitRequested = true;
+  }
+  if (app.quitRequested) {
+    app.quitRequested = false;
+    app.confirm("Exit Tilvox?", "Are you sure you want to close the program?", g_exitAction);
+  }
+
+  ImGui_ImplOpenGL3_NewFrame();
+  ImGui_ImplSDL2_NewFrame();
+  ImGui::NewFrame();
+
+  // Main menu, toolbar, status bar and tool palette are drawn here.
+
+  const ImGuiID dockId = ImGui::GetID(kDockSpaceName);
+  if (app.resetLayout || (!layoutChecked && ImGui::DockBuilderGetNode(dockId) == nullptr)) {
+    buildDefaultLayout(dockId);
+    app.resetLayout = false;
+  }
+  layoutChecked = true;
+  ImGui::DockSpaceOverViewport(dockId, ImGui::GetMainViewport());
+
+  // The Screen editor window is drawn here, always, followed by each open
+  // window in the order of the View menu.
+
+  drawPopups(app);
+  FileIO::draw();
+
+  ImGuiIO& io = ImGui::GetIO();
+  if (io.WantSaveIniSettings) {
+    Platform::saveText(kLayoutFile, ImGui::SaveIniSettingsToMemory());
+    io.WantSaveIniSettings = false;
+  }
+
+  ImGui::Render();
+  int dw = 0, dh = 0;
+  SDL_GL_GetDrawableSize(g_window, &dw, &dh);
+  glViewport(0, 0, dw, dh);
+  glClearColor(kClearGrey, kClearGrey, kClearGrey, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
+
+  if (!snapRead) {
+    snapRead = true;
+    if (const char* s = std::getenv("TILVOX_SNAPSHOT")) snap = s;
+  }
+  if (snap && ++frameNo == kSnapshotFrame) {
+    writeFramePng(*snap);
+    g_running = false;
+  }
+
+  SDL_GL_SwapWindow(g_window);
+}
+
+}  // namespace
+
+int main(int, char** argv) {
+  Platform::init(argv[0]);
+  if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO) != 0) {
+    std::fprintf(stderr, "SDL_Init failed: %s\n", SDL_GetError());
+    return 1;
+  }
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, 0);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+  SDL_SetHint(SDL_HINT_IME_SHOW_UI, "1");
+
+  g_window = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kWindowWidth,
+                              kWindowHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+  if (!g_window) {
+    std::fprintf(stderr, "SDL_CreateWindow failed: %s\n", SDL_GetError());
+    return 1;
+  }
+  setWindowIcon();
+
+  g_gl = SDL_GL_CreateContext(g_window);
+  SDL_GL_MakeCurrent(g_window, g_gl);
+  SDL_GL_SetSwapInterval(1);
+
+  IMGUI_CHECKVERSION();
+  ImGui::CreateContext();
+  ImGuiIO& io = ImGui::GetIO();
+  io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard | ImGuiConfigFlags_DockingEnable;
+  io.IniFilename = nullptr;  // the layout is read and written by the loop itself
+  Classic::ApplyStyle();
+  loadFonts();
+  ImGui_ImplSDL2_InitForOpenGL(g_window, g_gl);
+  ImGui_ImplOpenGL3_Init("#version 130");
+
+  g_app = std::make_unique<App>();
+  const std::string layout = Platform::loadText(kLayoutFile);
+  if (!layout.empty()) ImGui::LoadIniSettingsFromMemory(layout.c_str(), layout.size());
+  ImGui::GetStyle().FontScaleMain = g_app->uiScale;
+  g_exitAction = [] { g_running = false; };
+
+  while (g_running) frame();
+
+  g_app->saveSettings();
+  // Textures of the App and of the views outlive the context: free them now.
+  Texture::releaseAll();
+  ImGui_ImplOpenGL3_Shutdown();
+  ImGui_ImplSDL2_Shutdown();
+  ImGui::DestroyContext();
+  SDL_GL_DeleteContext(g_gl);
+  SDL_DestroyWindow(g_window);
+  SDL_Quit();
+  return g_exitCode;
+}

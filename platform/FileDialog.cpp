@@ -1,0 +1,315 @@
+// The file dialog. Its state is one plain Dialog; the listing is rebuilt in
+// every frame so it always shows the file system as it is. Committing a
+// name is a plain function so the rules (extension fix-up, overwrite
+// confirmation, messages) hold without a window.
+#include "platform/FileDialog.h"
+
+#include <imgui.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+namespace fs = std::filesystem;
+
+namespace FileIO {
+
+Dialog g_dlg;
+
+namespace {
+
+constexpr float kDialogWidth = 620.0f;
+constexpr float kDialogHeight = 440.0f;
+constexpr float kNameFieldReserve = 200.0f;
+constexpr float kButtonWidth = 100.0f;
+constexpr float kUseDirButtonWidth = 160.0f;
+constexpr const char* kPopupId = "##filedialog";
+// An extension no ordinary file name has, so the chooser lists directories only.
+const std::string kDirOnlyExt(1, '\x01');
+
+const Filter kAllFiles{"All files", {}};
+
+void reset() { g_dlg = Dialog(); }
+
+bool isDir(const fs::path& p) {
+  std::error_code ec;
+  return fs::is_directory(p, ec);
+}
+
+bool pathExists(const fs::path& p) {
+  std::error_code ec;
+  return fs::exists(p, ec);
+}
+
+std::string parentOf(const fs::path& p) { return p.parent_path().string(); }
+
+// Byte order with ASCII letters folded to lower case, bytes unsigned.
+bool nameLess(const std::string& a, const std::string& b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    unsigned char ux = static_cast<unsigned char>(x), uy = static_cast<unsigned char>(y);
+    if (ux >= 'A' && ux <= 'Z') ux += 32;
+    if (uy >= 'A' && uy <= 'Z') uy += 32;
+    return ux < uy;
+  });
+}
+
+}  // namespace
+
+void setName(Dialog& d, const std::string& name) {
+  const size_t n = std::min(name.size(), kNameBufSize - 1);
+  std::memcpy(d.nameBuf, name.data(), n);
+  d.nameBuf[n] = 0;
+}
+
+void open(const std::string& title, const std::vector<Filter>& filters,
+          std::function<void(const std::string&, std::vector<uint8_t>&)> onOpen) {
+  reset();
+  g_dlg.isOpen = true;
+  g_dlg.openPopup = true;
+  g_dlg.title = title;
+  g_dlg.filters = filters.empty() ? std::vector<Filter>{kAllFiles} : filters;
+  g_dlg.dir = startDir();
+  g_dlg.onOpen = std::move(onOpen);
+}
+
+void openPath(const std::string& title, const std::vector<Filter>& filters,
+              std::function<void(const std::string&)> onPath) {
+  open(title, filters, nullptr);
+  g_dlg.onPath = std::move(onPath);
+}
+
+void chooseDirectory(const std::string& title, std::function<void(const std::string&)> onPath) {
+  open(title, {Filter{"Directories", {kDirOnlyExt}}}, nullptr);
+  g_dlg.dirMode = true;
+  g_dlg.onPath = std::move(onPath);
+}
+
+void saveWith(const std::string& title, const std::string& defaultName,
+              std::function<std::vector<uint8_t>(const std::string&)> producer,
+              std::function<void(const std::string&)> onSaved) {
+  reset();
+  g_dlg.isOpen = true;
+  g_dlg.saveMode = true;
+  g_dlg.openPopup = true;
+  g_dlg.title = title;
+  g_dlg.defaultExt = extension(defaultName);
+  if (!g_dlg.defaultExt.empty()) g_dlg.filters.push_back(Filter{"*." + g_dlg.defaultExt, {g_dlg.defaultExt}});
+  g_dlg.filters.push_back(kAllFiles);
+  g_dlg.dir = startDir();
+  setName(g_dlg, defaultName);
+  g_dlg.producer = std::move(producer);
+  g_dlg.onSaved = std::move(onSaved);
+}
+
+void save(const std::string& title, const std::string& defaultName, std::vector<uint8_t> data,
+          std::function<void(const std::string&)> onSaved) {
+  auto shared = std::make_shared<std::vector<uint8_t>>(std::move(data));
+  saveWith(title, defaultName, [shared](const std::string&) { return *shared; }, std::move(onSaved));
+}
+
+bool hasRealFiles() { return true; }
+
+std::vector<std::pair<std::string, bool>> listDirectory(const std::string& dir, const Filter& filter) {
+  std::vector<std::pair<std::string, bool>> out;
+  std::error_code ec;
+  fs::directory_iterator it(dir, fs::directory_options::skip_permission_denied, ec);
+  if (ec) return out;
+  for (; it != fs::directory_iterator(); it.increment(ec)) {
+    if (ec) break;
+    const std::string name = it->path().filename().string();
+    if (name.empty() || name[0] == '.') continue;
+    std::error_code sec;
+    const bool dirEntry = fs::is_directory(it->path(), sec);  // follows links; an error counts as a file
+    if (!dirEntry && !filter.exts.empty() &&
+        std::find(filter.exts.begin(), filter.exts.end(), extension(name)) == filter.exts.end())
+      continue;
+    out.emplace_back(name, dirEntry);
+  }
+  std::sort(out.begin(), out.end(), [](const auto& a, const auto& b) {
+    if (a.second != b.second) return a.second;
+    return nameLess(a.first, b.first);
+  });
+  return out;
+}
+
+Commit commitName(Dialog& d) {
+  Commit result;
+  const std::string name = d.nameBuf;
+  if (name.empty()) return result;
+  fs::path full = name[0] == '/' ? fs::path(name) : fs::path(d.dir) / name;
+
+  if (isDir(full)) {
+    std::error_code ec;
+    fs::path canon = fs::weakly_canonical(full, ec);
+    d.dir = ec ? full.lexically_normal().string() : canon.string();
+    d.nameBuf[0] = 0;
+    return result;
+  }
+
+  if (d.onPath) {
+    if (!pathExists(full)) {
+      d.error = "File not found";
+      return result;
+    }
+    // A directory chooser must never hand its caller a file.
+    if (d.dirMode) {
+      d.error = "Not a directory";
+      return result;
+    }
+    g_lastDir = parentOf(full);
+    auto cb = d.onPath;
+    const std::string path = full.string();
+    result.close = true;
+    result.call = [cb, path] { cb(path); };
+    return result;
+  }
+
+  if (d.saveMode) {
+    if (!d.defaultExt.empty() && extension(full.string()) != d.defaultExt)
+      full.replace_extension("." + d.defaultExt);
+    if (pathExists(full) && !d.overwriteArmed) {
+      d.overwriteArmed = true;
+      d.error = full.filename().string() + " exists. Press Save again to overwrite.";
+      return result;
+    }
+    const std::string path = full.string();
+    const std::vector<uint8_t> bytes = d.producer ? d.producer(path) : std::vector<uint8_t>{};
+    if (!Platform::writeFile(path, bytes)) {
+      d.error = "Couldn't open file for writing!";
+      return result;
+    }
+    g_lastDir = parentOf(full);
+    result.close = true;
+    if (d.onSaved) {
+      auto cb = d.onSaved;
+      result.call = [cb, path] { cb(path); };
+    }
+    return result;
+  }
+
+  auto bytes = std::make_shared<std::vector<uint8_t>>();
+  if (!Platform::readFile(full.string(), *bytes)) {
+    d.error = "Couldn't open file!";
+    return result;
+  }
+  g_lastDir = parentOf(full);
+  result.close = true;
+  if (d.onOpen) {
+    auto cb = d.onOpen;
+    const std::string path = full.string();
+    result.call = [cb, path, bytes] { cb(path, *bytes); };
+  }
+  return result;
+}
+
+void draw() {
+  if (!g_dlg.isOpen) return;
+  if (g_dlg.openPopup) {
+    ImGui::OpenPopup(kPopupId);
+    g_dlg.openPopup = false;
+  }
+  const ImGuiViewport* vp = ImGui::GetMainViewport();
+  ImGui::SetNextWindowSize(ImVec2(kDialogWidth, kDialogHeight), ImGuiCond_Appearing);
+  ImGui::SetNextWindowPos(vp->GetCenter(), ImGuiCond_Appearing, ImVec2(0.5f, 0.5f));
+
+  bool keepOpen = true;
+  if (!ImGui::BeginPopupModal(kPopupId, &keepOpen, ImGuiWindowFlags_NoSavedSettings)) {
+    if (!keepOpen) g_dlg.isOpen = false;
+    return;
+  }
+
+  Commit pending;
+  auto close = [&] {
+    g_dlg.isOpen = false;
+    ImGui::CloseCurrentPopup();
+  };
+  auto accept = [&] {
+    Commit c = commitName(g_dlg);
+    if (c.close) {
+      close();
+      pending = std::move(c);
+    }
+  };
+
+  ImGui::TextUnformatted(g_dlg.title.c_str());
+  ImGui::Separator();
+
+  if (ImGui::Button("Up")) {
+    fs::path p(g_dlg.dir);
+    if (p.has_relative_path()) {
+      fs::path parent = p.has_filename() ? p.parent_path() : p.parent_path().parent_path();
+      g_dlg.dir = parent.string();
+    }
+  }
+  ImGui::SameLine();
+  if (ImGui::Button("Home")) {
+    const char* home = std::getenv("HOME");
+    if (home && *home) g_dlg.dir = home;
+  }
+  ImGui::SameLine();
+  ImGui::TextWrapped("%s", g_dlg.dir.c_str());
+
+  const Filter& filter = g_dlg.filters[std::clamp<int>(g_dlg.filterIndex, 0, (int)g_dlg.filters.size() - 1)];
+  const auto entries = listDirectory(g_dlg.dir, filter);
+  float listHeight = ImGui::GetContentRegionAvail().y - 3 * ImGui::GetFrameHeightWithSpacing();
+  if (!g_dlg.error.empty()) listHeight -= ImGui::GetTextLineHeightWithSpacing();
+  if (ImGui::BeginChild("##files", ImVec2(0, listHeight), ImGuiChildFlags_Borders)) {
+    for (const auto& [name, isDirectory] : entries) {
+      if (isDirectory) {
+        const std::string label = "[" + name + "]";
+        if (ImGui::Selectable(label.c_str(), false, ImGuiSelectableFlags_AllowDoubleClick)) {
+          g_dlg.dir = (fs::path(g_dlg.dir) / name).string();
+          g_dlg.overwriteArmed = false;
+        }
+      } else {
+        const bool selected = name == g_dlg.nameBuf;
+        if (ImGui::Selectable(name.c_str(), selected, ImGuiSelectableFlags_AllowDoubleClick)) {
+          setName(g_dlg, name);
+          g_dlg.overwriteArmed = false;
+          if (ImGui::IsMouseDoubleClicked(ImGuiMouseButton_Left)) accept();
+        }
+      }
+    }
+  }
+  ImGui::EndChild();
+
+  ImGui::SetNextItemWidth(ImGui::GetContentRegionAvail().x - kNameFieldReserve);
+  if (ImGui::InputText("##name", g_dlg.nameBuf, kNameBufSize, ImGuiInputTextFlags_EnterReturnsTrue)) {
+    if (g_dlg.isOpen) accept();
+  }
+  if (ImGui::IsItemEdited()) g_dlg.overwriteArmed = false;
+  ImGui::SameLine();
+  ImGui::SetNextItemWidth(-FLT_MIN);
+  if (ImGui::BeginCombo("##filter", filter.name.c_str())) {
+    for (int i = 0; i < static_cast<int>(g_dlg.filters.size()); ++i) {
+      if (ImGui::Selectable(g_dlg.filters[i].name.c_str(), i == g_dlg.filterIndex)) g_dlg.filterIndex = i;
+    }
+    ImGui::EndCombo();
+  }
+
+  if (!g_dlg.error.empty()) ImGui::TextColored(ImVec4(0.8f, 0, 0, 1), "%s", g_dlg.error.c_str());
+
+  if (g_dlg.dirMode) {
+    if (ImGui::Button("Use this directory", ImVec2(kUseDirButtonWidth, 0)) && g_dlg.isOpen) {
+      g_lastDir = g_dlg.dir;
+      auto cb = g_dlg.onPath;
+      const std::string dir = g_dlg.dir;
+      close();
+      if (cb) pending.call = [cb, dir] { cb(dir); };
+    }
+  } else {
+    if (ImGui::Button(g_dlg.saveMode ? "Save" : "Open", ImVec2(kButtonWidth, 0)) && g_dlg.isOpen) accept();
+  }
+  ImGui::SameLine();
+  if ((ImGui::Button("Cancel", ImVec2(kButtonWidth, 0)) || ImGui::IsKeyPressed(ImGuiKey_Escape, true)) &&
+      g_dlg.isOpen) {
+    close();
+  }
+  ImGui::EndPopup();
+  if (!keepOpen) g_dlg.isOpen = false;
+  if (pending.call) pending.call();
+}
+
+}  // namespace FileIO
