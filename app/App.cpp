@@ -63,8 +63,10 @@ App::App() {
   machine.loadAssets(Platform::assetDir());
   loadSettings();
   machine.reset();
+  undo.Clear();
   machine.pen = 14;
   currentSprite = sprite0Pointer();
+  undo.Clear();
 }
 
 int App::sprite0Pointer() const { return machine.ram[machine.spritePtrAddr() & 0xFFFF]; }
@@ -118,10 +120,14 @@ void App::applySettings(const std::string& text) {
 
 void App::newProject() {
   machine.reset();
+  undo.Clear();
   currentSprite = sprite0Pointer();
 }
 
-void App::afterLoad() { currentSprite = sprite0Pointer(); }
+void App::afterLoad() {
+  undo.Clear();
+  currentSprite = sprite0Pointer();
+}
 
 int App::setZoom(int z, float ax, float ay) {
   const int next = std::clamp(z, kZoomMin, kZoomMax);

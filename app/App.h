@@ -7,6 +7,7 @@
 
 #include "app/Texture.h"
 #include "core/Machine.h"
+#include "core/UndoBuffer.h"
 
 #include <imgui.h>
 
@@ -32,6 +33,7 @@ public:
   };
 
   Machine machine;
+  UndoBuffer undo{machine};
 
   // Settings kept in the settings file.
   bool showGrid = false;

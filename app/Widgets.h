@@ -1,0 +1,40 @@
+// Small controls shared by several windows: colour boxes and grids, hex
+// entry fields, a texture fitted into the free space, and the short name of
+// a screen code.
+#pragma once
+
+#include "app/Texture.h"
+
+#include <imgui.h>
+
+#include <string>
+
+class App;
+
+namespace Widgets {
+
+// One colour box at the cursor; a negative colour shows a crossed grey box.
+void ColorSwatch(App& app, int color, ImVec2 size, bool selected);
+// The 16 colours in rows of perRow; true when a cell was clicked.
+bool PaletteGrid(const char* id, App& app, int selected, int marked, int& picked, bool& rightClicked,
+                 float cellSize, int perRow);
+
+// Hex entry of 2 (byte) or 4 (word) digits; true when a new value was
+// committed (Enter, or focus lost after an edit).
+bool HexByteInput(const char* label, int& value, float width);
+bool HexWordInput(const char* label, int& value, float width);
+// The text of a hex field as a number masked to its width; empty text is 0.
+int ParseHexMasked(const char* text, int mask);
+
+// Draws the texture fitted into `avail` at the cursor, centred.
+void ImageFit(const Texture& tex, ImVec2 avail, ImVec2& topLeft, ImVec2& bottomRight, int& scale,
+              bool integerScale);
+// The placement ImageFit uses, without drawing.
+void FitRect(int texWidth, int texHeight, ImVec2 avail, ImVec2 cursor, bool integerScale, ImVec2& topLeft,
+             ImVec2& bottomRight, int& scale);
+
+// A short text naming a screen code, e.g. "rev. a"; empty for codes
+// without a plain name.
+std::string CharDescription(int code);
+
+}  // namespace Widgets
