@@ -7,6 +7,7 @@
 
 #include "app/Texture.h"
 #include "core/Machine.h"
+#include "core/Palette.h"
 #include "core/UndoBuffer.h"
 
 #include <imgui.h>
@@ -33,6 +34,7 @@ public:
   };
 
   Machine machine;
+  Palette palette;
   UndoBuffer undo{machine};
 
   // Settings kept in the settings file.
