@@ -33,7 +33,7 @@ void finishProjectLoad(App& app, const std::vector<uint8_t>& bytes) {
 // Opens a picture by a fixed row (Koala, RAW) or by the row given.
 void openImage(App& app, const std::string& title, const std::vector<FileIO::Filter>& filters, int format) {
   FileIO::open(title, filters, [&app, format](const std::string& path, std::vector<uint8_t>& bytes) {
-    beforeDocumentChange(app);
+    if (imageFormatFor(format, path) >= 0) beforeDocumentChange(app);
     show(app, completeLoadImage(app.machine, app.undo, format, path, bytes));
   });
 }
@@ -99,7 +99,7 @@ void loadSprites(App& app) {
 
 void loadCharset(App& app) {
   FileIO::open("Load charset", charsetFilters(), [&app](const std::string& path, std::vector<uint8_t>& bytes) {
-    beforeDocumentChange(app);
+    if (!charsetLoadRefused(app.machine, path)) beforeDocumentChange(app);
     show(app, completeLoadCharset(app.machine, app.undo, path, bytes));
   });
 }

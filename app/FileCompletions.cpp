@@ -47,6 +47,12 @@ bool tooShortForPrg(const std::vector<uint8_t>& bytes) {
   return bytes.size() < static_cast<size_t>(FileFormats::kPrgAddressSize);
 }
 
+// Character sets in PRG form carry their own address.
+bool isCharsetPrg(const std::string& path) {
+  const std::string ext = FileIO::extension(path);
+  return ext == "prg" || ext == "64c";
+}
+
 int wrapBlock(int block) { return ((block % kBlocksPerBank) + kBlocksPerBank) % kBlocksPerBank; }
 
 }  // namespace
@@ -105,12 +111,14 @@ Message saveAreaMessage(int start, int length) {
   return {"Success!", buf};
 }
 
+int imageFormatFor(int format, const std::string& path) {
+  return format >= 0 ? format : FileFormats::findByExtension(FileIO::extension(path));
+}
+
 Outcome completeLoadImage(Machine& m, UndoBuffer& undo, int format, const std::string& path,
                           const std::vector<uint8_t>& bytes) {
-  if (format < 0) {
-    format = FileFormats::findByExtension(FileIO::extension(path));
-    if (format < 0) return Message{"Error", "Couldn't determine file format!"};
-  }
+  format = imageFormatFor(format, path);
+  if (format < 0) return Message{"Error", "Couldn't determine file format!"};
   undo.TakeUndo(kUndoEverything, "load image");
   if (!FileFormats::load(m, format, bytes)) return Message{"Error", kLoadFailed};
   return std::nullopt;
@@ -148,17 +156,20 @@ Message completeLoadSprites(Machine& m, UndoBuffer& undo, int& currentSprite, co
   return {"Load sprites", buf};
 }
 
+bool charsetLoadRefused(const Machine& m, const std::string& path) {
+  return !isCharsetPrg(path) && m.charsetIsRom();
+}
+
 Outcome completeLoadCharset(Machine& m, UndoBuffer& undo, const std::string& path,
                             const std::vector<uint8_t>& bytes) {
-  const std::string ext = FileIO::extension(path);
-  if (ext == "prg" || ext == "64c") {
+  if (isCharsetPrg(path)) {
     undo.TakeUndo(kUndoEverything, "load charset");
     if (tooShortForPrg(bytes)) return Message{"Error", kLoadFailed};
     int a = 0;
     const int n = FileFormats::loadPrg(m, bytes, a);
     return Message{"Load charset", bytesRead(n, a)};
   }
-  if (m.charsetIsRom()) return Message{"Load charset", kCharsetIsRom};
+  if (charsetLoadRefused(m, path)) return Message{"Load charset", kCharsetIsRom};
   undo.TakeUndo(kUndoCharset, "load charset");
   const size_t n = std::min<size_t>(bytes.size(), kCharsetSize);
   std::copy_n(bytes.begin(), n, m.ram.begin() + m.charsetAddr());

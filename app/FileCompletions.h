@@ -71,6 +71,10 @@ Message completeLoadMemory(Machine& m, UndoBuffer& undo, const std::vector<uint8
 // clipped to $10000.
 Message saveAreaMessage(int start, int length);
 
+// The row a picture load uses: the given one, or with a negative format
+// the row of the path's extension (-1 when there is none).
+int imageFormatFor(int format, const std::string& path);
+
 // Loads a picture file by format row (negative: the row of the path's
 // extension) after the undo step "load image"; the Koala and RAW menu
 // entries pass their rows.
@@ -86,6 +90,7 @@ Message completeLoadSprites(Machine& m, UndoBuffer& undo, int& currentSprite, co
 // Character sets: a PRG or 64c file goes to its address; any other file
 // is copied raw into the current character set (refused while the video
 // chip sees the ROM font).
+bool charsetLoadRefused(const Machine& m, const std::string& path);
 Outcome completeLoadCharset(Machine& m, UndoBuffer& undo, const std::string& path,
                             const std::vector<uint8_t>& bytes);
 
