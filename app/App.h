@@ -9,6 +9,7 @@
 #include "core/Machine.h"
 #include "core/Palette.h"
 #include "core/UndoBuffer.h"
+#include "disk/DiskDrive.h"
 
 #include <imgui.h>
 
@@ -65,6 +66,8 @@ public:
   bool showAbout = false;
   bool showHelp = false;
   bool showCharsetConverter = false;
+
+  DiskDrive drives[kDriveCount];  // devices 8-11 in this order
 
   std::string assemblerSource;
   bool processorRunning = false;

@@ -143,8 +143,13 @@ void saveExecutable(App& app) {
 void openDropped(App& app, const std::string& path) {
   const std::string ext = FileIO::extension(path);
   const std::string name = FileIO::baseName(path);
+  // A disk image is mounted from its path, not read here.
   if (dropAction(ext, 0) == DropAction::MountDisk) {
-    app.message("Sorry", "Mounting D64 disk images is not available yet.");
+    DiskDrive& drive = app.drives[dropDrive(app.drives)];
+    if (drive.mountD64(path))
+      app.showMountDisk = true;
+    else
+      app.message("Error", "Could not mount D64-file: " + drive.error);
     return;
   }
   std::vector<uint8_t> bytes;

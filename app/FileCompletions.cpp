@@ -243,6 +243,12 @@ DropAction dropAction(const std::string& ext, size_t size) {
   return DropAction::Unknown;
 }
 
+int dropDrive(const DiskDrive (&drives)[kDriveCount]) {
+  for (int i = 0; i < kDriveCount; ++i)
+    if (drives[i].mode == DriveMode::None) return i;
+  return 0;
+}
+
 Outcome completeDropPicture(Machine& m, UndoBuffer& undo, const std::string& name,
                             const std::vector<uint8_t>& bytes) {
   undo.TakeUndo(kUndoEverything, "load image");

@@ -8,6 +8,7 @@
 #include "core/Machine.h"
 #include "core/Palette.h"
 #include "core/UndoBuffer.h"
+#include "disk/DiskDrive.h"
 #include "platform/FileDialog.h"
 
 #include <cstddef>
@@ -130,6 +131,10 @@ constexpr const char* kDiskImageExtension = "d64";
 constexpr const char* kProjectExtension = "tpr";
 constexpr size_t kDropPrgMinSize = 3;
 DropAction dropAction(const std::string& ext, size_t size);
+
+// The drive a dropped D64 mounts on: the first of devices 8-11 with
+// nothing mounted, else device 8. An index into the drives.
+int dropDrive(const DiskDrive (&drives)[kDriveCount]);
 
 // A dropped picture file loaded by its extension's row (undo "load image").
 Outcome completeDropPicture(Machine& m, UndoBuffer& undo, const std::string& name,

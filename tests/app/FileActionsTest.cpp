@@ -5,6 +5,7 @@
 
 #include "core/FileFormats.h"
 #include "core/Vic.h"
+#include "platform/Platform.h"
 
 #include <gtest/gtest.h>
 #include <stb_image.h>
@@ -322,6 +323,11 @@ TEST(FileActionsTest, ExecutablePatchesTheViewerAndAppendsThePicture) {
   const Message missing{"Error", "Tilvox is missing the file \"bmpview.prg\".\nOperation could not be completed."};
   EXPECT_EQ(Actions::executableRefusal(m, false, {}), missing);
   EXPECT_EQ(Actions::executableRefusal(m, true, pattern(69, 1)), missing);
+  // The viewer shipped in the assets is long enough to be patched.
+  Bytes shipped;
+  const bool read = Platform::readFile(std::string(TILVOX_TEST_ASSET_DIR) + "/" + Actions::kViewerAsset, shipped);
+  EXPECT_FALSE(Actions::executableRefusal(m, read, shipped));
+
   m.setGfxMode(kModeText);
   EXPECT_EQ(Actions::executableRefusal(m, true, viewer),
             (Message{"Sorry", "Text modes can not yet be saved as executables."}));
@@ -345,6 +351,17 @@ TEST(FileActionsTest, DropDispatchOrder) {
   EXPECT_EQ(action("noext", 2), DropAction::Unknown);
   EXPECT_EQ(action("x.prg", 2), DropAction::Prg);
   EXPECT_EQ(action("x.prg", 0), DropAction::Prg);
+}
+
+TEST(FileActionsTest, DroppedDiskGoesToTheFirstFreeDrive) {
+  DiskDrive drives[kDriveCount];
+  EXPECT_EQ(Actions::dropDrive(drives), 0);
+  drives[0].mode = DriveMode::Image;
+  drives[1].mode = DriveMode::Directory;
+  EXPECT_EQ(Actions::dropDrive(drives), 2);  // device 10
+  drives[2].mode = DriveMode::Image;
+  drives[3].mode = DriveMode::Image;
+  EXPECT_EQ(Actions::dropDrive(drives), 0);  // all busy: device 8
 }
 
 TEST(FileActionsTest, DroppedFilesLoad) {
