@@ -21,7 +21,7 @@ constexpr const char* kLoadFailed = "Couldn't load the file!";
 constexpr const char* kCharsetIsRom = "The current charset is ROM. Select a RAM charset bank first.";
 constexpr int kPngChannels = 4;
 
-// The seven picture types the picture import reads, in the order tried.
+// Dropped files of these types go to the PC picture import.
 const char* const kImportImageExtensions[] = {"png", "jpg", "jpeg", "bmp", "gif", "tga", "psd"};
 const char* const kSourceExtensions[] = {"asm", "a65", "src", "s"};
 
@@ -145,8 +145,9 @@ Message completeLoadSprites(Machine& m, UndoBuffer& undo, int& currentSprite, co
     std::snprintf(buf, sizeof buf, "%s\n(sprite $%02X - $%02X)", bytesRead(n, a).c_str(), first, last);
     return {"Load sprites", buf};
   }
-  const int target = (m.bank * kBlocksPerBank + currentSprite) * kSpriteBlockSize;
-  const int n = static_cast<int>(std::min<size_t>(bytes.size(), static_cast<size_t>(kAddressSpaceEnd - target)));
+  const int target = (m.bank * kBlocksPerBank + wrapBlock(currentSprite)) * kSpriteBlockSize;
+  const int room = std::max(0, kAddressSpaceEnd - target);
+  const int n = static_cast<int>(std::min<size_t>(bytes.size(), static_cast<size_t>(room)));
   undo.TakeUndoRange(target, n, "load sprites");
   std::copy_n(bytes.begin(), n, m.ram.begin() + target);
   const int blocks = (n + kSpriteBlockSize - 1) / kSpriteBlockSize;
