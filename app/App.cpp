@@ -44,6 +44,8 @@ const WindowKey kWindowKeys[] = {
 
 // Decimal integer with leading blanks and a sign; stops at the first other
 // character; no digits give 0.
+const std::string kCustomPrefix = "Custom_";
+
 int parseInt(const std::string& s) {
   long long v = std::strtoll(s.c_str(), nullptr, 10);
   return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX));
@@ -86,6 +88,13 @@ std::string App::settingsText() const {
   addLine(out, "Zoom", std::to_string(zoom));
   std::snprintf(buf, sizeof buf, "%g", static_cast<double>(uiScale));
   addLine(out, "UiScale", buf);
+  static const char kChannels[] = {'R', 'G', 'B'};
+  for (int i = 0; i < kPaletteColors; ++i) {
+    for (int c = 0; c < 3; ++c) {
+      std::snprintf(buf, sizeof buf, "Custom_%d_%c", i, kChannels[c]);
+      addLine(out, buf, std::to_string(palette.custom[i][c]));
+    }
+  }
   for (const WindowKey& w : kWindowKeys) addLine(out, w.key, this->*w.flag ? "1" : "0");
   return out;
 }
@@ -109,13 +118,25 @@ void App::applySettings(const std::string& text) {
     else if (key == "Palette") paletteIndex = iv;
     else if (key == "Zoom") zoomSetting = iv;
     else if (key == "UiScale") uiScale = static_cast<float>(std::strtod(value.c_str(), nullptr));
-    else {
+    else if (key.compare(0, kCustomPrefix.size(), kCustomPrefix) == 0) {
+      const int color = parseInt(key.substr(kCustomPrefix.size()));
+      const char last = key.back();
+      const int channel = last == 'R' ? 0 : last == 'G' ? 1 : 2;
+      if (color >= 0 && color < kPaletteColors) palette.custom[color][channel] = static_cast<uint8_t>(iv);
+    } else {
       for (const WindowKey& w : kWindowKeys)
         if (key == w.key) this->*w.flag = iv != 0;
     }
   }
   if (!(uiScale >= kUiScaleMin && uiScale <= kUiScaleMax)) uiScale = 1.0f;
+  palette.set(paletteIndex);
   zoom = (zoomSetting >= kZoomMin && zoomSetting <= kZoomMax) ? zoomSetting : kDefaultZoom;
+}
+
+void App::setPalette(int index) {
+  palette.set(index);
+  paletteIndex = palette.index;
+  saveSettings();
 }
 
 void App::newProject() {

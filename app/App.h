@@ -111,6 +111,8 @@ public:
   std::string settingsText() const;
   void applySettings(const std::string& text);
 
+  // Selects a palette preset (outside 0-10: preset 0) and saves the settings.
+  void setPalette(int index);
   void newProject();
   void afterLoad();
   // Sets the zoom (clamped to 1..24) keeping the anchor, in frame pixels,

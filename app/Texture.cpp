@@ -12,9 +12,11 @@
 
 namespace {
 
+// Never destroyed: textures owned by globals and function-local statics
+// unregister during exit in any order.
 std::vector<Texture*>& liveTextures() {
-  static std::vector<Texture*> live;
-  return live;
+  static auto* live = new std::vector<Texture*>;
+  return *live;
 }
 
 // Set once the context is gone: later updates must not touch OpenGL.

@@ -41,7 +41,77 @@ bool hexInput(const char* label, int& value, float width, int mask, const char* 
   return true;
 }
 
+constexpr ImU32 kBlack = IM_COL32(0, 0, 0, 255);
+constexpr ImU32 kWhite = IM_COL32(255, 255, 255, 255);
+constexpr ImU32 kNoColorFill = IM_COL32(110, 110, 110, 255);
+constexpr ImU32 kNoColorCross = IM_COL32(60, 60, 60, 255);
+constexpr ImU32 kMarkFrame = IM_COL32(160, 160, 160, 255);
+constexpr float kGridGap = 5.0f;
+constexpr float kGridInset = 2.0f;
+
+ImU32 paletteColor(const App& app, int color) {
+  const auto& c = app.palette.rgb[color & 15];
+  return IM_COL32(c[0], c[1], c[2], 255);
+}
+
 }  // namespace
+
+void ColorSwatch(App& app, int color, ImVec2 size, bool selected) {
+  ImDrawList* dl = ImGui::GetWindowDrawList();
+  const ImVec2 tl = ImGui::GetCursorScreenPos();
+  const ImVec2 br(tl.x + size.x, tl.y + size.y);
+  if (color < 0) {
+    dl->AddRectFilled(tl, br, kNoColorFill);
+    dl->AddLine(tl, br, kNoColorCross);
+  } else {
+    dl->AddRectFilled(tl, br, paletteColor(app, color));
+  }
+  dl->AddRect(tl, br, kBlack);
+  if (selected) dl->AddRect(ImVec2(tl.x - 2, tl.y - 2), ImVec2(br.x + 2, br.y + 2), kWhite, 0, 0, 2.0f);
+  ImGui::Dummy(size);
+}
+
+bool PaletteGrid(const char* id, App& app, int selected, int marked, int& picked, bool& rightClicked,
+                 float cellSize, int perRow) {
+  rightClicked = false;
+  bool result = false;
+  ImGui::PushID(id);
+  const int rows = kPaletteColors / perRow;
+  const float step = cellSize + kGridGap;
+  const ImVec2 origin = ImGui::GetCursorScreenPos();
+  ImDrawList* dl = ImGui::GetWindowDrawList();
+  for (int row = 0; row < rows; ++row) {
+    for (int col = 0; col < perRow; ++col) {
+      const int i = row * perRow + col;
+      const ImVec2 tl(origin.x + col * step + kGridInset, origin.y + row * step + kGridInset);
+      const ImVec2 br(tl.x + cellSize, tl.y + cellSize);
+      ImGui::SetCursorScreenPos(tl);
+      ImGui::PushID(i);
+      ImGui::InvisibleButton("##cell", ImVec2(cellSize, cellSize),
+                             ImGuiButtonFlags_MouseButtonLeft | ImGuiButtonFlags_MouseButtonRight);
+      ImGui::PopID();
+      if (ImGui::IsItemClicked(ImGuiMouseButton_Left)) {
+        picked = i;
+        result = true;
+      } else if (ImGui::IsItemClicked(ImGuiMouseButton_Right)) {
+        picked = i;
+        rightClicked = true;
+        result = true;
+      }
+      if (ImGui::IsItemHovered()) ImGui::SetTooltip("Color %d", i);
+      dl->AddRectFilled(tl, br, paletteColor(app, i));
+      dl->AddRect(tl, br, kBlack);
+      if (i == selected)
+        dl->AddRect(ImVec2(tl.x - 2, tl.y - 2), ImVec2(br.x + 2, br.y + 2), kWhite, 0, 0, 2.0f);
+      else if (i == marked)
+        dl->AddRect(ImVec2(tl.x - 2, tl.y - 2), ImVec2(br.x + 2, br.y + 2), kMarkFrame);
+    }
+  }
+  ImGui::SetCursorScreenPos(ImVec2(origin.x, origin.y + rows * step + kGridInset));
+  ImGui::Dummy(ImVec2(perRow * step, 0));
+  ImGui::PopID();
+  return result;
+}
 
 int ParseHexMasked(const char* text, int mask) {
   return static_cast<int>(std::strtoul(text, nullptr, 16) & static_cast<unsigned long>(mask));

@@ -1,0 +1,250 @@
+// The file dialog's entry points, listing and commit rules: extension
+// fix-up, overwrite confirmation, messages, directory entry, the last
+// directory, and a directory chooser that never hands over a file.
+#include "platform/FileDialog.h"
+
+#include <gtest/gtest.h>
+
+#include <imgui.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class FileDialogTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() / ("tilvox_dialog_" + std::to_string(::getpid()));
+    fs::remove_all(root_);
+    fs::create_directories(root_ / "sub" / "deeper");
+    FileIO::g_lastDir = root_.string();
+  }
+  void TearDown() override {
+    fs::remove_all(root_);
+    FileIO::g_dlg = FileIO::Dialog();
+    FileIO::g_lastDir.clear();
+  }
+  void touch(const fs::path& p, const std::string& text = "x") { std::ofstream(p, std::ios::binary) << text; }
+  std::string slurp(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  }
+  // Types a name and confirms; runs the completion as the frame would.
+  FileIO::Commit confirm(const std::string& name) {
+    FileIO::setName(FileIO::g_dlg, name);
+    return confirmAgain();
+  }
+  FileIO::Commit confirmAgain() {
+    FileIO::Commit c = FileIO::commitName(FileIO::g_dlg);
+    if (c.close) FileIO::g_dlg.isOpen = false;
+    if (c.call) c.call();
+    return c;
+  }
+  fs::path root_;
+};
+
+std::vector<uint8_t> bytesOf(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
+}  // namespace
+
+TEST_F(FileDialogTest, SaveFixesTheExtension) {
+  std::vector<std::string> saved;
+  auto onSaved = [&](const std::string& p) { saved.push_back(p); };
+  FileIO::save("Save Koala", "image.koa", bytesOf("KOALA"), onSaved);
+  const FileIO::Dialog& d = FileIO::g_dlg;
+  ASSERT_EQ(d.filters.size(), 2u);
+  EXPECT_EQ(d.filters[0].name, "*.koa");
+  EXPECT_EQ(d.filters[0].exts, std::vector<std::string>{"koa"});
+  EXPECT_EQ(d.filters[1].name, "All files");
+  EXPECT_TRUE(d.filters[1].exts.empty());
+  EXPECT_EQ(d.filterIndex, 0);
+  EXPECT_STREQ(d.nameBuf, "image.koa");
+  EXPECT_EQ(d.dir, root_.string());
+  EXPECT_TRUE(d.isOpen && d.saveMode && d.openPopup);
+
+  EXPECT_TRUE(confirm("pic").close);
+  EXPECT_EQ(slurp(root_ / "pic.koa"), "KOALA");
+  FileIO::save("Save Koala", "image.koa", bytesOf("K2"), onSaved);
+  confirm("other.prg");
+  EXPECT_TRUE(fs::exists(root_ / "other.koa"));
+  EXPECT_FALSE(fs::exists(root_ / "other.prg"));
+  FileIO::save("Save Koala", "image.koa", bytesOf("K3"), onSaved);
+  confirm("PIC.KOA");
+  EXPECT_EQ(slurp(root_ / "PIC.KOA"), "K3");
+  ASSERT_EQ(saved.size(), 3u);
+  EXPECT_EQ(saved[0], (root_ / "pic.koa").string());
+  EXPECT_EQ(saved[2], (root_ / "PIC.KOA").string());
+  EXPECT_EQ(FileIO::g_lastDir, root_.string());
+
+  // No extension in the default name: only "All files", name unchanged.
+  FileIO::save("Save", "memory", bytesOf("M"), onSaved);
+  ASSERT_EQ(FileIO::g_dlg.filters.size(), 1u);
+  EXPECT_EQ(FileIO::g_dlg.filters[0].name, "All files");
+  confirm("dump.bin");
+  EXPECT_EQ(slurp(root_ / "dump.bin"), "M");
+}
+
+TEST_F(FileDialogTest, OverwriteNeedsASecondConfirmation) {
+  touch(root_ / "pic.koa", "old");
+  int calls = 0;
+  FileIO::saveWith("Save", "image.koa", [](const std::string&) { return bytesOf("new"); },
+                   [&](const std::string&) { ++calls; });
+  EXPECT_FALSE(confirm("pic").close);
+  EXPECT_EQ(FileIO::g_dlg.error, "pic.koa exists. Press Save again to overwrite.");
+  EXPECT_TRUE(FileIO::g_dlg.overwriteArmed);
+  EXPECT_EQ(slurp(root_ / "pic.koa"), "old");
+  EXPECT_EQ(calls, 0);
+  // The producer sees the final path.
+  EXPECT_TRUE(confirmAgain().close);
+  EXPECT_EQ(slurp(root_ / "pic.koa"), "new");
+  EXPECT_EQ(calls, 1);
+}
+
+TEST_F(FileDialogTest, FailuresSetMessagesAndKeepTheDialogOpen) {
+  FileIO::open("Open", {}, [](const std::string&, std::vector<uint8_t>&) { FAIL(); });
+  ASSERT_EQ(FileIO::g_dlg.filters.size(), 1u);
+  EXPECT_EQ(FileIO::g_dlg.filters[0].name, "All files");
+  EXPECT_FALSE(confirm("missing.prg").close);
+  EXPECT_EQ(FileIO::g_dlg.error, "Couldn't open file!");
+  EXPECT_TRUE(FileIO::g_dlg.isOpen);
+  // An empty name does nothing.
+  FileIO::g_dlg.error.clear();
+  EXPECT_FALSE(confirm("").close);
+  EXPECT_EQ(FileIO::g_dlg.error, "");
+
+  FileIO::openPath("Pick", {}, [](const std::string&) { FAIL(); });
+  confirm("missing.ttf");
+  EXPECT_EQ(FileIO::g_dlg.error, "File not found");
+
+  FileIO::save("Save", "a.prg", bytesOf("x"), [](const std::string&) { FAIL(); });
+  confirm("nodir/a.prg");
+  EXPECT_EQ(FileIO::g_dlg.error, "Couldn't open file for writing!");
+  EXPECT_EQ(FileIO::g_lastDir, root_.string());
+}
+
+TEST_F(FileDialogTest, OpenDeliversPathAndBytesAndRemembersTheDirectory) {
+  touch(root_ / "sub" / "a.prg", "\x01\x08xy");
+  std::string gotPath;
+  std::vector<uint8_t> gotBytes;
+  FileIO::open("Open", {{"PRG", {"prg"}}}, [&](const std::string& p, std::vector<uint8_t>& b) {
+    gotPath = p;
+    gotBytes = std::move(b);
+  });
+  EXPECT_TRUE(confirm("sub/a.prg").close);
+  EXPECT_EQ(gotPath, (root_ / "sub" / "a.prg").string());
+  EXPECT_EQ(gotBytes, bytesOf("\x01\x08xy"));
+  EXPECT_EQ(FileIO::g_lastDir, (root_ / "sub").string());
+  // The next dialog starts there; an absolute hidden name opens normally.
+  touch(root_ / ".hidden", "h");
+  FileIO::open("Open", {}, [&](const std::string& p, std::vector<uint8_t>&) { gotPath = p; });
+  EXPECT_EQ(FileIO::g_dlg.dir, (root_ / "sub").string());
+  confirm((root_ / ".hidden").string());
+  EXPECT_EQ(gotPath, (root_ / ".hidden").string());
+}
+
+TEST_F(FileDialogTest, TypedDirectoriesAreEnteredInCanonicalForm) {
+  FileIO::open("Open", {}, nullptr);
+  FileIO::g_dlg.dir = (root_ / "sub").string();
+  EXPECT_FALSE(confirm("deeper").close);
+  EXPECT_EQ(FileIO::g_dlg.dir, (root_ / "sub" / "deeper").string());
+  EXPECT_STREQ(FileIO::g_dlg.nameBuf, "");
+  confirm("..");
+  EXPECT_EQ(FileIO::g_dlg.dir, (root_ / "sub").string());
+  confirm(root_.string() + "/sub/../sub/deeper/");
+  EXPECT_EQ(fs::path(FileIO::g_dlg.dir).lexically_normal(), (root_ / "sub" / "deeper").lexically_normal());
+  EXPECT_TRUE(FileIO::g_dlg.isOpen);
+}
+
+TEST_F(FileDialogTest, DirectoryChooserNeverHandsOverAFile) {
+  touch(root_ / "sub" / "file.txt");
+  std::vector<std::string> got;
+  FileIO::chooseDirectory("Choose", [&](const std::string& p) { got.push_back(p); });
+  ASSERT_EQ(FileIO::g_dlg.filters.size(), 1u);
+  EXPECT_EQ(FileIO::g_dlg.filters[0].name, "Directories");
+  EXPECT_EQ(FileIO::g_dlg.filters[0].exts, std::vector<std::string>{"\x01"});
+  EXPECT_TRUE(FileIO::g_dlg.dirMode);
+  // The listing holds directories only.
+  const auto listing = FileIO::listDirectory((root_ / "sub").string(), FileIO::g_dlg.filters[0]);
+  ASSERT_EQ(listing.size(), 1u);
+  EXPECT_EQ(listing[0].first, "deeper");
+  EXPECT_TRUE(listing[0].second);
+
+  FileIO::g_dlg.dir = (root_ / "sub").string();
+  EXPECT_FALSE(confirm("file.txt").close);
+  EXPECT_EQ(FileIO::g_dlg.error, "Not a directory");
+  EXPECT_TRUE(got.empty());
+  EXPECT_TRUE(FileIO::g_dlg.isOpen);
+  confirm("nothing");
+  EXPECT_EQ(FileIO::g_dlg.error, "File not found");
+  confirm("deeper");
+  EXPECT_EQ(FileIO::g_dlg.dir, (root_ / "sub" / "deeper").string());
+  EXPECT_TRUE(got.empty());
+}
+
+TEST_F(FileDialogTest, ListingSortsFiltersAndHides) {
+  touch(root_ / "b.PRG");
+  touch(root_ / "a.prg");
+  touch(root_ / "B.koa");
+  touch(root_ / "ab");
+  touch(root_ / ".secret.prg");
+  fs::create_directories(root_ / "Zdir");
+  fs::create_directories(root_ / ".git");
+  const auto all = FileIO::listDirectory(root_.string(), FileIO::Filter{"All files", {}});
+  std::vector<std::string> names;
+  for (const auto& e : all) names.push_back(e.first);
+  EXPECT_EQ(names, (std::vector<std::string>{"sub", "Zdir", "a.prg", "ab", "B.koa", "b.PRG"}));
+  const auto prg = FileIO::listDirectory(root_.string(), FileIO::Filter{"PRG", {"prg"}});
+  names.clear();
+  for (const auto& e : prg) names.push_back(e.first);
+  EXPECT_EQ(names, (std::vector<std::string>{"sub", "Zdir", "a.prg", "b.PRG"}));
+  EXPECT_TRUE(FileIO::listDirectory((root_ / "none").string(), FileIO::Filter{}).empty());
+}
+
+TEST_F(FileDialogTest, ACompletionMayStartTheNextDialog) {
+  touch(root_ / "a.prg");
+  FileIO::open("First", {}, [&](const std::string&, std::vector<uint8_t>&) {
+    FileIO::save("Second", "b.prg", bytesOf("b"), nullptr);
+  });
+  confirm("a.prg");
+  EXPECT_TRUE(FileIO::g_dlg.isOpen);
+  EXPECT_EQ(FileIO::g_dlg.title, "Second");
+  EXPECT_TRUE(FileIO::g_dlg.saveMode);
+  EXPECT_STREQ(FileIO::g_dlg.nameBuf, "b.prg");
+  EXPECT_TRUE(FileIO::g_dlg.openPopup);
+  EXPECT_TRUE(FileIO::hasRealFiles());
+}
+
+TEST_F(FileDialogTest, LongDefaultNamesAreCut) {
+  FileIO::save("Save", std::string(600, 'n') + ".prg", {}, nullptr);
+  EXPECT_EQ(std::string(FileIO::g_dlg.nameBuf).size(), 511u);
+}
+
+TEST_F(FileDialogTest, EscapeClosesTheShownDialogWithoutACallback) {
+  ImGui::CreateContext();
+  ImGuiIO& io = ImGui::GetIO();
+  io.IniFilename = nullptr;
+  io.DisplaySize = ImVec2(1400, 900);
+  io.DeltaTime = 1.0f / 60;
+  io.BackendFlags |= ImGuiBackendFlags_RendererHasTextures;
+  bool called = false;
+  FileIO::open("Open", {}, [&](const std::string&, std::vector<uint8_t>&) { called = true; });
+  for (int i = 0; i < 2; ++i) {
+    ImGui::NewFrame();
+    FileIO::draw();
+    EXPECT_TRUE(ImGui::IsPopupOpen("##filedialog"));
+    ImGui::EndFrame();
+  }
+  EXPECT_FALSE(FileIO::g_dlg.openPopup);
+  io.AddKeyEvent(ImGuiKey_Escape, true);
+  ImGui::NewFrame();
+  FileIO::draw();
+  ImGui::EndFrame();
+  EXPECT_FALSE(FileIO::g_dlg.isOpen);
+  EXPECT_FALSE(called);
+  EXPECT_EQ(FileIO::g_lastDir, root_.string());
+  ImGui::DestroyContext();
+}

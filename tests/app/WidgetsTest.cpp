@@ -1,0 +1,136 @@
+// Shared controls and the classic look: screen-code names, hex entry
+// parsing, image fitting, glyph transparency and the style colours.
+#include "app/Icons.h"
+#include "app/Theme.h"
+#include "app/Widgets.h"
+
+#include <gtest/gtest.h>
+
+#include <stb_image.h>
+
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+TEST(WidgetsTest, CharDescriptionNamesScreenCodes) {
+  EXPECT_EQ(Widgets::CharDescription(0), "@");
+  EXPECT_EQ(Widgets::CharDescription(1), "a");
+  EXPECT_EQ(Widgets::CharDescription(26), "z");
+  EXPECT_EQ(Widgets::CharDescription(129), "rev. a");
+  EXPECT_EQ(Widgets::CharDescription(160), "rev. space");
+  EXPECT_EQ(Widgets::CharDescription(28), "\xC2\xA3");
+  EXPECT_EQ(Widgets::CharDescription(27), "[");
+  EXPECT_EQ(Widgets::CharDescription(29), "]");
+  EXPECT_EQ(Widgets::CharDescription(30), "up arrow");
+  EXPECT_EQ(Widgets::CharDescription(159), "rev. left arrow");
+  EXPECT_EQ(Widgets::CharDescription(33), "!");
+  EXPECT_EQ(Widgets::CharDescription(47), "/");
+  EXPECT_EQ(Widgets::CharDescription(48), "0");
+  EXPECT_EQ(Widgets::CharDescription(58), ":");
+  EXPECT_EQ(Widgets::CharDescription(63), "?");
+  EXPECT_EQ(Widgets::CharDescription(65), "A");
+  EXPECT_EQ(Widgets::CharDescription(90 + 128), "rev. Z");
+  EXPECT_EQ(Widgets::CharDescription(64), "");
+  EXPECT_EQ(Widgets::CharDescription(100), "");
+  EXPECT_EQ(Widgets::CharDescription(91 + 128), "");
+  EXPECT_EQ(Widgets::CharDescription(255), "");
+}
+
+TEST(WidgetsTest, HexTextIsMaskedToTheFieldWidth) {
+  EXPECT_EQ(Widgets::ParseHexMasked("1FF", 0xFF), 0xFF);
+  EXPECT_EQ(Widgets::ParseHexMasked("", 0xFF), 0);
+  EXPECT_EQ(Widgets::ParseHexMasked("3c", 0xFF), 0x3C);
+  EXPECT_EQ(Widgets::ParseHexMasked("12345", 0xFFFF), 0x2345);
+  EXPECT_EQ(Widgets::ParseHexMasked("D020", 0xFFFF), 0xD020);
+}
+
+TEST(WidgetsTest, FitRectCentresAndScales) {
+  ImVec2 tl, br;
+  int scale = 0;
+  // 384x264 into 1000x600: scale 600/264 = 2.27.
+  Widgets::FitRect(384, 264, ImVec2(1000, 600), ImVec2(10, 20), false, tl, br, scale);
+  EXPECT_EQ(scale, 2);
+  const float s = 600.0f / 264;
+  EXPECT_FLOAT_EQ(tl.x, 10 + (1000 - 384 * s) / 2);
+  EXPECT_FLOAT_EQ(tl.y, 20);
+  EXPECT_FLOAT_EQ(br.y, 20 + 264 * s);
+  Widgets::FitRect(384, 264, ImVec2(1000, 600), ImVec2(10, 20), true, tl, br, scale);
+  EXPECT_EQ(scale, 2);
+  EXPECT_FLOAT_EQ(tl.x, 10 + (1000 - 768) / 2.0f);
+  EXPECT_FLOAT_EQ(tl.y, 20 + (600 - 528) / 2.0f);
+  EXPECT_FLOAT_EQ(br.x, tl.x + 768);
+  // Smaller than the texture with whole scales: scale 1 at the cursor.
+  Widgets::FitRect(384, 264, ImVec2(100, 100), ImVec2(5, 6), true, tl, br, scale);
+  EXPECT_EQ(scale, 1);
+  EXPECT_FLOAT_EQ(tl.x, 5);
+  EXPECT_FLOAT_EQ(tl.y, 6);
+  EXPECT_FLOAT_EQ(br.x, 5 + 384);
+}
+
+TEST(IconsTest, KeyColourBecomesTransparent) {
+  // 3x2 picture; bottom-left is black, so every black pixel goes.
+  std::vector<uint32_t> px = {0xFF000000, 0xFFFFFFFF, 0xFF000000, 0xFF000000, 0xFF0000FF, 0x00000000};
+  ApplyKeyColor(px, 3, 2);
+  EXPECT_EQ(px, (std::vector<uint32_t>{0, 0xFFFFFFFF, 0, 0, 0xFF0000FF, 0}));
+  // Equality is over all four bytes: another alpha stays.
+  std::vector<uint32_t> px2 = {0xFF000000, 0x7F000000};
+  ApplyKeyColor(px2, 2, 1);
+  EXPECT_EQ(px2, (std::vector<uint32_t>{0, 0x7F000000}));
+}
+
+TEST(IconsTest, EveryGlyphIsASmallBmpWithAKeyedCorner) {
+  for (const char* name : iconFiles) {
+    const std::string path = std::string(TILVOX_TEST_ASSET_DIR) + "/glyphs/" + name;
+    std::ifstream f(path, std::ios::binary);
+    ASSERT_TRUE(f) << path;
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    ASSERT_GE(bytes.size(), 54u);
+    EXPECT_EQ(bytes[0], 'B');
+    EXPECT_EQ(bytes[1], 'M');
+    EXPECT_EQ(bytes[28], 24) << name;  // bits per pixel
+    int w = 0, h = 0, n = 0;
+    stbi_uc* px = stbi_load_from_memory(bytes.data(), (int)bytes.size(), &w, &h, &n, 4);
+    ASSERT_NE(px, nullptr) << name;
+    EXPECT_EQ(w, 16);
+    EXPECT_EQ(h, 16);
+    std::vector<uint32_t> pixels(reinterpret_cast<uint32_t*>(px), reinterpret_cast<uint32_t*>(px) + w * h);
+    stbi_image_free(px);
+    const uint32_t key = pixels[(h - 1) * w];
+    ApplyKeyColor(pixels, w, h);
+    size_t opaque = 0;
+    for (uint32_t p : pixels) opaque += p != 0;
+    EXPECT_GT(opaque, 0u) << name;           // something is drawn
+    EXPECT_LT(opaque, pixels.size()) << name; // and something is see-through
+    EXPECT_EQ(key, 0xFFFF00FFu) << name;     // magenta key
+  }
+}
+
+TEST(ThemeTest, ClassicLookSetsItsMetricsAndColoursOnly) {
+  ImGui::CreateContext();
+  const ImVec4 untouched = ImGui::GetStyle().Colors[ImGuiCol_PlotHistogram];
+  const float alpha = ImGui::GetStyle().Alpha;
+  Classic::ApplyStyle();
+  const ImGuiStyle& s = ImGui::GetStyle();
+  EXPECT_EQ(s.WindowRounding, 0);
+  EXPECT_EQ(s.FramePadding.x, 4);
+  EXPECT_EQ(s.FramePadding.y, 3);
+  EXPECT_EQ(s.ItemSpacing.x, 6);
+  EXPECT_EQ(s.ScrollbarSize, 16);
+  EXPECT_EQ(s.WindowTitleAlign.y, 0.5f);
+  EXPECT_EQ(s.Alpha, alpha);
+  auto expectRgb = [&](ImGuiCol c, int r, int g, int b, float a) {
+    EXPECT_FLOAT_EQ(s.Colors[c].x, r / 255.0f) << c;
+    EXPECT_FLOAT_EQ(s.Colors[c].y, g / 255.0f) << c;
+    EXPECT_FLOAT_EQ(s.Colors[c].z, b / 255.0f) << c;
+    EXPECT_FLOAT_EQ(s.Colors[c].w, a) << c;
+  };
+  expectRgb(ImGuiCol_WindowBg, 240, 240, 240, 1);
+  expectRgb(ImGuiCol_TitleBgActive, 153, 180, 209, 1);
+  expectRgb(ImGuiCol_ResizeGrip, 160, 160, 160, 80 / 255.0f);
+  expectRgb(ImGuiCol_DockingPreview, 0, 120, 215, 120 / 255.0f);
+  expectRgb(ImGuiCol_ModalWindowDimBg, 0, 0, 0, 40 / 255.0f);
+  expectRgb(ImGuiCol_TabDimmedSelectedOverline, 0, 0, 0, 0);
+  EXPECT_EQ(s.Colors[ImGuiCol_PlotHistogram].x, untouched.x);
+  EXPECT_EQ(s.Colors[ImGuiCol_PlotHistogram].w, untouched.w);
+  ImGui::DestroyContext();
+}

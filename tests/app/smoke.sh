@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Runs the program under Xvfb: with TILVOX_SNAPSHOT it must write a PNG of
+# the window size after 30 frames and exit 0, write tilvox.ini, keep a saved
+# imgui.ini on the next run, and also start in a strict OpenGL 3.0 context.
+set -u
+tilvox="$1"
+if ! command -v xvfb-run >/dev/null 2>&1; then
+  echo "xvfb-run not found: skipping"
+  exit 77
+fi
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+export XDG_CONFIG_HOME="$work/config"
+mkdir -p "$XDG_CONFIG_HOME"
+
+fail() { echo "FAIL: $*"; exit 1; }
+
+# Width and height from the PNG header (big-endian words at bytes 16 and 20).
+png_size() {
+  od -An -tu1 -j16 -N8 "$1" | awk '{ printf "%dx%d\n", $1*16777216+$2*65536+$3*256+$4, $5*16777216+$6*65536+$7*256+$8 }'
+}
+
+run() {  # output png, extra env...
+  local png="$1"; shift
+  env "$@" TILVOX_SNAPSHOT="$png" xvfb-run -a -s "-screen 0 1600x1000x24" "$tilvox"
+}
+
+run "$work/first.png" || fail "first run exited $?"
+[[ -s "$work/first.png" ]] || fail "no snapshot written"
+[[ "$(head -c 8 "$work/first.png" | od -An -tx1 | tr -d ' \n')" == "89504e470d0a1a0a" ]] || fail "snapshot is not a PNG"
+size="$(png_size "$work/first.png")"
+[[ "$size" == "1400x900" ]] || fail "snapshot is $size, not 1400x900"
+ini="$XDG_CONFIG_HOME/tilvox/tilvox.ini"
+[[ -f "$ini" ]] || fail "tilvox.ini not written"
+[[ "$(head -n1 "$ini")" == "ShowGrid=0" ]] || fail "tilvox.ini starts with $(head -n1 "$ini")"
+
+# A saved layout is read and kept as it is.
+layout="$XDG_CONFIG_HOME/tilvox/imgui.ini"
+cat > "$layout" <<'INI'
+[Window][Screen]
+Pos=0,0
+Size=700,900
+Collapsed=0
+DockId=0x00000001,0
+
+[Docking][Data]
+DockSpace   ID=0x08BD597D Window=0x1BBC0F80 Pos=0,0 Size=1400,900 Split=X
+  DockNode  ID=0x00000001 Parent=0x08BD597D SizeRef=700,900 CentralNode=1
+  DockNode  ID=0x00000002 Parent=0x08BD597D SizeRef=700,900
+INI
+cp "$layout" "$work/layout.saved"
+run "$work/second.png" || fail "second run exited $?"
+[[ -s "$work/second.png" ]] || fail "no snapshot on the second run"
+cmp -s "$layout" "$work/layout.saved" || fail "imgui.ini was not kept"
+
+# Mesa gives a newer compatibility context by default; prove 3.0 suffices.
+run "$work/gl30.png" MESA_GL_VERSION_OVERRIDE=3.0 || fail "OpenGL 3.0 run exited $?"
+[[ "$(png_size "$work/gl30.png")" == "1400x900" ]] || fail "OpenGL 3.0 snapshot missing"
+echo "smoke: ok"
