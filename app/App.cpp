@@ -66,6 +66,9 @@ App::App() {
   loadSettings();
   machine.reset();
   undo.Clear();
+  editor.undoPending = true;
+  editor.cursorX = 0;
+  editor.cursorY = kCursorStartRow;
   machine.pen = 14;
   currentSprite = sprite0Pointer();
   undo.Clear();
@@ -130,6 +133,7 @@ void App::applySettings(const std::string& text) {
   }
   if (!(uiScale >= kUiScaleMin && uiScale <= kUiScaleMax)) uiScale = 1.0f;
   palette.set(paletteIndex);
+  editor.pix.fixedColors = dontReplaceColors;
   zoom = (zoomSetting >= kZoomMin && zoomSetting <= kZoomMax) ? zoomSetting : kDefaultZoom;
 }
 
@@ -142,6 +146,9 @@ void App::setPalette(int index) {
 void App::newProject() {
   machine.reset();
   undo.Clear();
+  editor.cursorX = 0;
+  editor.cursorY = kCursorStartRow;
+  editor.undoPending = true;
   currentSprite = sprite0Pointer();
 }
 

@@ -6,6 +6,8 @@
 #pragma once
 
 #include "app/Texture.h"
+#include "disk/DiskDrive.h"
+#include "core/Editor.h"
 #include "core/Machine.h"
 #include "core/Palette.h"
 #include "core/UndoBuffer.h"
@@ -23,6 +25,8 @@ constexpr int kDefaultZoom = 2;
 constexpr float kUiScaleMin = 0.5f;
 constexpr float kUiScaleMax = 3.0f;
 constexpr int kIconSlots = 32;
+constexpr int kDriveCount = 4;   // devices 8-11
+constexpr int kFirstDevice = 8;
 constexpr const char* kSettingsFile = "tilvox.ini";
 
 class App {
@@ -37,6 +41,7 @@ public:
   Machine machine;
   Palette palette;
   UndoBuffer undo{machine};
+  Editor editor{machine, undo};
 
   // Settings kept in the settings file.
   bool showGrid = false;
@@ -67,8 +72,7 @@ public:
   bool showHelp = false;
   bool showCharsetConverter = false;
 
-  DiskDrive drives[kDriveCount];  // devices 8-11 in this order
-
+  DiskDrive drives[kDriveCount];  // devices 8, 9, 10, 11
   std::string assemblerSource;
   bool processorRunning = false;
 

@@ -145,7 +145,7 @@ void openDropped(App& app, const std::string& path) {
   const std::string name = FileIO::baseName(path);
   // A disk image is mounted from its path, not read here.
   if (dropAction(ext, 0) == DropAction::MountDisk) {
-    DiskDrive& drive = app.drives[dropDrive(app.drives)];
+    DiskDrive& drive = app.drives[dropDrive(app.drives, kDriveCount)];
     if (drive.mountD64(path))
       app.showMountDisk = true;
     else

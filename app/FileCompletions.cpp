@@ -244,8 +244,8 @@ DropAction dropAction(const std::string& ext, size_t size) {
   return DropAction::Unknown;
 }
 
-int dropDrive(const DiskDrive (&drives)[kDriveCount]) {
-  for (int i = 0; i < kDriveCount; ++i)
+int dropDrive(const DiskDrive* drives, int count) {
+  for (int i = 0; i < count; ++i)
     if (drives[i].mode == DriveMode::None) return i;
   return 0;
 }

@@ -132,9 +132,9 @@ constexpr const char* kProjectExtension = "tpr";
 constexpr size_t kDropPrgMinSize = 3;
 DropAction dropAction(const std::string& ext, size_t size);
 
-// The drive a dropped D64 mounts on: the first of devices 8-11 with
-// nothing mounted, else device 8. An index into the drives.
-int dropDrive(const DiskDrive (&drives)[kDriveCount]);
+// The drive a dropped D64 mounts on: the first of the drives (devices 8
+// upward) with nothing mounted, else the first. An index into `drives`.
+int dropDrive(const DiskDrive* drives, int count);
 
 // A dropped picture file loaded by its extension's row (undo "load image").
 Outcome completeDropPicture(Machine& m, UndoBuffer& undo, const std::string& name,

@@ -140,7 +140,8 @@ void frame() {
   ImGui_ImplSDL2_NewFrame();
   ImGui::NewFrame();
 
-  // Main menu, toolbar, status bar and tool palette are drawn here.
+  // Call site of drawMainMenu, drawToolbar, drawStatusBar and drawTools,
+  // in this order, before the dock space.
 
   const ImGuiID dockId = ImGui::GetID(kDockSpaceName);
   if (app.resetLayout || (!layoutChecked && ImGui::DockBuilderGetNode(dockId) == nullptr)) {
@@ -150,8 +151,11 @@ void frame() {
   layoutChecked = true;
   ImGui::DockSpaceOverViewport(dockId, ImGui::GetMainViewport());
 
-  // The Screen editor window is drawn here, always, followed by each open
-  // window in the order of the View menu.
+  // Call site of drawScreenEditor (always), then of each window whose flag
+  // in App is set: second view, sprites, sprite editor, character set,
+  // character editor, registers, memory bitmap, calculator, monitor,
+  // processor, assembler, mount disk, picture import, font import,
+  // preferences, about, help, bitmap-to-charset; then drawSaveSpritesDialog.
 
   drawPopups(app);
   FileIO::draw();

@@ -20,10 +20,6 @@ enum : int {
 };
 }
 
-// The program has four drives, devices 8 to 11.
-constexpr int kDriveCount = 4;
-constexpr int kFirstDriveDevice = 8;
-
 // Largest PRG file read from a host directory: 64 KB plus the load address.
 constexpr size_t kMaxPrgFileSize = 65536 + 2;
 // Reading an image file loads into 64 KB plus 512: a file may run past

@@ -355,14 +355,14 @@ TEST(FileCompletionsTest, DropDispatchOrder) {
 }
 
 TEST(FileCompletionsTest, DroppedDiskGoesToTheFirstFreeDrive) {
-  DiskDrive drives[kDriveCount];
-  EXPECT_EQ(Actions::dropDrive(drives), 0);
+  DiskDrive drives[4];  // devices 8-11
+  EXPECT_EQ(Actions::dropDrive(drives, 4), 0);
   drives[0].mode = DriveMode::Image;
   drives[1].mode = DriveMode::Directory;
-  EXPECT_EQ(Actions::dropDrive(drives), 2);  // device 10
+  EXPECT_EQ(Actions::dropDrive(drives, 4), 2);  // device 10
   drives[2].mode = DriveMode::Image;
   drives[3].mode = DriveMode::Image;
-  EXPECT_EQ(Actions::dropDrive(drives), 0);  // all busy: device 8
+  EXPECT_EQ(Actions::dropDrive(drives, 4), 0);  // all busy: device 8
 }
 
 TEST(FileCompletionsTest, DroppedFilesLoad) {
