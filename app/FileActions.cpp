@@ -40,11 +40,7 @@ void openImage(App& app, const std::string& title, const std::vector<FileIO::Fil
 
 }  // namespace
 
-void beforeDocumentChange(App& app) {
-  // The editor's paste preview and rubber-band shapes are cancelled here
-  // once the editor is part of the App.
-  (void)app;
-}
+void beforeDocumentChange(App& app) { app.editor.cancelPreview(); }
 
 void loadProject(App& app) {
   FileIO::open("Load project", projectFilters(),

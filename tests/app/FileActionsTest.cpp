@@ -185,6 +185,16 @@ TEST_F(FileActionsTest, DroppedFiles) {
   Actions::openDropped(app, path("noext"));
   EXPECT_EQ(lastPopup(), "Error|Don't know what to do with noext");
 
+  // A load ends a paste preview first; the loaded bytes stay.
+  app.editor.selActive = true;
+  app.editor.copyBlock();
+  ASSERT_TRUE(app.editor.startPaste());
+  const uint32_t cell = app.machine.screenAddr();
+  write("cell.prg", {static_cast<uint8_t>(cell & 0xFF), static_cast<uint8_t>(cell >> 8), 0x55});
+  Actions::openDropped(app, path("cell.prg"));
+  EXPECT_FALSE(app.editor.pasting);
+  EXPECT_EQ(app.machine.ram[cell], 0x55);
+
   write("x.prg", {0x00, 0xC0});
   Actions::openDropped(app, path("x.prg"));
   EXPECT_EQ(lastPopup(), "Success!|x.prg:\n$0000 bytes read from $C000 to $C000");
