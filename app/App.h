@@ -12,6 +12,7 @@
 #include "core/Machine.h"
 #include "core/Palette.h"
 #include "core/UndoBuffer.h"
+#include "disk/DiskDrive.h"
 
 #include <imgui.h>
 

@@ -2,6 +2,7 @@
 // creates the one App, runs the frame loop that draws every window once
 // per frame, and tears everything down again.
 #include "app/App.h"
+#include "app/FileActions.h"
 #include "app/Theme.h"
 #include "platform/FileDialog.h"
 #include "platform/Platform.h"
@@ -122,8 +123,9 @@ void frame() {
     ImGui_ImplSDL2_ProcessEvent(&ev);
     if (ev.type == SDL_QUIT) app.quitRequested = true;
     if (ev.type == SDL_DROPFILE && ev.drop.file) {
-      // Dropped files are opened by the file actions once they exist.
+      const std::string path = ev.drop.file;
       SDL_free(ev.drop.file);
+      Actions::openDropped(app, path);
     }
     if (ev.type == SDL_WINDOWEVENT && ev.window.event == SDL_WINDOWEVENT_CLOSE &&
         ev.window.windowID == SDL_GetWindowID(g_window))
