@@ -261,7 +261,7 @@ int D64::get_file_count() {
   return directory->count;
 }
 
-char const* D64::get_file_name(int i) {
+char* D64::get_file_name(int i) {
   if (!_is_mounted(false, false)) return nullptr;
   last_error = D64_ERR_NONE;
   if (i < 0 || i >= directory->count) return nullptr;
@@ -289,19 +289,19 @@ int D64::get_file_type(int i) {
   return directory->entries[i * kD64EntrySize + kEntryType] & 7;
 }
 
-D64Directory const* D64::get_directory() {
+unsigned char* D64::get_directory() {
   if (!_is_mounted(false, false)) return nullptr;
   last_error = D64_ERR_NONE;
-  return directory.get();
+  return reinterpret_cast<unsigned char*>(directory.get());
 }
 
-char const* D64::get_disk_name() {
+char* D64::get_disk_name() {
   disk_name_buf[0] = 0;
   if (bam) copyPadded(disk_name_buf, bam.get() + kBamDiskName);
   return disk_name_buf;
 }
 
-char const* D64::get_disk_id() {
+char* D64::get_disk_id() {
   disk_id_buf[0] = 0;
   if (bam) {
     std::memcpy(disk_id_buf, bam.get() + kBamDiskId, kDiskIdTextSize);
