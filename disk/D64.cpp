@@ -394,12 +394,14 @@ int D64::_check_bam() {
 }
 
 int D64::_get_free_block_count() {
+  if (!bam) return 0;
   int n = 0;
   for (int t = 1; t <= kD64Tracks; ++t) n += bam[bamTrack(t)];
   return n;
 }
 
 int D64::_bam_allocate_sector(int t, int s) {
+  if (!bam) return fail(D64_ERR_NOT_MOUNTED);
   if (!validSector(t, s)) return fail(D64_ERR_BAM_INVALID);
   unsigned char* entry = bam.get() + bamTrack(t);
   unsigned char bit = static_cast<unsigned char>(1 << (s & 7));
@@ -410,6 +412,7 @@ int D64::_bam_allocate_sector(int t, int s) {
 }
 
 int D64::_bam_free_sector(int t, int s) {
+  if (!bam) return fail(D64_ERR_NOT_MOUNTED);
   if (!validSector(t, s)) return fail(D64_ERR_BAM_INVALID);
   unsigned char* entry = bam.get() + bamTrack(t);
   unsigned char bit = static_cast<unsigned char>(1 << (s & 7));
@@ -420,6 +423,7 @@ int D64::_bam_free_sector(int t, int s) {
 }
 
 int D64::_get_free_sector(STSAddr& pos, int& found, int interleave, bool first) {
+  if (!bam) return fail(D64_ERR_NOT_MOUNTED);
   int t = pos.track;
   if (!validTrack(t) || bam[bamTrack(t)] == 0) return fail(D64_ERR_NO_FREE_SECTOR);
   int n = sector_count[t];
@@ -443,6 +447,7 @@ int D64::_get_free_sector(STSAddr& pos, int& found, int interleave, bool first) 
 }
 
 int D64::_get_free_track(STSAddr& pos, int& found, int highest, bool first) {
+  if (!bam) return fail(D64_ERR_NOT_MOUNTED);
   highest = std::min(highest, kD64Tracks);
   int order[kD64Tracks];
   int n = 0;
