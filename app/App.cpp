@@ -133,8 +133,8 @@ void App::applySettings(const std::string& text) {
   }
   if (!(uiScale >= kUiScaleMin && uiScale <= kUiScaleMax)) uiScale = 1.0f;
   palette.set(paletteIndex);
-  zoom = (zoomSetting >= kZoomMin && zoomSetting <= kZoomMax) ? zoomSetting : kDefaultZoom;
   editor.pix.fixedColors = dontReplaceColors;
+  zoom = (zoomSetting >= kZoomMin && zoomSetting <= kZoomMax) ? zoomSetting : kDefaultZoom;
 }
 
 void App::setPalette(int index) {
@@ -142,8 +142,6 @@ void App::setPalette(int index) {
   paletteIndex = palette.index;
   saveSettings();
 }
-
-void App::beforeDocumentChange() { editor.cancelPreview(); }
 
 void App::newProject() {
   machine.reset();

@@ -6,10 +6,13 @@
 #pragma once
 
 #include "app/Texture.h"
+#include "cpu/CPU6502.h"
+#include "disk/DiskDrive.h"
 #include "core/Editor.h"
 #include "core/Machine.h"
 #include "core/Palette.h"
 #include "core/UndoBuffer.h"
+#include "disk/DiskDrive.h"
 
 #include <imgui.h>
 
@@ -23,6 +26,8 @@ constexpr int kDefaultZoom = 2;
 constexpr float kUiScaleMin = 0.5f;
 constexpr float kUiScaleMax = 3.0f;
 constexpr int kIconSlots = 32;
+constexpr int kDriveCount = 4;   // devices 8-11
+constexpr int kFirstDevice = 8;
 constexpr const char* kSettingsFile = "tilvox.ini";
 
 class App {
@@ -68,6 +73,8 @@ public:
   bool showHelp = false;
   bool showCharsetConverter = false;
 
+  CPU6502 cpu{machine};
+  DiskDrive drives[kDriveCount];  // devices 8, 9, 10, 11
   std::string assemblerSource;
   bool processorRunning = false;
 
@@ -112,13 +119,6 @@ public:
 
   // Selects a palette preset (outside 0-10: preset 0) and saves the settings.
   void setPalette(int index);
-
-  // Called before every change of the document made from the user
-  // interface (undo, redo, loads, New, Clear, register and bank changes):
-  // withdraws a paste preview or rubber-band shape, whose saved image
-  // belongs to the document as it was when the preview started.
-  void beforeDocumentChange();
-
   void newProject();
   void afterLoad();
   // Sets the zoom (clamped to 1..24) keeping the anchor, in frame pixels,

@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 
 #include "app/App.h"
+#include "app/FileActions.h"
 #include "app/EditorInput.h"
 #include "app/Icons.h"
 #include "app/ScreenEditor.h"
@@ -42,11 +43,11 @@ void placeAt(float x, float y) {
 // Undo and redo withdraw a preview first: its saved image would otherwise
 // be written back over the restored document.
 void undoStep(App& app) {
-  app.beforeDocumentChange();
+  Actions::beforeDocumentChange(app);
   app.undo.MakeUndo();
 }
 void redoStep(App& app) {
-  app.beforeDocumentChange();
+  Actions::beforeDocumentChange(app);
   app.undo.MakeRedo();
 }
 
@@ -74,7 +75,7 @@ void fileMenu(App& app) {
   if (!ImGui::BeginMenu("File")) return;
   if (ImGui::MenuItem("New"))
     app.confirm("Question", "Abandon all work and reset memory?\nAre you sure?", [&app] {
-      app.beforeDocumentChange();
+      Actions::beforeDocumentChange(app);
       app.newProject();
     });
   ImGui::Separator();
@@ -127,7 +128,7 @@ void bankMenu(App& app) {
   if (ImGui::BeginMenu("Select VIC Bank")) {
     for (int i = 0; i < 4; ++i)
       if (ImGui::MenuItem(kBanks[i], nullptr, m.bank == i)) {
-        app.beforeDocumentChange();
+        Actions::beforeDocumentChange(app);
         m.bank = static_cast<uint16_t>(i);
       }
     ImGui::EndMenu();
@@ -135,11 +136,11 @@ void bankMenu(App& app) {
   if (ImGui::BeginMenu("Select charbank")) {
     const bool upper = (m.vicRegs[kRegMemPtr] & kRomCaseBit) == 0;
     if (ImGui::MenuItem("Charbank 1", nullptr, upper)) {
-      app.beforeDocumentChange();
+      Actions::beforeDocumentChange(app);
       m.vicRegs[kRegMemPtr] &= static_cast<uint8_t>(~kRomCaseBit);
     }
     if (ImGui::MenuItem("Charbank 2", nullptr, !upper)) {
-      app.beforeDocumentChange();
+      Actions::beforeDocumentChange(app);
       m.vicRegs[kRegMemPtr] |= kRomCaseBit;
     }
     ImGui::EndMenu();
@@ -244,7 +245,7 @@ void drawToolbar(App& app) {
     if (ImGui::BeginCombo("##gfxmode", gfxModeNames[std::clamp(mode, 0, kGfxModeCount - 1)])) {
       for (int i = 0; i < kGfxModeCount; ++i) {
         if (ImGui::Selectable(gfxModeNames[i], i == mode) && i != mode) {
-          app.beforeDocumentChange();
+          Actions::beforeDocumentChange(app);
           app.undo.TakeUndo(kUndoRegisters, "gfx mode change");
           app.machine.setGfxMode(i);
         }
@@ -300,7 +301,7 @@ void colorPanel(App& app, int slot, int colour, ImVec2 min, ImVec2 max) {
                                               ImGuiButtonFlags_MouseButtonLeft | ImGuiButtonFlags_MouseButtonRight);
   if (clicked && colour >= 0) {
     const int direction = ImGui::GetIO().MouseReleased[ImGuiMouseButton_Right] ? -1 : 1;
-    app.beforeDocumentChange();
+    Actions::beforeDocumentChange(app);
     app.editor.setCellColor(slot, app.mouseX, app.mouseY, (colour + direction) & 15);
   }
   if (ImGui::IsItemHovered()) ImGui::SetTooltip("%s (click to cycle, right click backwards)", kSlotTips[slot]);
@@ -328,7 +329,7 @@ void drawClearDialog(App& app) {
   ImGui::InputText("##val", value, sizeof value);
   ImGui::TextUnformatted("Are you sure?");
   if (ImGui::Button("Yes", ImVec2(kPopupButtonWidth, 0))) {
-    app.beforeDocumentChange();
+    Actions::beforeDocumentChange(app);
     app.editor.clearScreen(mode, ParseClearValue(value));
     ImGui::CloseCurrentPopup();
   }
@@ -477,7 +478,7 @@ void colorArea(App& app, float s) {
   if (left) {
     app.machine.pen = colour;
   } else {
-    app.beforeDocumentChange();
+    Actions::beforeDocumentChange(app);
     app.undo.TakeUndo(kUndoRegisters, "background color");
     app.machine.vicRegs[kRegBg0] = static_cast<uint8_t>(colour);
   }

@@ -6,6 +6,7 @@
 #include "app/ScreenEditor.h"
 
 #include "app/App.h"
+#include "app/FileActions.h"
 #include "app/EditorInput.h"
 #include "app/Widgets.h"
 #include "core/TextInput.h"
@@ -127,7 +128,7 @@ void changeCellColor(App& app, int slot, int direction) {
   int cols[kCellColors];
   app.editor.cellColors(app.mouseX, app.mouseY, cols);
   if (cols[slot] < 0) return;
-  app.beforeDocumentChange();
+  Actions::beforeDocumentChange(app);
   app.editor.setCellColor(slot, app.mouseX, app.mouseY, (cols[slot] + direction) & 15);
 }
 
@@ -163,7 +164,7 @@ void runScreenKey(App& app, const ScreenKey& cmd, bool shift) {
     case ScreenCommand::TypeCode: ed.typeChar(static_cast<uint8_t>(cmd.arg)); break;
     case ScreenCommand::EditKey: ed.editKey(cmd.arg, shift); break;
     case ScreenCommand::ToggleCharset:
-      app.beforeDocumentChange();
+      Actions::beforeDocumentChange(app);
       app.machine.vicRegs[kRegMemPtr] ^= 2;
       break;
     case ScreenCommand::CellColor: changeCellColor(app, cmd.arg, shift ? -1 : 1); break;
@@ -273,7 +274,7 @@ void drawColorEditor(App& app) {
     ImGui::PopID();
   }
   if (ImGui::Button("OK", ImVec2(kPopupButtonWidth, 0))) {
-    app.beforeDocumentChange();
+    Actions::beforeDocumentChange(app);
     // One step holds the cell memory and the registers, whichever the
     // slots touch.
     app.undo.TakeScreenUndo("color change");

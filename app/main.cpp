@@ -2,6 +2,7 @@
 // creates the one App, runs the frame loop that draws every window once
 // per frame, and tears everything down again.
 #include "app/App.h"
+#include "app/FileActions.h"
 #include "app/MainWindow.h"
 #include "app/ScreenEditor.h"
 #include "app/Theme.h"
@@ -124,8 +125,9 @@ void frame() {
     ImGui_ImplSDL2_ProcessEvent(&ev);
     if (ev.type == SDL_QUIT) app.quitRequested = true;
     if (ev.type == SDL_DROPFILE && ev.drop.file) {
-      // Dropped files are opened by the file actions once they exist.
+      const std::string path = ev.drop.file;
       SDL_free(ev.drop.file);
+      Actions::openDropped(app, path);
     }
     if (ev.type == SDL_WINDOWEVENT && ev.window.event == SDL_WINDOWEVENT_CLOSE &&
         ev.window.windowID == SDL_GetWindowID(g_window))
@@ -154,7 +156,11 @@ void frame() {
   ImGui::DockSpaceOverViewport(dockId, ImGui::GetMainViewport());
 
   drawScreenEditor(app);
-  // Each open window follows here, in the order of the View menu.
+  // Call sites of each window whose flag in App is set: second view,
+  // sprites, sprite editor, character set, character editor, registers,
+  // memory bitmap, calculator, monitor, processor, assembler, mount disk,
+  // picture import, font import, preferences, about, help,
+  // bitmap-to-charset; then drawSaveSpritesDialog.
 
   drawPopups(app);
   FileIO::draw();

@@ -209,7 +209,7 @@ std::vector<uint8_t> saveDoodle(const Machine& m) {
   out.reserve(kDoodleFileSize);
   putAddress(out, kDoodleLoadAddress);
   // The whole 1 KB block of the video matrix, as Doodle keeps it, so the
-  // bitmap follows at $6000 of the file's load range.
+  // bitmap follows at $2000 of the file's load range.
   appendRam(out, m, m.screenAddr(), kDoodleScreenBlock);
   appendRam(out, m, m.bitmapAddr(), kBitmapSize);
   return out;

@@ -26,8 +26,8 @@ constexpr int kPrgAddressSize = 2;
 // Koala Painter: $6000, 8000 bitmap, 1000 screen, 1000 colour, background.
 constexpr uint16_t kKoalaLoadAddress = 0x6000;
 constexpr size_t kKoalaFileSize = 10003;
-// Doodle: $5C00, the 1024-byte video matrix block, then the bitmap at $6000.
-constexpr uint16_t kDoodleLoadAddress = 0x5C00;
+// Doodle: $1C00, the 1024-byte video matrix block, then the bitmap at $2000.
+constexpr uint16_t kDoodleLoadAddress = 0x1C00;
 constexpr int kDoodleScreenBlock = 1024;
 constexpr size_t kDoodleFileSize = 9026;
 

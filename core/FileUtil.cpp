@@ -3,11 +3,20 @@
 #include "core/FileUtil.h"
 
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 bool readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
+  // Opened without blocking: a named pipe must not hang the program until
+  // some writer appears; like any other special file it reads as empty.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  FILE* f = ::fdopen(fd, "rb");
+  if (!f) {
+    ::close(fd);
+    return false;
+  }
   struct stat st {};
   if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
     std::fclose(f);

@@ -261,7 +261,7 @@ int D64::get_file_count() {
   return directory->count;
 }
 
-char const* D64::get_file_name(int i) {
+char* D64::get_file_name(int i) {
   if (!_is_mounted(false, false)) return nullptr;
   last_error = D64_ERR_NONE;
   if (i < 0 || i >= directory->count) return nullptr;
@@ -289,19 +289,19 @@ int D64::get_file_type(int i) {
   return directory->entries[i * kD64EntrySize + kEntryType] & 7;
 }
 
-D64Directory const* D64::get_directory() {
+unsigned char* D64::get_directory() {
   if (!_is_mounted(false, false)) return nullptr;
   last_error = D64_ERR_NONE;
-  return directory.get();
+  return reinterpret_cast<unsigned char*>(directory.get());
 }
 
-char const* D64::get_disk_name() {
+char* D64::get_disk_name() {
   disk_name_buf[0] = 0;
   if (bam) copyPadded(disk_name_buf, bam.get() + kBamDiskName);
   return disk_name_buf;
 }
 
-char const* D64::get_disk_id() {
+char* D64::get_disk_id() {
   disk_id_buf[0] = 0;
   if (bam) {
     std::memcpy(disk_id_buf, bam.get() + kBamDiskId, kDiskIdTextSize);
@@ -394,12 +394,14 @@ int D64::_check_bam() {
 }
 
 int D64::_get_free_block_count() {
+  if (!bam) return 0;
   int n = 0;
   for (int t = 1; t <= kD64Tracks; ++t) n += bam[bamTrack(t)];
   return n;
 }
 
 int D64::_bam_allocate_sector(int t, int s) {
+  if (!bam) return fail(D64_ERR_NOT_MOUNTED);
   if (!validSector(t, s)) return fail(D64_ERR_BAM_INVALID);
   unsigned char* entry = bam.get() + bamTrack(t);
   unsigned char bit = static_cast<unsigned char>(1 << (s & 7));
@@ -410,6 +412,7 @@ int D64::_bam_allocate_sector(int t, int s) {
 }
 
 int D64::_bam_free_sector(int t, int s) {
+  if (!bam) return fail(D64_ERR_NOT_MOUNTED);
   if (!validSector(t, s)) return fail(D64_ERR_BAM_INVALID);
   unsigned char* entry = bam.get() + bamTrack(t);
   unsigned char bit = static_cast<unsigned char>(1 << (s & 7));
@@ -420,6 +423,7 @@ int D64::_bam_free_sector(int t, int s) {
 }
 
 int D64::_get_free_sector(STSAddr& pos, int& found, int interleave, bool first) {
+  if (!bam) return fail(D64_ERR_NOT_MOUNTED);
   int t = pos.track;
   if (!validTrack(t) || bam[bamTrack(t)] == 0) return fail(D64_ERR_NO_FREE_SECTOR);
   int n = sector_count[t];
@@ -443,6 +447,7 @@ int D64::_get_free_sector(STSAddr& pos, int& found, int interleave, bool first) 
 }
 
 int D64::_get_free_track(STSAddr& pos, int& found, int highest, bool first) {
+  if (!bam) return fail(D64_ERR_NOT_MOUNTED);
   highest = std::min(highest, kD64Tracks);
   int order[kD64Tracks];
   int n = 0;

@@ -9,10 +9,12 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 // Geometry and layout of a 1541 disk, named once.
@@ -163,12 +165,14 @@ public:
   bool is_read_only() const { return read_only; }
 
   int get_file_count();
-  char const* get_file_name(int i);
+  char* get_file_name(int i);
   int get_file_size(int i, int sizeType);
   int get_file_type(int i);
-  D64Directory const* get_directory();
-  char const* get_disk_name();
-  char const* get_disk_id();
+  // The cached directory as one byte buffer: 144 entries of 32 bytes as on
+  // disk, then the int entry count.
+  unsigned char* get_directory();
+  char* get_disk_name();
+  char* get_disk_id();
 
   int load_data(int i, unsigned char* buf, int bufSize, unsigned short offset, unsigned short length,
                 bool useLoadAddress);
@@ -212,6 +216,9 @@ private:
   void reload_caches(D64Directory const& dirCopy, unsigned char const* bamCopy);
 };
 
+static_assert(std::is_standard_layout_v<D64Directory> &&
+                  offsetof(D64Directory, count) == kD64MaxEntries * kD64EntrySize,
+              "the directory cache is its entries followed directly by the count");
 static_assert(D64::track[kD64DirTrack] == 91392, "track 18 starts at $16500");
 static_assert(D64::track[kD64Tracks] + kD64SectorSize * D64::sector_count[kD64Tracks] == kD64Size,
               "35 tracks fill a D64 image");

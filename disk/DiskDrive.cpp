@@ -224,8 +224,8 @@ bool DiskDrive::readHostFile(const std::string& name, std::vector<unsigned char>
 }
 
 bool DiskDrive::writeFile(const std::string& name, const std::vector<unsigned char>& prg) {
-  if (mode == DriveMode::None) return failWith("Disk is not mounted");
   if (prg.size() < 2) return failWith("Nothing to save");
+  if (mode == DriveMode::None) return failWith("Disk is not mounted");
   if (mode == DriveMode::Image) {
     std::vector<unsigned char> mem(kRamSize, 0);
     long address = prg[0] | (prg[1] << 8);

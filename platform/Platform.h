@@ -18,7 +18,8 @@ std::string assetDir();
 
 bool readFile(const std::string& path, std::vector<uint8_t>& out);
 // Writes through a temporary file in the target's directory and renames it
-// over the target, so a failed write never destroys the old file.
+// over the target, so a failed write never destroys the old file. An
+// existing file the process may not write is refused and left alone.
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 std::string loadText(const std::string& name);

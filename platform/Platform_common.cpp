@@ -46,6 +46,9 @@ bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   const std::string target = writeTarget(path);
   std::error_code ec;
   if (std::filesystem::is_directory(target, ec)) return false;
+  // The rename would replace a file the user may not write; refuse it as
+  // opening that file for writing would.
+  if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) return false;
   std::string tmpl = target + ".tmpXXXXXX";
   int fd = ::mkstemp(tmpl.data());
   if (fd < 0) return false;

@@ -88,8 +88,12 @@ fur_ver="$(pick furnace "$FURNACE_VERSION")"
 img_ver="$(pick imgui "$IMGUI_VERSION")"
 
 cd "$work/dl"
-apt-get "${apt_opts[@]}" -qq source --download-only "furnace=$fur_ver" "imgui=$img_ver" 2>&1 \
-  | grep -v "unsandboxed" || true
+if ! apt-get "${apt_opts[@]}" -qq source --download-only "furnace=$fur_ver" "imgui=$img_ver" \
+    > "$work/source.log" 2>&1; then
+  cat "$work/source.log" >&2
+  echo "fetch-imgui: downloading the source packages failed" >&2
+  exit 1
+fi
 
 # Every file named in a .dsc must match its SHA-256 there.
 verify_dsc() {

@@ -60,6 +60,11 @@ TEST_F(AppTest, ConstructionGivesDefaultsAndTheAssemblerText) {
   EXPECT_EQ(app.currentSprite, app.machine.ram[app.machine.spritePtrAddr()]);
   EXPECT_TRUE(app.undo.undoItems.empty());
   EXPECT_TRUE(app.popups.empty());
+  EXPECT_EQ(app.editor.cursorX, 0);
+  EXPECT_EQ(app.editor.cursorY, 6);
+  EXPECT_TRUE(app.editor.undoPending);
+  EXPECT_FALSE(app.editor.pix.fixedColors);
+  for (const DiskDrive& d : app.drives) EXPECT_EQ(d.mode, DriveMode::None);
 }
 
 TEST_F(AppTest, SettingsAreReadFromTheConfigurationDirectory) {
@@ -106,8 +111,11 @@ TEST_F(AppTest, LinesAreParsedExactly) {
   EXPECT_TRUE(app.showActiveChar);
   EXPECT_EQ(app.gridColor, -2 & 15);
   EXPECT_EQ(app.zoom, 7);
+  app.applySettings("DontReplaceColors=1\n");
+  EXPECT_TRUE(app.editor.pix.fixedColors);
   app.applySettings("DontReplaceColors=x\nShowActiveChar=0\nwin.registers=-1");
   EXPECT_FALSE(app.dontReplaceColors);
+  EXPECT_FALSE(app.editor.pix.fixedColors);
   EXPECT_FALSE(app.showActiveChar);
   EXPECT_TRUE(app.showRegisters);
 }
@@ -175,7 +183,13 @@ TEST_F(AppTest, NewProjectAndAfterLoadEmptyTheHistory) {
   EXPECT_TRUE(app.undo.undoItems.empty());
   EXPECT_EQ(app.currentSprite, 0x80);
   app.undo.TakeUndo(kUndoEverything, "drawing");
+  app.editor.cursorX = 12;
+  app.editor.cursorY = 20;
+  app.editor.undoPending = false;
   app.newProject();
+  EXPECT_EQ(app.editor.cursorX, 0);
+  EXPECT_EQ(app.editor.cursorY, 6);
+  EXPECT_TRUE(app.editor.undoPending);
   EXPECT_TRUE(app.undo.undoItems.empty());
   EXPECT_EQ(app.currentSprite, app.machine.ram[app.machine.spritePtrAddr()]);
 }

@@ -39,14 +39,16 @@ layout="$XDG_CONFIG_HOME/tilvox/imgui.ini"
 cat > "$layout" <<'INI'
 [Window][Screen]
 Pos=0,0
-Size=700,900
+Size=400,900
 Collapsed=0
 DockId=0x00000001,0
 
 [Docking][Data]
-DockSpace   ID=0x08BD597D Window=0x1BBC0F80 Pos=0,0 Size=1400,900 Split=X
-  DockNode  ID=0x00000001 Parent=0x08BD597D SizeRef=700,900 CentralNode=1
-  DockNode  ID=0x00000002 Parent=0x08BD597D SizeRef=700,900
+DockSpace     ID=0xF8498067 Window=0x5F1540D8 Pos=0,0 Size=1400,900 Split=X
+  DockNode    ID=0x00000001 Parent=0xF8498067 SizeRef=400,900 CentralNode=1
+  DockNode    ID=0x00000002 Parent=0xF8498067 SizeRef=998,900 Split=Y
+    DockNode  ID=0x00000003 Parent=0x00000002 SizeRef=998,449
+    DockNode  ID=0x00000004 Parent=0x00000002 SizeRef=998,449
 INI
 cp "$layout" "$work/layout.saved"
 run "$work/second.png" || fail "second run exited $?"

@@ -60,7 +60,8 @@ constexpr Layout kLayouts[] = {
     {2, 0x4000, 9000, 0x4000, 0x5F40, 0, 0, 0, 0},              // Interpaint hires
     {2, 0x2000, 9007, 0x2000, 0x3F40, 0, 0, 0, 0},              // Art Studio hires
     {7, 0x2000, 9216, 0x2000, 0x4000, 0, 0, 0, 0},              // Hi-Eddi
-    {8, 0x5C00, 9216, 0x6000, 0x5C00, 0, 0, 0, 0},              // Doodle
+    {8, 0x1C00, 9216, 0x2000, 0x1C00, 0, 0, 0, 0},              // Doodle
+    {8, 0x5C00, 9216, 0x6000, 0x5C00, 0, 0, 0, 0},              // Doodle, bank 1 copy
     {9, 0x6000, 8000, 0x6000, 0, 0, 0, 0, 0},                   // plain multicolour
     {10, 0x3F8E, 9330, 0x4000, 0x6000, 0, 0x5F40, 0x5F44, 0x5F43},  // Paint Magic
     {11, 0x1800, 10048, 0x2000, 0x1C00, 0x1800, 0x1FFF, 0, 0},  // Picasso 64
@@ -198,7 +199,7 @@ TEST(FileFormats, BankAndMemPtrChooseTheTargets) {
   m = freshMachine();
   m.bank = 2;
   m.vicRegs[kRegMemPtr] = 0x60;
-  FileImage doodle(0x5C00, 9216);
+  FileImage doodle(0x1C00, 9216);
   fillLayout(doodle, kLayouts[5], bitmap, screen, color);
   ASSERT_TRUE(FileFormats::load(m, 8, doodle.bytes));
   EXPECT_TRUE(ramEquals(m, 0xA000, bitmap));
@@ -392,8 +393,8 @@ TEST(FileFormats, DoodleWriterLayoutAndRoundTrip) {
 
   const Bytes file = FileFormats::saveDoodle(m);
   ASSERT_EQ(file.size(), 9026u);
-  EXPECT_EQ(file[0], 0x00);  // $5C00, where Doodle itself loads it
-  EXPECT_EQ(file[1], 0x5C);
+  EXPECT_EQ(file[0], 0x00);  // load address $1C00: screen block, then the bitmap at $2000
+  EXPECT_EQ(file[1], 0x1C);
   EXPECT_TRUE(std::equal(block.begin(), block.end(), file.begin() + 2));  // sprite pointers too
   EXPECT_TRUE(std::equal(bitmap.begin(), bitmap.end(), file.begin() + 1026));
 

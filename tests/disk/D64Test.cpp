@@ -77,6 +77,15 @@ TEST(D64Test, ErrorTexts) {
   EXPECT_EQ(d.get_file_count(), 0);
   EXPECT_STREQ(d.get_last_error(), "Disk is not mounted");
   EXPECT_EQ(d.get_file_size(0, 5), 0);
+  EXPECT_EQ(d.get_directory(), nullptr);
+  // The allocator on an object without a BAM fails instead of crashing.
+  STSAddr pos{19, 0};
+  int found = 0;
+  EXPECT_EQ(d._get_free_block_count(), 0);
+  EXPECT_EQ(d._get_free_sector(pos, found, 10, true), 0);
+  EXPECT_EQ(d._get_free_track(pos, found, 35, true), 0);
+  EXPECT_EQ(d._bam_allocate_sector(19, 0), 0);
+  EXPECT_EQ(d._bam_free_sector(19, 0), 0);
 }
 
 TEST(D64Test, MountBySize) {

@@ -211,6 +211,9 @@ TEST(DiskDriveTest, NothingMountedAndFailedMounts) {
   EXPECT_EQ(drive.error, "Disk is not mounted");
   EXPECT_FALSE(drive.writeFile("X", {1, 2, 3}));
   EXPECT_EQ(drive.error, "Disk is not mounted");
+  // An empty vector is refused for itself before the medium is asked for.
+  EXPECT_FALSE(drive.writeFile("X", {1}));
+  EXPECT_EQ(drive.error, "Nothing to save");
   EXPECT_TRUE(drive.list().empty());
   EXPECT_EQ(drive.diskName(), "");
   EXPECT_EQ(drive.diskId(), "");
@@ -440,4 +443,104 @@ TEST(DiskDriveTest, FilesWrittenByCc1541LoadByteExact) {
   std::filesystem::copy_file(image, copy);
   EXPECT_EQ(run(commandLine({"cc1541", "-V", copy}), out), 0) << out;
   EXPECT_NE(out.find("\"added\""), std::string::npos) << out;
+}
+
+TEST(DiskDriveTest, PeerImageWithUnusualDirectoryContent) {
+  if (!haveCc1541()) GTEST_SKIP() << "cc1541 is not installed";
+  TempDir dir;
+  std::vector<std::string> cmd = {"cc1541", "-q", "-n", "odd disk", "-i", "ab#a02a"};
+  auto add = [&](const std::string& name, const std::vector<unsigned char>& prg, std::vector<std::string> opts) {
+    std::string host = dir.file(name + ".in");
+    writeBytes(host, prg);
+    cmd.insert(cmd.end(), opts.begin(), opts.end());
+    cmd.insert(cmd.end(), {"-f", name, "-w", host});
+  };
+  add("locked", makePrg(0x0801, 700, 1), {"-P"});
+  add("text", makePrg(0x0000, 1500, 2), {"-T", "SEQ"});
+  cmd.insert(cmd.end(), {"-f", "----------------", "-T", "DEL", "-L"});
+  for (int i = 0; i < 8; ++i) add(numbered("n", i), makePrg(0x1000, 600 + 300 * i, 10 + i), {});
+  std::string image = dir.file("odd.d64");
+  cmd.push_back(image);
+  std::string out;
+  ASSERT_EQ(run(commandLine(cmd), out), 0) << out;
+
+  // Move the second directory sector to 18/10 and scratch "N1" the way the
+  // 1541 does: type 0, name kept, its blocks given back.
+  std::vector<unsigned char> img = readBytes(image);
+  auto bamFlip = [&](int t, int s, bool free) {
+    unsigned char* e = &img[sectorOffset(18, 0) + 4 + 4 * (t - 1)];
+    if (free) {
+      e[1 + (s >> 3)] |= static_cast<unsigned char>(1 << (s & 7));
+      ++e[0];
+    } else {
+      e[1 + (s >> 3)] &= static_cast<unsigned char>(~(1 << (s & 7)));
+      --e[0];
+    }
+  };
+  ASSERT_EQ(sectorAt(img, 18, 1)[0], 18);
+  int second = sectorAt(img, 18, 1)[1];
+  ASSERT_NE(second, 10);
+  std::copy_n(sectorAt(img, 18, second), 256, img.begin() + static_cast<long>(sectorOffset(18, 10)));
+  std::fill_n(img.begin() + static_cast<long>(sectorOffset(18, second)), 256, 0);
+  img[sectorOffset(18, 1) + 1] = 10;
+  bamFlip(18, second, true);
+  bamFlip(18, 10, false);
+  unsigned char* n1 = &img[sectorOffset(18, 1) + 32 * 4];
+  ASSERT_EQ(n1[5], 'N');
+  ASSERT_EQ(n1[6], '1');
+  n1[2] = 0;
+  for (auto [t, s] : chainOf(img, n1[3], n1[4])) bamFlip(t, s, true);
+  writeBytes(image, img);
+  ASSERT_EQ(run(commandLine({"cc1541", "-V", image}), out), 0) << out;
+
+  DiskDrive drive;
+  ASSERT_TRUE(drive.mountD64(image)) << drive.error;
+  EXPECT_EQ(drive.diskName(), "ODD DISK");
+  EXPECT_EQ(drive.diskId(), "AB\xA0" "2A");
+  std::vector<DiskDrive::Entry> list = drive.list();
+  ASSERT_EQ(list.size(), 11u);
+  EXPECT_EQ(list[0].name, "LOCKED");
+  EXPECT_EQ(list[0].type, 2);
+  EXPECT_EQ(list[1].type, 1);
+  EXPECT_EQ(list[2].name, "----------------");
+  EXPECT_EQ(list[2].type, 0);
+  EXPECT_EQ(list[2].blocks, 0);
+  EXPECT_EQ(list[4].name, "N1");
+  EXPECT_EQ(list[4].type, 0);
+  EXPECT_EQ(list[10].name, "N7");
+  // The cached directory is the entries byte for byte, then their count.
+  unsigned char const* cache = drive.d64.get_directory();
+  ASSERT_NE(cache, nullptr);
+  EXPECT_EQ(cache[2], 0xC2);
+  EXPECT_EQ(cache[32 + 2], 0x81);
+  int count = 0;
+  std::memcpy(&count, cache + kD64MaxEntries * kD64EntrySize, sizeof count);
+  EXPECT_EQ(count, 11);
+
+  std::vector<unsigned char> got;
+  ASSERT_TRUE(drive.readFile(std::string("LOCKED"), got)) << drive.error;
+  EXPECT_EQ(got, makePrg(0x0801, 700, 1));
+  ASSERT_TRUE(drive.readFile(std::string("N7"), got)) << drive.error;
+  EXPECT_EQ(got, makePrg(0x1000, 600 + 300 * 7, 17));
+  for (const char* name : {"TEXT", "----------------", "N1"}) {
+    EXPECT_FALSE(drive.readFile(std::string(name), got)) << name;
+    EXPECT_EQ(drive.error, "Filetype is not loadable");
+  }
+
+  // Save and replace: the directory is laid out again from 18/1 and the
+  // peer still finds a valid disk.
+  ASSERT_TRUE(drive.writeFile("ADDED", makePrg(0x2000, 5000, 3))) << drive.error;
+  ASSERT_TRUE(drive.writeFile("@:LOCKED", makePrg(0x0801, 9000, 4))) << drive.error;
+  img = readBytes(image);
+  EXPECT_EQ(sectorAt(img, 18, 1)[0], 18);
+  EXPECT_EQ(sectorAt(img, 18, 1)[1], 4);
+  EXPECT_EQ(sectorAt(img, 18, 4)[0], 0);
+  EXPECT_EQ(sectorAt(img, 18, 4)[1], 0xFF);
+  EXPECT_EQ(sectorAt(img, 18, 1)[2], 0xC2);  // the replaced entry keeps its type
+  ASSERT_EQ(run(commandLine({"cc1541", "-V", image}), out), 0) << out;
+  ASSERT_TRUE(drive.mountD64(image)) << drive.error;
+  ASSERT_TRUE(drive.readFile(std::string("LOCKED"), got)) << drive.error;
+  EXPECT_EQ(got, makePrg(0x0801, 9000, 4));
+  ASSERT_TRUE(drive.readFile(std::string("ADDED"), got)) << drive.error;
+  EXPECT_EQ(got, makePrg(0x2000, 5000, 3));
 }

@@ -10,6 +10,8 @@
 #include <optional>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -125,6 +127,12 @@ TEST(Platform, ReadFileCases) {
   out = {9};
   EXPECT_TRUE(Platform::readFile(t.path().string(), out));
   EXPECT_TRUE(out.empty());
+  // A named pipe without a writer reads as empty instead of waiting.
+  const fs::path fifo = t.path() / "pipe.prg";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  out = {9};
+  EXPECT_TRUE(Platform::readFile(fifo.string(), out));
+  EXPECT_TRUE(out.empty());
 }
 
 TEST(Platform, WriteFileReplacesAtomically) {
@@ -137,6 +145,12 @@ TEST(Platform, WriteFileReplacesAtomically) {
   EXPECT_TRUE(Platform::writeFile(p, {}));
   ASSERT_TRUE(Platform::readFile(p, back));
   EXPECT_TRUE(back.empty());
+  // An empty vector also creates a new, empty file.
+  const std::string fresh = (t.path() / "fresh.bin").string();
+  EXPECT_TRUE(Platform::writeFile(fresh, {}));
+  EXPECT_TRUE(fs::is_regular_file(fresh));
+  EXPECT_EQ(fs::file_size(fresh), 0u);
+  fs::remove(fresh);
   // Unwritable destination: false, nothing left behind.
   EXPECT_FALSE(Platform::writeFile((t.path() / "no" / "such" / "dir.bin").string(), {1}));
   EXPECT_FALSE(Platform::writeFile(t.path().string(), {1}));
@@ -173,6 +187,36 @@ TEST(Platform, WriteFileFailureKeepsOldContents) {
     ++files;
   }
   EXPECT_EQ(files, 1);  // no temporary file left behind
+}
+
+TEST(Platform, WriteFileRefusesAFileThatMayNotBeWritten) {
+  // Root may write any file, so the check runs as an ordinary user: in a
+  // child process that drops to "nobody" when the tests run as root.
+  TempDir t;
+  fs::permissions(t.path(), fs::perms::all);
+  const std::string locked = (t.path() / "locked.bin").string();
+  const std::string open = (t.path() / "open.bin").string();
+  touch(locked, "keep");
+  touch(open, "old");
+  fs::permissions(locked, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(open, fs::perms::all);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (::geteuid() == 0 && ::setuid(65534) != 0) ::_exit(3);
+    const bool lockedWritten = Platform::writeFile(locked, {1, 2});
+    const bool openWritten = Platform::writeFile(open, {3});
+    ::_exit(lockedWritten ? 1 : openWritten ? 0 : 2);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  std::vector<uint8_t> back;
+  ASSERT_TRUE(Platform::readFile(locked, back));
+  EXPECT_EQ(back, (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+  ASSERT_TRUE(Platform::readFile(open, back));
+  EXPECT_EQ(back, std::vector<uint8_t>{3});
 }
 
 TEST(FileIO, ExtensionAndBaseName) {

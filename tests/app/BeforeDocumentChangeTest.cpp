@@ -1,8 +1,9 @@
-// App::beforeDocumentChange: every change the user interface makes to the
+// Actions::beforeDocumentChange: every change the user interface makes to the
 // document (undo, redo, register and bank changes, Clear, New) first
 // withdraws a paste preview or rubber-band shape, so that the image saved
 // under it is never written back over the changed document.
 #include "app/App.h"
+#include "app/FileActions.h"
 #include "core/Vic.h"
 #include "platform/Platform.h"
 
@@ -15,7 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class AppDocumentChangeTest : public ::testing::Test {
+class BeforeDocumentChangeTest : public ::testing::Test {
 protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() / ("tilvox_docchange_" + std::to_string(::getpid()));
@@ -33,7 +34,7 @@ std::vector<uint8_t> screenBytes(const App& app) {
   return std::vector<uint8_t>(app.machine.ram.begin() + a, app.machine.ram.begin() + a + kScreenCells);
 }
 
-TEST_F(AppDocumentChangeTest, UndoDuringARubberBandLineLeavesNoLine) {
+TEST_F(BeforeDocumentChangeTest, UndoDuringARubberBandLineLeavesNoLine) {
   App app;
   app.editor.tool = kToolText;
   app.editor.typeChar(1);  // one step in the history before the line
@@ -45,7 +46,7 @@ TEST_F(AppDocumentChangeTest, UndoDuringARubberBandLineLeavesNoLine) {
   ASSERT_NE(screenBytes(app), typed);
 
   // Ctrl+Z while the button is still held, then the release.
-  app.beforeDocumentChange();
+  Actions::beforeDocumentChange(app);
   app.undo.MakeUndo();
   app.editor.mouseMove(310, 120);
   app.editor.mouseUp(310, 120, kButtonDraw);
@@ -53,7 +54,7 @@ TEST_F(AppDocumentChangeTest, UndoDuringARubberBandLineLeavesNoLine) {
   EXPECT_FALSE(app.editor.dragging);
 }
 
-TEST_F(AppDocumentChangeTest, RegisterChangeWithdrawsThePastePreview) {
+TEST_F(BeforeDocumentChangeTest, RegisterChangeWithdrawsThePastePreview) {
   App app;
   const uint32_t screen = app.machine.screenAddr();
   app.machine.ram[screen] = 1;
@@ -69,7 +70,7 @@ TEST_F(AppDocumentChangeTest, RegisterChangeWithdrawsThePastePreview) {
   // Switching the video-matrix slot (as the register window or a load
   // would) after withdrawing the preview: the old screen is clean and the
   // new one untouched by the saved image.
-  app.beforeDocumentChange();
+  Actions::beforeDocumentChange(app);
   EXPECT_FALSE(app.editor.pasting);
   EXPECT_EQ(app.machine.ram[screen + 10 * kScreenCols + 10], before);
   const std::vector<uint8_t> other(app.machine.ram.begin() + 0x0800, app.machine.ram.begin() + 0x0800 + kScreenCells);
@@ -80,12 +81,12 @@ TEST_F(AppDocumentChangeTest, RegisterChangeWithdrawsThePastePreview) {
             other);
 }
 
-TEST_F(AppDocumentChangeTest, NewProjectResetsCursorHistoryAndTyping) {
+TEST_F(BeforeDocumentChangeTest, NewProjectResetsCursorHistoryAndTyping) {
   App app;
   app.editor.typeChar(1);
   app.editor.cursorX = 20;
   app.editor.cursorY = 20;
-  app.beforeDocumentChange();
+  Actions::beforeDocumentChange(app);
   app.newProject();
   EXPECT_TRUE(app.undo.undoItems.empty());
   EXPECT_EQ(app.editor.cursorX, 0);

@@ -1,0 +1,407 @@
+// Two-pass source assembler: lines, labels, variables, expressions and data
+// directives. Each instruction is rewritten with plain hexadecimal numbers
+// and handed to CPU6502::assemble at the location counter.
+#include "cpu/Assembler.h"
+
+#include <cctype>
+#include <cstdio>
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool isAlpha(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
+bool isDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+bool isAlnum(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
+bool isSymbolChar(char c) { return isAlnum(c) || c == '_' || c == '.'; }
+
+std::string toUpper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::string hexNumber(int value, const char* format) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, format, value & 0xFFFF);
+  return buf;
+}
+
+// A branch is any mnemonic with a relative form.
+bool isBranch(const std::string& mnemonic) { return CPU6502::findOpcode(mnemonic, kAddrRel) >= 0; }
+
+// First word of a statement and the trimmed text after it.
+void splitWord(const std::string& text, const char* stops, std::string& word, std::string& rest) {
+  size_t end = text.find_first_of(stops);
+  if (end == std::string::npos) end = text.size();
+  word = text.substr(0, end);
+  rest = Assembler::trim(text.substr(end));
+}
+
+constexpr char kUtf8Currency[] = "\xC2\xA4";
+
+}  // namespace
+
+std::string Assembler::trim(const std::string& text) {
+  size_t begin = 0, end = text.size();
+  while (begin < end && isBlank(text[begin])) ++begin;
+  while (end > begin && isBlank(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+void Assembler::error(int lineNo, const std::string& text) { messages.push_back({lineNo, text, true}); }
+
+void Assembler::emit(uint8_t byte) {
+  if (finalPass) mem[pc] = byte;
+  pc = static_cast<uint16_t>(pc + 1);
+}
+
+bool Assembler::assemble(const std::string& source) {
+  messages.clear();
+  symbols.clear();
+  unresolvedLines.clear();
+
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (true) {
+    size_t end = source.find('\n', start);
+    std::string text = source.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    lines.push_back(std::move(text));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+
+  finalPass = false;
+  pass1Size_.assign(lines.size(), 0);
+  if (!runPass(lines)) return false;
+  finalPass = true;
+  if (!runPass(lines)) return false;
+
+  messages.push_back({0, "Compiled OK!", false});
+  if (codeStart >= 0) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "Code start address: $%04X", codeStart);
+    messages.push_back({0, buf, false});
+  }
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "Final address: $%04X", finalAddr);
+  messages.push_back({0, buf, false});
+  return true;
+}
+
+bool Assembler::runPass(const std::vector<std::string>& lines) {
+  pc = kAsmOrigin;
+  codeStart = -1;
+  bool ok = true;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const uint16_t before = pc;
+    statementPc_ = pc;
+    const bool lineOk = line(static_cast<int>(i + 1), lines[i]);
+    if (!finalPass)
+      pass1Size_[i] = static_cast<uint16_t>(pc - before);
+    else if (!lineOk)
+      pc = static_cast<uint16_t>(before + pass1Size_[i]);
+    ok = ok && lineOk;
+  }
+  finalAddr = pc;
+  return ok;
+}
+
+bool Assembler::line(int lineNo, const std::string& text) {
+  // Drop the comment: a ';' outside double quotes starts it.
+  // The currency sign some C64 fonts show for '$' counts as '$'.
+  std::string t;
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '"') quoted = !quoted;
+    if (c == ';' && !quoted) break;
+    if (c == kUtf8Currency[0] && i + 1 < text.size() && text[i + 1] == kUtf8Currency[1]) {
+      t += '$';
+      ++i;
+      continue;
+    }
+    t += c;
+  }
+  t = trim(t);
+  if (t.empty()) return true;
+
+  if (t[0] == '*') {
+    std::string rest = trim(t.substr(1));
+    if (rest.empty() || rest[0] != '=') {
+      error(lineNo, "Syntax error");
+      return false;
+    }
+    int value = 0;
+    bool unresolved = false;
+    if (!evalExpr(rest.substr(1), value, unresolved) || unresolved) {
+      error(lineNo, "Bad address");
+      return false;
+    }
+    pc = static_cast<uint16_t>(value);
+    return true;
+  }
+
+  std::string word, rest;
+  splitWord(t, " \t=", word, rest);
+  if (!rest.empty() && rest[0] == '=') {
+    int value = 0;
+    bool unresolved = false;
+    if (!evalExpr(rest.substr(1), value, unresolved)) {
+      error(lineNo, "Bad value for " + word);
+      return false;
+    }
+    if (finalPass) return true;
+    const std::string name = toUpper(word);
+    if (symbols.count(name)) {
+      error(lineNo, "Duplicate variable: " + word);
+      return false;
+    }
+    if (unresolved) {
+      error(lineNo, "Variable uses an unknown symbol: " + word);
+      return false;
+    }
+    symbols[name] = value;
+    return true;
+  }
+
+  if (word[0] == '.') return data(lineNo, word, rest);
+  if (CPU6502::isMnemonic(word)) return instruction(lineNo, word, rest, text);
+
+  std::string label = toUpper(word);
+  if (!label.empty() && label.back() == ':') label.pop_back();
+  bool valid = !label.empty() && (isAlpha(label[0]) || label[0] == '_');
+  for (char c : label) valid = valid && isSymbolChar(c);
+  if (!valid) {
+    error(lineNo, "Bad label: " + word);
+    return false;
+  }
+  bool ok = true;
+  if (!finalPass) {
+    if (symbols.count(label)) {
+      error(lineNo, "Duplicate label: " + label);
+      ok = false;
+    } else {
+      symbols[label] = pc;
+    }
+  }
+  if (rest.empty()) return ok;
+
+  std::string word2, rest2;
+  splitWord(rest, " \t", word2, rest2);
+  if (word2[0] == '.') return data(lineNo, word2, rest2) && ok;
+  if (CPU6502::isMnemonic(word2)) return instruction(lineNo, word2, rest2, text) && ok;
+  error(lineNo, "Unknown mnemonic: " + word2);
+  return false;
+}
+
+bool Assembler::instruction(int lineNo, const std::string& mnemonic, const std::string& operandText,
+                            const std::string& sourceLine) {
+  const std::string mnem = toUpper(mnemonic);
+  std::string op;
+  for (char c : toUpper(operandText))
+    if (c != ' ' && c != '\t') op += c;
+
+  std::string asmText = mnem;
+  bool ok = true;
+  if (op == "A") {
+    asmText += " A";
+  } else if (!op.empty()) {
+    std::string prefix, expr, suffix;
+    char byteSelect = 0;
+    if (op[0] == '#') {
+      prefix = "#";
+      expr = op.substr(1);
+      if (!expr.empty() && (expr[0] == '<' || expr[0] == '>')) {
+        byteSelect = expr[0];
+        expr.erase(0, 1);
+      }
+    } else if (op[0] == '(') {
+      prefix = "(";
+      size_t close = op.find(",X)");
+      if (close == std::string::npos) close = op.find(')');
+      if (close == std::string::npos) {
+        error(lineNo, "Missing )");
+        return false;
+      }
+      expr = op.substr(1, close - 1);
+      suffix = op.substr(close);
+    } else if (op.size() >= 3 && op[op.size() - 2] == ',' && (op.back() == 'X' || op.back() == 'Y')) {
+      expr = op.substr(0, op.size() - 2);
+      suffix = op.substr(op.size() - 2);
+    } else {
+      expr = op;
+    }
+
+    int value = 0;
+    bool unresolved = false;
+    if (!evalExpr(expr, value, unresolved)) {
+      error(lineNo, (finalPass ? "Unknown symbol or bad value: " : "Bad value: ") + expr);
+      return false;
+    }
+    if (byteSelect == '<') value &= 0xFF;
+    if (byteSelect == '>') value = (value >> 8) & 0xFF;
+    if (!finalPass && unresolved) unresolvedLines[lineNo] = true;
+
+    std::string number;
+    if (prefix == "#") {
+      if (!unresolved && value > 0xFF) {
+        error(lineNo, "Immediate value out of range");
+        ok = false;
+      }
+      number = hexNumber(value & 0xFF, "$%02X");
+    } else if (unresolvedLines.count(lineNo) > 0 || value > 0xFF) {
+      // A forward reference keeps its three-byte form in both passes.
+      number = hexNumber(value, "$%04X");
+    } else {
+      // Without a leading zero, which would ask the one-line assembler for
+      // the absolute form: addresses $00-$0F stay zero page like the rest.
+      number = hexNumber(value, "$%X");
+    }
+    asmText += " " + prefix + number + suffix;
+  }
+
+  std::string message;
+  const int length = cpu.assemble(pc, asmText, finalPass, &message);
+  if (length == 0) {
+    // In the first pass a branch to a label not yet known cannot be checked.
+    if (!finalPass && isBranch(mnem)) {
+      pc = static_cast<uint16_t>(pc + 2);
+      return ok;
+    }
+    error(lineNo, message + ": " + sourceLine);
+    return false;
+  }
+  if (codeStart < 0) codeStart = pc;
+  pc = static_cast<uint16_t>(pc + length);
+  return ok;
+}
+
+bool Assembler::data(int lineNo, const std::string& directive, const std::string& operand) {
+  const std::string name = toUpper(directive);
+  if (name == ".TEXT") {
+    size_t first = operand.find('"');
+    size_t last = operand.rfind('"');
+    if (first == std::string::npos || first == last) {
+      error(lineNo, "Syntax error in .text");
+      return false;
+    }
+    for (size_t i = first + 1; i < last; ++i) emit(static_cast<uint8_t>(operand[i]));
+    return true;
+  }
+
+  enum { kBytes, kWords, kWordsHighFirst } kind;
+  if (name == ".BYTE" || name == ".DATA")
+    kind = kBytes;
+  else if (name == ".WORD")
+    kind = kWords;
+  else if (name == ".WORDHL")
+    kind = kWordsHighFirst;
+  else {
+    error(lineNo, "Unknown directive " + directive);
+    return false;
+  }
+
+  std::vector<std::string> items;
+  size_t start = 0;
+  while (true) {
+    size_t comma = operand.find(',', start);
+    std::string item = trim(operand.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    if (!item.empty()) items.push_back(std::move(item));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  if (items.empty()) {
+    error(lineNo, "Missing data");
+    return false;
+  }
+
+  for (const std::string& item : items) {
+    const char byteSelect = (item[0] == '<' || item[0] == '>') ? item[0] : 0;
+    int value = 0;
+    bool unresolved = false;
+    if (!evalExpr(byteSelect ? item.substr(1) : item, value, unresolved)) {
+      error(lineNo, "Bad value: " + item);
+      return false;
+    }
+    if (byteSelect == '<') value &= 0xFF;
+    if (byteSelect == '>') value = (value >> 8) & 0xFF;
+    if (kind == kBytes) {
+      if (!byteSelect && value > 0xFF && !(unresolved && !finalPass)) {
+        error(lineNo, "Byte value out of range: " + item);
+        return false;
+      }
+      emit(static_cast<uint8_t>(value));
+    } else {
+      const uint8_t lo = static_cast<uint8_t>(value), hi = static_cast<uint8_t>(value >> 8);
+      emit(kind == kWords ? lo : hi);
+      emit(kind == kWords ? hi : lo);
+    }
+  }
+  return true;
+}
+
+bool Assembler::evalExpr(const std::string& text, int& value, bool& unresolved) {
+  const std::string t = trim(text);
+  if (t.empty()) return false;
+  size_t i = 0;
+  const size_t n = t.size();
+  auto skipBlanks = [&] {
+    while (i < n && isBlank(t[i])) ++i;
+  };
+
+  auto term = [&](int& v) -> bool {
+    skipBlanks();
+    if (i >= n) return false;
+    const char c = t[i];
+    if (c == '*') {
+      ++i;
+      v = statementPc_;
+      return true;
+    }
+    if (c == '$' || c == '%' || isDigit(c)) {
+      size_t end = i + 1;
+      while (end < n && isAlnum(t[end])) ++end;
+      bool ok = CPU6502::parseNumber(t.substr(i, end - i), v);
+      i = end;
+      return ok;
+    }
+    if (c == '\'') {
+      if (i + 2 >= n || t[i + 2] != '\'') return false;
+      v = static_cast<unsigned char>(t[i + 1]);
+      i += 3;
+      return true;
+    }
+    if (isAlpha(c) || c == '_' || c == '.') {
+      size_t end = i + 1;
+      while (end < n && isSymbolChar(t[end])) ++end;
+      const std::string name = toUpper(t.substr(i, end - i));
+      i = end;
+      auto it = symbols.find(name);
+      if (it != symbols.end()) {
+        v = it->second;
+        return true;
+      }
+      if (finalPass) return false;
+      v = 0xFFFF;
+      unresolved = true;
+      return true;
+    }
+    return false;
+  };
+
+  int sum = 0;
+  if (!term(sum)) return false;
+  while (true) {
+    skipBlanks();
+    if (i >= n) break;
+    const char op = t[i];
+    if (op != '+' && op != '-') return false;
+    ++i;
+    int v = 0;
+    if (!term(v)) return false;
+    sum = op == '+' ? sum + v : sum - v;
+    sum &= 0xFFFFFF;  // keeps the running sum bounded; only the low 16 bits matter
+  }
+  value = sum & 0xFFFF;
+  return true;
+}
