@@ -10,6 +10,7 @@
 #include "app/Icons.h"
 #include "app/ScreenEditor.h"
 #include "app/Theme.h"
+#include "core/FileFormats.h"
 #include "core/Vic.h"
 
 #include <imgui.h>
@@ -56,13 +57,17 @@ void runMenuShortcut(App& app, const MenuShortcut& m) {
     case MenuCommand::None: break;
     case MenuCommand::Undo: undoStep(app); break;
     case MenuCommand::Redo: redoStep(app); break;
-    case MenuCommand::LoadProject: break;
-    case MenuCommand::SaveProject: break;
+    case MenuCommand::LoadProject: Actions::loadProject(app); break;
+    case MenuCommand::SaveProject: Actions::saveProject(app); break;
     case MenuCommand::OpenClear: g_clearOpen = true; break;
     case MenuCommand::ToggleGrid: app.showGrid = !app.showGrid; break;
     case MenuCommand::SetPalette: app.setPalette(m.arg); break;
   }
 }
+
+constexpr size_t kMenuLabelSize = 96;
+// The bitmap the save menu writes: the whole 8 KB slot the video chip reads.
+constexpr int kBitmapSlotSize = 8192;
 
 const char* const kBanks[] = {"1 $0000-$3FFF", "2 $4000-$7FFF", "3 $8000-$BFFF", "4 $C000-$FFFF"};
 const float kScales[] = {0.75f, 1.0f, 1.25f, 1.5f, 2.0f};
@@ -71,6 +76,47 @@ const char* const kPaletteKeys[] = {"Ctrl+Alt+1", "Ctrl+Alt+2", "Ctrl+Alt+3", "C
                                     "Ctrl+Alt+5", "Ctrl+Alt+6", "Ctrl+Alt+7", "Ctrl+Alt+8",
                                     "Ctrl+Alt+9", "Ctrl+Alt+0", ""};
 
+void loadMenu(App& app) {
+  if (!ImGui::BeginMenu("Load")) return;
+  if (ImGui::MenuItem("Project...", "Ctrl+Alt+L")) Actions::loadProject(app);
+  if (ImGui::MenuItem("Memory (.prg)...")) Actions::loadMemory(app);
+  if (ImGui::MenuItem("Koala image...")) Actions::loadKoala(app);
+  if (ImGui::MenuItem("RAW Image...")) Actions::loadRaw(app);
+  if (ImGui::BeginMenu("C64 Image formats")) {
+    if (ImGui::MenuItem("Load from file extension...")) Actions::loadImageFormat(app, -1);
+    ImGui::Separator();
+    for (int i = 0; i < FileFormats::count(); ++i) {
+      ImGui::PushID(i);
+      if (ImGui::MenuItem(FileFormats::name(i).c_str())) Actions::loadImageFormat(app, i);
+      ImGui::PopID();
+    }
+    ImGui::EndMenu();
+  }
+  ImGui::EndMenu();
+}
+
+void saveMenu(App& app) {
+  if (!ImGui::BeginMenu("Save")) return;
+  const Machine& m = app.machine;
+  const int screen = static_cast<int>(m.screenAddr());
+  const int bitmap = static_cast<int>(m.bitmapAddr());
+  const int charset = static_cast<int>(m.charsetAddr());
+  char videoLabel[kMenuLabelSize], bitmapLabel[kMenuLabelSize], charsetLabel[kMenuLabelSize];
+  std::snprintf(videoLabel, sizeof videoLabel, "Videomem $%04X-$%04X...", screen, screen + kScreenCells - 1);
+  std::snprintf(bitmapLabel, sizeof bitmapLabel, "Bitmap data $%04X-$%04X...", bitmap, bitmap + kBitmapSlotSize - 1);
+  std::snprintf(charsetLabel, sizeof charsetLabel, "Character set data $%04X-$%04X...", charset,
+                charset + kCharsetSize - 1);
+  if (ImGui::MenuItem("Everything as a Tilvox-project...", "Ctrl+Alt+S")) Actions::saveProject(app);
+  if (ImGui::MenuItem("Colormem $D800-$DBE7...")) Actions::saveArea(app, kColorRam, kScreenCells, "colormem.prg");
+  if (ImGui::MenuItem(videoLabel)) Actions::saveArea(app, screen, kScreenCells, "videomem.prg");
+  if (ImGui::MenuItem(bitmapLabel)) Actions::saveArea(app, bitmap, kBitmapSlotSize, "bitmap.prg");
+  if (ImGui::MenuItem("Koala image...")) Actions::saveKoala(app);
+  if (ImGui::MenuItem("Doodle image (hires)...")) Actions::saveDoodle(app);
+  if (ImGui::MenuItem(charsetLabel)) Actions::saveArea(app, charset, kCharsetSize, "charset.prg");
+  if (ImGui::MenuItem("Executable (.prg)...")) Actions::saveExecutable(app);
+  ImGui::EndMenu();
+}
+
 void fileMenu(App& app) {
   if (!ImGui::BeginMenu("File")) return;
   if (ImGui::MenuItem("New"))
@@ -78,6 +124,9 @@ void fileMenu(App& app) {
       Actions::beforeDocumentChange(app);
       app.newProject();
     });
+  loadMenu(app);
+  saveMenu(app);
+  if (ImGui::MenuItem("Export PNG...")) Actions::exportPng(app);
   ImGui::Separator();
   if (ImGui::MenuItem("Close")) app.quitRequested = true;
   ImGui::EndMenu();
