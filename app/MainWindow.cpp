@@ -545,7 +545,7 @@ void drawTools(App& app) {
 
     for (int i = 0; i < static_cast<int>(std::size(kTools)); ++i) {
       const ToolRow& t = kTools[i];
-      char id[8];
+      char id[16];
       std::snprintf(id, sizeof id, "t%d", i);
       placeAt(t.x, t.y);
       if (IconButton(app, id, t.icon, t.label, ed.tool == t.tool, t.tooltip, 25, 25)) {
@@ -561,7 +561,7 @@ void drawTools(App& app) {
       ed.fillShapes = !ed.fillShapes;
 
     for (int n = 1; n <= kBrushCount; ++n) {
-      char id[8], tip[48];
+      char id[16], tip[48];
       std::snprintf(id, sizeof id, "b%d", n);
       std::snprintf(tip, sizeof tip, "Brush %d (A / Z to change)", n);
       placeAt(kBrushX, n * kBrushStep + kBrushTop);
