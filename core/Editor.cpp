@@ -67,7 +67,7 @@ uint64_t reverseByteOrder(uint64_t cell) {
 
 }  // namespace
 
-Editor::Editor(Machine& m, UndoBuffer& u) : machine(m), undo(u), pix(m) {}
+Editor::Editor(Machine& m, UndoBuffer& u) : machine(m), undo(u), pix(m), textStamp_(u.changeCount) {}
 
 // ---------------------------------------------------------------------------
 // Memory of one cell
@@ -196,8 +196,9 @@ void Editor::mouseMove(int x, int y) {
   const int cx = x >> 3;
   const int cy = y >> 3;
   if (pasting) {
-    // A preview whose memory changed underneath is abandoned, not redrawn.
-    if (!savedImageValid()) {
+    // A preview whose memory or history changed underneath (an undo while
+    // it showed) is abandoned, not redrawn over the changed document.
+    if (undo.changeCount != dragStamp_ || !savedImageValid()) {
       pasting = false;
       dropSavedImage();
       return;
@@ -439,9 +440,10 @@ void Editor::rectangle(int x0, int y0, int x1, int y1, bool filled) {
   const int r = std::max(x0, x1);
   const int t = std::min(y0, y1);
   const int b = std::max(y0, y1);
+  // A filled shape always sets its pixels, whichever button drew it.
   if (filled) {
     for (int y = t; y <= b; ++y)
-      for (int x = l; x <= r; ++x) pix.SetPixel(x, y, erasing);
+      for (int x = l; x <= r; ++x) pix.SetPixel(x, y, false);
     return;
   }
   brushLine(l, t, r, t);
@@ -463,8 +465,8 @@ void Editor::ellipse(int cx, int cy, int rx, int ry, bool filled) {
     const int ix = static_cast<int>(x);
     const int iy = static_cast<int>(y);
     if (filled) {
-      for (int px = cx - ix; px <= cx + ix; ++px) pix.SetPixel(px, cy + iy, erasing);
-      for (int px = cx - ix; px <= cx + ix; ++px) pix.SetPixel(px, cy - iy, erasing);
+      for (int px = cx - ix; px <= cx + ix; ++px) pix.SetPixel(px, cy + iy, false);
+      for (int px = cx - ix; px <= cx + ix; ++px) pix.SetPixel(px, cy - iy, false);
     } else {
       brushAt(cx + ix, cy + iy);
       brushAt(cx - ix, cy + iy);
@@ -804,6 +806,8 @@ void Editor::copyBlock() {
 
 void Editor::cutBlock() {
   if (!selActive) return;
+  // The clipboard takes the document, not a preview still stamped on it.
+  cancelPreview();
   copyBlock();
   clearBlock();
 }
@@ -880,9 +884,9 @@ void Editor::flipBlockY() {
 }
 
 bool Editor::startPaste() {
+  if (clipBlock.width == 0) return false;
   // A preview already showing is withdrawn before the new one starts.
   cancelPreview();
-  if (clipBlock.width == 0) return false;
   undo.TakeScreenUndo("paste block");
   dragStamp_ = undo.changeCount;
   saveImage();

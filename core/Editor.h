@@ -31,19 +31,35 @@ enum EditorTool : int {
   kToolSelect = 9,
 };
 
-// Keys of text editing; the monitor console takes the same values.
+// Keys of text editing; the monitor console takes the same values. The key
+// tables name them EditKey::Up and so on; the short names stay inside their
+// own namespace so that None, Delete, ... never clash with other globals.
+namespace edit_keys {
 enum EditKey : int {
-  kKeyNone = 0,
-  kKeyInsert = 1,
-  kKeyDelete = 2,
-  kKeyBackspace = 3,
-  kKeyUp = 4,
-  kKeyDown = 5,
-  kKeyLeft = 6,
-  kKeyRight = 7,
-  kKeyReturn = 8,
-  kKeyHome = 9,
+  None = 0,
+  Insert = 1,
+  Delete = 2,
+  Backspace = 3,
+  Up = 4,
+  Down = 5,
+  Left = 6,
+  Right = 7,
+  Return = 8,
+  Home = 9,
 };
+}  // namespace edit_keys
+using edit_keys::EditKey;
+
+inline constexpr EditKey kKeyNone = EditKey::None;
+inline constexpr EditKey kKeyInsert = EditKey::Insert;
+inline constexpr EditKey kKeyDelete = EditKey::Delete;
+inline constexpr EditKey kKeyBackspace = EditKey::Backspace;
+inline constexpr EditKey kKeyUp = EditKey::Up;
+inline constexpr EditKey kKeyDown = EditKey::Down;
+inline constexpr EditKey kKeyLeft = EditKey::Left;
+inline constexpr EditKey kKeyRight = EditKey::Right;
+inline constexpr EditKey kKeyReturn = EditKey::Return;
+inline constexpr EditKey kKeyHome = EditKey::Home;
 
 // Choices of the Clear dialog, in its order; any other value clears to
 // the background.
@@ -164,10 +180,11 @@ private:
   uint32_t savedScreenAddr_ = 0;
   uint32_t savedBitmapAddr_ = 0;
   // UndoBuffer::changeCount just after the step of the current drag or
-  // paste, and after the last step taken by typing; a difference means the
-  // history changed behind the editor's back.
+  // paste, and after the last step taken by typing (at first, the count at
+  // construction); a difference means the history changed behind the
+  // editor's back.
   int dragStamp_ = 0;
-  int textStamp_ = -1;
+  int textStamp_ = 0;
 
   void modePixel(int x, int y, int& px, int& py) const;
   void takeToolUndo();

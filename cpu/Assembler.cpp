@@ -94,7 +94,6 @@ bool Assembler::runPass(const std::vector<std::string>& lines) {
   bool ok = true;
   for (size_t i = 0; i < lines.size(); ++i) {
     const uint16_t before = pc;
-    statementPc_ = pc;
     const bool lineOk = line(static_cast<int>(i + 1), lines[i]);
     if (!finalPass)
       pass1Size_[i] = static_cast<uint16_t>(pc - before);
@@ -315,11 +314,18 @@ bool Assembler::data(int lineNo, const std::string& directive, const std::string
     return false;
   }
 
+  // "*" stands for the statement's first byte in every item, not for the
+  // byte the item itself fills.
+  const uint16_t statementStart = pc;
   for (const std::string& item : items) {
     const char byteSelect = (item[0] == '<' || item[0] == '>') ? item[0] : 0;
     int value = 0;
     bool unresolved = false;
-    if (!evalExpr(byteSelect ? item.substr(1) : item, value, unresolved)) {
+    const uint16_t next = pc;
+    pc = statementStart;
+    const bool evaluated = evalExpr(byteSelect ? item.substr(1) : item, value, unresolved);
+    pc = next;
+    if (!evaluated) {
       error(lineNo, "Bad value: " + item);
       return false;
     }
@@ -355,7 +361,7 @@ bool Assembler::evalExpr(const std::string& text, int& value, bool& unresolved) 
     const char c = t[i];
     if (c == '*') {
       ++i;
-      v = statementPc_;
+      v = pc;
       return true;
     }
     if (c == '$' || c == '%' || isDigit(c)) {

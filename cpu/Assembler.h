@@ -55,5 +55,4 @@ private:
   // in the second pass still keeps every later statement at the address its
   // labels were given.
   std::vector<uint16_t> pass1Size_;
-  uint16_t statementPc_ = kAsmOrigin;  // value of "*": first byte of the statement
 };

@@ -109,7 +109,7 @@ public:
   static int findOpcode(const std::string& name, int mode);
 
   static bool parseNumber(const std::string& text, int& value, bool* wide = nullptr);
-  int assemble(uint16_t addr, const std::string& line, bool write, std::string* error);
+  int assemble(uint16_t addr, const std::string& line, bool write, std::string* error = nullptr);
 
 private:
   void adc(uint8_t m);

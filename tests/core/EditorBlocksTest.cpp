@@ -459,3 +459,44 @@ TEST(EditorPreview, NewPasteReplacesTheOldPreview) {
   d.ed.cancelPaste();
   EXPECT_EQ(d.m.ram, before);
 }
+
+TEST(EditorPreview, PasteEndsWhenTheHistoryChangesUnderIt) {
+  Doc d(kModeText);
+  pattern(d);
+  select(d.ed, 0, 0, 1, 0);
+  d.ed.copyBlock();
+  const auto before = d.m.ram;
+  select(d.ed, 5, 5, 5, 5);
+  ASSERT_TRUE(d.ed.startPaste());
+  d.undo.MakeUndo();  // takes the preview's own step back
+  EXPECT_EQ(d.m.ram, before);
+  d.ed.mouseMove(80, 80);  // must not stamp the block again
+  EXPECT_FALSE(d.ed.pasting);
+  EXPECT_EQ(d.m.ram, before);
+}
+
+TEST(EditorPreview, PasteWithAnEmptyClipboardLeavesAShapeDragAlone) {
+  Doc d(kModeHires);
+  d.ed.tool = kToolLine;
+  d.ed.mouseDown(0, 0, 0);
+  d.ed.mouseMove(5, 0);
+  EXPECT_FALSE(d.ed.startPaste());
+  EXPECT_TRUE(d.ed.dragging);
+  d.ed.mouseUp(7, 0, 0);
+  EXPECT_EQ(d.m.ram[kBitmap], 0xFF);
+}
+
+TEST(EditorPreview, CutTakesTheDocumentNotThePreview) {
+  Doc d(kModeText);
+  pattern(d);
+  select(d.ed, 0, 0, 0, 0);
+  d.ed.copyBlock();  // cell (0, 0), screen code 0
+  select(d.ed, 3, 0, 3, 0);
+  ASSERT_TRUE(d.ed.startPaste());  // shows code 0 over cell (3, 0)
+  d.ed.cutBlock();
+  EXPECT_FALSE(d.ed.pasting);
+  ASSERT_EQ(d.ed.clipBlock.screen.size(), 1u);
+  EXPECT_EQ(d.ed.clipBlock.screen[0], 3);
+  EXPECT_EQ(scr(d, 3, 0), 0x20);
+  EXPECT_EQ(d.labels(), (std::vector<std::string>{"textmode paste block", "textmode clear block"}));
+}

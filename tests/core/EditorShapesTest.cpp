@@ -344,3 +344,26 @@ TEST(EditorShapes, SetCellColorClampsTheCell) {
   expected[kColorRam] = 5;
   EXPECT_EQ(d.m.ram, expected);
 }
+
+TEST(EditorShapes, RightButtonStillSetsFilledShapes) {
+  // Only brush points are cleared while erasing; filled boxes and ellipses
+  // set their pixels with either button.
+  for (int button : {0, 1}) {
+    Doc d(kModeHires);
+    d.ed.fillShapes = true;
+    d.drag(kToolBox, 2, 4, 5, 6, button);
+    PixelSet full;
+    for (int y = 4; y <= 6; ++y)
+      for (int x = 2; x <= 5; ++x) full.insert({x, y});
+    EXPECT_EQ(d.drawn(), full) << button;
+
+    Doc e(kModeHires);
+    e.ed.fillShapes = true;
+    e.drag(kToolCircle, 50, 50, 52, 50, button);
+    PixelSet disc;
+    for (int y = 48; y <= 52; ++y)
+      for (int x = 48; x <= 52; ++x)
+        if ((x - 50) * (x - 50) + (y - 50) * (y - 50) <= 5) disc.insert({x, y});
+    EXPECT_EQ(e.drawn(), disc) << button;
+  }
+}

@@ -225,3 +225,21 @@ TEST(EditorTyping, TypingAfterADrawingStepTakesANewStep) {
   typeText(d.ed, "b");
   EXPECT_EQ(d.labels(), (std::vector<std::string>{"textmode text", "textmode drawing", "textmode text"}));
 }
+
+TEST(EditorTyping, NoStepWhenNothingIsPending) {
+  Doc d(kModeText);
+  d.ed.tool = kToolText;
+  d.ed.undoPending = false;
+  typeText(d.ed, "ab");
+  EXPECT_TRUE(d.undo.undoItems.empty());
+  EXPECT_EQ(scr(d, 1, 6), 2);
+}
+
+TEST(EditorTyping, KeyNamesAndValues) {
+  EXPECT_EQ((std::vector<int>{EditKey::None, EditKey::Insert, EditKey::Delete, EditKey::Backspace, EditKey::Up,
+                              EditKey::Down, EditKey::Left, EditKey::Right, EditKey::Return, EditKey::Home}),
+            (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+  Doc d(kModeText);
+  d.ed.editKey(EditKey::Up, true);
+  EXPECT_EQ(d.ed.cursorY, 7);
+}

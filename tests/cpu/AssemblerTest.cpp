@@ -275,6 +275,19 @@ TEST(Assembler, Expressions) {
   as.finalPass = true;
   EXPECT_FALSE(as.evalExpr("UNKNOWN", value, unresolved));
   EXPECT_EQ(Assembler::trim(" \t x y \r\n"), "x y");
+
+  // "*" is the location counter as it stands, also when a statement is
+  // handed over on its own; in a data list every item sees the first byte.
+  as.pc = 0x1234;
+  ASSERT_TRUE(as.evalExpr("*+1", value, unresolved));
+  EXPECT_EQ(value, 0x1235);
+  machine.ram.fill(0);
+  as.pc = 0x2000;
+  EXPECT_TRUE(as.line(1, " .BYTE <*, >*, <*"));
+  EXPECT_TRUE(as.line(2, "here .WORD *, *"));
+  EXPECT_EQ(as.pc, 0x2007);
+  const uint8_t expected[] = {0x00, 0x20, 0x00, 0x03, 0x20, 0x03, 0x20};
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(machine.ram[0x2000 + i], expected[i]) << i;
 }
 
 // The same source through 64tass and through our assembler gives the same

@@ -113,6 +113,8 @@ TEST(CPUAssemble, Messages) {
   EXPECT_EQ(t.cpu.assemble(0xC000, "JMP $1234", false, nullptr), 3);
   EXPECT_EQ(t.machine.ram[0xC000], 0);
   EXPECT_EQ(t.cpu.assemble(0xC000, "XYZ", true, nullptr), 0);
+  EXPECT_EQ(t.cpu.assemble(0xC000, "XYZ", true), 0);
+  EXPECT_EQ(t.cpu.assemble(0xC000, "RTS", false), 1);
   // Bytes wrap at the top of memory and bypass the video registers.
   t.cpu.assemble(0xFFFF, "LDA $1234", true, nullptr);
   EXPECT_EQ(t.machine.ram[0xFFFF], 0xAD);
