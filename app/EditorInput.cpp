@@ -79,11 +79,11 @@ struct TextKey {
   int editKey;
 };
 const TextKey kTextKeys[] = {
-    {ImGuiKey_Insert, kKeyInsert},       {ImGuiKey_Delete, kKeyDelete},
-    {ImGuiKey_Backspace, kKeyBackspace}, {ImGuiKey_UpArrow, kKeyUp},
-    {ImGuiKey_DownArrow, kKeyDown},      {ImGuiKey_LeftArrow, kKeyLeft},
-    {ImGuiKey_RightArrow, kKeyRight},    {ImGuiKey_Enter, kKeyReturn},
-    {ImGuiKey_KeypadEnter, kKeyReturn},  {ImGuiKey_Home, kKeyHome},
+    {ImGuiKey_Insert, EditKey::Insert},       {ImGuiKey_Delete, EditKey::Delete},
+    {ImGuiKey_Backspace, EditKey::Backspace}, {ImGuiKey_UpArrow, EditKey::Up},
+    {ImGuiKey_DownArrow, EditKey::Down},      {ImGuiKey_LeftArrow, EditKey::Left},
+    {ImGuiKey_RightArrow, EditKey::Right},    {ImGuiKey_Enter, EditKey::Return},
+    {ImGuiKey_KeypadEnter, EditKey::Return},  {ImGuiKey_Home, EditKey::Home},
 };
 
 // Single keys without modifiers, for every tool but Text.

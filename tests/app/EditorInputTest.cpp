@@ -148,10 +148,10 @@ TEST(EditorInput, TextToolKeys) {
   const struct {
     ImGuiKey key;
     int editKey;
-  } rows[] = {{ImGuiKey_Insert, kKeyInsert},       {ImGuiKey_Delete, kKeyDelete},   {ImGuiKey_Backspace, kKeyBackspace},
-              {ImGuiKey_UpArrow, kKeyUp},          {ImGuiKey_DownArrow, kKeyDown},  {ImGuiKey_LeftArrow, kKeyLeft},
-              {ImGuiKey_RightArrow, kKeyRight},    {ImGuiKey_Enter, kKeyReturn},    {ImGuiKey_KeypadEnter, kKeyReturn},
-              {ImGuiKey_Home, kKeyHome}};
+  } rows[] = {{ImGuiKey_Insert, EditKey::Insert},       {ImGuiKey_Delete, EditKey::Delete},   {ImGuiKey_Backspace, EditKey::Backspace},
+              {ImGuiKey_UpArrow, EditKey::Up},          {ImGuiKey_DownArrow, EditKey::Down},  {ImGuiKey_LeftArrow, EditKey::Left},
+              {ImGuiKey_RightArrow, EditKey::Right},    {ImGuiKey_Enter, EditKey::Return},    {ImGuiKey_KeypadEnter, EditKey::Return},
+              {ImGuiKey_Home, EditKey::Home}};
   for (const auto& r : rows) {
     const ScreenKey k = RouteScreenKey(key(r.key, false, true, false, true), text);
     EXPECT_EQ(k.command, ScreenCommand::EditKey);
