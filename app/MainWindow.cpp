@@ -29,11 +29,6 @@ constexpr ImU32 kBlack = IM_COL32(0, 0, 0, 255);
 constexpr ImU32 kWarningRed = IM_COL32(255, 0, 0, 255);
 constexpr int kRomCaseBit = 2;  // $D018 bit 1: upper / lower case character set
 
-ImU32 paletteColor(const App& app, int n) {
-  const auto& c = app.palette.rgb[n & 15];
-  return IM_COL32(c[0], c[1], c[2], 255);
-}
-
 // Places the cursor at (x, y) units from the current window's top-left.
 void placeAt(float x, float y) {
   const float s = Classic::Scale();
@@ -343,7 +338,7 @@ void panelText(ImDrawList* dl, ImVec2 min, ImVec2 max, const char* text) {
 // the way the F5-F8 keys do.
 void colorPanel(App& app, int slot, int colour, ImVec2 min, ImVec2 max) {
   ImDrawList* dl = ImGui::GetWindowDrawList();
-  if (colour >= 0) dl->AddRectFilled(ImVec2(min.x + 1, min.y + 1), ImVec2(max.x - 1, max.y - 1), paletteColor(app, colour));
+  if (colour >= 0) dl->AddRectFilled(ImVec2(min.x + 1, min.y + 1), ImVec2(max.x - 1, max.y - 1), Vic::paletteWord(app.palette, colour));
   ImGui::PushID(slot);
   ImGui::SetCursorScreenPos(min);
   const bool clicked = ImGui::InvisibleButton("col", ImVec2(std::max(max.x - min.x, 1.0f), std::max(max.y - min.y, 1.0f)),
@@ -498,12 +493,12 @@ void colorArea(App& app, float s) {
   const ImVec2 o(w.x + kColorArea.x * s, w.y + kColorArea.y * s);
   const int pen = app.machine.pen & 15;
   const int bg = app.machine.vicRegs[kRegBg0] & 15;
-  square(dl, o, s, 8, 5, 26, 23, paletteColor(app, bg));
-  square(dl, o, s, 16, 13, 34, 31, paletteColor(app, pen));
+  square(dl, o, s, 8, 5, 26, 23, Vic::paletteWord(app.palette, bg));
+  square(dl, o, s, 16, 13, 34, 31, Vic::paletteWord(app.palette, pen));
   for (int c = 0; c < kPaletteColors; ++c) {
     const float x = kGridLeft + kGridStep * (c % 2);
     const float y = kGridTop + kGridStep * (c / 2);
-    square(dl, o, s, x, y, x + kGridCell, y + kGridCell, paletteColor(app, c));
+    square(dl, o, s, x, y, x + kGridCell, y + kGridCell, Vic::paletteWord(app.palette, c));
     if (c == pen || c == bg)
       dl->AddRect(ImVec2(o.x + (x - 2) * s, o.y + (y - 2) * s),
                   ImVec2(o.x + (x + kGridCell + 2) * s, o.y + (y + kGridCell + 2) * s), kBlack);

@@ -42,11 +42,6 @@ constexpr float kDashLength = 4;
 constexpr float kDashPeriod = 8;
 constexpr float kAntsSpeed = 16;
 
-ImU32 paletteColor(const App& app, int n) {
-  const auto& c = app.palette.rgb[n & 15];
-  return IM_COL32(c[0], c[1], c[2], 255);
-}
-
 // One-pixel axis-aligned line as a filled rectangle, crisp at any zoom.
 void hline(ImDrawList* dl, float x0, float x1, float y, ImU32 col) {
   dl->AddRectFilled(ImVec2(x0, y), ImVec2(x1, y + 1), col);
@@ -94,7 +89,7 @@ void drawOverlays(App& app, ImDrawList* dl, ImVec2 imagePos) {
   const ImVec2 o = app.displayOrigin;
 
   if (app.showGrid) {
-    const ImU32 col = paletteColor(app, app.gridColor);
+    const ImU32 col = Vic::paletteWord(app.palette, app.gridColor);
     for (int i = 0; i <= kScreenCols; ++i) vline(dl, o.x + i * cell, o.y, o.y + kDisplayHeight * z, col);
     for (int j = 0; j <= kScreenRows; ++j) hline(dl, o.x, o.x + kDisplayWidth * z, o.y + j * cell, col);
   }
@@ -298,7 +293,7 @@ void drawScreenEditor(App& app) {
   ImGui::SetNextWindowClass(&cls);
   ImGui::SetNextWindowSize(ImVec2(kFirstUseWidth, kFirstUseHeight), ImGuiCond_FirstUseEver);
   ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
-  ImGui::PushStyleColor(ImGuiCol_WindowBg, paletteColor(app, app.machine.vicRegs[kRegBorder]));
+  ImGui::PushStyleColor(ImGuiCol_WindowBg, Vic::paletteWord(app.palette, app.machine.vicRegs[kRegBorder]));
   // Arrow keys, Space and Escape belong to the editor, not to keyboard
   // navigation between widgets.
   const ImGuiWindowFlags flags =
