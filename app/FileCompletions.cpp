@@ -138,8 +138,8 @@ Message completeLoadSprites(Machine& m, UndoBuffer& undo, int& currentSprite, co
       return {"Load sprites", buf};
     }
     const int first = (a - base) / kSpriteBlockSize;
-    // An empty file ends one byte before its start: the division truncates
-    // toward zero, so it still names the first block.
+    // The last byte's block; an empty file "ends" one byte before its start,
+    // which at the bank's first byte truncates toward zero to block 0.
     const int last = ((a + n - 1 - base) / kSpriteBlockSize) & 0xFF;
     currentSprite = first;
     std::snprintf(buf, sizeof buf, "%s\n(sprite $%02X - $%02X)", bytesRead(n, a).c_str(), first, last);

@@ -13,6 +13,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -181,6 +182,14 @@ TEST_F(FileActionsTest, DroppedFiles) {
   EXPECT_EQ(app.assemblerSource, "lda");
   EXPECT_TRUE(app.showAssembler);
 
+  // The picture import is not there yet: say so and change nothing.
+  write("Image.PNG", {1, 2, 3, 4});
+  const Bytes ram(app.machine.ram.begin(), app.machine.ram.end());
+  Actions::openDropped(app, path("Image.PNG"));
+  EXPECT_EQ(app.popups.back().title, "Sorry");
+  EXPECT_TRUE(app.undo.undoItems.empty());
+  EXPECT_EQ(Bytes(app.machine.ram.begin(), app.machine.ram.end()), ram);
+
   write("noext", {1, 2});
   Actions::openDropped(app, path("noext"));
   EXPECT_EQ(lastPopup(), "Error|Don't know what to do with noext");
@@ -211,6 +220,70 @@ TEST_F(FileActionsTest, DroppedFiles) {
   Actions::openDropped(app, path("blank.d64"));
   EXPECT_EQ(app.drives[2].mode, DriveMode::Image);
   EXPECT_TRUE(app.showMountDisk);
+}
+
+TEST_F(FileActionsTest, DroppedOddFilesNeverCrash) {
+  App& app = *app_;
+  // A folder opens but holds no bytes.
+  for (const char* name : {"folder", "dir.prg", "dir.koa", "dir.tpr", "dir.d64", "dir.png"})
+    fs::create_directories(dir_ / name);
+  Actions::openDropped(app, path("folder"));
+  EXPECT_EQ(lastPopup(), "Error|Don't know what to do with folder");
+  Actions::openDropped(app, path("dir.prg"));
+  EXPECT_EQ(lastPopup(), "Error|Couldn't load the file!");
+  Actions::openDropped(app, path("dir.koa"));
+  EXPECT_EQ(lastPopup(), "Error|Couldn't load dir.koa");
+  Actions::openDropped(app, path("dir.tpr"));
+  EXPECT_EQ(app.popups.back().title, "Error");
+  Actions::openDropped(app, path("dir.d64"));
+  EXPECT_EQ(lastPopup().rfind("Error|Could not mount D64-file: ", 0), 0u) << lastPopup();
+  Actions::openDropped(app, path("dir.png"));
+  EXPECT_FALSE(app.popups.empty());
+  Actions::openDropped(app, dir_.string() + "/");
+  EXPECT_EQ(lastPopup(), "Error|Don't know what to do with ");
+
+  // Names the host refuses: a component and a whole path too long.
+  const std::string longName(300, 'n');
+  Actions::openDropped(app, path(longName + ".prg"));
+  EXPECT_EQ(lastPopup(), "Error|Couldn't open " + longName + ".prg");
+  const std::string hugePath = dir_.string() + "/" + std::string(5000, 'x') + ".d64";
+  Actions::openDropped(app, hugePath);
+  EXPECT_EQ(lastPopup().rfind("Error|Could not mount D64-file: ", 0), 0u);
+  Actions::openDropped(app, "");
+  EXPECT_EQ(lastPopup(), "Error|Couldn't open ");
+
+  // Empty files of every kind.
+  for (const char* name : {"e.png", "e.tpr", "e.asm", "e.koa", "e.raw", "e.mci", "e.prg", "e.spr", "e", "e.d64"}) {
+    write(name, {});
+    const size_t before = app.popups.size();
+    Actions::openDropped(app, path(name));
+    EXPECT_EQ(app.popups.size(), before + (name == std::string("e.asm") ? 0 : 1)) << name;
+  }
+  EXPECT_EQ(app.assemblerSource, "");  // e.asm: an empty source is still a source
+
+  // Files far larger than any layout are clipped to the 64 KB image.
+  Bytes big(1 << 20, 0xA5);
+  big[0] = 0xFF;
+  big[1] = 0xFF;
+  for (const char* name : {"big.raw", "big.koa", "big.mci", "big.prg", "big"}) {
+    write(name, big);
+    Actions::openDropped(app, path(name));
+  }
+  EXPECT_EQ(lastPopup(), "Success!|big:\n$0001 bytes read from $FFFF to $10000");
+
+  // A named pipe without a writer reads as empty instead of waiting.
+  ASSERT_EQ(::mkfifo(path("pipe.prg").c_str(), 0600), 0);
+  Actions::openDropped(app, path("pipe.prg"));
+  EXPECT_EQ(lastPopup(), "Error|Couldn't load the file!");
+
+  // A file this user may not read (root reads it anyway).
+  write("locked.prg", {0x00, 0xC0, 1});
+  fs::permissions(dir_ / "locked.prg", fs::perms::none);
+  Actions::openDropped(app, path("locked.prg"));
+  if (::geteuid() != 0) {
+    EXPECT_EQ(lastPopup(), "Error|Couldn't open locked.prg");
+  }
+  fs::permissions(dir_ / "locked.prg", fs::perms::owner_all);
 }
 
 }  // namespace

@@ -394,3 +394,79 @@ TEST(FileCompletionsTest, DroppedFilesLoad) {
 }
 
 }  // namespace
+
+namespace {
+
+// The PNG decoded as RGBA words in the renderer's layout (red in the low byte).
+std::vector<uint32_t> decodePng(const Bytes& png) {
+  int w = 0, h = 0, n = 0;
+  stbi_uc* px = stbi_load_from_memory(png.data(), static_cast<int>(png.size()), &w, &h, &n, 4);
+  if (!px || w != kDisplayWidth || h != kDisplayHeight || n != 4) {
+    if (px) stbi_image_free(px);
+    return {};
+  }
+  std::vector<uint32_t> out(static_cast<size_t>(w) * h);
+  for (size_t i = 0; i < out.size(); ++i)
+    out[i] = px[i * 4] | (uint32_t(px[i * 4 + 1]) << 8) | (uint32_t(px[i * 4 + 2]) << 16) |
+             (uint32_t(px[i * 4 + 3]) << 24);
+  stbi_image_free(px);
+  return out;
+}
+
+TEST(FileCompletionsTest, PngExportShowsEveryGraphicsMode) {
+  Palette pal;
+  pal.set(3);  // any preset: the export follows the palette it is given
+  auto at = [&](const std::vector<uint32_t>& px, int x, int y) { return px[static_cast<size_t>(y) * 320 + x]; };
+  auto word = [&](int colour) { return Vic::paletteWord(pal, colour); };
+
+  for (int mode = kModeText; mode <= kModeMultiBitmap; ++mode) {
+    Machine m = freshMachine();
+    for (size_t i = 0; i < m.ram.size(); ++i) m.ram[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
+    m.setGfxMode(mode);
+    const bool bitmap = mode == kModeHires || mode == kModeMultiBitmap;
+    m.vicRegs[kRegMemPtr] = bitmap ? 0x18 : 0x1C;  // video matrix $0400; bitmap $2000 or font $3000
+    m.vicRegs[kRegBg0] = 6;
+    m.vicRegs[kRegBg1] = 7;
+    m.vicRegs[kRegBg2] = 8;
+    m.vicRegs[kRegBg3] = 9;
+    // The first cell, worded for each mode: pixel pairs 00, 01, 10, 11.
+    m.ram[0x0400] = mode == kModeExtBgText ? 0x41 : (bitmap ? 0x23 : 0x01);
+    m.ram[0xD800] = mode == kModeMultiText ? 0x0D : 0x04;
+    m.ram[bitmap ? 0x2000 : 0x3008] = 0x1B;
+
+    const std::vector<uint32_t> png = decodePng(Actions::encodeScreenPng(m, pal));
+    ASSERT_EQ(png.size(), 320u * 200u) << mode;
+    std::vector<uint32_t> screen(320 * 200, 0);
+    Vic::renderScreen(m, pal, screen.data(), 320);
+    EXPECT_EQ(png, screen) << mode;
+
+    switch (mode) {
+      case kModeText:  // set bits in the cell's colour, clear ones in $D021
+        EXPECT_EQ(at(png, 0, 0), word(6));
+        EXPECT_EQ(at(png, 3, 0), word(4));
+        break;
+      case kModeMultiText:
+        EXPECT_EQ(at(png, 0, 0), word(6));
+        EXPECT_EQ(at(png, 2, 0), word(7));
+        EXPECT_EQ(at(png, 4, 0), word(8));
+        EXPECT_EQ(at(png, 6, 0), word(5));
+        break;
+      case kModeExtBgText:  // screen code $41: font character 1 on $D022
+        EXPECT_EQ(at(png, 0, 0), word(7));
+        EXPECT_EQ(at(png, 3, 0), word(4));
+        break;
+      case kModeHires:  // set bits in the high nibble, clear ones in the low
+        EXPECT_EQ(at(png, 0, 0), word(3));
+        EXPECT_EQ(at(png, 3, 0), word(2));
+        break;
+      case kModeMultiBitmap:
+        EXPECT_EQ(at(png, 0, 0), word(6));
+        EXPECT_EQ(at(png, 2, 0), word(2));
+        EXPECT_EQ(at(png, 4, 0), word(3));
+        EXPECT_EQ(at(png, 6, 0), word(4));
+        break;
+    }
+  }
+}
+
+}  // namespace
