@@ -13,16 +13,27 @@
 #include <string>
 #include <vector>
 
-// Capture kinds of UndoBuffer::TakeUndo (a plain int; other values capture nothing).
-enum UndoKind : int {
-  kUndoTextScreen = 1,  // video matrix and colour memory
-  kUndoHires = 2,       // bitmap, video matrix and colour memory
-  kUndoMulticolor = 3,  // same ranges as hires
-  kUndoSprites = 4,     // sprite pointers, the 8 blocks they name, registers
-  kUndoCharset = 5,     // the character set in RAM (nothing when it is the ROM)
-  kUndoRegisters = 6,   // registers and bank only
-  kUndoEverything = 7,  // all 64 KB and the registers
+// Capture kinds of UndoBuffer::TakeUndo (a plain int; other values capture
+// nothing), reachable as UndoKind::All and as the kUndo* constants.
+namespace UndoKind {
+enum : int {
+  TextScreen = 1,  // video matrix and colour memory
+  Hires = 2,       // bitmap, video matrix and colour memory
+  Multicolor = 3,  // same ranges as hires
+  Sprites = 4,     // sprite pointers, the 8 blocks they name, registers
+  Charset = 5,     // the character set in RAM (nothing when it is the ROM)
+  Registers = 6,   // registers and bank only
+  All = 7,         // all 64 KB and the registers
 };
+}  // namespace UndoKind
+
+constexpr int kUndoTextScreen = UndoKind::TextScreen;
+constexpr int kUndoHires = UndoKind::Hires;
+constexpr int kUndoMulticolor = UndoKind::Multicolor;
+constexpr int kUndoSprites = UndoKind::Sprites;
+constexpr int kUndoCharset = UndoKind::Charset;
+constexpr int kUndoRegisters = UndoKind::Registers;
+constexpr int kUndoEverything = UndoKind::All;
 
 constexpr int kUndoLimit = 256;  // undo steps kept; older ones are dropped
 

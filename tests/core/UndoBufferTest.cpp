@@ -355,3 +355,15 @@ TEST(UndoBuffer, ChangeCountFollowsEveryChangeOfTheHistory) {
   EXPECT_TRUE(undo.undoItems.empty());
   EXPECT_TRUE(undo.redoItems.empty());
 }
+
+TEST(UndoBuffer, KindNamesMatchTheirNumbers) {
+  static_assert(UndoKind::TextScreen == 1 && UndoKind::Hires == 2 && UndoKind::Multicolor == 3 &&
+                UndoKind::Sprites == 4 && UndoKind::Charset == 5 && UndoKind::Registers == 6 &&
+                UndoKind::All == 7);
+  Machine m;
+  m.reset();
+  UndoBuffer undo(m);
+  undo.TakeUndo(UndoKind::All, "load image");
+  ASSERT_EQ(undo.undoItems.size(), 1u);
+  EXPECT_EQ(undo.undoItems.back().regions.at(0).bytes.size(), 65536u);
+}
