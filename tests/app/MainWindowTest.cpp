@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <imgui.h>
+#include <imgui_internal.h>
 
 #include <filesystem>
 #include <functional>
@@ -49,6 +50,17 @@ protected:
     draw();
     ImGui::EndFrame();
     if (key != ImGuiKey_None) io.AddKeyEvent(key, false);
+  }
+  // Moves the mouse in one frame, presses a button in the next and
+  // releases it in a third.
+  void click(const std::function<void()>& draw, ImVec2 at, int button) {
+    ImGuiIO& io = ImGui::GetIO();
+    io.AddMousePosEvent(at.x, at.y);
+    frame(draw);
+    io.AddMouseButtonEvent(button, true);
+    frame(draw);
+    io.AddMouseButtonEvent(button, false);
+    frame(draw);
   }
   bool isOpen(const std::function<void()>& draw, const char* id) {
     ImGui::NewFrame();
@@ -111,6 +123,77 @@ TEST_F(MainWindowTest, ColorEditorOpensWithF9AndTakesOneStepOnEnter) {
   ASSERT_EQ(app.undo.undoItems.size(), steps + 1);
   EXPECT_EQ(app.undo.undoItems.back().description, "textmode color change");
   EXPECT_TRUE(app.undo.undoItems.back().hasVic);
+}
+
+TEST_F(MainWindowTest, PaletteClicksSetTheDrawingColourOrTheBackgroundWithAnUndoStep) {
+  App app;
+  float s = 0;
+  const auto draw = [&] {
+    drawTools(app);
+    s = Classic::Scale();
+  };
+  frame(draw);
+  const ImVec2 bar = ImGui::FindWindowByName("##tools")->Pos;
+  // Colour 5: column 1, row 2 of the grid below the point (9, 345).
+  const auto grid = [&](float x, float y) { return ImVec2(bar.x + (9 + x) * s, bar.y + (345 + y) * s); };
+  const uint8_t bg = app.machine.vicRegs[kRegBg0];
+
+  click(draw, grid(5 + 19 + 7, 40 + 2 * 19 + 7), ImGuiMouseButton_Left);
+  EXPECT_EQ(app.machine.pen, 5);
+  EXPECT_EQ(app.machine.vicRegs[kRegBg0], bg);
+  EXPECT_TRUE(app.undo.undoItems.empty());
+
+  click(draw, grid(5 + 7, 40 + 7 * 19 + 7), ImGuiMouseButton_Right);  // colour 14
+  EXPECT_EQ(app.machine.vicRegs[kRegBg0], 14);
+  ASSERT_EQ(app.undo.undoItems.size(), 1u);
+  EXPECT_EQ(app.undo.undoItems.back().description, "background color");
+  app.undo.MakeUndo();
+  EXPECT_EQ(app.machine.vicRegs[kRegBg0], bg);
+
+  // The two squares above the grid take no click.
+  click(draw, grid(20, 20), ImGuiMouseButton_Right);
+  click(draw, grid(20, 20), ImGuiMouseButton_Left);
+  EXPECT_EQ(app.machine.vicRegs[kRegBg0], bg);
+  EXPECT_EQ(app.machine.pen, 5);
+}
+
+TEST_F(MainWindowTest, ScreenMapsTheMouseToDisplayPixelsAndZoomsWithTheWheel) {
+  App app;
+  const auto draw = [&] { drawScreenEditor(app); };
+  app.zoom = 3;
+  app.editor.tool = kToolText;
+  frame(draw);
+  frame(draw);
+  EXPECT_EQ(app.displayScale, 3);
+  const ImVec2 o = app.displayOrigin;
+
+  // Display pixel (17, 9) is the text cell (2, 1).
+  click(draw, ImVec2(o.x + 17 * 3 + 1, o.y + 9 * 3 + 2), ImGuiMouseButton_Left);
+  EXPECT_EQ(app.mouseX, 17);
+  EXPECT_EQ(app.mouseY, 9);
+  EXPECT_EQ(app.editor.cursorX, 2);
+  EXPECT_EQ(app.editor.cursorY, 1);
+  // In the left border the mouse position is held at the display's edge.
+  click(draw, ImVec2(o.x - 20 * 3, o.y + 100 * 3), ImGuiMouseButton_Left);
+  EXPECT_EQ(app.mouseX, 0);
+  EXPECT_EQ(app.mouseY, 100);
+  EXPECT_EQ(app.editor.cursorX, 0);
+  EXPECT_EQ(app.editor.cursorY, 12);
+
+  ImGuiIO& io = ImGui::GetIO();
+  io.AddMouseWheelEvent(0, 1);
+  frame(draw);
+  EXPECT_EQ(app.zoom, 4);
+  EXPECT_EQ(app.zoomSetting, 4);
+  io.AddMouseWheelEvent(0, -1);
+  frame(draw);
+  EXPECT_EQ(app.zoom, 3);
+  app.zoom = kZoomMax;
+  frame(draw);
+  frame(draw);
+  io.AddMouseWheelEvent(0, 1);
+  frame(draw);
+  EXPECT_EQ(app.zoom, kZoomMax);
 }
 
 }  // namespace
