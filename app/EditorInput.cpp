@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdlib>
 
 int DisplayPixelAt(float mouse, float imagePos, int zoom) {
   const float f = std::floor((mouse - imagePos) / static_cast<float>(std::max(zoom, 1)));
@@ -199,8 +198,21 @@ StatusInfo StatusInfoAt(const Machine& m, int x, int y) {
   return r;
 }
 
+// Digits only: no blanks, signs or "0x" prefix, which the C library
+// readers would accept; a huge number stops at the largest int.
 int ParseClearValue(const char* text) {
   const bool hex = text[0] == '$';
-  const long long v = std::strtoll(hex ? text + 1 : text, nullptr, hex ? 16 : 10);
-  return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX));
+  const int base = hex ? 16 : 10;
+  long long v = 0;
+  for (const char* p = hex ? text + 1 : text; *p; ++p) {
+    const char c = *p;
+    int digit = base;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    else if (hex && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    else if (hex && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    if (digit >= base) break;
+    v = v * base + digit;
+    if (v >= INT_MAX) return INT_MAX;
+  }
+  return static_cast<int>(v);
 }

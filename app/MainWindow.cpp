@@ -352,6 +352,10 @@ void colorPanel(App& app, int slot, int colour, ImVec2 min, ImVec2 max) {
   ImGui::PopID();
 }
 
+bool enterPressed() {
+  return ImGui::IsKeyPressed(ImGuiKey_Enter, true) || ImGui::IsKeyPressed(ImGuiKey_KeypadEnter, true);
+}
+
 void drawClearDialog(App& app) {
   static int mode = kClearBackground;
   static char value[kClearValueSize] = "$00";
@@ -372,7 +376,8 @@ void drawClearDialog(App& app) {
   ImGui::SetNextItemWidth(80);
   ImGui::InputText("##val", value, sizeof value);
   ImGui::TextUnformatted("Are you sure?");
-  if (ImGui::Button("Yes", ImVec2(kPopupButtonWidth, 0))) {
+  // Enter answers Yes and Escape No, as in every modal question.
+  if (ImGui::Button("Yes", ImVec2(kPopupButtonWidth, 0)) || enterPressed()) {
     Actions::beforeDocumentChange(app);
     app.editor.clearScreen(mode, ParseClearValue(value));
     ImGui::CloseCurrentPopup();

@@ -268,7 +268,9 @@ void drawColorEditor(App& app) {
     ImGui::EndDisabled();
     ImGui::PopID();
   }
-  if (ImGui::Button("OK", ImVec2(kPopupButtonWidth, 0))) {
+  // Enter answers OK and Escape Cancel, as in every modal dialog.
+  const bool enter = ImGui::IsKeyPressed(ImGuiKey_Enter, true) || ImGui::IsKeyPressed(ImGuiKey_KeypadEnter, true);
+  if (ImGui::Button("OK", ImVec2(kPopupButtonWidth, 0)) || enter) {
     Actions::beforeDocumentChange(app);
     // One step holds the cell memory and the registers, whichever the
     // slots touch.

@@ -262,6 +262,17 @@ TEST(EditorInput, ClearDialogValue) {
   EXPECT_EQ(ParseClearValue("x12"), 0);
   EXPECT_EQ(ParseClearValue("12x"), 12);
   EXPECT_EQ(ParseClearValue("99999999999999999999"), 2147483647);
+  EXPECT_EQ(ParseClearValue("$FFFFFFFFFFFF"), 2147483647);
+  // Only digits count: a blank, a sign or a "0x" prefix ends the number.
+  EXPECT_EQ(ParseClearValue(" 12"), 0);
+  EXPECT_EQ(ParseClearValue("-5"), 0);
+  EXPECT_EQ(ParseClearValue("+5"), 0);
+  EXPECT_EQ(ParseClearValue("$-1"), 0);
+  EXPECT_EQ(ParseClearValue("$ 1"), 0);
+  EXPECT_EQ(ParseClearValue("$0x10"), 0);
+  EXPECT_EQ(ParseClearValue("0x10"), 0);
+  EXPECT_EQ(ParseClearValue("$aB"), 0xAB);
+  EXPECT_EQ(ParseClearValue("1A"), 1);
 }
 
 }  // namespace

@@ -1,0 +1,199 @@
+// The bars, the Screen window and their two dialogs driven in a window-less
+// Dear ImGui context: keys and mouse clicks fed by hand, results read from
+// the document and its history.
+#include "app/App.h"
+#include "app/MainWindow.h"
+#include "app/ScreenEditor.h"
+#include "app/Theme.h"
+#include "platform/Platform.h"
+
+#include <gtest/gtest.h>
+
+#include <imgui.h>
+#include <imgui_internal.h>
+
+#include <filesystem>
+#include <functional>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("tilvox_mainwindow_" + std::to_string(::getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    Platform::g_configDir = dir_.string();
+    Platform::g_assetDir = TILVOX_TEST_ASSET_DIR;
+    // No OpenGL here: textures keep their pixels and never upload.
+    Texture::releaseAll();
+    ImGui::CreateContext();
+    ImGuiIO& io = ImGui::GetIO();
+    io.IniFilename = nullptr;
+    io.DisplaySize = ImVec2(1200, 900);
+    io.DeltaTime = 1.0f / 60;
+    io.BackendFlags |= ImGuiBackendFlags_RendererHasTextures;
+  }
+  void TearDown() override {
+    ImGui::DestroyContext();
+    fs::remove_all(dir_);
+  }
+
+  // One frame drawing `draw`, with a key held down during it.
+  void frame(const std::function<void()>& draw, ImGuiKey key = ImGuiKey_None) {
+    ImGuiIO& io = ImGui::GetIO();
+    if (key != ImGuiKey_None) io.AddKeyEvent(key, true);
+    ImGui::NewFrame();
+    draw();
+    ImGui::EndFrame();
+    if (key != ImGuiKey_None) io.AddKeyEvent(key, false);
+  }
+  // Moves the mouse in one frame, presses a button in the next and
+  // releases it in a third.
+  void click(const std::function<void()>& draw, ImVec2 at, int button) {
+    ImGuiIO& io = ImGui::GetIO();
+    io.AddMousePosEvent(at.x, at.y);
+    frame(draw);
+    io.AddMouseButtonEvent(button, true);
+    frame(draw);
+    io.AddMouseButtonEvent(button, false);
+    frame(draw);
+  }
+  bool isOpen(const std::function<void()>& draw, const char* id) {
+    ImGui::NewFrame();
+    draw();
+    const bool open = ImGui::IsPopupOpen(id);
+    ImGui::EndFrame();
+    return open;
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(MainWindowTest, ClearDialogAnswersYesWithEnterAndNoWithEscape) {
+  App app;
+  const auto draw = [&] { drawStatusBar(app); };
+  const uint32_t screen = app.machine.screenAddr();
+  app.machine.ram[screen] = 1;
+
+  g_clearOpen = true;
+  frame(draw);
+  EXPECT_FALSE(g_clearOpen);
+  EXPECT_TRUE(isOpen(draw, "Clear##dlg"));
+  frame(draw, ImGuiKey_Escape);
+  EXPECT_FALSE(isOpen(draw, "Clear##dlg"));
+  EXPECT_EQ(app.machine.ram[screen], 1);
+
+  // Enter clears to the background: spaces in the text mode.
+  g_clearOpen = true;
+  frame(draw);
+  frame(draw, ImGuiKey_Enter);
+  EXPECT_FALSE(isOpen(draw, "Clear##dlg"));
+  EXPECT_EQ(app.machine.ram[screen], 32);
+  EXPECT_EQ(app.machine.ram[screen + kScreenCells - 1], 32);
+
+  app.machine.ram[screen] = 1;
+  g_clearOpen = true;
+  frame(draw);
+  frame(draw, ImGuiKey_KeypadEnter);
+  EXPECT_EQ(app.machine.ram[screen], 32);
+}
+
+TEST_F(MainWindowTest, ColorEditorOpensWithF9AndTakesOneStepOnEnter) {
+  App app;
+  const auto draw = [&] { drawScreenEditor(app); };
+  app.focusScreen = true;
+  frame(draw);
+  ASSERT_TRUE(g_screenFocused);
+  frame(draw, ImGuiKey_F9);
+  EXPECT_TRUE(isOpen(draw, "Color editor##dlg"));
+  const size_t steps = app.undo.undoItems.size();
+
+  frame(draw, ImGuiKey_Escape);
+  EXPECT_FALSE(isOpen(draw, "Color editor##dlg"));
+  EXPECT_EQ(app.undo.undoItems.size(), steps);
+
+  frame(draw);  // the Screen window has the focus again
+  frame(draw, ImGuiKey_F9);
+  frame(draw, ImGuiKey_Enter);
+  EXPECT_FALSE(isOpen(draw, "Color editor##dlg"));
+  ASSERT_EQ(app.undo.undoItems.size(), steps + 1);
+  EXPECT_EQ(app.undo.undoItems.back().description, "textmode color change");
+  EXPECT_TRUE(app.undo.undoItems.back().hasVic);
+}
+
+TEST_F(MainWindowTest, PaletteClicksSetTheDrawingColourOrTheBackgroundWithAnUndoStep) {
+  App app;
+  float s = 0;
+  const auto draw = [&] {
+    drawTools(app);
+    s = Classic::Scale();
+  };
+  frame(draw);
+  const ImVec2 bar = ImGui::FindWindowByName("##tools")->Pos;
+  // Colour 5: column 1, row 2 of the grid below the point (9, 345).
+  const auto grid = [&](float x, float y) { return ImVec2(bar.x + (9 + x) * s, bar.y + (345 + y) * s); };
+  const uint8_t bg = app.machine.vicRegs[kRegBg0];
+
+  click(draw, grid(5 + 19 + 7, 40 + 2 * 19 + 7), ImGuiMouseButton_Left);
+  EXPECT_EQ(app.machine.pen, 5);
+  EXPECT_EQ(app.machine.vicRegs[kRegBg0], bg);
+  EXPECT_TRUE(app.undo.undoItems.empty());
+
+  click(draw, grid(5 + 7, 40 + 7 * 19 + 7), ImGuiMouseButton_Right);  // colour 14
+  EXPECT_EQ(app.machine.vicRegs[kRegBg0], 14);
+  ASSERT_EQ(app.undo.undoItems.size(), 1u);
+  EXPECT_EQ(app.undo.undoItems.back().description, "background color");
+  app.undo.MakeUndo();
+  EXPECT_EQ(app.machine.vicRegs[kRegBg0], bg);
+
+  // The two squares above the grid take no click.
+  click(draw, grid(20, 20), ImGuiMouseButton_Right);
+  click(draw, grid(20, 20), ImGuiMouseButton_Left);
+  EXPECT_EQ(app.machine.vicRegs[kRegBg0], bg);
+  EXPECT_EQ(app.machine.pen, 5);
+}
+
+TEST_F(MainWindowTest, ScreenMapsTheMouseToDisplayPixelsAndZoomsWithTheWheel) {
+  App app;
+  const auto draw = [&] { drawScreenEditor(app); };
+  app.zoom = 3;
+  app.editor.tool = kToolText;
+  frame(draw);
+  frame(draw);
+  EXPECT_EQ(app.displayScale, 3);
+  const ImVec2 o = app.displayOrigin;
+
+  // Display pixel (17, 9) is the text cell (2, 1).
+  click(draw, ImVec2(o.x + 17 * 3 + 1, o.y + 9 * 3 + 2), ImGuiMouseButton_Left);
+  EXPECT_EQ(app.mouseX, 17);
+  EXPECT_EQ(app.mouseY, 9);
+  EXPECT_EQ(app.editor.cursorX, 2);
+  EXPECT_EQ(app.editor.cursorY, 1);
+  // In the left border the mouse position is held at the display's edge.
+  click(draw, ImVec2(o.x - 20 * 3, o.y + 100 * 3), ImGuiMouseButton_Left);
+  EXPECT_EQ(app.mouseX, 0);
+  EXPECT_EQ(app.mouseY, 100);
+  EXPECT_EQ(app.editor.cursorX, 0);
+  EXPECT_EQ(app.editor.cursorY, 12);
+
+  ImGuiIO& io = ImGui::GetIO();
+  io.AddMouseWheelEvent(0, 1);
+  frame(draw);
+  EXPECT_EQ(app.zoom, 4);
+  EXPECT_EQ(app.zoomSetting, 4);
+  io.AddMouseWheelEvent(0, -1);
+  frame(draw);
+  EXPECT_EQ(app.zoom, 3);
+  app.zoom = kZoomMax;
+  frame(draw);
+  frame(draw);
+  io.AddMouseWheelEvent(0, 1);
+  frame(draw);
+  EXPECT_EQ(app.zoom, kZoomMax);
+}
+
+}  // namespace
