@@ -6,12 +6,11 @@
 #pragma once
 
 #include "app/Texture.h"
-#include "cpu/CPU6502.h"
-#include "disk/DiskDrive.h"
 #include "core/Editor.h"
 #include "core/Machine.h"
 #include "core/Palette.h"
 #include "core/UndoBuffer.h"
+#include "cpu/CPU6502.h"
 #include "disk/DiskDrive.h"
 
 #include <imgui.h>

@@ -60,7 +60,6 @@ void LoadIcons(App& app) {
 
 bool IconButton(App& app, const char* id, int icon, const char* label, bool down, const char* tooltip,
                 float width, float height) {
-  LoadIcons(app);
   const Texture* tex = (icon >= 0 && icon < kIconCount && app.icons[icon].id != 0) ? &app.icons[icon] : nullptr;
   const float s = Classic::Scale();
   return Classic::SpeedButton(id, tex, label, down, ImVec2(width * s, height * s), tooltip);

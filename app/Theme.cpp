@@ -3,6 +3,8 @@
 // bar and the tool palette use.
 #include "app/Theme.h"
 
+#include <algorithm>
+
 namespace Classic {
 
 ImFont* MonoFont = nullptr;
@@ -84,9 +86,13 @@ const StyleColor kColors[] = {
     {ImGuiCol_ModalWindowDimBg, rgb(0, 0, 0, 40 / 255.0f)},
 };
 
+// A horizontal or vertical one-pixel line from (x0, y0) up to, not
+// including, (x1, y1), the way the classic edges meet at their corners.
+// Filled as a rectangle so it covers whole pixels: an anti-aliased line
+// would smear over two rows at half strength.
 void line(ImDrawList* dl, float x0, float y0, float x1, float y1, ImU32 col) {
-  // Half-pixel centres make one-pixel lines land exactly on pixel rows.
-  dl->AddLine(ImVec2(x0 + 0.5f, y0 + 0.5f), ImVec2(x1 + 0.5f, y1 + 0.5f), col, 1.0f);
+  if (y0 == y1) dl->AddRectFilled(ImVec2(std::min(x0, x1), y0), ImVec2(std::max(x0, x1), y0 + 1), col);
+  else dl->AddRectFilled(ImVec2(x0, std::min(y0, y1)), ImVec2(x0 + 1, std::max(y0, y1)), col);
 }
 
 }  // namespace

@@ -114,8 +114,6 @@ void buildDefaultLayout(ImGuiID dockId) {
 }
 
 void frame() {
-  static std::optional<std::string> snap;
-  static bool snapRead = false;
   static int frameNo = 0;
   static bool layoutChecked = false;
   App& app = *g_app;
@@ -179,10 +177,11 @@ void frame() {
   glClear(GL_COLOR_BUFFER_BIT);
   ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
 
-  if (!snapRead) {
-    snapRead = true;
-    if (const char* s = std::getenv("TILVOX_SNAPSHOT")) snap = s;
-  }
+  // Read once, in the first frame that gets here; an empty value counts.
+  static const std::optional<std::string> snap = []() -> std::optional<std::string> {
+    if (const char* s = std::getenv("TILVOX_SNAPSHOT")) return std::string(s);
+    return std::nullopt;
+  }();
   if (snap && ++frameNo == kSnapshotFrame) {
     writeFramePng(*snap);
     g_running = false;
@@ -216,7 +215,13 @@ int main(int, char** argv) {
   }
   setWindowIcon();
 
+  // Without an OpenGL 3.0 context nothing can be drawn: stop cleanly
+  // rather than call into a renderer that has no functions.
   g_gl = SDL_GL_CreateContext(g_window);
+  if (!g_gl) {
+    std::fprintf(stderr, "SDL_GL_CreateContext failed: %s\n", SDL_GetError());
+    return 1;
+  }
   SDL_GL_MakeCurrent(g_window, g_gl);
   SDL_GL_SetSwapInterval(1);
 
@@ -228,7 +233,10 @@ int main(int, char** argv) {
   Classic::ApplyStyle();
   loadFonts();
   ImGui_ImplSDL2_InitForOpenGL(g_window, g_gl);
-  ImGui_ImplOpenGL3_Init("#version 130");
+  if (!ImGui_ImplOpenGL3_Init("#version 130")) {
+    std::fprintf(stderr, "ImGui_ImplOpenGL3_Init failed\n");
+    return 1;
+  }
 
   g_app = std::make_unique<App>();
   const std::string layout = Platform::loadText(kLayoutFile);

@@ -31,6 +31,10 @@ const std::string kDirOnlyExt(1, '\x01');
 
 const Filter kAllFiles{"All files", {}};
 
+// While `draw` shows the dialog: where a commit leaves its completion, so
+// that it runs after the pop-up has ended.
+Commit* g_pending = nullptr;
+
 void reset() { g_dlg = Dialog(); }
 
 bool isDir(const fs::path& p) {
@@ -110,6 +114,15 @@ void save(const std::string& title, const std::string& defaultName, std::vector<
 }
 
 bool hasRealFiles() { return true; }
+
+void accept() {
+  Commit c = commitName(g_dlg);
+  if (!c.close) return;
+  g_dlg.isOpen = false;
+  if (ImGui::GetCurrentContext()) ImGui::CloseCurrentPopup();
+  if (g_pending) *g_pending = std::move(c);
+  else if (c.call) c.call();
+}
 
 std::vector<std::pair<std::string, bool>> listDirectory(const std::string& dir, const Filter& filter) {
   std::vector<std::pair<std::string, bool>> out;
@@ -225,13 +238,7 @@ void draw() {
     g_dlg.isOpen = false;
     ImGui::CloseCurrentPopup();
   };
-  auto accept = [&] {
-    Commit c = commitName(g_dlg);
-    if (c.close) {
-      close();
-      pending = std::move(c);
-    }
-  };
+  g_pending = &pending;
 
   ImGui::TextUnformatted(g_dlg.title.c_str());
   ImGui::Separator();
@@ -308,6 +315,7 @@ void draw() {
     close();
   }
   ImGui::EndPopup();
+  g_pending = nullptr;
   if (!keepOpen) g_dlg.isOpen = false;
   if (pending.call) pending.call();
 }

@@ -54,6 +54,10 @@ void save(const std::string& title, const std::string& defaultName, std::vector<
           std::function<void(const std::string&)> onSaved);
 void draw();
 bool hasRealFiles();
+// Commits the name in the name field of the one dialog. When that ends the
+// dialog it closes it and runs the completion once closed: inside `draw`
+// after the pop-up has ended, otherwise at once.
+void accept();
 
 // What committing the name field asks of the frame: close the dialog, and
 // the completion to run once it is closed (may be empty).

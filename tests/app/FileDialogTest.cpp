@@ -248,3 +248,42 @@ TEST_F(FileDialogTest, EscapeClosesTheShownDialogWithoutACallback) {
   EXPECT_EQ(FileIO::g_lastDir, root_.string());
   ImGui::DestroyContext();
 }
+
+TEST_F(FileDialogTest, AcceptCommitsTheNameFieldAndRunsTheCompletionOnceClosed) {
+  touch(root_ / "sub" / "pic.koa", "KOA");
+  std::string gotPath, gotBytes;
+  bool openWhenCalled = true;
+  FileIO::open("Open", {}, [&](const std::string& p, std::vector<uint8_t>& b) {
+    gotPath = p;
+    gotBytes.assign(b.begin(), b.end());
+    openWhenCalled = FileIO::g_dlg.isOpen;
+  });
+  FileIO::setName(FileIO::g_dlg, "missing.koa");
+  FileIO::accept();
+  EXPECT_TRUE(FileIO::g_dlg.isOpen);
+  EXPECT_EQ(FileIO::g_dlg.error, "Couldn't open file!");
+  EXPECT_TRUE(gotPath.empty());
+  // A typed directory is entered; nothing is delivered.
+  FileIO::setName(FileIO::g_dlg, "sub");
+  FileIO::accept();
+  EXPECT_EQ(FileIO::g_dlg.dir, (root_ / "sub").string());
+  EXPECT_STREQ(FileIO::g_dlg.nameBuf, "");
+  FileIO::setName(FileIO::g_dlg, "pic.koa");
+  FileIO::accept();
+  EXPECT_FALSE(FileIO::g_dlg.isOpen);
+  EXPECT_FALSE(openWhenCalled);
+  EXPECT_EQ(gotPath, (root_ / "sub" / "pic.koa").string());
+  EXPECT_EQ(gotBytes, "KOA");
+  EXPECT_EQ(FileIO::g_lastDir, (root_ / "sub").string());
+
+  // The same with a Dear ImGui context present, between frames.
+  ImGui::CreateContext();
+  FileIO::saveWith("Save", "out.prg", [](const std::string&) { return bytesOf("PRG"); },
+                   [&](const std::string& p) { gotPath = p; });
+  FileIO::setName(FileIO::g_dlg, "out");
+  FileIO::accept();
+  EXPECT_FALSE(FileIO::g_dlg.isOpen);
+  EXPECT_EQ(gotPath, (root_ / "sub" / "out.prg").string());
+  EXPECT_EQ(slurp(root_ / "sub" / "out.prg"), "PRG");
+  ImGui::DestroyContext();
+}

@@ -134,3 +134,144 @@ TEST(ThemeTest, ClassicLookSetsItsMetricsAndColoursOnly) {
   EXPECT_EQ(s.Colors[ImGuiCol_PlotHistogram].w, untouched.w);
   ImGui::DestroyContext();
 }
+
+namespace {
+
+// A window-less Dear ImGui context driving one hex field by mouse and keys.
+class HexField {
+public:
+  explicit HexField(bool word) : word_(word) {
+    ctx_ = ImGui::CreateContext();
+    ImGuiIO& io = ImGui::GetIO();
+    io.IniFilename = nullptr;
+    io.DisplaySize = ImVec2(400, 300);
+    io.DeltaTime = 1.0f / 60;
+    io.BackendFlags |= ImGuiBackendFlags_RendererHasTextures;
+  }
+  ~HexField() { ImGui::DestroyContext(ctx_); }
+  // One frame; true when the field committed a value.
+  bool frame() {
+    ImGui::NewFrame();
+    ImGui::SetNextWindowPos(ImVec2(0, 0));
+    ImGui::SetNextWindowSize(ImVec2(400, 300));
+    ImGui::Begin("w");
+    const bool r = word_ ? Widgets::HexWordInput("##hex", value, 80) : Widgets::HexByteInput("##hex", value, 80);
+    centre_ = ImVec2((ImGui::GetItemRectMin().x + ImGui::GetItemRectMax().x) / 2,
+                     (ImGui::GetItemRectMin().y + ImGui::GetItemRectMax().y) / 2);
+    ImGui::End();
+    ImGui::EndFrame();
+    return r;
+  }
+  bool clickAt(ImVec2 p) {
+    ImGuiIO& io = ImGui::GetIO();
+    io.AddMousePosEvent(p.x, p.y);
+    io.AddMouseButtonEvent(0, true);
+    bool r = frame();
+    io.AddMouseButtonEvent(0, false);
+    r |= frame();
+    return r;
+  }
+  bool clickField() { return clickAt(centre_); }
+  bool type(const char* text) {
+    ImGui::GetIO().AddInputCharactersUTF8(text);
+    return frame();
+  }
+  bool key(ImGuiKey k) {
+    ImGuiIO& io = ImGui::GetIO();
+    io.AddKeyEvent(k, true);
+    bool r = frame();
+    io.AddKeyEvent(k, false);
+    r |= frame();
+    return r;
+  }
+  int value = 0;
+
+private:
+  ImGuiContext* ctx_ = nullptr;
+  bool word_;
+  ImVec2 centre_{0, 0};
+};
+
+}  // namespace
+
+TEST(WidgetsTest, HexByteFieldCommitsOnEnterAndOnLeavingAfterAnEdit) {
+  HexField f(false);
+  f.value = 0x3C;
+  EXPECT_FALSE(f.frame());
+  EXPECT_FALSE(f.clickField());  // selects the whole text
+  EXPECT_FALSE(f.type("1ff"));   // upper-cased hex digits, not yet committed
+  EXPECT_EQ(f.value, 0x3C);
+  EXPECT_TRUE(f.key(ImGuiKey_Enter));
+  EXPECT_EQ(f.value, 0xFF);
+
+  // Emptied and left by a click elsewhere: commits 0.
+  EXPECT_FALSE(f.clickField());
+  EXPECT_FALSE(f.key(ImGuiKey_Backspace));
+  EXPECT_TRUE(f.clickAt(ImVec2(300, 250)));
+  EXPECT_EQ(f.value, 0);
+
+  // Entered and left without an edit: nothing is committed.
+  f.value = 0x12;
+  EXPECT_FALSE(f.clickField());
+  EXPECT_FALSE(f.clickAt(ImVec2(300, 250)));
+  EXPECT_EQ(f.value, 0x12);
+}
+
+TEST(WidgetsTest, HexWordFieldTakesHexDigitsOnly) {
+  HexField w(true);
+  w.value = 0x1D020;  // shown and kept as its low 16 bits
+  w.frame();
+  w.clickField();
+  w.type("c0z00x");  // only hex digits are taken
+  EXPECT_TRUE(w.key(ImGuiKey_Enter));
+  EXPECT_EQ(w.value, 0xC000);
+}
+
+namespace {
+
+// The pixels of a w x h bevel as the rectangles it adds to a draw list
+// cover them, as letters: W white, L light, M mid, D dark, . nothing.
+std::vector<std::string> bevelPixels(void (*bevel)(ImDrawList*, ImVec2, ImVec2, bool), bool raised, int w, int h) {
+  ImGuiContext* ctx = ImGui::CreateContext();
+  ImGuiIO& io = ImGui::GetIO();
+  io.IniFilename = nullptr;
+  io.DisplaySize = ImVec2(200, 200);
+  io.DeltaTime = 1.0f / 60;
+  io.BackendFlags |= ImGuiBackendFlags_RendererHasTextures;
+  ImGui::NewFrame();
+  ImGui::Begin("bevel");
+  ImDrawList* dl = ImGui::GetWindowDrawList();
+  const int firstVtx = dl->VtxBuffer.Size;
+  const ImVec2 o(50, 60);
+  bevel(dl, o, ImVec2(o.x + w, o.y + h), raised);
+  std::vector<std::string> px(h, std::string(w, '.'));
+  const int vtxEnd = dl->VtxBuffer.Size;
+  for (int v = firstVtx; v + 3 < vtxEnd; v += 4) {
+    const ImDrawVert* q = &dl->VtxBuffer[v];
+    const char c = q[0].col == IM_COL32(255, 255, 255, 255) ? 'W'
+                   : q[0].col == IM_COL32(227, 227, 227, 255) ? 'L'
+                   : q[0].col == IM_COL32(160, 160, 160, 255) ? 'M'
+                   : q[0].col == IM_COL32(105, 105, 105, 255) ? 'D'
+                                                                : '?';
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const float cx = o.x + x + 0.5f, cy = o.y + y + 0.5f;
+        if (cx > q[0].pos.x && cx < q[2].pos.x && cy > q[0].pos.y && cy < q[2].pos.y) px[y][x] = c;
+      }
+  }
+  ImGui::End();
+  ImGui::EndFrame();
+  ImGui::DestroyContext(ctx);
+  return px;
+}
+
+}  // namespace
+
+TEST(ThemeTest, BevelsAreWholeOnePixelLinesMeetingLikeClassicEdges) {
+  EXPECT_EQ(bevelPixels(Classic::Bevel, true, 6, 5),
+            (std::vector<std::string>{"WWWWWD", "WLLLMD", "WL..MD", "WMMMMD", "DDDDDD"}));
+  EXPECT_EQ(bevelPixels(Classic::Bevel, false, 6, 5),
+            (std::vector<std::string>{"MMMMMW", "MDDDLW", "MD..LW", "MLLLLW", "WWWWWW"}));
+  EXPECT_EQ(bevelPixels(Classic::ThinBevel, true, 4, 3), (std::vector<std::string>{"WWWM", "W..M", "MMMM"}));
+  EXPECT_EQ(bevelPixels(Classic::ThinBevel, false, 4, 3), (std::vector<std::string>{"MMMW", "M..W", "WWWW"}));
+}

@@ -58,4 +58,10 @@ cmp -s "$layout" "$work/layout.saved" || fail "imgui.ini was not kept"
 # Mesa gives a newer compatibility context by default; prove 3.0 suffices.
 run "$work/gl30.png" MESA_GL_VERSION_OVERRIDE=3.0 || fail "OpenGL 3.0 run exited $?"
 [[ "$(png_size "$work/gl30.png")" == "1400x900" ]] || fail "OpenGL 3.0 snapshot missing"
+# Without an OpenGL 3.0 context the program stops with a message and code 1.
+err="$(env MESA_GL_VERSION_OVERRIDE=2.1 TILVOX_SNAPSHOT="$work/gl21.png" \
+  xvfb-run -a -s "-screen 0 1600x1000x24" "$tilvox" 2>&1 >/dev/null)"
+code=$?
+[[ $code == 1 ]] || fail "a missing OpenGL 3.0 context exited $code, not 1"
+[[ "$err" == *"SDL_GL_CreateContext failed: "* ]] || fail "no message for a missing OpenGL 3.0 context: $err"
 echo "smoke: ok"
