@@ -93,6 +93,21 @@ void writeCellBitmap(Machine& m, int cx, int cy, uint64_t v) {
 }
 
 uint8_t& screenByte(Machine& m, int cx, int cy) { return m.ram[m.screenAddr() + cellOffset(cx, cy)]; }
+
+// Rewrites every cell of the rectangle in place: in the bitmap modes its 8
+// bitmap bytes (as one word) through `bitmapFn`, in the text modes its
+// screen code through `textFn`.
+template <class BitmapFn, class TextFn>
+void rewriteCells(Machine& m, int l, int t, int r, int b, BitmapFn bitmapFn, TextFn textFn) {
+  const bool bitmap = m.isBitmap();
+  for (int cy = t; cy <= b; ++cy)
+    for (int cx = l; cx <= r; ++cx) {
+      if (bitmap)
+        writeCellBitmap(m, cx, cy, bitmapFn(readCellBitmap(m, cx, cy)));
+      else
+        screenByte(m, cx, cy) = textFn(screenByte(m, cx, cy));
+    }
+}
 uint8_t& colorByte(Machine& m, int cx, int cy) { return m.ram[kColorRam + cellOffset(cx, cy)]; }
 
 // Screen byte of a bitmap cell drawn in the drawing colour on the background.
@@ -818,14 +833,7 @@ void Editor::clearBlock() {
   undo.TakeScreenUndo("clear block");
   int l, t, r, b;
   selRect(l, t, r, b);
-  Machine& m = machine;
-  for (int cy = t; cy <= b; ++cy)
-    for (int cx = l; cx <= r; ++cx) {
-      if (m.isBitmap())
-        writeCellBitmap(m, cx, cy, 0);
-      else
-        screenByte(m, cx, cy) = kSpaceCode;
-    }
+  rewriteCells(machine, l, t, r, b, [](uint64_t) { return uint64_t{0}; }, [](uint8_t) { return kSpaceCode; });
 }
 
 void Editor::invertBlock() {
@@ -834,14 +842,8 @@ void Editor::invertBlock() {
   undo.TakeScreenUndo("invert block");
   int l, t, r, b;
   selRect(l, t, r, b);
-  Machine& m = machine;
-  for (int cy = t; cy <= b; ++cy)
-    for (int cx = l; cx <= r; ++cx) {
-      if (m.isBitmap())
-        writeCellBitmap(m, cx, cy, ~readCellBitmap(m, cx, cy));
-      else
-        screenByte(m, cx, cy) = static_cast<uint8_t>(screenByte(m, cx, cy) + kReverseBit);
-    }
+  rewriteCells(machine, l, t, r, b, [](uint64_t bits) { return ~bits; },
+               [](uint8_t code) { return static_cast<uint8_t>(code + kReverseBit); });
 }
 
 void Editor::flipBlockX() {

@@ -4,6 +4,8 @@
 #include "app/App.h"
 #include "platform/Platform.h"
 
+#include "tests/app/AppTestUtil.h"
+
 #include <gtest/gtest.h>
 
 #include <imgui.h>
@@ -15,17 +17,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class AppTest : public ::testing::Test {
+class AppTest : public ScratchConfigTest {
 protected:
+  AppTest() : ScratchConfigTest("app") {}
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("tilvox_app_" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    Platform::g_configDir = dir_.string();
-    Platform::g_assetDir = TILVOX_TEST_ASSET_DIR;
+    ScratchConfigTest::SetUp();
   }
-  void TearDown() override { fs::remove_all(dir_); }
-  fs::path dir_;
 };
 
 const char* const kWindowLines =

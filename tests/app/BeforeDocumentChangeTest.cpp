@@ -7,6 +7,8 @@
 #include "core/Vic.h"
 #include "platform/Platform.h"
 
+#include "tests/app/AppTestUtil.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -16,17 +18,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class BeforeDocumentChangeTest : public ::testing::Test {
+class BeforeDocumentChangeTest : public ScratchConfigTest {
 protected:
+  BeforeDocumentChangeTest() : ScratchConfigTest("docchange") {}
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("tilvox_docchange_" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    Platform::g_configDir = dir_.string();
-    Platform::g_assetDir = TILVOX_TEST_ASSET_DIR;
+    ScratchConfigTest::SetUp();
   }
-  void TearDown() override { fs::remove_all(dir_); }
-  fs::path dir_;
 };
 
 std::vector<uint8_t> screenBytes(const App& app) {

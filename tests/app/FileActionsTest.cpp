@@ -9,6 +9,8 @@
 #include "platform/FileDialog.h"
 #include "platform/Platform.h"
 
+#include "tests/app/AppTestUtil.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -22,21 +24,18 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-class FileActionsTest : public ::testing::Test {
+class FileActionsTest : public ScratchConfigTest {
 protected:
+  FileActionsTest() : ScratchConfigTest("actions") {}
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("tilvox_actions_" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    Platform::g_configDir = dir_.string();
-    Platform::g_assetDir = TILVOX_TEST_ASSET_DIR;
+    ScratchConfigTest::SetUp();
     FileIO::g_lastDir = dir_.string();
     app_ = std::make_unique<App>();
   }
   void TearDown() override {
     FileIO::g_dlg = FileIO::Dialog();
     FileIO::g_lastDir.clear();
-    fs::remove_all(dir_);
+    ScratchConfigTest::TearDown();
   }
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
   void write(const std::string& name, const Bytes& bytes) {
@@ -60,7 +59,6 @@ protected:
     return app_->popups.empty() ? "" : app_->popups.back().title + "|" + app_->popups.back().text;
   }
 
-  fs::path dir_;
   std::unique_ptr<App> app_;
 };
 

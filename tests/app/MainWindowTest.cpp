@@ -7,6 +7,8 @@
 #include "app/Theme.h"
 #include "platform/Platform.h"
 
+#include "tests/app/AppTestUtil.h"
+
 #include <gtest/gtest.h>
 
 #include <imgui.h>
@@ -20,14 +22,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public ScratchConfigTest {
 protected:
+  MainWindowTest() : ScratchConfigTest("mainwindow") {}
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("tilvox_mainwindow_" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    Platform::g_configDir = dir_.string();
-    Platform::g_assetDir = TILVOX_TEST_ASSET_DIR;
+    ScratchConfigTest::SetUp();
     // No OpenGL here: textures keep their pixels and never upload.
     Texture::releaseAll();
     ImGui::CreateContext();
@@ -39,7 +38,7 @@ protected:
   }
   void TearDown() override {
     ImGui::DestroyContext();
-    fs::remove_all(dir_);
+    ScratchConfigTest::TearDown();
   }
 
   // One frame drawing `draw`, with a key held down during it.
@@ -69,8 +68,6 @@ protected:
     ImGui::EndFrame();
     return open;
   }
-
-  fs::path dir_;
 };
 
 TEST_F(MainWindowTest, ClearDialogAnswersYesWithEnterAndNoWithEscape) {
