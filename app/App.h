@@ -120,6 +120,10 @@ public:
   void setPalette(int index);
   void newProject();
   void afterLoad();
+  // Runs before the user interface changes the document: a paste preview
+  // or a shape being dragged in the editor holds an image of the old
+  // memory, which must not be put back over the new contents.
+  void beforeDocumentChange() { editor.cancelPreview(); }
   // Sets the zoom (clamped to 1..24) keeping the anchor, in frame pixels,
   // at the same place of the Screen window; a negative anchor coordinate
   // means the centre of the visible area. Returns the zoom in force.

@@ -22,7 +22,7 @@ void show(App& app, const Message& message) { app.message(message.title, message
 
 // A project replaces the whole document and its history; no undo step.
 void finishProjectLoad(App& app, const std::vector<uint8_t>& bytes) {
-  beforeDocumentChange(app);
+  app.beforeDocumentChange();
   const Outcome failed = completeLoadProject(app.machine, bytes);
   if (failed)
     show(app, failed);
@@ -33,14 +33,12 @@ void finishProjectLoad(App& app, const std::vector<uint8_t>& bytes) {
 // Opens a picture by a fixed row (Koala, RAW) or by the row given.
 void openImage(App& app, const std::string& title, const std::vector<FileIO::Filter>& filters, int format) {
   FileIO::open(title, filters, [&app, format](const std::string& path, std::vector<uint8_t>& bytes) {
-    if (imageFormatFor(format, path) >= 0) beforeDocumentChange(app);
+    if (imageFormatFor(format, path) >= 0) app.beforeDocumentChange();
     show(app, completeLoadImage(app.machine, app.undo, format, path, bytes));
   });
 }
 
 }  // namespace
-
-void beforeDocumentChange(App& app) { app.editor.cancelPreview(); }
 
 void loadProject(App& app) {
   FileIO::open("Load project", projectFilters(),
@@ -54,7 +52,7 @@ void saveProject(App& app) {
 
 void loadMemory(App& app) {
   FileIO::open("Load memory", prgFilters(), [&app](const std::string&, std::vector<uint8_t>& bytes) {
-    beforeDocumentChange(app);
+    app.beforeDocumentChange();
     show(app, completeLoadMemory(app.machine, app.undo, bytes));
   });
 }
@@ -88,14 +86,14 @@ void loadImageFormat(App& app, int format) {
 
 void loadSprites(App& app) {
   FileIO::open("Load sprites", spriteFilters(), [&app](const std::string& path, std::vector<uint8_t>& bytes) {
-    beforeDocumentChange(app);
+    app.beforeDocumentChange();
     show(app, completeLoadSprites(app.machine, app.undo, app.currentSprite, path, bytes));
   });
 }
 
 void loadCharset(App& app) {
   FileIO::open("Load charset", charsetFilters(), [&app](const std::string& path, std::vector<uint8_t>& bytes) {
-    if (!charsetLoadRefused(app.machine, path)) beforeDocumentChange(app);
+    if (!charsetLoadRefused(app.machine, path)) app.beforeDocumentChange();
     show(app, completeLoadCharset(app.machine, app.undo, path, bytes));
   });
 }
@@ -167,11 +165,11 @@ void openDropped(App& app, const std::string& path) {
       app.showAssembler = true;
       break;
     case DropAction::PictureFormat:
-      beforeDocumentChange(app);
+      app.beforeDocumentChange();
       show(app, completeDropPicture(app.machine, app.undo, name, bytes));
       break;
     case DropAction::Prg:
-      beforeDocumentChange(app);
+      app.beforeDocumentChange();
       show(app, completeDropPrg(app.machine, app.undo, name, bytes));
       break;
     case DropAction::Unknown:

@@ -34,9 +34,4 @@ void saveExecutable(App& app);
 // Opens a file dropped on the main window by its extension.
 void openDropped(App& app, const std::string& path);
 
-// Runs before an action changes the document: a paste preview or a shape
-// being dragged in the editor holds an image of the old memory, which must
-// not be put back over the loaded data.
-void beforeDocumentChange(App& app);
-
 }  // namespace Actions

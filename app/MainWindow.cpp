@@ -39,11 +39,11 @@ void placeAt(float x, float y) {
 // Undo and redo withdraw a preview first: its saved image would otherwise
 // be written back over the restored document.
 void undoStep(App& app) {
-  Actions::beforeDocumentChange(app);
+  app.beforeDocumentChange();
   app.undo.MakeUndo();
 }
 void redoStep(App& app) {
-  Actions::beforeDocumentChange(app);
+  app.beforeDocumentChange();
   app.undo.MakeRedo();
 }
 
@@ -116,7 +116,7 @@ void fileMenu(App& app) {
   if (!ImGui::BeginMenu("File")) return;
   if (ImGui::MenuItem("New"))
     app.confirm("Question", "Abandon all work and reset memory?\nAre you sure?", [&app] {
-      Actions::beforeDocumentChange(app);
+      app.beforeDocumentChange();
       app.newProject();
     });
   loadMenu(app);
@@ -172,7 +172,7 @@ void bankMenu(App& app) {
   if (ImGui::BeginMenu("Select VIC Bank")) {
     for (int i = 0; i < 4; ++i)
       if (ImGui::MenuItem(kBanks[i], nullptr, m.bank == i)) {
-        Actions::beforeDocumentChange(app);
+        app.beforeDocumentChange();
         m.bank = static_cast<uint16_t>(i);
       }
     ImGui::EndMenu();
@@ -180,11 +180,11 @@ void bankMenu(App& app) {
   if (ImGui::BeginMenu("Select charbank")) {
     const bool upper = (m.vicRegs[kRegMemPtr] & kRomCaseBit) == 0;
     if (ImGui::MenuItem("Charbank 1", nullptr, upper)) {
-      Actions::beforeDocumentChange(app);
+      app.beforeDocumentChange();
       m.vicRegs[kRegMemPtr] &= static_cast<uint8_t>(~kRomCaseBit);
     }
     if (ImGui::MenuItem("Charbank 2", nullptr, !upper)) {
-      Actions::beforeDocumentChange(app);
+      app.beforeDocumentChange();
       m.vicRegs[kRegMemPtr] |= kRomCaseBit;
     }
     ImGui::EndMenu();
@@ -289,7 +289,7 @@ void drawToolbar(App& app) {
     if (ImGui::BeginCombo("##gfxmode", gfxModeNames[std::clamp(mode, 0, kGfxModeCount - 1)])) {
       for (int i = 0; i < kGfxModeCount; ++i) {
         if (ImGui::Selectable(gfxModeNames[i], i == mode) && i != mode) {
-          Actions::beforeDocumentChange(app);
+          app.beforeDocumentChange();
           app.undo.TakeUndo(kUndoRegisters, "gfx mode change");
           app.machine.setGfxMode(i);
         }
@@ -345,7 +345,7 @@ void colorPanel(App& app, int slot, int colour, ImVec2 min, ImVec2 max) {
                                               ImGuiButtonFlags_MouseButtonLeft | ImGuiButtonFlags_MouseButtonRight);
   if (clicked && colour >= 0) {
     const int direction = ImGui::GetIO().MouseReleased[ImGuiMouseButton_Right] ? -1 : 1;
-    Actions::beforeDocumentChange(app);
+    app.beforeDocumentChange();
     app.editor.setCellColor(slot, app.mouseX, app.mouseY, (colour + direction) & 15);
   }
   if (ImGui::IsItemHovered()) ImGui::SetTooltip("%s (click to cycle, right click backwards)", kSlotTips[slot]);
@@ -378,7 +378,7 @@ void drawClearDialog(App& app) {
   ImGui::TextUnformatted("Are you sure?");
   // Enter answers Yes and Escape No, as in every modal question.
   if (ImGui::Button("Yes", ImVec2(kPopupButtonWidth, 0)) || enterPressed()) {
-    Actions::beforeDocumentChange(app);
+    app.beforeDocumentChange();
     app.editor.clearScreen(mode, ParseClearValue(value));
     ImGui::CloseCurrentPopup();
   }
@@ -527,7 +527,7 @@ void colorArea(App& app, float s) {
   if (left) {
     app.machine.pen = colour;
   } else {
-    Actions::beforeDocumentChange(app);
+    app.beforeDocumentChange();
     app.undo.TakeUndo(kUndoRegisters, "background color");
     app.machine.vicRegs[kRegBg0] = static_cast<uint8_t>(colour);
   }

@@ -6,7 +6,6 @@
 #include "app/ScreenEditor.h"
 
 #include "app/App.h"
-#include "app/FileActions.h"
 #include "app/EditorInput.h"
 #include "app/Widgets.h"
 #include "core/TextInput.h"
@@ -123,7 +122,7 @@ void changeCellColor(App& app, int slot, int direction) {
   int cols[kCellColors];
   app.editor.cellColors(app.mouseX, app.mouseY, cols);
   if (cols[slot] < 0) return;
-  Actions::beforeDocumentChange(app);
+  app.beforeDocumentChange();
   app.editor.setCellColor(slot, app.mouseX, app.mouseY, (cols[slot] + direction) & 15);
 }
 
@@ -159,7 +158,7 @@ void runScreenKey(App& app, const ScreenKey& cmd, bool shift) {
     case ScreenCommand::TypeCode: ed.typeChar(static_cast<uint8_t>(cmd.arg)); break;
     case ScreenCommand::EditKey: ed.editKey(cmd.arg, shift); break;
     case ScreenCommand::ToggleCharset:
-      Actions::beforeDocumentChange(app);
+      app.beforeDocumentChange();
       app.machine.vicRegs[kRegMemPtr] ^= 2;
       break;
     case ScreenCommand::CellColor: changeCellColor(app, cmd.arg, shift ? -1 : 1); break;
@@ -271,7 +270,7 @@ void drawColorEditor(App& app) {
   // Enter answers OK and Escape Cancel, as in every modal dialog.
   const bool enter = ImGui::IsKeyPressed(ImGuiKey_Enter, true) || ImGui::IsKeyPressed(ImGuiKey_KeypadEnter, true);
   if (ImGui::Button("OK", ImVec2(kPopupButtonWidth, 0)) || enter) {
-    Actions::beforeDocumentChange(app);
+    app.beforeDocumentChange();
     // One step holds the cell memory and the registers, whichever the
     // slots touch.
     app.undo.TakeScreenUndo("color change");

@@ -35,8 +35,8 @@ constexpr size_t kDoodleFileSize = 9026;
 constexpr int kColorRamLoadMax = 10240;
 
 // The raw pixel formats describe a full hires screen.
-constexpr int kRawWidth = 320;
-constexpr int kRawHeight = 200;
+constexpr int kRawWidth = kDisplayWidth;
+constexpr int kRawHeight = kDisplayHeight;
 
 // Where the bytes of a chunk go. Bitmap and screen addresses are the ones
 // the video chip derives from the registers and the bank at load time; the

@@ -1,6 +1,7 @@
 // Two-pass source assembler: lines, labels, variables, expressions and data
 // directives. Each instruction is rewritten with plain hexadecimal numbers
 // and handed to CPU6502::assemble at the location counter.
+#include "cpu/AsmText.h"
 #include "cpu/Assembler.h"
 
 #include <cctype>
@@ -8,16 +9,11 @@
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 bool isAlpha(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
 bool isDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
 bool isAlnum(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
 bool isSymbolChar(char c) { return isAlnum(c) || c == '_' || c == '.'; }
 
-std::string toUpper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
 
 std::string hexNumber(int value, const char* format) {
   char buf[8];
@@ -42,8 +38,8 @@ constexpr char kUtf8Currency[] = "\xC2\xA4";
 
 std::string Assembler::trim(const std::string& text) {
   size_t begin = 0, end = text.size();
-  while (begin < end && isBlank(text[begin])) ++begin;
-  while (end > begin && isBlank(text[end - 1])) --end;
+  while (begin < end && isAsmBlank(text[begin])) ++begin;
+  while (end > begin && isAsmBlank(text[end - 1])) --end;
   return text.substr(begin, end - begin);
 }
 
@@ -150,7 +146,7 @@ bool Assembler::line(int lineNo, const std::string& text) {
       return false;
     }
     if (finalPass) return true;
-    const std::string name = toUpper(word);
+    const std::string name = toUpperAscii(word);
     if (symbols.count(name)) {
       error(lineNo, "Duplicate variable: " + word);
       return false;
@@ -166,7 +162,7 @@ bool Assembler::line(int lineNo, const std::string& text) {
   if (word[0] == '.') return data(lineNo, word, rest);
   if (CPU6502::isMnemonic(word)) return instruction(lineNo, word, rest, text);
 
-  std::string label = toUpper(word);
+  std::string label = toUpperAscii(word);
   if (!label.empty() && label.back() == ':') label.pop_back();
   bool valid = !label.empty() && (isAlpha(label[0]) || label[0] == '_');
   for (char c : label) valid = valid && isSymbolChar(c);
@@ -195,9 +191,9 @@ bool Assembler::line(int lineNo, const std::string& text) {
 
 bool Assembler::instruction(int lineNo, const std::string& mnemonic, const std::string& operandText,
                             const std::string& sourceLine) {
-  const std::string mnem = toUpper(mnemonic);
+  const std::string mnem = toUpperAscii(mnemonic);
   std::string op;
-  for (char c : toUpper(operandText))
+  for (char c : toUpperAscii(operandText))
     if (c != ' ' && c != '\t') op += c;
 
   std::string asmText = mnem;
@@ -276,7 +272,7 @@ bool Assembler::instruction(int lineNo, const std::string& mnemonic, const std::
 }
 
 bool Assembler::data(int lineNo, const std::string& directive, const std::string& operand) {
-  const std::string name = toUpper(directive);
+  const std::string name = toUpperAscii(directive);
   if (name == ".TEXT") {
     size_t first = operand.find('"');
     size_t last = operand.rfind('"');
@@ -352,7 +348,7 @@ bool Assembler::evalExpr(const std::string& text, int& value, bool& unresolved) 
   size_t i = 0;
   const size_t n = t.size();
   auto skipBlanks = [&] {
-    while (i < n && isBlank(t[i])) ++i;
+    while (i < n && isAsmBlank(t[i])) ++i;
   };
 
   auto term = [&](int& v) -> bool {
@@ -380,7 +376,7 @@ bool Assembler::evalExpr(const std::string& text, int& value, bool& unresolved) 
     if (isAlpha(c) || c == '_' || c == '.') {
       size_t end = i + 1;
       while (end < n && isSymbolChar(t[end])) ++end;
-      const std::string name = toUpper(t.substr(i, end - i));
+      const std::string name = toUpperAscii(t.substr(i, end - i));
       i = end;
       auto it = symbols.find(name);
       if (it != symbols.end()) {

@@ -2,6 +2,7 @@
 // "LDA ($FB),Y" becomes machine code, the addressing mode chosen from the
 // operand's form and the opcode from CPU6502::ops. The monitor's A command
 // and the source assembler both encode through here.
+#include "cpu/AsmText.h"
 #include "cpu/CPU6502.h"
 
 #include <array>
@@ -59,17 +60,12 @@ int mnemonicSlot(const std::string& upper) {
 
 int opcodeFor(int slot, int mode) { return mnemonicIndex().opcode[slot][mode]; }
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
-std::string toUpper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
 
 }  // namespace
 
 bool CPU6502::isMnemonic(const std::string& text) {
-  return text.size() == 3 && mnemonicSlot(toUpper(text)) >= 0;
+  return text.size() == 3 && mnemonicSlot(toUpperAscii(text)) >= 0;
 }
 
 int CPU6502::findOpcode(const std::string& name, int mode) {
@@ -84,8 +80,8 @@ int CPU6502::findOpcode(const std::string& name, int mode) {
 
 bool CPU6502::parseNumber(const std::string& text, int& value, bool* wide) {
   size_t begin = 0, end = text.size();
-  while (begin < end && isBlank(text[begin])) ++begin;
-  while (end > begin && isBlank(text[end - 1])) --end;
+  while (begin < end && isAsmBlank(text[begin])) ++begin;
+  while (end > begin && isAsmBlank(text[end - 1])) --end;
   if (begin == end) return false;
 
   int base = 10;
@@ -132,7 +128,7 @@ int CPU6502::assemble(uint16_t addr, const std::string& line, bool write, std::s
     if (error) *error = message;
     return 0;
   };
-  const std::string text = toUpper(line);
+  const std::string text = toUpperAscii(line);
 
   // The mnemonic is the first blank-separated three-letter word that names
   // an instruction, so a leading address ("C000 LDA #1") is skipped.

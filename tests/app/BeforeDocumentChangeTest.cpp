@@ -1,9 +1,8 @@
-// Actions::beforeDocumentChange: every change the user interface makes to the
+// App::beforeDocumentChange: every change the user interface makes to the
 // document (undo, redo, register and bank changes, Clear, New) first
 // withdraws a paste preview or rubber-band shape, so that the image saved
 // under it is never written back over the changed document.
 #include "app/App.h"
-#include "app/FileActions.h"
 #include "core/Vic.h"
 #include "platform/Platform.h"
 
@@ -43,7 +42,7 @@ TEST_F(BeforeDocumentChangeTest, UndoDuringARubberBandLineLeavesNoLine) {
   ASSERT_NE(screenBytes(app), typed);
 
   // Ctrl+Z while the button is still held, then the release.
-  Actions::beforeDocumentChange(app);
+  app.beforeDocumentChange();
   app.undo.MakeUndo();
   app.editor.mouseMove(310, 120);
   app.editor.mouseUp(310, 120, kButtonDraw);
@@ -67,7 +66,7 @@ TEST_F(BeforeDocumentChangeTest, RegisterChangeWithdrawsThePastePreview) {
   // Switching the video-matrix slot (as the register window or a load
   // would) after withdrawing the preview: the old screen is clean and the
   // new one untouched by the saved image.
-  Actions::beforeDocumentChange(app);
+  app.beforeDocumentChange();
   EXPECT_FALSE(app.editor.pasting);
   EXPECT_EQ(app.machine.ram[screen + 10 * kScreenCols + 10], before);
   const std::vector<uint8_t> other(app.machine.ram.begin() + 0x0800, app.machine.ram.begin() + 0x0800 + kScreenCells);
@@ -83,7 +82,7 @@ TEST_F(BeforeDocumentChangeTest, NewProjectResetsCursorHistoryAndTyping) {
   app.editor.typeChar(1);
   app.editor.cursorX = 20;
   app.editor.cursorY = 20;
-  Actions::beforeDocumentChange(app);
+  app.beforeDocumentChange();
   app.newProject();
   EXPECT_TRUE(app.undo.undoItems.empty());
   EXPECT_EQ(app.editor.cursorX, 0);
