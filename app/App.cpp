@@ -157,6 +157,31 @@ void App::afterLoad() {
   currentSprite = sprite0Pointer();
 }
 
+void App::change(const UndoStep& step, const std::function<void()>& apply) {
+  editor.cancelPreview();
+  switch (step.take) {
+    case UndoStep::Take::None:
+    case UndoStep::Take::ByEngine: break;
+    case UndoStep::Take::Kind: undo.TakeUndo(step.kind, step.label); break;
+    case UndoStep::Take::Range: undo.TakeUndoRange(step.address, step.length, step.label); break;
+    case UndoStep::Take::Screen: undo.TakeScreenUndo(step.label); break;
+    case UndoStep::Take::ScreenAndRegisters:
+      // One step holds the cell memory and the registers, whichever the
+      // change touches.
+      undo.TakeScreenUndo(step.label);
+      undo.TakeUndo(kUndoRegisters, step.label);
+      undo.MergeLast();
+      break;
+  }
+  if (apply) apply();
+}
+
+void App::chooseTool(int tool) {
+  editor.tool = tool;
+  if (tool == kToolText) editor.undoPending = true;
+  focusScreen = true;
+}
+
 int App::setZoom(int z, float ax, float ay) {
   const int next = std::clamp(z, kZoomMin, kZoomMax);
   if (next == zoom) return next;

@@ -29,6 +29,35 @@ constexpr int kDriveCount = 4;   // devices 8-11
 constexpr int kFirstDevice = 8;
 constexpr const char* kSettingsFile = "tilvox.ini";
 
+// How one change of the document enters the undo history.
+struct UndoStep {
+  enum class Take {
+    None,       // no step: the change replaces the document and its history,
+                // or is not undoable by design
+    ByEngine,   // the editor or file completion called inside records its own
+    Kind,       // UndoBuffer::TakeUndo(kind, label)
+    Range,      // UndoBuffer::TakeUndoRange(address, length, label)
+    Screen,     // UndoBuffer::TakeScreenUndo(label): kind and prefix by mode
+    ScreenAndRegisters,  // the screen step and the registers, as one step
+  };
+  Take take = Take::None;
+  int kind = 0;
+  int address = 0;
+  int length = 0;
+  std::string label;
+
+  static UndoStep none() { return {}; }
+  static UndoStep byEngine() { return {Take::ByEngine, 0, 0, 0, {}}; }
+  static UndoStep of(int kind, std::string label) { return {Take::Kind, kind, 0, 0, std::move(label)}; }
+  static UndoStep range(int address, int length, std::string label) {
+    return {Take::Range, 0, address, length, std::move(label)};
+  }
+  static UndoStep screen(std::string label) { return {Take::Screen, 0, 0, 0, std::move(label)}; }
+  static UndoStep screenAndRegisters(std::string label) {
+    return {Take::ScreenAndRegisters, 0, 0, 0, std::move(label)};
+  }
+};
+
 class App {
 public:
   struct Popup {
@@ -120,10 +149,14 @@ public:
   void setPalette(int index);
   void newProject();
   void afterLoad();
-  // Runs before the user interface changes the document: a paste preview
-  // or a shape being dragged in the editor holds an image of the old
-  // memory, which must not be put back over the new contents.
-  void beforeDocumentChange() { editor.cancelPreview(); }
+  // The one path through which a window changes the document: withdraws a
+  // paste preview or a shape being dragged (it holds an image of the old
+  // memory, which must not be put back over the new contents), records the
+  // undo step `step` describes, then runs `apply`.
+  void change(const UndoStep& step, const std::function<void()>& apply);
+  // Chooses an editor tool and gives the keyboard to the Screen window; the
+  // Text tool starts a new typing step.
+  void chooseTool(int tool);
   // Sets the zoom (clamped to 1..24) keeping the anchor, in frame pixels,
   // at the same place of the Screen window; a negative anchor coordinate
   // means the centre of the visible area. Returns the zoom in force.

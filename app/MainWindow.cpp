@@ -36,15 +36,12 @@ void placeAt(float x, float y) {
   ImGui::SetCursorScreenPos(ImVec2(p.x + x * s, p.y + y * s));
 }
 
-// Undo and redo withdraw a preview first: its saved image would otherwise
-// be written back over the restored document.
+// Undo and redo save what they overwrite themselves.
 void undoStep(App& app) {
-  app.beforeDocumentChange();
-  app.undo.MakeUndo();
+  app.change(UndoStep::none(), [&app] { app.undo.MakeUndo(); });
 }
 void redoStep(App& app) {
-  app.beforeDocumentChange();
-  app.undo.MakeRedo();
+  app.change(UndoStep::none(), [&app] { app.undo.MakeRedo(); });
 }
 
 void runMenuShortcut(App& app, const MenuShortcut& m) {
@@ -116,8 +113,8 @@ void fileMenu(App& app) {
   if (!ImGui::BeginMenu("File")) return;
   if (ImGui::MenuItem("New"))
     app.confirm("Question", "Abandon all work and reset memory?\nAre you sure?", [&app] {
-      app.beforeDocumentChange();
-      app.newProject();
+      // New replaces the document and empties the history.
+      app.change(UndoStep::none(), [&app] { app.newProject(); });
     });
   loadMenu(app);
   saveMenu(app);
@@ -172,20 +169,18 @@ void bankMenu(App& app) {
   if (ImGui::BeginMenu("Select VIC Bank")) {
     for (int i = 0; i < 4; ++i)
       if (ImGui::MenuItem(kBanks[i], nullptr, m.bank == i)) {
-        app.beforeDocumentChange();
-        m.bank = static_cast<uint16_t>(i);
+        // Choosing a bank takes no undo step.
+        app.change(UndoStep::none(), [&m, i] { m.bank = static_cast<uint16_t>(i); });
       }
     ImGui::EndMenu();
   }
   if (ImGui::BeginMenu("Select charbank")) {
     const bool upper = (m.vicRegs[kRegMemPtr] & kRomCaseBit) == 0;
     if (ImGui::MenuItem("Charbank 1", nullptr, upper)) {
-      app.beforeDocumentChange();
-      m.vicRegs[kRegMemPtr] &= static_cast<uint8_t>(~kRomCaseBit);
+      app.change(UndoStep::none(), [&m] { m.vicRegs[kRegMemPtr] &= static_cast<uint8_t>(~kRomCaseBit); });
     }
     if (ImGui::MenuItem("Charbank 2", nullptr, !upper)) {
-      app.beforeDocumentChange();
-      m.vicRegs[kRegMemPtr] |= kRomCaseBit;
+      app.change(UndoStep::none(), [&m] { m.vicRegs[kRegMemPtr] |= kRomCaseBit; });
     }
     ImGui::EndMenu();
   }
@@ -289,9 +284,7 @@ void drawToolbar(App& app) {
     if (ImGui::BeginCombo("##gfxmode", gfxModeNames[std::clamp(mode, 0, kGfxModeCount - 1)])) {
       for (int i = 0; i < kGfxModeCount; ++i) {
         if (ImGui::Selectable(gfxModeNames[i], i == mode) && i != mode) {
-          app.beforeDocumentChange();
-          app.undo.TakeUndo(kUndoRegisters, "gfx mode change");
-          app.machine.setGfxMode(i);
+          app.change(UndoStep::of(kUndoRegisters, "gfx mode change"), [&app, i] { app.machine.setGfxMode(i); });
         }
       }
       ImGui::EndCombo();
@@ -345,8 +338,10 @@ void colorPanel(App& app, int slot, int colour, ImVec2 min, ImVec2 max) {
                                               ImGuiButtonFlags_MouseButtonLeft | ImGuiButtonFlags_MouseButtonRight);
   if (clicked && colour >= 0) {
     const int direction = ImGui::GetIO().MouseReleased[ImGuiMouseButton_Right] ? -1 : 1;
-    app.beforeDocumentChange();
-    app.editor.setCellColor(slot, app.mouseX, app.mouseY, (colour + direction) & 15);
+    // Cycling a cell colour from the status bar takes no undo step.
+    app.change(UndoStep::none(), [&app, slot, colour, direction] {
+      app.editor.setCellColor(slot, app.mouseX, app.mouseY, (colour + direction) & 15);
+    });
   }
   if (ImGui::IsItemHovered()) ImGui::SetTooltip("%s (click to cycle, right click backwards)", kSlotTips[slot]);
   ImGui::PopID();
@@ -378,8 +373,7 @@ void drawClearDialog(App& app) {
   ImGui::TextUnformatted("Are you sure?");
   // Enter answers Yes and Escape No, as in every modal question.
   if (ImGui::Button("Yes", ImVec2(kPopupButtonWidth, 0)) || enterPressed()) {
-    app.beforeDocumentChange();
-    app.editor.clearScreen(mode, ParseClearValue(value));
+    app.change(UndoStep::byEngine(), [&app] { app.editor.clearScreen(mode, ParseClearValue(value)); });
     ImGui::CloseCurrentPopup();
   }
   ImGui::SameLine();
@@ -527,9 +521,8 @@ void colorArea(App& app, float s) {
   if (left) {
     app.machine.pen = colour;
   } else {
-    app.beforeDocumentChange();
-    app.undo.TakeUndo(kUndoRegisters, "background color");
-    app.machine.vicRegs[kRegBg0] = static_cast<uint8_t>(colour);
+    app.change(UndoStep::of(kUndoRegisters, "background color"),
+               [&app, colour] { app.machine.vicRegs[kRegBg0] = static_cast<uint8_t>(colour); });
   }
 }
 
@@ -549,9 +542,7 @@ void drawTools(App& app) {
       std::snprintf(id, sizeof id, "t%d", i);
       placeAt(t.x, t.y);
       if (IconButton(app, id, t.icon, t.label, ed.tool == t.tool, t.tooltip, 25, 25)) {
-        ed.tool = t.tool;
-        if (t.tool == kToolText) ed.undoPending = true;
-        app.focusScreen = true;
+        app.chooseTool(t.tool);
       }
     }
 
