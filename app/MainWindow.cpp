@@ -127,21 +127,21 @@ void fileMenu(App& app) {
 void blockMenu(App& app) {
   if (!ImGui::BeginMenu("Block")) return;
   Editor& ed = app.editor;
-  if (ImGui::MenuItem("Select tool", "S")) ed.tool = kToolSelect;
+  if (ImGui::MenuItem("Select tool", "S")) app.chooseTool(kToolSelect);
   if (ImGui::MenuItem("Select all", "Ctrl+A")) {
     ed.tool = kToolSelect;
     ed.selectAll();
   }
   ImGui::Separator();
   const bool sel = ed.selActive;
-  if (ImGui::MenuItem("Cut", "Ctrl+X", false, sel)) ed.cutBlock();
+  if (ImGui::MenuItem("Cut", "Ctrl+X", false, sel)) app.change(UndoStep::byEngine(), [&ed] { ed.cutBlock(); });
   if (ImGui::MenuItem("Copy", "Ctrl+C", false, sel)) ed.copyBlock();
-  if (ImGui::MenuItem("Paste", "Ctrl+V", false, ed.clipBlock.width >= 1)) ed.startPaste();
+  if (ImGui::MenuItem("Paste", "Ctrl+V", false, ed.clipBlock.width >= 1)) app.change(UndoStep::byEngine(), [&ed] { ed.startPaste(); });
   ImGui::Separator();
-  if (ImGui::MenuItem("Flip horizontally", "X", false, sel)) ed.flipBlockX();
-  if (ImGui::MenuItem("Flip vertically", "Y", false, sel)) ed.flipBlockY();
-  if (ImGui::MenuItem("Invert", "I", false, sel)) ed.invertBlock();
-  if (ImGui::MenuItem("Clear", "Delete", false, sel)) ed.clearBlock();
+  if (ImGui::MenuItem("Flip horizontally", "X", false, sel)) app.change(UndoStep::byEngine(), [&ed] { ed.flipBlockX(); });
+  if (ImGui::MenuItem("Flip vertically", "Y", false, sel)) app.change(UndoStep::byEngine(), [&ed] { ed.flipBlockY(); });
+  if (ImGui::MenuItem("Invert", "I", false, sel)) app.change(UndoStep::byEngine(), [&ed] { ed.invertBlock(); });
+  if (ImGui::MenuItem("Clear", "Delete", false, sel)) app.change(UndoStep::byEngine(), [&ed] { ed.clearBlock(); });
   ImGui::EndMenu();
 }
 
@@ -157,7 +157,7 @@ void editMenu(App& app) {
   if (ImGui::MenuItem("Clear...", "Ctrl+Alt+E")) g_clearOpen = true;
   ImGui::Separator();
   if (ImGui::MenuItem("Copy character cell", "C")) app.editor.copyChar();
-  if (ImGui::MenuItem("Paste character cell", "V")) app.editor.pasteChar();
+  if (ImGui::MenuItem("Paste character cell", "V")) app.change(UndoStep::byEngine(), [&app] { app.editor.pasteChar(); });
   ImGui::Separator();
   blockMenu(app);
   ImGui::EndMenu();
