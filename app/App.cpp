@@ -2,6 +2,8 @@
 // queue and the zoom that keeps a point of the picture in place.
 #include "app/App.h"
 
+#include "autotest/AutoTest.h"
+
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -78,7 +80,11 @@ int App::sprite0Pointer() const { return machine.ram[machine.spritePtrAddr() & 0
 
 void App::loadSettings() { applySettings(Platform::loadText(kSettingsFile)); }
 
-void App::saveSettings() { Platform::saveText(kSettingsFile, settingsText()); }
+// The self-test mode leaves the user's settings alone.
+void App::saveSettings() {
+  if (AutoTest::enabled()) return;
+  Platform::saveText(kSettingsFile, settingsText());
+}
 
 std::string App::settingsText() const {
   std::string out;

@@ -6,6 +6,7 @@
 #include "app/MainWindow.h"
 #include "app/ScreenEditor.h"
 #include "app/Theme.h"
+#include "autotest/AutoTest.h"
 #include "platform/FileDialog.h"
 #include "platform/Platform.h"
 
@@ -42,6 +43,22 @@ constexpr float kClearGrey = 240.0f / 255.0f;
 constexpr float kRightColumnRatio = 0.3f;
 constexpr const char* kLayoutFile = "imgui.ini";
 constexpr const char* kDockSpaceName = "MainDockSpace";
+
+// Real input the self-test mode drops while it drives the interface.
+bool isUserInput(const SDL_Event& ev) {
+  switch (ev.type) {
+    case SDL_MOUSEMOTION:
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+    case SDL_MOUSEWHEEL:
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+    case SDL_TEXTINPUT: return true;
+    case SDL_WINDOWEVENT:
+      return ev.window.event == SDL_WINDOWEVENT_LEAVE || ev.window.event == SDL_WINDOWEVENT_FOCUS_LOST;
+    default: return false;
+  }
+}
 
 // Windows docked into the two right-hand groups of the default layout.
 const char* const kUpperRightWindows[] = {"Second view", "Registers", "Monitor",
@@ -120,6 +137,7 @@ void frame() {
 
   SDL_Event ev;
   while (SDL_PollEvent(&ev)) {
+    if (AutoTest::ownsInput() && isUserInput(ev)) continue;
     ImGui_ImplSDL2_ProcessEvent(&ev);
     if (ev.type == SDL_QUIT) app.quitRequested = true;
     if (ev.type == SDL_DROPFILE && ev.drop.file) {
@@ -138,6 +156,7 @@ void frame() {
 
   ImGui_ImplOpenGL3_NewFrame();
   ImGui_ImplSDL2_NewFrame();
+  if (AutoTest::enabled()) AutoTest::inject(app);
   ImGui::NewFrame();
 
   drawMainMenu(app);
@@ -164,7 +183,7 @@ void frame() {
   FileIO::draw();
 
   ImGuiIO& io = ImGui::GetIO();
-  if (io.WantSaveIniSettings) {
+  if (io.WantSaveIniSettings && !AutoTest::enabled()) {
     Platform::saveText(kLayoutFile, ImGui::SaveIniSettingsToMemory());
     io.WantSaveIniSettings = false;
   }
@@ -186,8 +205,17 @@ void frame() {
     writeFramePng(*snap);
     g_running = false;
   }
+  if (AutoTest::enabled()) {
+    const std::string shot = AutoTest::screenshotPath();
+    if (!shot.empty()) writeFramePng(shot);
+  }
 
   SDL_GL_SwapWindow(g_window);
+  int code = 0;
+  if (AutoTest::enabled() && AutoTest::finished(code)) {
+    g_running = false;
+    g_exitCode = code;
+  }
 }
 
 }  // namespace
@@ -239,14 +267,19 @@ int main(int, char** argv) {
   }
 
   g_app = std::make_unique<App>();
-  const std::string layout = Platform::loadText(kLayoutFile);
-  if (!layout.empty()) ImGui::LoadIniSettingsFromMemory(layout.c_str(), layout.size());
+  if (AutoTest::enabled()) {
+    io.IniFilename = nullptr;
+    AutoTest::init(*g_app);
+  } else {
+    const std::string layout = Platform::loadText(kLayoutFile);
+    if (!layout.empty()) ImGui::LoadIniSettingsFromMemory(layout.c_str(), layout.size());
+  }
   ImGui::GetStyle().FontScaleMain = g_app->uiScale;
   g_exitAction = [] { g_running = false; };
 
   while (g_running) frame();
 
-  g_app->saveSettings();
+  if (!AutoTest::enabled()) g_app->saveSettings();
   // Textures of the App and of the views outlive the context: free them now.
   Texture::releaseAll();
   ImGui_ImplOpenGL3_Shutdown();

