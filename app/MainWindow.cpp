@@ -116,6 +116,7 @@ void fileMenu(App& app) {
       // New replaces the document and empties the history.
       app.change(UndoStep::none(), [&app] { app.newProject(); });
     });
+  if (ImGui::MenuItem("Mount disk...")) app.showMountDisk = true;
   loadMenu(app);
   saveMenu(app);
   if (ImGui::MenuItem("Export PNG...")) Actions::exportPng(app);
@@ -189,6 +190,9 @@ void bankMenu(App& app) {
 
 void viewMenu(App& app) {
   if (!ImGui::BeginMenu("View")) return;
+  ImGui::MenuItem("Processor", nullptr, &app.showProcessor);
+  ImGui::MenuItem("Assembler", nullptr, &app.showAssembler);
+  ImGui::Separator();
   ImGui::MenuItem("View grid", "Ctrl+Alt+G", &app.showGrid);
   ImGui::Separator();
   if (ImGui::MenuItem("Reset window layout")) app.resetLayout = true;

@@ -2,6 +2,8 @@
 // creates the one App, runs the frame loop that draws every window once
 // per frame, and tears everything down again.
 #include "app/App.h"
+#include "app/CpuWindows.h"
+#include "app/DiskWin.h"
 #include "app/FileActions.h"
 #include "app/MainWindow.h"
 #include "app/ScreenEditor.h"
@@ -159,6 +161,9 @@ void frame() {
   // memory bitmap, calculator, monitor, processor, assembler, mount disk,
   // picture import, font import, preferences, about, help,
   // bitmap-to-charset; then drawSaveSpritesDialog.
+  if (app.showProcessor) drawProcessor(app);
+  if (app.showAssembler) drawAssembler(app);
+  if (app.showMountDisk) drawMountDisk(app);
 
   drawPopups(app);
   FileIO::draw();
