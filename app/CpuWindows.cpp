@@ -37,6 +37,7 @@ const ImVec4 kErrorColor(0.75f, 0.0f, 0.0f, 1.0f);
 const ImVec4 kInfoColor(0.0f, 0.45f, 0.0f, 1.0f);
 constexpr ImU32 kBreakpointBar = IM_COL32(150, 30, 30, 255);
 constexpr ImU32 kPcBar = IM_COL32(150, 140, 30, 200);
+constexpr float kRowHighlightAlpha = 0.45f;
 
 bool isPrintable(uint8_t b) { return b >= 0x20 && b <= 0x7E; }
 
@@ -290,6 +291,14 @@ void disassemblyPane(CPU6502& cpu, uint16_t& viewTop, int& selRow, ImVec2 size) 
       viewTop = static_cast<uint16_t>(viewTop + length);
     }
   }
+  // The selection and hover highlights let the breakpoint and pc bars
+  // behind them show through.
+  const ImGuiCol highlights[] = {ImGuiCol_Header, ImGuiCol_HeaderHovered, ImGuiCol_HeaderActive};
+  for (ImGuiCol c : highlights) {
+    ImVec4 col = ImGui::GetStyleColorVec4(c);
+    col.w *= kRowHighlightAlpha;
+    ImGui::PushStyleColor(c, col);
+  }
   ImDrawList* dl = ImGui::GetWindowDrawList();
   const float lineHeight = ImGui::GetTextLineHeight();
   const float width = ImGui::GetContentRegionAvail().x;
@@ -307,6 +316,7 @@ void disassemblyPane(CPU6502& cpu, uint16_t& viewTop, int& selRow, ImVec2 size) 
     }
     ImGui::PopID();
   }
+  ImGui::PopStyleColor(static_cast<int>(std::size(highlights)));
   ImGui::EndChild();
 }
 
@@ -343,6 +353,7 @@ void drawProcessor(App& app) {
   static uint16_t viewTop = kDefaultViewTop;
   static int selRow = 0;
   static int memAddr = 0;
+  static uint16_t shownPc = kCpuStartPc;  // pc when the last frame ended
 
   CPU6502& cpu = app.cpu;
   ImGui::SetNextWindowSize(ImVec2(kProcessorWidth, kProcessorHeight), ImGuiCond_FirstUseEver);
@@ -353,6 +364,8 @@ void drawProcessor(App& app) {
     ImGui::End();
     return;
   }
+  // pc set from outside (the monitor's go, "Run in processor") is shown once.
+  if (cpu.pc != shownPc) followPcFlag = true;
   if (processorAdvance(app)) followPcFlag = true;
 
   const bool keys = windowKeysActive();
@@ -385,6 +398,7 @@ void drawProcessor(App& app) {
   stackPane(cpu, paneHeight);
   memoryPane(app, memAddr);
   if (Classic::MonoFont) ImGui::PopFont();
+  shownPc = cpu.pc;
   ImGui::End();
 }
 
@@ -424,12 +438,16 @@ void drawAssembler(App& app) {
   ImGui::TextDisabled("Code");
   const float editorHeight = ImGui::GetContentRegionAvail().y - kLinesBelowEditor * ImGui::GetTextLineHeightWithSpacing();
   if (Classic::MonoFont) ImGui::PushFont(Classic::MonoFont, static_cast<float>(fontSize));
-  if (g_jumpLine > 0) ImGui::SetKeyboardFocusHere();
+  ImGuiInputTextFlags flags = ImGuiInputTextFlags_CallbackResize | ImGuiInputTextFlags_CallbackAlways;
+  if (g_jumpLine > 0) {
+    // Focusing arrives as a tab move, which a field that takes Tab as text
+    // refuses; the jump's frames go without Tab input.
+    ImGui::SetKeyboardFocusHere();
+  } else {
+    flags |= ImGuiInputTextFlags_AllowTabInput;
+  }
   ImGui::InputTextMultiline("##src", app.assemblerSource.data(), app.assemblerSource.capacity() + 1,
-                            ImVec2(-1, editorHeight),
-                            ImGuiInputTextFlags_AllowTabInput | ImGuiInputTextFlags_CallbackResize |
-                                ImGuiInputTextFlags_CallbackAlways,
-                            resizeCallback, &app.assemblerSource);
+                            ImVec2(-1, editorHeight), flags, resizeCallback, &app.assemblerSource);
   if (Classic::MonoFont) ImGui::PopFont();
 
   ImGui::TextDisabled("Messages (click an error to go to the line)");
