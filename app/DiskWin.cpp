@@ -7,6 +7,7 @@
 #include "app/Widgets.h"
 #include "core/FileFormats.h"
 #include "core/FileUtil.h"
+#include "cpu/AsmText.h"
 #include "disk/DriveMounts.h"
 #include "platform/FileDialog.h"
 
@@ -33,7 +34,6 @@ constexpr int kColorRamStart = 0xD800;
 constexpr int kColorRamEnd = 0xDBE8;
 constexpr int kCharsetBytes = 2048;
 
-char asciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::vector<FileIO::Filter> imageFilters() { return {{"D64 image (*.d64)", {"d64"}}, {"All files", {}}}; }
@@ -99,9 +99,7 @@ Actions::Outcome loadImageFromDisk(App& app, DiskDrive& drive, int row, int form
 
 Actions::Outcome saveToDisk(const Machine& m, DiskDrive& drive, const std::string& name, int start, int end) {
   if (end <= start) return Actions::Message{"Error", "The end address must be after the start address."};
-  std::string upper = name;
-  for (char& c : upper) c = asciiUpper(c);
-  if (!drive.writeFile(upper, FileFormats::savePrg(m, start, end - start))) return Actions::Message{"Error", drive.error};
+  if (!drive.writeFile(toUpperAscii(name), FileFormats::savePrg(m, start, end - start))) return Actions::Message{"Error", drive.error};
   return std::nullopt;
 }
 
