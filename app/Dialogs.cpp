@@ -116,6 +116,13 @@ void drawCalcConverter(App& app) {
 
 // ---- Preferences ------------------------------------------------------------
 
+void SetCustomColor(App& app, int entry, const float rgb[3]) {
+  Palette& pal = app.palette;
+  if (entry < 0 || entry >= kPaletteColors) return;
+  for (int ch = 0; ch < 3; ++ch) pal.custom[entry][ch] = ChannelByte(rgb[ch]);
+  if (pal.index == kCustomPreset) pal.set(kCustomPreset);
+}
+
 void drawPreferences(App& app) {
   ImGui::SetNextWindowSize(ImVec2(420, 460), ImGuiCond_FirstUseEver);
   if (!ImGui::Begin("Preferences", &app.showPreferences)) {
@@ -140,13 +147,11 @@ void drawPreferences(App& app) {
   Palette& pal = app.palette;
   for (int i = 0; i < kPaletteColors; ++i) {
     if (i % kCustomPerRow != 0) ImGui::SameLine();
-    auto& c = pal.custom[i];
+    const auto& c = pal.custom[i];
     float f[3] = {c[0] / 255.0f, c[1] / 255.0f, c[2] / 255.0f};
     ImGui::PushID(i);
     if (ImGui::ColorEdit3("##c", f, ImGuiColorEditFlags_NoInputs)) {
-      for (int ch = 0; ch < 3; ++ch) c[ch] = ChannelByte(f[ch]);
-      // The screen follows at once while the custom preset is in use.
-      if (pal.index == kCustomPreset) pal.set(kCustomPreset);
+      SetCustomColor(app, i, f);
       changed = true;
     }
     ImGui::PopID();

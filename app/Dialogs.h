@@ -12,3 +12,7 @@ void drawCalcConverter(App& app);
 void drawPreferences(App& app);
 void drawAbout(App& app);
 void drawHelp(App& app);
+
+// Sets custom colour `entry` from a colour editor's channels (0.0-1.0);
+// while the "Custom" preset is in use the current colours follow at once.
+void SetCustomColor(App& app, int entry, const float rgb[3]);

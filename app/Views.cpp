@@ -87,6 +87,15 @@ void drawSecondView(App& app) {
 
 // ---- Registers --------------------------------------------------------------
 
+// Every register is writable, whatever it means on real hardware.
+bool CommitRegister(App& app, int reg, int value) {
+  if (reg < 0 || reg >= kVicRegCount) return false;
+  const uint8_t v = static_cast<uint8_t>(value);
+  if (app.machine.vicRegs[reg] == v) return false;
+  app.change(UndoStep::of(kUndoRegisters, "register change"), [&app, reg, v] { app.machine.vicRegs[reg] = v; });
+  return true;
+}
+
 void drawRegisterView(App& app) {
   ImGui::SetNextWindowSize(ImVec2(360, 500), ImGuiCond_FirstUseEver);
   if (!ImGui::Begin("Registers", &app.showRegisters)) {
@@ -109,12 +118,7 @@ void drawRegisterView(App& app) {
       ImGui::Text("D0%02X", i);
       ImGui::TableNextColumn();
       int value = reg;
-      // Every register is writable, whatever it means on real hardware;
-      // the value already held records no step.
-      if (Widgets::HexByteInput("##v", value, 36) && value != reg) {
-        app.change(UndoStep::of(kUndoRegisters, "register change"),
-                   [&app, i, value] { app.machine.vicRegs[i] = static_cast<uint8_t>(value); });
-      }
+      if (Widgets::HexByteInput("##v", value, 36)) CommitRegister(app, i, value);
       ImGui::TableNextColumn();
       ImGui::TextUnformatted(RegisterBits(reg).c_str());
       ImGui::TableNextColumn();

@@ -10,3 +10,8 @@ class App;
 void drawSecondView(App& app);
 void drawRegisterView(App& app);
 void drawBitmapMemView(App& app);
+
+// Stores a value committed in the Registers window into register $D000 +
+// `reg` as one undoable "register change"; the value already held records
+// nothing. True when the register changed.
+bool CommitRegister(App& app, int reg, int value);
