@@ -42,11 +42,7 @@ void drawSecondView(App& app) {
     return;
   }
 
-  if (canvas.width != kFrameWidth || canvas.height != kFrameHeight) {
-    canvas.pixels.assign(kFramePixels, 0xFF000000u);
-    canvas.width = kFrameWidth;
-    canvas.height = kFrameHeight;
-  }
+  SizeCanvas(canvas, kFrameWidth, kFrameHeight);
   Vic::renderFrame(app.machine, app.palette, canvas.pixels.data());
   canvas.texture.update(canvas.pixels, kFrameWidth, kFrameHeight);
 
@@ -160,13 +156,8 @@ void drawBitmapMemView(App& app) {
 
   const MemBitmapLayout l = MemBitmapLayoutFor(oneBit != 0, widthSel);
   const int mode = oneBit * kMemBitmapWidthCount + widthSel;
-  bool dirty = mode != shownMode;
-  if (canvas.width != l.width || canvas.height != l.height) {
-    canvas.pixels.assign(static_cast<size_t>(l.width) * l.height, 0xFF000000u);
-    canvas.width = l.width;
-    canvas.height = l.height;
-    dirty = true;
-  }
+  const bool resized = SizeCanvas(canvas, l.width, l.height);
+  const bool dirty = resized || mode != shownMode;
   const uint8_t* ram = app.machine.ram.data();
   if (dirty || shown.size() != kRamSize || std::memcmp(shown.data(), ram, kRamSize) != 0) {
     RenderMemBitmap(ram, oneBit != 0, l, canvas.pixels.data());

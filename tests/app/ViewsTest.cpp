@@ -5,6 +5,7 @@
 #include "app/Views.h"
 
 #include "app/App.h"
+#include "app/Texture.h"
 #include "core/Machine.h"
 
 #include "tests/app/AppTestUtil.h"
@@ -51,6 +52,19 @@ TEST_F(ViewsTest, CustomColourShowsAtOnceOnlyWithTheCustomPreset) {
   const float green[3] = {0.0f, 1.0f, 0.0f};
   SetCustomColor(app, 6, green);
   EXPECT_EQ(app.palette.rgb[6], (std::array<uint8_t, 3>{0, 255, 0}));
+}
+
+TEST(PixelCanvasSize, ResizesOnlyOnAChangeAndFillsOpaqueBlack) {
+  PixelCanvas c;
+  ASSERT_TRUE(SizeCanvas(c, 160, 410));
+  EXPECT_EQ(c.pixels.size(), 160u * 410u);
+  c.pixels[5] = 0x12345678u;
+  EXPECT_FALSE(SizeCanvas(c, 160, 410));  // same size: pixels kept
+  EXPECT_EQ(c.pixels[5], 0x12345678u);
+  ASSERT_TRUE(SizeCanvas(c, 1280, 410));
+  EXPECT_EQ(c.width, 1280);
+  EXPECT_EQ(c.height, 410);
+  for (uint32_t p : c.pixels) ASSERT_EQ(p, 0xFF000000u);
 }
 
 }  // namespace
