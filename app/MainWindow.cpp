@@ -189,6 +189,8 @@ void bankMenu(App& app) {
 
 void viewMenu(App& app) {
   if (!ImGui::BeginMenu("View")) return;
+  ImGui::MenuItem("Monitor", nullptr, &app.showMonitor);
+  ImGui::Separator();
   ImGui::MenuItem("View grid", "Ctrl+Alt+G", &app.showGrid);
   ImGui::Separator();
   if (ImGui::MenuItem("Reset window layout")) app.resetLayout = true;
@@ -276,6 +278,9 @@ void drawToolbar(App& app) {
     const ImVec2 p = ImGui::GetWindowPos();
     const ImVec2 sz = ImGui::GetWindowSize();
     Classic::ThinBevel(ImGui::GetWindowDrawList(), p, ImVec2(p.x + sz.x, p.y + sz.y), true);
+
+    placeAt(80, kToolbarRowY);
+    if (IconButton(app, "mo", 10, "Mon", app.showMonitor, "Monitor", 23, 22)) app.showMonitor = !app.showMonitor;
 
     ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(3 * s, 2 * s));
     rowText(412, "GfxMode:");

@@ -4,6 +4,7 @@
 #include "app/App.h"
 #include "app/FileActions.h"
 #include "app/MainWindow.h"
+#include "app/MonitorWin.h"
 #include "app/ScreenEditor.h"
 #include "app/Theme.h"
 #include "platform/FileDialog.h"
@@ -159,6 +160,7 @@ void frame() {
   // memory bitmap, calculator, monitor, processor, assembler, mount disk,
   // picture import, font import, preferences, about, help,
   // bitmap-to-charset; then drawSaveSpritesDialog.
+  if (app.showMonitor) drawMonitor(app);
 
   drawPopups(app);
   FileIO::draw();

@@ -3,9 +3,11 @@
 // loading and saving PRG data through the drives or the host callbacks.
 #include "cpu/Monitor.h"
 
+#include "core/TextInput.h"
 #include "disk/DiskDrive.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -624,4 +626,24 @@ void Monitor::hostLoadDone(const std::vector<uint8_t>* prg) {
 
 void Monitor::hostSaveDone(bool ok, int count) {
   print(ok ? format("\n$%04X BYTES SAVED\n.", count) : std::string("\nFILE ERROR\n."));
+}
+
+// ---- Input from the window -------------------------------------------------------
+
+int Monitor::typedCode(uint32_t codepoint) {
+  if (codepoint >= 'a' && codepoint <= 'z') return static_cast<int>(codepoint - 'a' + 1);
+  if (codepoint >= 'A' && codepoint <= 'Z') return static_cast<int>(codepoint - 'A' + 1);
+  return CharToScreenCode(codepoint);
+}
+
+bool Monitor::cellAt(float x, float y, float scale, int& column, int& r) {
+  if (!(scale > 0)) return false;
+  // Floor, not truncation: a point just left of or above the image lies in
+  // the margin, not in column or row 0.
+  const float c = std::floor(x / scale / 8);
+  const float rr = std::floor(y / scale / 8);
+  if (c < 0 || c > kLastCol || rr < 0 || rr > kLastRow) return false;
+  column = static_cast<int>(c);
+  r = static_cast<int>(rr);
+  return true;
 }

@@ -102,6 +102,14 @@ public:
   void finishLoad(const std::vector<uint8_t>& prg, int from, int to);
   void changed();
 
+  // The screen code a typed character gives: letters of either case the
+  // upper-case letters 1-26, anything else its C64 screen code; -1 for a
+  // character the C64 cannot show.
+  static int typedCode(uint32_t codepoint);
+  // The cell under a point given relative to the screen image's top-left,
+  // on an image drawn at `scale` times 320x200; false outside the image.
+  static bool cellAt(float x, float y, float scale, int& column, int& row);
+
 private:
   uint8_t& cell(int c, int r) { return screen[r * kMonitorCols + c]; }
   void newLine();

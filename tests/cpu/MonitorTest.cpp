@@ -6,14 +6,12 @@
 // for byte.
 #include "cpu/Monitor.h"
 
-#include "core/TextInput.h"
 #include "disk/DiskDrive.h"
 #include "../disk/DiskTestUtil.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cctype>
 #include <string>
 #include <vector>
 
@@ -38,14 +36,11 @@ protected:
     mon.getDrive = [this](int device) { return device == 8 || device == 9 ? &drives[device - 8] : nullptr; };
     mon.clear();
   }
-  // Types the text as the Monitor window does: letters of either case give
-  // codes 1-26, everything else its screen code.
+  // Types the text as the Monitor window does.
   void type(const std::string& text) {
     for (char c : text) {
-      if (std::isalpha(static_cast<unsigned char>(c)))
-        mon.typeChar(static_cast<uint8_t>(std::toupper(static_cast<unsigned char>(c)) - 'A' + 1));
-      else
-        mon.typeChar(static_cast<uint8_t>(CharToScreenCode(static_cast<unsigned char>(c))));
+      const int code = Monitor::typedCode(static_cast<unsigned char>(c));
+      if (code >= 0) mon.typeChar(static_cast<uint8_t>(code));
     }
   }
   void run(const std::string& row) {
@@ -404,6 +399,28 @@ TEST_F(MonitorTest, HostTransfersFinishThroughTheirCompletions) {
   EXPECT_EQ(handed, (std::vector<uint8_t>{0xFC, 0xFF, 1, 2, 3}));
   EXPECT_EQ(line(1), "SAVING @:OUT");
   EXPECT_EQ(line(2), "$0003 BYTES SAVED");
+}
+
+TEST(MonitorInput, TypedCharactersAndClicksAsTheWindowMapsThem) {
+  const std::pair<uint32_t, int> chars[] = {{'a', 1}, {'A', 1}, {'z', 26}, {'@', 0}, {'$', 36}, {'\t', -1}};
+  for (auto [ch, code] : chars) EXPECT_EQ(Monitor::typedCode(ch), code) << ch;
+  struct Click {
+    float x, y, scale;
+    bool inside;
+    int column, row;
+  };
+  const Click clicks[] = {
+      {0, 0, 2, true, 0, 0},          {15.9f, 16, 2, true, 0, 1},  {639.9f, 399.9f, 2, true, 39, 24},
+      {-0.5f, 10, 2, false, 0, 0},    {10, -0.5f, 2, false, 0, 0}, {640, 10, 2, false, 0, 0},
+      {10, 400, 2, false, 0, 0},      {10, 10, 0, false, 0, 0},
+  };
+  for (const Click& c : clicks) {
+    int column = -1, row = -1;
+    EXPECT_EQ(Monitor::cellAt(c.x, c.y, c.scale, column, row), c.inside) << c.x << "," << c.y;
+    if (c.inside) {
+      EXPECT_EQ(std::make_pair(column, row), std::make_pair(c.column, c.row));
+    }
+  }
 }
 
 }  // namespace
