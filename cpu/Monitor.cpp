@@ -4,6 +4,7 @@
 #include "cpu/Monitor.h"
 
 #include "core/TextInput.h"
+#include "cpu/AsmText.h"
 #include "disk/DiskDrive.h"
 
 #include <algorithm>
@@ -89,12 +90,6 @@ int deviceField(const std::string& field) {
     if (v > kMaxDevice) return -1;
   }
   return v;
-}
-
-std::string upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
 }
 
 }  // namespace
@@ -538,7 +533,7 @@ DiskDrive* Monitor::drive(int device) {
   return d && d->mode != DriveMode::None ? d : nullptr;
 }
 
-void Monitor::driveError(const DiskDrive& d) { print("\nERROR: " + upper(d.error) + "\n."); }
+void Monitor::driveError(const DiskDrive& d) { print("\nERROR: " + toUpperAscii(d.error) + "\n."); }
 
 void Monitor::loadCmd(const std::string& text) {
   FileCmd cmd;
