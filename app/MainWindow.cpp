@@ -278,6 +278,7 @@ struct ToolbarToggle {
 };
 const ToolbarToggle kToolbarToggles[] = {
     {48, "sv", 11, "2nd", "Second View", &App::showSecondView},
+    {80, "mo", 10, "Mon", "Monitor", &App::showMonitor},
     {240, "rg", -1, "Reg", "Registers", &App::showRegisters},
     {832, "hl", 8, "?", "Help", &App::showHelp},
 };

@@ -7,6 +7,7 @@
 #include "app/Dialogs.h"
 #include "app/FileActions.h"
 #include "app/MainWindow.h"
+#include "app/MonitorWin.h"
 #include "app/ScreenEditor.h"
 #include "app/Theme.h"
 #include "app/Views.h"
@@ -164,6 +165,7 @@ void frame() {
   if (app.showRegisters) drawRegisterView(app);
   if (app.showBitmapMem) drawBitmapMemView(app);
   if (app.showCalc) drawCalcConverter(app);
+  if (app.showMonitor) drawMonitor(app);
   if (app.showProcessor) drawProcessor(app);
   if (app.showAssembler) drawAssembler(app);
   if (app.showMountDisk) drawMountDisk(app);
