@@ -5,12 +5,14 @@
 // window function and action takes it by reference.
 #pragma once
 
+#include "app/SettingsFile.h"
 #include "app/Texture.h"
 #include "core/Editor.h"
 #include "core/Machine.h"
 #include "core/Palette.h"
 #include "core/UndoBuffer.h"
 #include "cpu/CPU6502.h"
+#include "cpu/Monitor.h"
 #include "disk/DiskDrive.h"
 
 #include <imgui.h>
@@ -19,11 +21,6 @@
 #include <string>
 #include <vector>
 
-constexpr int kZoomMin = 1;
-constexpr int kZoomMax = 24;
-constexpr int kDefaultZoom = 2;
-constexpr float kUiScaleMin = 0.5f;
-constexpr float kUiScaleMax = 3.0f;
 constexpr int kIconSlots = 32;
 constexpr int kDriveCount = 4;   // devices 8-11
 constexpr int kFirstDevice = 8;
@@ -102,6 +99,7 @@ public:
   bool showCharsetConverter = false;
 
   CPU6502 cpu{machine};
+  Monitor monitor{machine, cpu};
   DiskDrive drives[kDriveCount];  // devices 8, 9, 10, 11
   std::string assemblerSource;
   bool processorRunning = false;
@@ -167,6 +165,10 @@ public:
 
 private:
   int sprite0Pointer() const;
+  SettingsValues settingsValues() const;
+  // Gives the monitor its drives, the processor window, its own window's
+  // flag and the host file dialogs.
+  void connectMonitor();
 };
 
 // Shows the front pop-up of the queue; called once per frame after all
