@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 
 #include "app/App.h"
+#include "core/SpriteOps.h"
 #include "app/FileActions.h"
 #include "app/EditorInput.h"
 #include "app/Icons.h"
@@ -105,6 +106,10 @@ void saveMenu(App& app) {
   if (ImGui::MenuItem("Koala image...")) Actions::saveKoala(app);
   if (ImGui::MenuItem("Doodle image (hires)...")) Actions::saveDoodle(app);
   if (ImGui::MenuItem(charsetLabel)) Actions::saveArea(app, charset, kCharsetSize, "charset.prg");
+  if (ImGui::MenuItem("Sprites...")) {
+    SpriteOps::pointerRange(m, app.saveSpritesFirst, app.saveSpritesLast);
+    app.saveSpritesOpen = true;
+  }
   if (ImGui::MenuItem("Executable (.prg)...")) Actions::saveExecutable(app);
   ImGui::EndMenu();
 }
@@ -189,6 +194,11 @@ void bankMenu(App& app) {
 
 void viewMenu(App& app) {
   if (!ImGui::BeginMenu("View")) return;
+  ImGui::MenuItem("Sprites", nullptr, &app.showSprites);
+  ImGui::MenuItem("Sprite editor", nullptr, &app.showSpriteEditor);
+  ImGui::MenuItem("Charset", nullptr, &app.showCharset);
+  ImGui::MenuItem("Char editor", nullptr, &app.showCharEditor);
+  ImGui::Separator();
   ImGui::MenuItem("View grid", "Ctrl+Alt+G", &app.showGrid);
   ImGui::Separator();
   if (ImGui::MenuItem("Reset window layout")) app.resetLayout = true;
@@ -239,6 +249,24 @@ namespace {
 constexpr float kToolbarHeight = 41;
 constexpr float kToolbarRowY = 8;
 constexpr float kToolbarRowHeight = 21;
+constexpr float kToggleWidth = 23;
+constexpr float kToggleHeight = 22;
+
+// Toolbar buttons that show a window while down and toggle it when clicked.
+struct Toggle {
+  float x;
+  const char* id;
+  int icon;
+  const char* label;
+  const char* tooltip;
+  bool App::*flag;
+};
+const Toggle kSpriteCharsetToggles[] = {
+    {112, "sp", 12, "Spr", "Sprites", &App::showSprites},
+    {144, "se", 6, "SprEd", "Sprite Editor", &App::showSpriteEditor},
+    {176, "cs", 0, "Chr", "Charset", &App::showCharset},
+    {208, "ce", 1, "ChrEd", "Edit Charset", &App::showCharEditor},
+};
 
 // Pushes the padding and border of a bar and begins it as a side bar of
 // the main viewport.
@@ -276,6 +304,12 @@ void drawToolbar(App& app) {
     const ImVec2 p = ImGui::GetWindowPos();
     const ImVec2 sz = ImGui::GetWindowSize();
     Classic::ThinBevel(ImGui::GetWindowDrawList(), p, ImVec2(p.x + sz.x, p.y + sz.y), true);
+
+    for (const Toggle& t : kSpriteCharsetToggles) {
+      placeAt(t.x, kToolbarRowY);
+      bool& flag = app.*t.flag;
+      if (IconButton(app, t.id, t.icon, t.label, flag, t.tooltip, kToggleWidth, kToggleHeight)) flag = !flag;
+    }
 
     ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(3 * s, 2 * s));
     rowText(412, "GfxMode:");

@@ -2,9 +2,12 @@
 // creates the one App, runs the frame loop that draws every window once
 // per frame, and tears everything down again.
 #include "app/App.h"
+#include "app/CharsetWindows.h"
 #include "app/FileActions.h"
+#include "app/ImportCharsetWin.h"
 #include "app/MainWindow.h"
 #include "app/ScreenEditor.h"
+#include "app/SpriteWindows.h"
 #include "app/Theme.h"
 #include "platform/FileDialog.h"
 #include "platform/Platform.h"
@@ -46,7 +49,9 @@ constexpr const char* kDockSpaceName = "MainDockSpace";
 // Windows docked into the two right-hand groups of the default layout.
 const char* const kUpperRightWindows[] = {"Second view", "Registers", "Monitor",
                                           "Processor", "Assembler", "Memory bitmap"};
-const char* const kLowerRightWindows[] = {"Character set", "Sprites", "Character editor", "Sprite editor"};
+// The character editor's title changes with the character; its identity
+// is the part after "###".
+const char* const kLowerRightWindows[] = {"Character set", "Sprites", "###Character editor", "Sprite editor"};
 
 std::function<void()> g_exitAction;
 
@@ -159,6 +164,12 @@ void frame() {
   // memory bitmap, calculator, monitor, processor, assembler, mount disk,
   // picture import, font import, preferences, about, help,
   // bitmap-to-charset; then drawSaveSpritesDialog.
+  if (app.showSprites) drawSpriteView(app);
+  if (app.showSpriteEditor) drawSpriteEditor(app);
+  if (app.showCharset) drawCharsetView(app);
+  if (app.showCharEditor) drawCharEditor(app);
+  if (app.showImportCharset) drawImportCharset(app);
+  drawSaveSpritesDialog(app);
 
   drawPopups(app);
   FileIO::draw();

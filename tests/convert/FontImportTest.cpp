@@ -1,0 +1,3 @@
+#include "convert/FontImport.h"
+#include <gtest/gtest.h>
+TEST(FontImport, Placeholder) {}
