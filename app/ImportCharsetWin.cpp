@@ -40,8 +40,7 @@ bool open(App& app) {
 }
 
 void close(App& app, bool restore) {
-  if (restore) app.change(UndoStep::none(), [&app] { restoreImport(app.machine, g_font); });
-  else endImport(g_font);
+  app.change(UndoStep::none(), [&app, restore] { finishImport(app.machine, app.undo, g_font, restore); });
   app.showImportCharset = false;
 }
 

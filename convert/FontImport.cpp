@@ -162,9 +162,9 @@ bool sessionCurrent(const Machine& m, const UndoBuffer& undo, const ImportFontSt
          static_cast<int>(m.charsetAddr()) == s.charsetAddr;
 }
 
-void restoreImport(Machine& m, ImportFontState& s) {
-  if (s.active && s.charsetAddr >= 0) std::copy(s.backup.begin(), s.backup.end(), m.ram.data() + s.charsetAddr);
-  endImport(s);
+bool finishImport(Machine& m, const UndoBuffer& undo, ImportFontState& s, bool restore) {
+  const bool write = restore && sessionCurrent(m, undo, s);
+  if (write) std::copy(s.backup.begin(), s.backup.end(), m.ram.data() + s.charsetAddr);
+  s.active = false;
+  return write;
 }
-
-void endImport(ImportFontState& s) { s.active = false; }

@@ -90,9 +90,10 @@ void markHistory(ImportFontState& s, const UndoBuffer& undo);
 // True while the session's document is the one in memory: the history has
 // not changed since the mark and the charset lies at the same address.
 bool sessionCurrent(const Machine& m, const UndoBuffer& undo, const ImportFontState& s);
-// Cancel: the backup goes back to its address; the session ends.
-void restoreImport(Machine& m, ImportFontState& s);
-// OK, or the document changed underneath: the session ends, memory stays.
-void endImport(ImportFontState& s);
+// Ends the session. With `restore` (Cancel, or the window closed) the
+// backup goes back to its address, but only while the session is current:
+// a backup never lands in a document that replaced the one it came from.
+// Returns whether it was written.
+bool finishImport(Machine& m, const UndoBuffer& undo, ImportFontState& s, bool restore);
 
 extern const char* const kImportRomMessage;
