@@ -6,6 +6,7 @@
 
 #include "app/App.h"
 #include "app/FileActions.h"
+#include "app/PixelEditor.h"
 #include "app/Widgets.h"
 #include "core/GlyphBits.h"
 #include "core/Vic.h"
@@ -24,10 +25,7 @@ constexpr float kHexFieldWidth = 32;
 constexpr float kViewPaletteCell = 14;
 constexpr float kEditorPaletteCell = 16;
 constexpr int kPaletteRow = 2;
-const ImVec2 kSwatchSize(18, 14);
 constexpr int kMinGridCell = 8;
-constexpr int kLineAlpha = 60;
-constexpr int kInnerLineAlpha = 20;  // inside a double-wide multicolour pixel
 constexpr double kRomWarningSeconds = 1.5;
 constexpr uint32_t kCanvasGrey = 0xFF282828u;  // red, green and blue 40
 const ImVec4 kReadOnlyColor(0.7f, 0.3f, 0.0f, 1.0f);
@@ -36,8 +34,7 @@ constexpr ImU32 kMarkColor = IM_COL32(255, 255, 255, 255);
 
 const char* const kPenNames[] = {"Color 1 ($D022)", "Color 2 ($D023)", "Color 3 (color mem)"};
 const char* const kRomSetNames[] = {"Charset 1", "Charset 2"};
-
-ImTextureRef textureRef(const Texture& t) { return ImTextureRef(static_cast<ImTextureID>(t.id)); }
+const char* const kBankNames[] = {"VIC bank 1 $0000", "VIC bank 2 $4000", "VIC bank 3 $8000", "VIC bank 4 $C000"};
 
 // " (description)" after a code, or nothing when the code has no name.
 std::string describe(int code) {
@@ -66,14 +63,7 @@ void changeChar(App& app, const char* label, const std::function<void()>& apply)
 void bankMenus(App& app) {
   Machine& m = app.machine;
   if (ImGui::BeginMenu("Select VIC bank")) {
-    for (int i = 0; i < 4; ++i) {
-      char label[32];
-      std::snprintf(label, sizeof label, "VIC bank %d $%04X", i + 1, i * 0x4000);
-      if (ImGui::MenuItem(label, nullptr, m.bank == i)) {
-        // Choosing a bank takes no undo step.
-        app.change(UndoStep::none(), [&m, i] { m.bank = static_cast<uint16_t>(i); });
-      }
-    }
+    BankItems(app, kBankNames);
     ImGui::EndMenu();
   }
   if (ImGui::BeginMenu("Charset")) {
@@ -269,69 +259,34 @@ void colorGroup(App& app, bool multi) {
   }
   if (multi) {
     const int colours[] = {m.vicRegs[kRegBg1] & 15, m.vicRegs[kRegBg2] & 15, m.pen & 7};
-    for (int i = 1; i <= 3; ++i) {
-      ImGui::PushID(i);
-      if (ImGui::RadioButton("##mc", app.charPen == i)) app.charPen = i;
-      ImGui::SameLine();
-      Widgets::ColorSwatch(app, colours[i - 1], kSwatchSize, false);
-      ImGui::SameLine();
-      ImGui::TextUnformatted(kPenNames[i - 1]);
-      ImGui::PopID();
-    }
+    PenRows(app, app.charPen, colours, kPenNames);
   }
   ImGui::EndGroup();
 }
 
-// The 8x8 grid: its border frame, the image, grid lines and painting.
+// The 8x8 grid, painting in its stroke; a ROM charset only shows a
+// warning.
 void editGrid(App& app, bool multi, const Texture& image) {
-  static bool drawing = false;
-  static bool erasing = false;
+  static PixelStroke stroke;
   static double romWarning = 0;
   const ImVec2 avail = ImGui::GetContentRegionAvail();
   const int s = std::max(kMinGridCell, static_cast<int>(std::min(avail.x, avail.y) / kCellSize));
   const ImVec2 o = ImGui::GetCursorScreenPos();
-  const float side = static_cast<float>(kCellSize * s);
-  ImDrawList* dl = ImGui::GetWindowDrawList();
-  dl->AddRectFilled(ImVec2(o.x - 2, o.y - 2), ImVec2(o.x + side + 2, o.y + side + 2),
-                    Vic::paletteWord(app.palette, app.machine.vicRegs[kRegBorder]));
-  dl->AddImage(textureRef(image), o, ImVec2(o.x + side, o.y + side));
-  ImGui::InvisibleButton("##chargrid", ImVec2(side, side),
-                         ImGuiButtonFlags_MouseButtonLeft | ImGuiButtonFlags_MouseButtonRight);
-  const bool hovered = ImGui::IsItemHovered();
-  for (int i = 1; i < kCellSize; ++i) {
-    dl->AddLine(ImVec2(o.x, o.y + i * s), ImVec2(o.x + side, o.y + i * s), IM_COL32(0, 0, 0, kLineAlpha));
-    const int alpha = multi && (i & 1) ? kInnerLineAlpha : kLineAlpha;
-    dl->AddLine(ImVec2(o.x + i * s, o.y), ImVec2(o.x + i * s, o.y + side), IM_COL32(0, 0, 0, alpha));
-  }
-
+  const GridPaint g = PixelGrid(app, "##chargrid", image, kCellSize, kCellSize, s, multi, stroke);
   const bool rom = app.machine.charsetIsRom();
-  const bool left = ImGui::IsMouseClicked(ImGuiMouseButton_Left);
-  const bool right = ImGui::IsMouseClicked(ImGuiMouseButton_Right);
-  if (hovered && (left || right)) {
-    drawing = true;
-    erasing = right && !left;
-    if (!rom) changeChar(app, "edit character", nullptr);  // one step for the whole stroke
-  }
-  if (drawing) {
-    if (!ImGui::IsMouseDown(ImGuiMouseButton_Left) && !ImGui::IsMouseDown(ImGuiMouseButton_Right)) {
-      drawing = false;
-    } else if (rom) {
-      romWarning = ImGui::GetTime() + kRomWarningSeconds;
-    } else {
-      const ImVec2 mouse = ImGui::IsMousePosValid() ? ImGui::GetIO().MousePos : o;
-      // Outside the grid the nearest edge pixel is painted; frames are
-      // not joined by lines.
-      const int x = static_cast<int>((mouse.x - o.x) / s);
-      const int y = static_cast<int>((mouse.y - o.y) / s);
-      const int c = app.currentChar, pen = app.charPen;
-      const bool erase = erasing;
-      app.change(UndoStep::none(), [&app, c, x, y, erase, multi, pen] {
-        CharOps::paintPixel(app.machine, c, x, y, erase, multi, pen);
-      });
-    }
+  if (g.started && !rom) changeChar(app, "edit character", nullptr);  // one step for the whole stroke
+  if (g.paint && rom) {
+    romWarning = ImGui::GetTime() + kRomWarningSeconds;
+  } else if (g.paint) {
+    const int c = app.currentChar, pen = app.charPen;
+    const bool erase = stroke.erasing;
+    app.change(UndoStep::none(), [&app, c, g, erase, multi, pen] {
+      CharOps::paintPixel(app.machine, c, g.x, g.y, erase, multi, pen);
+    });
   }
   if (ImGui::GetTime() < romWarning)
-    dl->AddText(ImVec2(o.x + 6, o.y + 6), kWarningColor, "Can't edit ROM characters!\nSelect a RAM charset.");
+    ImGui::GetWindowDrawList()->AddText(ImVec2(o.x + 6, o.y + 6), kWarningColor,
+                                        "Can't edit ROM characters!\nSelect a RAM charset.");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "app/App.h"
 #include "app/FileActions.h"
+#include "app/PixelEditor.h"
 #include "app/Widgets.h"
 #include "core/GlyphBits.h"
 #include "core/Vic.h"
@@ -25,16 +26,11 @@ constexpr int kViewMaxScale = 4;
 constexpr float kHexFieldWidth = 32;
 constexpr float kPaletteCell = 16;
 constexpr int kPaletteRow = 2;
-const ImVec2 kSwatchSize(18, 14);
 constexpr int kMinGridCell = 4;
-constexpr int kLineAlpha = 60;
-constexpr int kInnerLineAlpha = 20;  // inside a double-wide multicolour pixel
 constexpr float kSaveButtonWidth = 90;
 
 const char* const kPenNames[] = {"Color 1 ($D025)", "Color 2 (sprite)", "Color 3 ($D026)"};
 const char* const kBankNames[] = {"$0000 - $3FFF", "$4000 - $7FFF", "$8000 - $BFFF", "$C000 - $FFFF"};
-
-ImTextureRef textureRef(const Texture& t) { return ImTextureRef(static_cast<ImTextureID>(t.id)); }
 
 uint32_t blockAddress(const App& app) { return app.machine.spriteBlockAddr(static_cast<uint8_t>(app.currentSprite)); }
 
@@ -66,7 +62,7 @@ void drawSpriteView(App& app) {
   canvas.texture.update(canvas.pixels, canvas.width, canvas.height);
 
   const ImVec2 origin = ImGui::GetCursorScreenPos();
-  ImGui::Image(textureRef(canvas.texture), ImVec2(static_cast<float>(kViewWidth * k), static_cast<float>(kSpriteHeight * k)));
+  ImGui::Image(TextureRef(canvas.texture), ImVec2(static_cast<float>(kViewWidth * k), static_cast<float>(kSpriteHeight * k)));
   if (ImGui::IsItemHovered()) {
     ImGui::SetTooltip("Click to edit the sprite");
     if (ImGui::IsMouseClicked(ImGuiMouseButton_Left)) {
@@ -105,11 +101,7 @@ void spritesMenu(App& app) {
   if (!ImGui::BeginMenu("Sprites")) return;
   Machine& m = app.machine;
   if (ImGui::BeginMenu("Select VIC bank")) {
-    for (int i = 0; i < 4; ++i)
-      if (ImGui::MenuItem(kBankNames[i], nullptr, m.bank == i)) {
-        // Choosing a bank takes no undo step.
-        app.change(UndoStep::none(), [&m, i] { m.bank = static_cast<uint16_t>(i); });
-      }
+    BankItems(app, kBankNames);
     ImGui::EndMenu();
   }
   ImGui::Separator();
@@ -198,63 +190,25 @@ void colorGroup(App& app, bool multicolor, const Texture& preview) {
   if (multicolor) {
     ImGui::Spacing();
     const int colours[] = {m.vicRegs[kRegSpriteMc0] & 15, app.spriteColor, m.vicRegs[kRegSpriteMc1] & 15};
-    for (int i = 1; i <= 3; ++i) {
-      ImGui::PushID(i);
-      if (ImGui::RadioButton("##mc", app.spritePen == i)) app.spritePen = i;
-      ImGui::SameLine();
-      Widgets::ColorSwatch(app, colours[i - 1], kSwatchSize, false);
-      ImGui::SameLine();
-      ImGui::TextUnformatted(kPenNames[i - 1]);
-      ImGui::PopID();
-    }
+    PenRows(app, app.spritePen, colours, kPenNames);
   }
   ImGui::Spacing();
-  ImGui::Image(textureRef(preview), ImVec2(kSpriteWidth * 2, kSpriteHeight * 2));
+  ImGui::Image(TextureRef(preview), ImVec2(kSpriteWidth * 2, kSpriteHeight * 2));
   ImGui::EndGroup();
 }
 
-// The 24 x 21 grid: its border frame, the image, grid lines and painting.
+// The 24 x 21 grid, painting in its stroke.
 void editGrid(App& app, bool multicolor, const Texture& image) {
-  static bool drawing = false;
-  static bool erasing = false;
+  static PixelStroke stroke;
   const ImVec2 avail = ImGui::GetContentRegionAvail();
   const int s = std::max(kMinGridCell, static_cast<int>(std::min(avail.x / kSpriteWidth, avail.y / kSpriteHeight)));
-  const ImVec2 o = ImGui::GetCursorScreenPos();
-  const ImVec2 size(static_cast<float>(kSpriteWidth * s), static_cast<float>(kSpriteHeight * s));
-  ImDrawList* dl = ImGui::GetWindowDrawList();
-  dl->AddRectFilled(ImVec2(o.x - 2, o.y - 2), ImVec2(o.x + size.x + 2, o.y + size.y + 2),
-                    Vic::paletteWord(app.palette, app.machine.vicRegs[kRegBorder]));
-  dl->AddImage(textureRef(image), o, ImVec2(o.x + size.x, o.y + size.y));
-  ImGui::InvisibleButton("##sprgrid", size, ImGuiButtonFlags_MouseButtonLeft | ImGuiButtonFlags_MouseButtonRight);
-  const bool hovered = ImGui::IsItemHovered();
-  for (int i = 1; i < kSpriteWidth; ++i) {
-    const int alpha = multicolor && (i & 1) ? kInnerLineAlpha : kLineAlpha;
-    dl->AddLine(ImVec2(o.x + i * s, o.y), ImVec2(o.x + i * s, o.y + size.y), IM_COL32(0, 0, 0, alpha));
-  }
-  for (int i = 1; i < kSpriteHeight; ++i)
-    dl->AddLine(ImVec2(o.x, o.y + i * s), ImVec2(o.x + size.x, o.y + i * s), IM_COL32(0, 0, 0, kLineAlpha));
-
-  const bool left = ImGui::IsMouseClicked(ImGuiMouseButton_Left);
-  const bool right = ImGui::IsMouseClicked(ImGuiMouseButton_Right);
-  if (hovered && (left || right)) {
-    drawing = true;
-    erasing = right && !left;
-    changeBlock(app, "Edit sprite", nullptr);  // one step for the whole stroke
-  }
-  if (!drawing) return;
-  if (!ImGui::IsMouseDown(ImGuiMouseButton_Left) && !ImGui::IsMouseDown(ImGuiMouseButton_Right)) {
-    drawing = false;
-    return;
-  }
-  const ImVec2 mouse = ImGui::IsMousePosValid() ? ImGui::GetIO().MousePos : o;
-  // Outside the grid the nearest edge pixel is painted; frames are not
-  // joined by lines.
-  const int x = static_cast<int>((mouse.x - o.x) / s);
-  const int y = static_cast<int>((mouse.y - o.y) / s);
+  const GridPaint g = PixelGrid(app, "##sprgrid", image, kSpriteWidth, kSpriteHeight, s, multicolor, stroke);
+  if (g.started) changeBlock(app, "Edit sprite", nullptr);  // one step for the whole stroke
+  if (!g.paint) return;
   const int block = app.currentSprite, pen = app.spritePen;
-  const bool erase = erasing;
-  app.change(UndoStep::none(), [&app, block, x, y, erase, multicolor, pen] {
-    SpriteOps::paintPixel(app.machine, block, x, y, erase, multicolor, pen);
+  const bool erase = stroke.erasing;
+  app.change(UndoStep::none(), [&app, block, g, erase, multicolor, pen] {
+    SpriteOps::paintPixel(app.machine, block, g.x, g.y, erase, multicolor, pen);
   });
 }
 
