@@ -211,6 +211,10 @@ void handleMouse(App& app, bool hovered, bool focused, ImVec2 imagePos, int x, i
       for (int b = 0; b < kMouseButtons && hovered; ++b) {
         if (!ImGui::IsMouseClicked(b)) continue;
         ImGui::SetWindowFocus();
+        // A press on the hidden part of the image counts as a click on the
+        // void, which takes the focus away at the end of the frame: focus
+        // the window again in the next one.
+        app.focusScreen = true;
         g_activeButton = b;
         if (panReady || ed.tool == kToolMove) {
           g_panning = true;
@@ -336,7 +340,16 @@ void drawScreenEditor(App& app) {
                          ImGuiButtonFlags_MouseButtonLeft | ImGuiButtonFlags_MouseButtonRight |
                              ImGuiButtonFlags_MouseButtonMiddle);
   ImGui::SetItemKeyOwner(ImGuiKey_MouseWheelY);
-  const bool hovered = ImGui::IsItemHovered();
+  // At high zoom most of the image lies outside the window. A pointer over
+  // that hidden part with no window at all under it (only a scripted
+  // pointer gets there: the system reports no position outside the
+  // program's window) still counts as over the image, so the scripted
+  // self-test can press on any display pixel at any zoom and scroll.
+  const ImVec2 mousePos = ImGui::GetIO().MousePos;
+  const bool overHiddenImage = GImGui->HoveredWindow == nullptr && mousePos.x >= imagePos.x &&
+                               mousePos.y >= imagePos.y && mousePos.x < imagePos.x + imageSize.x &&
+                               mousePos.y < imagePos.y + imageSize.y;
+  const bool hovered = ImGui::IsItemHovered() || overHiddenImage;
 
   const ImVec2 winSize = ImGui::GetWindowSize();
   app.viewPos = ImVec2(ImGui::GetScrollX() / zoom, ImGui::GetScrollY() / zoom);

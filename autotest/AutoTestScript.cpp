@@ -8,11 +8,15 @@
 
 #include "app/App.h"
 #include "app/FileActions.h"
+#include "app/FileCompletions.h"
 #include "core/Machine.h"
 #include "core/PixelOps.h"
 #include "platform/Platform.h"
 
+#include <stb_image_write.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <cstdint>
 
 namespace AutoTest {
@@ -160,6 +164,69 @@ void typeText() {
   add("check text undo", kCheckFrames, [](App& app) { check(screen(app)[402] == 32, "text undone"); });
 }
 
+void monitorCommand() {
+  add("open monitor", 5, [](App& app) {
+    app.showMonitor = true;
+    app.monitor.clear();
+  });
+  add("monitor fill", 3, [](App& app) {
+    // Letters become screen codes 1-26; digits, dot and space stay.
+    for (const char c : std::string(".F C000 C100 42"))
+      app.monitor.typeChar(static_cast<uint8_t>(c >= 'A' && c <= 'Z' ? c - 'A' + 1 : c));
+    app.monitor.enter();
+  });
+  add("check monitor", kCheckFrames, [](App& app) {
+    const auto& ram = app.machine.ram;
+    check(ram[0xC000] == 0x42 && ram[0xC0FF] == 0x42 && ram[0xC100] != 0x42, "monitor F command");
+  });
+}
+
+// A 64x40 brown picture with a white 20x20 square at (22, 10).
+std::vector<uint8_t> squarePng() {
+  constexpr int kW = 64;
+  constexpr int kH = 40;
+  std::vector<uint8_t> rgba(static_cast<size_t>(kW) * kH * 4);
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) {
+      const bool white = x >= 22 && x <= 41 && y >= 10 && y <= 29;
+      uint8_t* p = &rgba[(static_cast<size_t>(y) * kW + x) * 4];
+      p[0] = white ? 255 : 0x68;
+      p[1] = white ? 255 : 0x37;
+      p[2] = white ? 255 : 0x2B;
+      p[3] = 255;
+    }
+  std::vector<uint8_t> png;
+  stbi_write_png_to_func(Actions::pngWrite, &png, kW, kH, 4, rgba.data(), kW * 4);
+  return png;
+}
+
+void dropFiles() {
+  add("drop prg", 2, [](App& app) {
+    const std::string path = tempPath("drop.prg");
+    check(Platform::writeFile(path, {0x00, 0xC8, 0x01, 0x02, 0x03}), "write temp prg");
+    Actions::openDropped(app, path);
+    app.popups.clear();
+    check(app.machine.ram[0xC800] == 1 && app.machine.ram[0xC802] == 3, "dropped prg loaded to $C800");
+  });
+  add("drop d64", 4, [](App& app) {
+    const std::string path = tempPath("drop.d64");
+    const std::vector<unsigned char> image = DiskDrive::blankD64("DROPPED", "AB");
+    check(Platform::writeFile(path, std::vector<uint8_t>(image.begin(), image.end())), "write temp d64");
+    Actions::openDropped(app, path);
+    DiskDrive& drive = app.drives[0];
+    check(drive.mode != DriveMode::None && drive.diskName().rfind("DROPPED", 0) == 0,
+          "dropped d64 mounted on drive 8");
+    check(app.showMountDisk, "disk window opened");
+  });
+  add("drop png", 6, [](App& app) {
+    const std::string path = tempPath("drop.png");
+    check(Platform::writeFile(path, squarePng()), "write temp png");
+    Actions::openDropped(app, path);
+    check(app.showImportPicture, "import dialog opened with the dropped picture");
+    app.machine.setGfxMode(kMulticolorMode);
+  });
+}
+
 void closeUp() {
   add("close import", 3, [](App& app) {
     app.showMountDisk = false;
@@ -182,6 +249,8 @@ void buildScript() {
   drawOnHires();
   copyAndPaste();
   typeText();
+  monitorCommand();
+  dropFiles();
   closeUp();
 }
 

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Runs the program's built-in self-test under Xvfb. Passes only when it
+# announces its 98 steps, ends with 29 checks and no failure, and exits 0.
+# The screenshots of a failing run are kept and their folder is printed.
+set -u
+tilvox="$1"
+if ! command -v xvfb-run >/dev/null 2>&1; then
+  echo "xvfb-run not found: skipping"
+  exit 77
+fi
+work="$(mktemp -d)"
+export XDG_CONFIG_HOME="$work/config" TMPDIR="$work"
+mkdir -p "$XDG_CONFIG_HOME" "$work/shots"
+
+TILVOX_AUTOTEST=1 TILVOX_AUTOTEST_SHOTS="$work/shots" \
+  timeout 300 xvfb-run -a -s "-screen 0 1600x1000x24" "$tilvox" >"$work/out.txt" 2>&1
+code=$?
+cat "$work/out.txt"
+if [[ $code -eq 0 ]] && grep -qx "AUTOTEST: 98 steps" "$work/out.txt" &&
+  grep -qx "AUTOTEST: 29 checks, 0 failures" "$work/out.txt"; then
+  # The run's own temporary folder is gone; only ours is left.
+  leftovers=$(find "$work" -maxdepth 1 -name 'tilvox_autotest_*' | wc -l)
+  rm -rf "$work"
+  if [[ $leftovers -ne 0 ]]; then
+    echo "FAIL: the self-test left its temporary folder behind"
+    exit 1
+  fi
+  exit 0
+fi
+echo "FAIL: self-test exited $code; screenshots kept in $work/shots"
+exit 1
