@@ -169,7 +169,7 @@ void App::change(const UndoStep& step, const std::function<void()>& apply) {
       // One step holds the cell memory and the registers, whichever the
       // change touches.
       undo.TakeScreenUndo(step.label);
-      undo.TakeUndo(kUndoRegisters, step.label);
+      undo.TakeUndo(UndoKind::Registers, step.label);
       undo.MergeLast();
       break;
   }

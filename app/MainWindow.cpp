@@ -284,7 +284,7 @@ void drawToolbar(App& app) {
     if (ImGui::BeginCombo("##gfxmode", gfxModeNames[std::clamp(mode, 0, kGfxModeCount - 1)])) {
       for (int i = 0; i < kGfxModeCount; ++i) {
         if (ImGui::Selectable(gfxModeNames[i], i == mode) && i != mode) {
-          app.change(UndoStep::of(kUndoRegisters, "gfx mode change"), [&app, i] { app.machine.setGfxMode(i); });
+          app.change(UndoStep::of(UndoKind::Registers, "gfx mode change"), [&app, i] { app.machine.setGfxMode(i); });
         }
       }
       ImGui::EndCombo();
@@ -521,7 +521,7 @@ void colorArea(App& app, float s) {
   if (left) {
     app.machine.pen = colour;
   } else {
-    app.change(UndoStep::of(kUndoRegisters, "background color"),
+    app.change(UndoStep::of(UndoKind::Registers, "background color"),
                [&app, colour] { app.machine.vicRegs[kRegBg0] = static_cast<uint8_t>(colour); });
   }
 }

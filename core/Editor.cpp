@@ -704,15 +704,15 @@ void Editor::editKey(int key, bool shift) {
   clampCursor();
   const auto wrap = [](int v, int n) { return (v % n + n) % n; };
   switch (key) {
-    case kKeyInsert:
+    case EditKey::Insert:
       insertMode = !insertMode;
       break;
-    case kKeyDelete:
+    case EditKey::Delete:
       cancelPreview();
       takeTypingUndoIfNeeded();
       deleteAtCursor();
       break;
-    case kKeyBackspace:
+    case EditKey::Backspace:
       if (cursorX == 0) {
         cursorX = kScreenCols - 1;
         cursorY = std::max(cursorY - 1, 0);
@@ -723,23 +723,23 @@ void Editor::editKey(int key, bool shift) {
       takeTypingUndoIfNeeded();
       deleteAtCursor();
       break;
-    case kKeyUp:
+    case EditKey::Up:
       cursorY = wrap(cursorY + (shift ? 1 : -1), kScreenRows);
       break;
-    case kKeyDown:
+    case EditKey::Down:
       cursorY = wrap(cursorY + (shift ? -1 : 1), kScreenRows);
       break;
-    case kKeyLeft:
+    case EditKey::Left:
       cursorX = wrap(cursorX + (shift ? 1 : -1), kScreenCols);
       break;
-    case kKeyRight:
+    case EditKey::Right:
       cursorX = wrap(cursorX + (shift ? -1 : 1), kScreenCols);
       break;
-    case kKeyReturn:
+    case EditKey::Return:
       cursorX = 0;
       cursorY = wrap(cursorY + 1, kScreenRows);
       break;
-    case kKeyHome:
+    case EditKey::Home:
       cursorX = 0;
       if (shift) cursorY = 0;
       break;

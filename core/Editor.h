@@ -31,9 +31,9 @@ enum EditorTool : int {
   kToolSelect = 9,
 };
 
-// Keys of text editing; the monitor console takes the same values. The key
-// tables name them EditKey::Up and so on; the short names stay inside their
-// own namespace so that None, Delete, ... never clash with other globals.
+// Keys of text editing; the monitor console takes the same values. Named
+// EditKey::Up and so on; the short names stay inside their own namespace so
+// that None, Delete, ... never clash with other globals.
 namespace edit_keys {
 enum EditKey : int {
   None = 0,
@@ -49,17 +49,6 @@ enum EditKey : int {
 };
 }  // namespace edit_keys
 using edit_keys::EditKey;
-
-inline constexpr EditKey kKeyNone = EditKey::None;
-inline constexpr EditKey kKeyInsert = EditKey::Insert;
-inline constexpr EditKey kKeyDelete = EditKey::Delete;
-inline constexpr EditKey kKeyBackspace = EditKey::Backspace;
-inline constexpr EditKey kKeyUp = EditKey::Up;
-inline constexpr EditKey kKeyDown = EditKey::Down;
-inline constexpr EditKey kKeyLeft = EditKey::Left;
-inline constexpr EditKey kKeyRight = EditKey::Right;
-inline constexpr EditKey kKeyReturn = EditKey::Return;
-inline constexpr EditKey kKeyHome = EditKey::Home;
 
 // Choices of the Clear dialog, in its order; any other value clears to
 // the background.

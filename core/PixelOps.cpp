@@ -139,7 +139,7 @@ void PixelOperator::SetPixelMulticolor(int x, int y, bool erase) {
     byte &= mcerasetab[x & 3];
     return;
   }
-  int slot = _AllocMultiColor(m.pen, x >> 2, y >> 3, &m.ram[cellAddr]);
+  int slot = AllocMultiColor(m.pen, x >> 2, y >> 3, &m.ram[cellAddr]);
   if (slot < 0) {
     pixelWarning = true;
     return;
@@ -147,7 +147,7 @@ void PixelOperator::SetPixelMulticolor(int x, int y, bool erase) {
   byte = static_cast<uint8_t>((byte & mcerasetab[x & 3]) | mcsettab[x & 3][slot]);
 }
 
-int PixelOperator::_AllocMultiColor(int colour, int cellX, int cellY, const uint8_t* cellBytes) {
+int PixelOperator::AllocMultiColor(int colour, int cellX, int cellY, const uint8_t* cellBytes) {
   // A cell outside the screen has no slots (and no memory to touch).
   if (!inside(cellX, cellY, kScreenCols, kScreenRows)) return -1;
   Machine& m = *machine;

@@ -82,7 +82,7 @@ public:
   // Slot 0-3 of the cell (cellX 0-39, cellY 0-24) that shows the colour,
   // taking a free or the least used slot when needed; -1 when no slot may
   // be taken. cellBytes are the cell's 8 bitmap bytes.
-  int _AllocMultiColor(int colour, int cellX, int cellY, const uint8_t* cellBytes);
+  int AllocMultiColor(int colour, int cellX, int cellY, const uint8_t* cellBytes);
 
   // Drawing-pixel size of the current mode.
   void Resolution(int& w, int& h) const;
