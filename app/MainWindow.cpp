@@ -58,8 +58,6 @@ void runMenuShortcut(App& app, const MenuShortcut& m) {
 }
 
 constexpr size_t kMenuLabelSize = 96;
-// The bitmap the save menu writes: the whole 8 KB slot the video chip reads.
-constexpr int kBitmapSlotSize = 8192;
 
 const char* const kBanks[] = {"1 $0000-$3FFF", "2 $4000-$7FFF", "3 $8000-$BFFF", "4 $C000-$FFFF"};
 const float kScales[] = {0.75f, 1.0f, 1.25f, 1.5f, 2.0f};

@@ -7,7 +7,6 @@
 namespace {
 
 constexpr uint32_t kAddrMask = 0xFFFF;
-constexpr size_t kBitmapSlotSize = 8192;  // the bitmap's reserved 8 KB
 constexpr uint32_t kSpriteCount = 8;
 
 // Bytes from address on that stay inside the 64 KB image.
