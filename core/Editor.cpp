@@ -561,41 +561,38 @@ void Editor::cutBlock() {
   clearBlock();
 }
 
-void Editor::clearBlock() {
-  if (!selActive) return;
+// The common start of the block transforms: nothing without a selection;
+// otherwise any preview is withdrawn, the step is taken and the selected
+// rectangle returned.
+bool Editor::beginBlockChange(const char* label, int& l, int& t, int& r, int& b) {
+  if (!selActive) return false;
   cancelPreview();
-  undo.TakeScreenUndo("clear block");
-  int l, t, r, b;
+  undo.TakeScreenUndo(label);
   selRect(l, t, r, b);
-  clearCells(machine, l, t, r, b);
+  return true;
+}
+
+void Editor::clearBlock() {
+  int l, t, r, b;
+  if (beginBlockChange("clear block", l, t, r, b)) clearCells(machine, l, t, r, b);
 }
 
 void Editor::invertBlock() {
-  if (!selActive) return;
-  cancelPreview();
-  undo.TakeScreenUndo("invert block");
   int l, t, r, b;
-  selRect(l, t, r, b);
-  invertCells(machine, l, t, r, b);
+  if (beginBlockChange("invert block", l, t, r, b)) invertCells(machine, l, t, r, b);
 }
 
 void Editor::flipBlockX() {
-  if (!selActive) return;
-  cancelPreview();
-  undo.TakeScreenUndo("flip block");
   int l, t, r, b;
-  selRect(l, t, r, b);
+  if (!beginBlockChange("flip block", l, t, r, b)) return;
   Block blk = grabBlock(machine, l, t, r, b);
   ::flipBlockX(blk, machine.isMulticolor());
   stampBlock(machine, blk, l, t);
 }
 
 void Editor::flipBlockY() {
-  if (!selActive) return;
-  cancelPreview();
-  undo.TakeScreenUndo("flip block");
   int l, t, r, b;
-  selRect(l, t, r, b);
+  if (!beginBlockChange("flip block", l, t, r, b)) return;
   Block blk = grabBlock(machine, l, t, r, b);
   ::flipBlockY(blk);
   stampBlock(machine, blk, l, t);

@@ -181,6 +181,7 @@ private:
   bool savedImageValid() const;
   void dropPaste();
 
+  bool beginBlockChange(const char* label, int& l, int& t, int& r, int& b);
   void deleteAtCursor();
   void clampCursor();
 };
