@@ -71,6 +71,7 @@ const MenuKey kCtrlAltKeys[] = {
     {ImGuiKey_S, MenuCommand::SaveProject},
     {ImGuiKey_E, MenuCommand::OpenClear},
     {ImGuiKey_G, MenuCommand::ToggleGrid},
+    {ImGuiKey_P, MenuCommand::OpenPreferences},
 };
 
 // Keys of the text cursor, one row per key.
@@ -133,6 +134,7 @@ MenuShortcut RouteMenuKey(const KeyPress& k, bool textTyping) {
     if (k.key >= ImGuiKey_1 && k.key <= ImGuiKey_9) return {MenuCommand::SetPalette, k.key - ImGuiKey_1};
     return {};
   }
+  if (mods(k, false, false, false) && k.key == ImGuiKey_F1 && !k.repeat) return {MenuCommand::OpenHelp, 0};
   if (textTyping) return {};
   if (mods(k, true, false, false) && k.key == ImGuiKey_Z) return {MenuCommand::Undo, 0};
   if (mods(k, true, false, false) && k.key == ImGuiKey_Y) return {MenuCommand::Redo, 0};

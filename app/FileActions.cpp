@@ -7,6 +7,7 @@
 
 #include "app/App.h"
 #include "core/FileFormats.h"
+#include "disk/DriveMounts.h"
 #include "platform/FileDialog.h"
 #include "platform/Platform.h"
 
@@ -147,8 +148,9 @@ void openDropped(App& app, const std::string& path) {
   const std::string name = FileIO::baseName(path);
   // A disk image is mounted from its path, not read here.
   if (dropAction(ext, 0) == DropAction::MountDisk) {
-    DiskDrive& drive = app.drives[dropDrive(app.drives, kDriveCount)];
-    if (drive.mountD64(path))
+    const int index = dropDrive(app.drives, kDriveCount);
+    DiskDrive& drive = app.drives[index];
+    if (mountImageOn(app.drives, kDriveCount, index, path))
       app.showMountDisk = true;
     else
       app.message("Error", "Could not mount D64-file: " + drive.error);

@@ -54,6 +54,8 @@ void runMenuShortcut(App& app, const MenuShortcut& m) {
     case MenuCommand::OpenClear: g_clearOpen = true; break;
     case MenuCommand::ToggleGrid: app.showGrid = !app.showGrid; break;
     case MenuCommand::SetPalette: app.setPalette(m.arg); break;
+    case MenuCommand::OpenPreferences: app.showPreferences = true; break;
+    case MenuCommand::OpenHelp: app.showHelp = true; break;
   }
 }
 
@@ -114,6 +116,7 @@ void fileMenu(App& app) {
       // New replaces the document and empties the history.
       app.change(UndoStep::none(), [&app] { app.newProject(); });
     });
+  if (ImGui::MenuItem("Mount disk...")) app.showMountDisk = true;
   loadMenu(app);
   saveMenu(app);
   if (ImGui::MenuItem("Export PNG...")) Actions::exportPng(app);
@@ -158,6 +161,8 @@ void editMenu(App& app) {
   if (ImGui::MenuItem("Paste character cell", "V")) app.change(UndoStep::byEngine(), [&app] { app.editor.pasteChar(); });
   ImGui::Separator();
   blockMenu(app);
+  ImGui::Separator();
+  if (ImGui::MenuItem("Preferences...", "Ctrl+Alt+P")) app.showPreferences = true;
   ImGui::EndMenu();
 }
 
@@ -187,6 +192,19 @@ void bankMenu(App& app) {
 
 void viewMenu(App& app) {
   if (!ImGui::BeginMenu("View")) return;
+  // The window flags, in the menu's order.
+  ImGui::MenuItem("Sprites", nullptr, &app.showSprites);
+  ImGui::MenuItem("Sprite editor", nullptr, &app.showSpriteEditor);
+  ImGui::MenuItem("Registers", nullptr, &app.showRegisters);
+  ImGui::MenuItem("Monitor", nullptr, &app.showMonitor);
+  ImGui::MenuItem("Second view", nullptr, &app.showSecondView);
+  ImGui::MenuItem("Charset", nullptr, &app.showCharset);
+  ImGui::MenuItem("Char editor", nullptr, &app.showCharEditor);
+  ImGui::MenuItem("Calc converter", nullptr, &app.showCalc);
+  ImGui::MenuItem("Memory bitmap", nullptr, &app.showBitmapMem);
+  ImGui::MenuItem("Processor", nullptr, &app.showProcessor);
+  ImGui::MenuItem("Assembler", nullptr, &app.showAssembler);
+  ImGui::Separator();
   ImGui::MenuItem("View grid", "Ctrl+Alt+G", &app.showGrid);
   ImGui::Separator();
   if (ImGui::MenuItem("Reset window layout")) app.resetLayout = true;
@@ -212,6 +230,13 @@ void paletteMenu(App& app) {
   ImGui::EndMenu();
 }
 
+void helpMenu(App& app) {
+  if (!ImGui::BeginMenu("Help")) return;
+  if (ImGui::MenuItem("Tilvox Help", "F1")) app.showHelp = true;
+  if (ImGui::MenuItem("About Tilvox")) app.showAbout = true;
+  ImGui::EndMenu();
+}
+
 }  // namespace
 
 void drawMainMenu(App& app) {
@@ -227,6 +252,7 @@ void drawMainMenu(App& app) {
   bankMenu(app);
   viewMenu(app);
   paletteMenu(app);
+  helpMenu(app);
   ImGui::EndMainMenuBar();
 }
 
@@ -237,6 +263,24 @@ namespace {
 constexpr float kToolbarHeight = 41;
 constexpr float kToolbarRowY = 8;
 constexpr float kToolbarRowHeight = 21;
+
+// The window toggles of the toolbar: each button is down while its window
+// is open and opens or closes it.
+struct ToolbarToggle {
+  float x;
+  const char* id;
+  int icon;  // -1: none, the label is shown
+  const char* label;
+  const char* tooltip;
+  bool App::*flag;
+};
+const ToolbarToggle kToolbarToggles[] = {
+    {48, "sv", 11, "2nd", "Second View", &App::showSecondView},
+    {240, "rg", -1, "Reg", "Registers", &App::showRegisters},
+    {832, "hl", 8, "?", "Help", &App::showHelp},
+};
+constexpr float kToggleWidth = 23;
+constexpr float kToggleHeight = 22;
 
 // Pushes the padding and border of a bar and begins it as a side bar of
 // the main viewport.
@@ -274,6 +318,12 @@ void drawToolbar(App& app) {
     const ImVec2 p = ImGui::GetWindowPos();
     const ImVec2 sz = ImGui::GetWindowSize();
     Classic::ThinBevel(ImGui::GetWindowDrawList(), p, ImVec2(p.x + sz.x, p.y + sz.y), true);
+
+    for (const ToolbarToggle& t : kToolbarToggles) {
+      bool& open = app.*t.flag;
+      placeAt(t.x, kToolbarRowY);
+      if (IconButton(app, t.id, t.icon, t.label, open, t.tooltip, kToggleWidth, kToggleHeight)) open = !open;
+    }
 
     ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(3 * s, 2 * s));
     rowText(412, "GfxMode:");

@@ -311,11 +311,7 @@ void drawScreenEditor(App& app) {
     app.focusScreen = false;
   }
 
-  if (g_screen.width != kFrameWidth || g_screen.height != kFrameHeight) {
-    g_screen.pixels.assign(kFramePixels, 0xFF000000u);
-    g_screen.width = kFrameWidth;
-    g_screen.height = kFrameHeight;
-  }
+  SizeCanvas(g_screen, kFrameWidth, kFrameHeight);
   Vic::renderFrame(app.machine, app.palette, g_screen.pixels.data());
   g_screen.texture.update(g_screen.pixels, kFrameWidth, kFrameHeight);
 
