@@ -5,6 +5,7 @@
 // window function and action takes it by reference.
 #pragma once
 
+#include "app/SettingsFile.h"
 #include "app/Texture.h"
 #include "core/Editor.h"
 #include "core/Machine.h"
@@ -19,11 +20,6 @@
 #include <string>
 #include <vector>
 
-constexpr int kZoomMin = 1;
-constexpr int kZoomMax = 24;
-constexpr int kDefaultZoom = 2;
-constexpr float kUiScaleMin = 0.5f;
-constexpr float kUiScaleMax = 3.0f;
 constexpr int kIconSlots = 32;
 constexpr int kDriveCount = 4;   // devices 8-11
 constexpr int kFirstDevice = 8;
@@ -167,6 +163,7 @@ public:
 
 private:
   int sprite0Pointer() const;
+  SettingsValues settingsValues() const;
 };
 
 // Shows the front pop-up of the queue; called once per frame after all

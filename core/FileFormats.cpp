@@ -5,6 +5,7 @@
 #include "core/Ascii.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace FileFormats {
 
@@ -46,7 +47,9 @@ const std::array<Format, kFormatCount> formats = {{
     {"Face Printer", "fpt", "Low resolution bitmap\n160x200 pixels", kModeMultiBitmap, kKindChunk, 0, {{{Bitmap, 0, 8000}, {Screen, 8000, 1000}, {ColorRam, 9000, 1000}, {Background, 10001, 1}, kEnd, kEnd, kEnd}}},
     {"Drazpaint", "drp", "Low resolution bitmap\n160x200 pixels\nUncompressed format", kModeMultiBitmap, kKindChunk, 0, {{{Bitmap, 2048, 8000}, {Screen, 1024, 1000}, {ColorRam, 0, 1000}, {Background, 10048, 1}, kEnd, kEnd, kEnd}}},
     {"Cheese", "che", "Low resolution bitmap\n160x200 pixels", kModeMultiBitmap, kKindChunk, 0, {{{Bitmap, 0, 8000}, {Screen, 16896, 1000}, {ColorRam, 18432, 1000}, kEnd, kEnd, kEnd, kEnd}}},
-    {"Create with garfield", "cwg;ipt", "Low resolution bitmap\n160x200 pixels\nAlso loads Interpaint Multicolour images", kModeMultiBitmap, kKindChunk, 0, {{{Bitmap, 0, 8000}, {Screen, 8000, 1000}, {ColorRam, 9000, 1000}, {Background, 10001, 1}, kEnd, kEnd, kEnd}}},
+    // Interpaint multicolour files are 10003 bytes, their background the
+    // last byte at $6710; a byte after it, where a file has one, wins.
+    {"Create with garfield", "cwg;ipt", "Low resolution bitmap\n160x200 pixels\nAlso loads Interpaint Multicolour images", kModeMultiBitmap, kKindChunk, 0, {{{Bitmap, 0, 8000}, {Screen, 8000, 1000}, {ColorRam, 9000, 1000}, {Background, 10000, 1}, {Background, 10001, 1}, kEnd, kEnd}}},
     {"Hires Laze", "hil", "High resolution bitmap\n320x200 pixels\nInterlaced\nNot tested!!!", kModeHires, kKindChunk, 0, {{{BitmapBank0, 0, 8000}, {ScreenBank0, 8000, 1000}, {BitmapBank1, 16384, 8000}, {ScreenBank1, 24576, 1000}, kEnd, kEnd, kEnd}}},
     {"Hires Interlace", "hlf", "High resolution bitmap\n320x200 pixels\nInterlaced\nNot tested!!!", kModeHires, kKindChunk, 0, {{{BitmapBank0, 0, 8000}, {ScreenBank0, 8000, 1000}, {BitmapBank1, 16384, 8000}, {ScreenBank1, 9216, 1000}, kEnd, kEnd, kEnd}}},
     {"Drazlace", "drl", "320/160x200 pixels\nInterlaced\nUncompressed format\nNot tested!!!", kModeMultiBitmap, kKindChunk, 0, {{{BitmapBank0, 2048, 8000}, {ScreenBank0, 1024, 1000}, {BitmapBank1, 10240, 8000}, {ColorRam, 0, 1000}, {Background, 10048, 1}, kEnd, kEnd}}},
@@ -57,6 +60,26 @@ const std::array<Format, kFormatCount> formats = {{
 namespace {
 
 bool validIndex(int index) { return index >= 0 && index < kFormatCount; }
+
+// Packed files that some programs write beside the plain layout their row
+// describes begin, after the load address, with the packer's signature.
+// Their bytes would land as noise, so such files are refused.
+struct PackedSignature {
+  int row;
+  const char* text;
+};
+constexpr int kRowDrazlace = 27;
+constexpr PackedSignature kPackedSignatures[] = {{kRowDrazlace, "DRAZLACE! 1.0"}};
+
+bool isPacked(int index, const std::vector<uint8_t>& data) {
+  for (const PackedSignature& p : kPackedSignatures) {
+    const size_t n = std::strlen(p.text);
+    if (p.row == index && data.size() >= kPrgAddressSize + n &&
+        std::equal(p.text, p.text + n, data.begin() + kPrgAddressSize))
+      return true;
+  }
+  return false;
+}
 
 
 // Copies up to `count` bytes to `addr`, never past the end of the 64 KB image.
@@ -159,7 +182,7 @@ int findByExtension(const std::string& ext) {
 }
 
 bool load(Machine& m, int index, const std::vector<uint8_t>& data) {
-  if (!validIndex(index) || data.empty()) return false;
+  if (!validIndex(index) || data.empty() || isPacked(index, data)) return false;
   const Format& f = formats[index];
   // The mode comes first: in the bitmap modes it moves the bitmap to the
   // upper half of the bank, and every target below is derived afterwards.

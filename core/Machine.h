@@ -31,6 +31,10 @@ constexpr int kSpritePointerOffset = 1016;  // from the video matrix
 constexpr size_t kProjectFileSize = 66611;
 constexpr char kProjectMagic[] = "TILVOX PROJECT";
 constexpr size_t kProjectMagicSize = 14;
+// The version words this program writes; files of 0 from before the
+// version was counted load too, anything else is refused.
+constexpr int32_t kProjectVersion = 1;
+constexpr int32_t kProjectOldestVersion = 0;
 
 // Register indices into Machine::vicRegs.
 enum VicReg : int {

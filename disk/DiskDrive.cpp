@@ -19,8 +19,6 @@ namespace {
 
 constexpr char kHostExtension[] = ".prg";
 constexpr size_t kHostExtensionSize = 4;
-// Variants of the extension tried for a listed name, after ".prg".
-constexpr char const* kHostExtensionVariants[] = {".PRG", ".Prg"};
 
 constexpr char const* kTypeNames[] = {"DEL", "SEQ", "PRG", "USR", "REL"};
 
@@ -31,6 +29,23 @@ bool hasPrgExtension(const std::string& file) {
     if (asciiLower(c) != kHostExtension[k]) return false;
   }
   return true;
+}
+
+// Whether a directory entry stands for a file of the drive: a regular
+// file, reached through a symbolic link only when the link stays inside
+// the directory. Listing and reading use the same rule.
+bool usableHostFile(const fs::path& dir, const fs::path& file) {
+  std::error_code ec;
+  const fs::file_status own = fs::symlink_status(file, ec);
+  if (ec) return false;
+  if (!fs::is_symlink(own)) return fs::is_regular_file(own);
+  const fs::path real = fs::canonical(file, ec);
+  if (ec) return false;
+  const fs::path base = fs::canonical(dir, ec);
+  if (ec) return false;
+  const fs::path inside = real.lexically_relative(base);
+  if (inside.empty() || *inside.begin() == "..") return false;
+  return fs::is_regular_file(fs::status(real, ec));
 }
 
 }  // namespace
@@ -83,7 +98,7 @@ void DiskDrive::rescanDirectory() {
   for (; it != fs::directory_iterator(); it.increment(ec)) {
     if (ec) break;
     std::string file = it->path().filename().string();
-    if (!hasPrgExtension(file)) continue;
+    if (!hasPrgExtension(file) || !usableHostFile(path, it->path())) continue;
     Entry e;
     e.name = file.substr(0, file.size() - kHostExtensionSize);
     // A name that could not be read back ("." from "..prg") is not listed.
@@ -156,34 +171,37 @@ bool DiskDrive::readFile(int index, std::vector<unsigned char>& out) {
 bool DiskDrive::readFile(const std::string& name, std::vector<unsigned char>& out) {
   out.clear();
   if (mode == DriveMode::Image) {
-    // Names on disk hold at most 16 characters; longer ones are cut the
-    // same way a save cuts them.
-    std::string wanted = name.substr(0, kD64NameSize);
-    std::vector<Entry> all = list();
-    for (size_t i = 0; i < all.size(); ++i)
-      if (all[i].name == wanted) return readFile(static_cast<int>(i), out);
-    return failWith("File not found");
+    // The image's own lookup: a read finds the file a save of the same
+    // name would replace.
+    int i = d64.find_file(name.c_str());
+    if (i < 0) return failWith("File not found");
+    return readFile(i, out);
   }
   if (mode == DriveMode::Directory) return readHostFile(name, out);
   return failWith("Disk is not mounted");
 }
 
+fs::path DiskDrive::hostFileFor(const std::string& name) const {
+  const fs::path exact = fs::path(path) / (name + kHostExtension);
+  if (usableHostFile(path, exact)) return exact;
+  // The extension in any mix of cases, as the listing accepts it; of
+  // several spellings the first in byte order.
+  std::string best;
+  std::error_code ec;
+  fs::directory_iterator it(path, ec);
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    const std::string file = it->path().filename().string();
+    if (file.size() != name.size() + kHostExtensionSize || file.compare(0, name.size(), name) != 0) continue;
+    if (!hasPrgExtension(file) || !usableHostFile(path, it->path())) continue;
+    if (best.empty() || file < best) best = file;
+  }
+  return best.empty() ? fs::path() : fs::path(path) / best;
+}
+
 bool DiskDrive::readHostFile(const std::string& name, std::vector<unsigned char>& out) {
   if (!safeHostName(name)) return failWith("Invalid file name");
-  fs::path file = fs::path(path) / (name + kHostExtension);
-  std::error_code ec;
-  if (!fs::exists(file, ec)) {
-    bool listed = std::any_of(entries.begin(), entries.end(), [&](const Entry& e) { return e.name == name; });
-    if (listed) {
-      for (char const* ext : kHostExtensionVariants) {
-        fs::path variant = fs::path(path) / (name + ext);
-        if (fs::exists(variant, ec)) {
-          file = variant;
-          break;
-        }
-      }
-    }
-  }
+  fs::path file = hostFileFor(name);
+  if (file.empty()) return failWith("File not found");
   // Opened without blocking: a named pipe behind a ".prg" name must not
   // hang the editor waiting for a writer; it simply reads as empty.
   int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);

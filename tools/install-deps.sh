@@ -9,6 +9,7 @@ PACKAGES=(
   libsdl2-dev libgl-dev libgl1-mesa-dri libstb-dev
   fonts-liberation
   64tass cc1541
+  clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick
   dpkg-dev xz-utils ca-certificates
 )
