@@ -375,8 +375,8 @@ void panelText(ImDrawList* dl, ImVec2 min, ImVec2 max, const char* text) {
   dl->PopClipRect();
 }
 
-// The "Color editor" and these panels set colours without an undo step,
-// the way the F5-F8 keys do.
+// These panels cycle a cell colour without an undo step, the way the F5-F8
+// keys do; the Color editor's OK takes one ("color change").
 void colorPanel(App& app, int slot, int colour, ImVec2 min, ImVec2 max) {
   ImDrawList* dl = ImGui::GetWindowDrawList();
   if (colour >= 0) dl->AddRectFilled(ImVec2(min.x + 1, min.y + 1), ImVec2(max.x - 1, max.y - 1), Vic::paletteWord(app.palette, colour));
