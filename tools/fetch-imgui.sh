@@ -46,8 +46,10 @@ deps="${TILVOX_DEPS_DIR:-$root/.deps}"
 out="$deps/imgui"
 stamp="$out/.stamp"
 want="want furnace=$FURNACE_VERSION imgui=$IMGUI_VERSION recipe=$RECIPE"
+have="have furnace=$FURNACE_VERSION imgui=$IMGUI_VERSION"
 
-if [[ -f "$stamp" ]] && [[ "$(head -n1 "$stamp")" == "$want" ]]; then
+# A copy that an earlier script took from other versions is fetched again.
+if [[ -f "$stamp" ]] && [[ "$(head -n2 "$stamp")" == "$want"$'\n'"$have" ]]; then
   exit 0
 fi
 
@@ -184,7 +186,7 @@ check imgui_widgets.cpp 'ImGuiInputTextFlags_UndoRedo' 0
 check imgui_widgets.cpp 'hides everything after ##' 0
 check imgui.h '#define IMGUI_VERSION       "1.92.' 1
 
-printf '%s\nhave furnace=%s imgui=%s\n' "$want" "$FURNACE_VERSION" "$IMGUI_VERSION" > "$new/.stamp"
+printf '%s\n%s\n' "$want" "$have" > "$new/.stamp"
 rm -rf "$out"
 mv "$new" "$out"
 rm -rf "$work"
