@@ -2,6 +2,8 @@
 // queue and the zoom that keeps a point of the picture in place.
 #include "app/App.h"
 
+#include "core/Ascii.h"
+#include "platform/FileDialog.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -33,6 +35,7 @@ bool App::* const kWindowFlags[kPersistentWindowCount] = {
 }  // namespace
 
 App::App() {
+  connectMonitor();
   assemblerSource = kDefaultAssemblerSource;
   machine.loadAssets(Platform::assetDir());
   loadSettings();
@@ -44,6 +47,34 @@ App::App() {
   machine.pen = 14;
   currentSprite = sprite0Pointer();
   undo.Clear();
+}
+
+void App::connectMonitor() {
+  monitor.getDrive = [this](int device) -> DiskDrive* {
+    const int i = device - kFirstDevice;
+    return i >= 0 && i < kDriveCount ? &drives[i] : nullptr;
+  };
+  monitor.onGo = [this](uint16_t address) {
+    cpu.pc = address;
+    cpu.stopped = false;
+    showProcessor = true;
+  };
+  monitor.onExit = [this] { showMonitor = false; };
+  monitor.hostLoad = [this](const std::string& name) {
+    FileIO::open("Monitor load: " + name, {{"PRG-Files (*.prg)", {"prg"}}, {"All files", {}}},
+                 [this](const std::string&, std::vector<uint8_t>& bytes) {
+                   // The monitor's loads take no undo step, like all its
+                   // commands; the preview is withdrawn first all the same.
+                   change(UndoStep::none(), [this, &bytes] { monitor.hostLoadDone(&bytes); });
+                 });
+  };
+  monitor.hostSave = [this](const std::string& name, const std::vector<uint8_t>& prg) {
+    // "@:" asks a disk to replace the file; on the host the dialog asks.
+    const std::string file = toLowerAscii(name.size() >= 3 && name.compare(0, 2, "@:") == 0 ? name.substr(2) : name);
+    const int count = static_cast<int>(prg.size()) - 2;
+    FileIO::save("Monitor save", file + ".prg", prg,
+                 [this, count](const std::string&) { monitor.hostSaveDone(true, count); });
+  };
 }
 
 int App::sprite0Pointer() const { return machine.ram[machine.spritePtrAddr() & 0xFFFF]; }

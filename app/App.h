@@ -12,6 +12,7 @@
 #include "core/Palette.h"
 #include "core/UndoBuffer.h"
 #include "cpu/CPU6502.h"
+#include "cpu/Monitor.h"
 #include "disk/DiskDrive.h"
 
 #include <imgui.h>
@@ -98,6 +99,7 @@ public:
   bool showCharsetConverter = false;
 
   CPU6502 cpu{machine};
+  Monitor monitor{machine, cpu};
   DiskDrive drives[kDriveCount];  // devices 8, 9, 10, 11
   std::string assemblerSource;
   bool processorRunning = false;
@@ -164,6 +166,9 @@ public:
 private:
   int sprite0Pointer() const;
   SettingsValues settingsValues() const;
+  // Gives the monitor its drives, the processor window, its own window's
+  // flag and the host file dialogs.
+  void connectMonitor();
 };
 
 // Shows the front pop-up of the queue; called once per frame after all

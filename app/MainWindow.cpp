@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 
 #include "app/App.h"
+#include "core/SpriteOps.h"
 #include "app/FileActions.h"
 #include "app/EditorInput.h"
 #include "app/Icons.h"
@@ -105,6 +106,10 @@ void saveMenu(App& app) {
   if (ImGui::MenuItem("Koala image...")) Actions::saveKoala(app);
   if (ImGui::MenuItem("Doodle image (hires)...")) Actions::saveDoodle(app);
   if (ImGui::MenuItem(charsetLabel)) Actions::saveArea(app, charset, kCharsetSize, "charset.prg");
+  if (ImGui::MenuItem("Sprites...")) {
+    SpriteOps::pointerRange(m, app.saveSpritesFirst, app.saveSpritesLast);
+    app.saveSpritesOpen = true;
+  }
   if (ImGui::MenuItem("Executable (.prg)...")) Actions::saveExecutable(app);
   ImGui::EndMenu();
 }
@@ -276,6 +281,11 @@ struct ToolbarToggle {
 };
 const ToolbarToggle kToolbarToggles[] = {
     {48, "sv", 11, "2nd", "Second View", &App::showSecondView},
+    {80, "mo", 10, "Mon", "Monitor", &App::showMonitor},
+    {112, "sp", 12, "Spr", "Sprites", &App::showSprites},
+    {144, "se", 6, "SprEd", "Sprite Editor", &App::showSpriteEditor},
+    {176, "cs", 0, "Chr", "Charset", &App::showCharset},
+    {208, "ce", 1, "ChrEd", "Edit Charset", &App::showCharEditor},
     {240, "rg", -1, "Reg", "Registers", &App::showRegisters},
     {832, "hl", 8, "?", "Help", &App::showHelp},
 };
