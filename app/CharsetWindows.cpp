@@ -47,7 +47,7 @@ std::string describe(int code) {
 bool multiCheckbox(App& app) {
   bool multi = CharOps::multicolor(app.machine);
   if (ImGui::Checkbox("Multi", &multi))
-    app.change(UndoStep::of(kUndoRegisters, "multicolor"), [&app, multi] { CharOps::setMulticolor(app.machine, multi); });
+    app.change(UndoStep::of(UndoKind::Registers, "multicolor"), [&app, multi] { CharOps::setMulticolor(app.machine, multi); });
   return multi;
 }
 
@@ -71,7 +71,7 @@ void bankMenus(App& app) {
     for (int s = 0; s < kCharsetSlots; ++s) {
       ImGui::PushID(s);
       if (ImGui::MenuItem(CharOps::slotLabel(m, s).c_str(), nullptr, s == current))
-        app.change(UndoStep::of(kUndoRegisters, "charset change"), [&m, s] { CharOps::setSlot(m, s); });
+        app.change(UndoStep::of(UndoKind::Registers, "charset change"), [&m, s] { CharOps::setSlot(m, s); });
       ImGui::PopID();
     }
     ImGui::EndMenu();
@@ -119,7 +119,7 @@ void drawCharsetView(App& app) {
   if (Widgets::PaletteGrid("cspal", app, m.pen, m.vicRegs[kRegBg0] & 15, picked, right, kViewPaletteCell,
                            kPaletteRow)) {
     if (right) {
-      app.change(UndoStep::of(kUndoRegisters, "background color"),
+      app.change(UndoStep::of(UndoKind::Registers, "background color"),
                  [&m, picked] { m.vicRegs[kRegBg0] = static_cast<uint8_t>(picked); });
     } else {
       m.pen = multi ? (picked & 7) : picked;  // the drawing colour takes no undo step
@@ -180,7 +180,7 @@ void charsetMenu(App& app) {
   bankMenus(app);
   ImGui::Separator();
   if (ImGui::MenuItem("Clear charset", nullptr, false, ram))
-    app.change(UndoStep::of(kUndoCharset, "clear charset"), [&m] { CharOps::clearCharset(m); });
+    app.change(UndoStep::of(UndoKind::Charset, "clear charset"), [&m] { CharOps::clearCharset(m); });
   if (ImGui::MenuItem("Load charset...")) Actions::loadCharset(app);
   if (ImGui::BeginMenu("Save charset")) {
     if (ImGui::MenuItem("PRG file (with load address)...")) Actions::saveCharset(app, true);
@@ -191,7 +191,7 @@ void charsetMenu(App& app) {
   if (ImGui::BeginMenu("Load charset from ROM", ram)) {
     for (int set = 0; set < kRomCharsets; ++set)
       if (ImGui::MenuItem(kRomSetNames[set]))
-        app.change(UndoStep::of(kUndoCharset, "ROM charset"), [&m, set] { CharOps::loadRomCharset(m, set); });
+        app.change(UndoStep::of(UndoKind::Charset, "ROM charset"), [&m, set] { CharOps::loadRomCharset(m, set); });
     ImGui::EndMenu();
   }
   if (ImGui::MenuItem("Import charset from font...", nullptr, false, ram)) app.showImportCharset = true;
@@ -253,7 +253,7 @@ void colorGroup(App& app, bool multi) {
       app.message("Information", "Foreground color can only be 0-7 in multicolor, sorry!");
     } else {
       const char* label = CharOps::colorUndoLabel(multi, pen, right);
-      app.change(label ? UndoStep::of(kUndoRegisters, label) : UndoStep::none(),
+      app.change(label ? UndoStep::of(UndoKind::Registers, label) : UndoStep::none(),
                  [&m, multi, pen, right, picked] { CharOps::pickColor(m, multi, pen, right, picked); });
     }
   }

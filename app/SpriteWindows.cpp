@@ -83,7 +83,7 @@ void drawSpriteView(App& app) {
       ImGui::SameLine();
       int value = SpriteOps::pointer(m, n);
       if (Widgets::HexByteInput("##ptr", value, kHexFieldWidth) && value != SpriteOps::pointer(m, n)) {
-        app.change(UndoStep::of(kUndoSprites, "Sprite pointer change"),
+        app.change(UndoStep::of(UndoKind::Sprites, "Sprite pointer change"),
                    [&m, n, value] { SpriteOps::setPointer(m, n, value); });
       }
       ImGui::SameLine();
@@ -106,7 +106,7 @@ void spritesMenu(App& app) {
   }
   ImGui::Separator();
   if (ImGui::MenuItem("Clear all sprites"))
-    app.change(UndoStep::of(kUndoSprites, "clear all sprites"), [&m] { SpriteOps::clearPointed(m); });
+    app.change(UndoStep::of(UndoKind::Sprites, "clear all sprites"), [&m] { SpriteOps::clearPointed(m); });
   if (ImGui::MenuItem("Load sprites...")) Actions::loadSprites(app);
   if (ImGui::MenuItem("Save sprites...")) {
     app.saveSpritesFirst = app.saveSpritesLast = app.currentSprite;
@@ -154,7 +154,7 @@ void assignMenu(App& app, bool multicolor) {
     std::snprintf(label, sizeof label, "Sprite %d", n);
     if (ImGui::MenuItem(label)) {
       const int block = app.currentSprite, color = app.spriteColor;
-      app.change(UndoStep::of(kUndoSprites, "Sprite pointer change"),
+      app.change(UndoStep::of(UndoKind::Sprites, "Sprite pointer change"),
                  [&m, n, block, color, multicolor] { SpriteOps::assign(m, n, block, color, multicolor); });
     }
   }
@@ -183,7 +183,7 @@ void colorGroup(App& app, bool multicolor, const Texture& preview) {
   if (Widgets::PaletteGrid("sprpal", app, selected, m.vicRegs[kRegBg0] & 15, picked, right, kPaletteCell,
                            kPaletteRow)) {
     const int block = app.currentSprite, pen = app.spritePen;
-    app.change(UndoStep::of(kUndoRegisters, "sprite color"), [&app, block, multicolor, pen, right, picked] {
+    app.change(UndoStep::of(UndoKind::Registers, "sprite color"), [&app, block, multicolor, pen, right, picked] {
       SpriteOps::pickColor(app.machine, block, app.spriteColor, multicolor, pen, right, picked);
     });
   }
@@ -237,7 +237,7 @@ void drawSpriteEditor(App& app) {
   bool box = multicolor;
   if (ImGui::Checkbox("Multicolor", &box)) {
     const int block = app.currentSprite;
-    app.change(UndoStep::of(kUndoRegisters, "sprite multicolor"),
+    app.change(UndoStep::of(UndoKind::Registers, "sprite multicolor"),
                [&m, block, box] { SpriteOps::setMulticolor(m, block, box); });
     // Used for the rest of this frame; with no hardware sprite on the block
     // it is off again from the next frame.

@@ -260,7 +260,7 @@ TEST(FontImport, DocumentChangedUnderneath) {
       {"undo", [](Machine&, UndoBuffer& u) { u.MakeUndo(); }},
       {"new", [](Machine& m, UndoBuffer& u) { m.reset(); u.Clear(); }},
       {"bank", [](Machine& m, UndoBuffer&) { m.bank = 3; }},
-      {"slot", [](Machine& m, UndoBuffer& u) { u.TakeUndo(kUndoRegisters, "charset change"); m.vicRegs[kRegMemPtr] = 0x1C; }},
+      {"slot", [](Machine& m, UndoBuffer& u) { u.TakeUndo(UndoKind::Registers, "charset change"); m.vicRegs[kRegMemPtr] = 0x1C; }},
       {"edit", [](Machine& m, UndoBuffer& u) { u.TakeUndoRange(0x6800, 8, "edit character"); m.ram[0x6800] = 0x55; }},
   };
   for (const Case& c : cases) {
