@@ -6,6 +6,8 @@
 #include "core/Editor.h"
 #include "core/Vic.h"
 
+#include <imgui_internal.h>
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -47,6 +49,12 @@ std::vector<KeyPress> KeyPressesThisFrame() {
   }
   return out;
 }
+
+bool ShortcutsActive(bool textFieldWantsKeys, bool modalOpen) { return !textFieldWantsKeys && !modalOpen; }
+
+// The open pop-ups of the previous frame are still on the stack when the
+// main menu reads its keys at the start of a frame.
+bool ModalPopupOpen() { return ImGui::GetTopMostPopupModal() != nullptr; }
 
 namespace {
 

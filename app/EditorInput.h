@@ -50,6 +50,15 @@ struct KeyPress {
 // with the modifiers held. Needs a Dear ImGui frame.
 std::vector<KeyPress> KeyPressesThisFrame();
 
+// Whether keyboard shortcuts act, the main menu's and the Screen window's:
+// not while a text field takes the keys, and not while a modal pop-up
+// (a question, the Clear dialog, the file dialog) covers the windows, so
+// that no key changes the picture behind it.
+bool ShortcutsActive(bool textFieldWantsKeys, bool modalOpen);
+// A modal pop-up is open (it may have been shown first in the previous
+// frame). Needs a Dear ImGui frame.
+bool ModalPopupOpen();
+
 // Global shortcuts of the main menu.
 enum class MenuCommand {
   None,

@@ -217,7 +217,7 @@ void paletteMenu(App& app) {
 }  // namespace
 
 void drawMainMenu(App& app) {
-  if (!ImGui::GetIO().WantTextInput) {
+  if (ShortcutsActive(ImGui::GetIO().WantTextInput, ModalPopupOpen())) {
     // The Screen window is drawn after the menu, so its focus is that of
     // the previous frame.
     const bool textTyping = app.editor.tool == kToolText && g_screenFocused;

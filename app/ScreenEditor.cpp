@@ -352,7 +352,7 @@ void drawScreenEditor(App& app) {
   const bool focused = ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows);
   handleMouse(app, hovered, focused, imagePos, x, y);
   drawOverlays(app, dl, imagePos);
-  if (focused && !ImGui::GetIO().WantTextInput) handleKeys(app);
+  if (focused && ShortcutsActive(ImGui::GetIO().WantTextInput, ModalPopupOpen())) handleKeys(app);
 
   ImGui::EndChild();
   ImGui::End();

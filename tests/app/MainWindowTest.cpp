@@ -61,6 +61,19 @@ protected:
     io.AddMouseButtonEvent(button, false);
     frame(draw);
   }
+  // One frame with the modifiers `mods` (ImGuiMod_ flags) held down and
+  // `key` pressed, then one after their release (Dear ImGui spreads a key
+  // going up and down again over frames).
+  void chord(const std::function<void()>& draw, int mods, ImGuiKey key) {
+    ImGuiIO& io = ImGui::GetIO();
+    const ImGuiKey modKeys[] = {ImGuiMod_Ctrl, ImGuiMod_Shift, ImGuiMod_Alt};
+    for (ImGuiKey m : modKeys)
+      if (mods & m) io.AddKeyEvent(m, true);
+    frame(draw, key);
+    for (ImGuiKey m : modKeys)
+      if (mods & m) io.AddKeyEvent(m, false);
+    frame(draw);
+  }
   bool isOpen(const std::function<void()>& draw, const char* id) {
     ImGui::NewFrame();
     draw();
@@ -191,6 +204,51 @@ TEST_F(MainWindowTest, ScreenMapsTheMouseToDisplayPixelsAndZoomsWithTheWheel) {
   io.AddMouseWheelEvent(0, 1);
   frame(draw);
   EXPECT_EQ(app.zoom, kZoomMax);
+}
+
+// Keys meant for a dialog must not change the picture behind it: with
+// the Clear dialog or a question open, neither the global shortcuts nor
+// the keys of the Screen window act; once it is closed they do again.
+TEST_F(MainWindowTest, ShortcutsDoNothingBehindModalDialogs) {
+  App app;
+  const auto draw = [&] {
+    drawMainMenu(app);
+    drawStatusBar(app);
+    drawScreenEditor(app);
+    drawPopups(app);
+  };
+  app.editor.tool = kToolDot;
+  app.change(UndoStep::of(kUndoRegisters, "border"), [&] { app.machine.vicRegs[kRegBorder] = 3; });
+  app.focusScreen = true;
+  frame(draw);
+  ASSERT_TRUE(g_screenFocused);
+
+  g_clearOpen = true;
+  frame(draw);
+  ASSERT_TRUE(isOpen(draw, "Clear##dlg"));
+  chord(draw, ImGuiMod_Ctrl, ImGuiKey_Z);
+  chord(draw, ImGuiMod_Ctrl | ImGuiMod_Alt, ImGuiKey_G);
+  frame(draw, ImGuiKey_G);
+  EXPECT_EQ(app.machine.vicRegs[kRegBorder], 3);
+  EXPECT_FALSE(app.showGrid);
+  ASSERT_TRUE(isOpen(draw, "Clear##dlg"));
+  frame(draw, ImGuiKey_Escape);
+  EXPECT_FALSE(isOpen(draw, "Clear##dlg"));
+
+  app.confirm("Question", "Sure?", [] {});
+  frame(draw);
+  chord(draw, ImGuiMod_Ctrl, ImGuiKey_Z);
+  chord(draw, ImGuiMod_Ctrl | ImGuiMod_Alt, ImGuiKey_G);
+  EXPECT_EQ(app.machine.vicRegs[kRegBorder], 3);
+  EXPECT_FALSE(app.showGrid);
+  frame(draw, ImGuiKey_Escape);
+  frame(draw);
+  ASSERT_TRUE(app.popups.empty());
+
+  chord(draw, ImGuiMod_Ctrl | ImGuiMod_Alt, ImGuiKey_G);
+  EXPECT_TRUE(app.showGrid);
+  chord(draw, ImGuiMod_Ctrl, ImGuiKey_Z);
+  EXPECT_NE(app.machine.vicRegs[kRegBorder], 3);
 }
 
 }  // namespace
