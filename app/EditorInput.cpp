@@ -206,6 +206,15 @@ StatusInfo StatusInfoAt(const Machine& m, int x, int y) {
   return r;
 }
 
+float PositionPanelWidth(float scale, const std::function<float(const char*)>& textWidth) {
+  float widest = 0;
+  for (char d = '0'; d <= '9'; ++d) {
+    const char text[] = {'P', 'o', 's', ':', ' ', d, d, d, ' ', 'x', ' ', d, d, d, 0};
+    widest = std::max(widest, textWidth(text));
+  }
+  return std::max(kPositionPanelUnits * scale, std::ceil(widest) + kPanelTextInset + kPanelTextMargin);
+}
+
 // Digits only: no blanks, signs or "0x" prefix, which the C library
 // readers would accept; a huge number stops at the largest int.
 int ParseClearValue(const char* text) {

@@ -11,6 +11,7 @@
 #include <imgui.h>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 // Display pixels handed to the editor are limited to this range so that a
@@ -124,6 +125,20 @@ struct StatusInfo {
   uint32_t address = 0;
 };
 StatusInfo StatusInfoAt(const Machine& m, int x, int y);
+
+// The status bar's panels: text starts this many pixels into a panel, and
+// a panel ends 2 pixels before the next; the position panel keeps 3 more
+// pixels clear after its text.
+constexpr float kPanelTextInset = 3;
+constexpr float kPanelTextMargin = 2 + 3;
+constexpr float kPositionPanelUnits = 70;
+
+// Width of the status bar's first panel at interface scale `scale`: its
+// 70 units, or more when the longest position text would not fit between
+// the text's inset and the panel's edge. Positions have at most three
+// digits per axis; the text is measured with each digit repeated, so the
+// widest digit of the font counts. `textWidth` measures a text in pixels.
+float PositionPanelWidth(float scale, const std::function<float(const char*)>& textWidth);
 
 // The Clear dialog's value: hexadecimal after a leading "$", else decimal;
 // reading stops at the first other character; no digits give 0.

@@ -283,9 +283,10 @@ void drawToolbar(App& app) {
     const int mode = app.machine.gfxMode();
     if (ImGui::BeginCombo("##gfxmode", gfxModeNames[std::clamp(mode, 0, kGfxModeCount - 1)])) {
       for (int i = 0; i < kGfxModeCount; ++i) {
-        if (ImGui::Selectable(gfxModeNames[i], i == mode) && i != mode) {
+        if (!ImGui::Selectable(gfxModeNames[i], i == mode)) continue;
+        app.focusScreen = true;
+        if (i != mode)
           app.change(UndoStep::of(kUndoRegisters, "gfx mode change"), [&app, i] { app.machine.setGfxMode(i); });
-        }
       }
       ImGui::EndCombo();
     }
@@ -298,7 +299,10 @@ void drawToolbar(App& app) {
       for (int z = kZoomMin; z <= kZoomMax; ++z) {
         char label[16];
         std::snprintf(label, sizeof label, "%dx", z);
-        if (ImGui::Selectable(label, z == app.zoom)) app.setZoom(z, -1, -1);
+        if (ImGui::Selectable(label, z == app.zoom)) {
+          app.setZoom(z, -1, -1);
+          app.focusScreen = true;
+        }
       }
       ImGui::EndCombo();
     }
@@ -313,7 +317,7 @@ void drawToolbar(App& app) {
 
 namespace {
 
-const float kPanelWidths[] = {70, 80, 160, 40, 40, 40, 40, 80, 100, 200};
+const float kPanelWidths[] = {kPositionPanelUnits, 80, 160, 40, 40, 40, 40, 80, 100, 200};
 constexpr int kPanelCount = 11;  // the ten above and one to the right end
 constexpr int kFirstColorPanel = 3;
 const char* const kSlotTips[kCellColors] = {"Background - F5", "Color 1 - F6", "Color 2 - F7", "Color 3 - F8"};
@@ -323,7 +327,7 @@ constexpr size_t kClearValueSize = 16;
 void panelText(ImDrawList* dl, ImVec2 min, ImVec2 max, const char* text) {
   const float y = min.y + (max.y - min.y - ImGui::GetTextLineHeight()) * 0.5f;
   dl->PushClipRect(min, max, true);
-  dl->AddText(ImVec2(min.x + 3, y), kBlack, text);
+  dl->AddText(ImVec2(min.x + kPanelTextInset, y), kBlack, text);
   dl->PopClipRect();
 }
 
@@ -336,6 +340,9 @@ void colorPanel(App& app, int slot, int colour, ImVec2 min, ImVec2 max) {
   ImGui::SetCursorScreenPos(min);
   const bool clicked = ImGui::InvisibleButton("col", ImVec2(std::max(max.x - min.x, 1.0f), std::max(max.y - min.y, 1.0f)),
                                               ImGuiButtonFlags_MouseButtonLeft | ImGuiButtonFlags_MouseButtonRight);
+  // A click on a bar takes the keyboard from the Screen window; give it back
+  // so that typing and single-key shortcuts go on working.
+  if (clicked) app.focusScreen = true;
   if (clicked && colour >= 0) {
     const int direction = ImGui::GetIO().MouseReleased[ImGuiMouseButton_Right] ? -1 : 1;
     // Cycling a cell colour from the status bar takes no undo step.
@@ -401,9 +408,13 @@ void drawStatusBar(App& app) {
     for (int b = 0; b < 8; ++b) bits[b] = (data & (0x80 >> b)) ? '1' : '0';
     bits[8] = 0;
     char text[64];
+    // The first panel grows to hold the longest position at every scale.
+    const float firstWidth =
+        PositionPanelWidth(s, [](const char* t) { return ImGui::CalcTextSize(t).x; });
     float left = p.x;
     for (int i = 0; i < kPanelCount; ++i) {
-      const float right = i < kPanelCount - 1 ? left + kPanelWidths[i] * s : p.x + sz.x;
+      const float width = i == 0 ? firstWidth : kPanelWidths[i] * s;
+      const float right = i < kPanelCount - 1 ? left + width : p.x + sz.x;
       const ImVec2 min(left, p.y + 2);
       const ImVec2 max(right - 2, p.y + sz.y);
       Classic::ThinBevel(dl, min, max, false);
@@ -511,6 +522,7 @@ void colorArea(App& app, float s) {
   const bool left = ImGui::IsMouseClicked(ImGuiMouseButton_Left);
   const bool right = ImGui::IsMouseClicked(ImGuiMouseButton_Right);
   if (!left && !right) return;
+  app.focusScreen = true;
   const ImVec2 mouse = ImGui::GetIO().MousePos;
   const float ox = (mouse.x - o.x) / s;
   const float oy = (mouse.y - o.y) / s;
@@ -548,15 +560,20 @@ void drawTools(App& app) {
 
     placeAt(4, 574);
     if (Classic::SpeedButton("##filled", nullptr, "Filled", ed.fillShapes, ImVec2(53 * s, 20 * s),
-                             "Draw circles and rectangles filled"))
+                             "Draw circles and rectangles filled")) {
       ed.fillShapes = !ed.fillShapes;
+      app.focusScreen = true;
+    }
 
     for (int n = 1; n <= kBrushCount; ++n) {
       char id[16], tip[48];
       std::snprintf(id, sizeof id, "b%d", n);
       std::snprintf(tip, sizeof tip, "Brush %d (A / Z to change)", n);
       placeAt(kBrushX, n * kBrushStep + kBrushTop);
-      if (IconButton(app, id, kBrushIconBase + n, "o", ed.brush == n, tip, 25, 25)) ed.brush = n;
+      if (IconButton(app, id, kBrushIconBase + n, "o", ed.brush == n, tip, 25, 25)) {
+        ed.brush = n;
+        app.focusScreen = true;
+      }
     }
 
     colorArea(app, s);

@@ -2,6 +2,7 @@
 // Dear ImGui context: keys and mouse clicks fed by hand, results read from
 // the document and its history.
 #include "app/App.h"
+#include "app/EditorInput.h"
 #include "app/MainWindow.h"
 #include "app/ScreenEditor.h"
 #include "app/Theme.h"
@@ -249,6 +250,54 @@ TEST_F(MainWindowTest, ShortcutsDoNothingBehindModalDialogs) {
   EXPECT_TRUE(app.showGrid);
   chord(draw, ImGuiMod_Ctrl, ImGuiKey_Z);
   EXPECT_NE(app.machine.vicRegs[kRegBorder], 3);
+}
+
+// A click on a colour or a button of the bars takes the keyboard; it comes
+// back to the Screen window, so a single-key shortcut typed next still
+// works there.
+TEST_F(MainWindowTest, ClicksOnTheBarsGiveTheKeyboardBackToTheScreen) {
+  App app;
+  float s = 0;
+  float firstPanel = 0;
+  const auto draw = [&] {
+    drawStatusBar(app);
+    drawTools(app);
+    drawScreenEditor(app);
+    s = Classic::Scale();
+    firstPanel = PositionPanelWidth(s, [](const char* t) { return ImGui::CalcTextSize(t).x; });
+  };
+  app.editor.tool = kToolDot;
+  app.focusScreen = true;
+  frame(draw);
+  frame(draw);
+  ASSERT_TRUE(g_screenFocused);
+  const ImVec2 tools = ImGui::FindWindowByName("##tools")->Pos;
+  const ImVec2 status = ImGui::FindWindowByName("##statusbar")->Pos;
+  const auto unit = [&](ImVec2 o, float x, float y) { return ImVec2(o.x + x * s, o.y + y * s); };
+  struct Target {
+    const char* what;
+    ImVec2 at;
+    int button;
+  };
+  const Target kTargets[] = {
+      {"palette colour 3", unit(tools, 9 + 5 + 19 + 7, 345 + 40 + 19 + 7), ImGuiMouseButton_Left},
+      {"palette background", unit(tools, 9 + 5 + 7, 345 + 40 + 7), ImGuiMouseButton_Right},
+      {"brush 3", unit(tools, 18 + 12, 3 * 29 + 191 + 12), ImGuiMouseButton_Left},
+      {"filled", unit(tools, 4 + 20, 574 + 10), ImGuiMouseButton_Left},
+      {"cell colour", ImVec2(status.x + firstPanel + (80 + 160 + 20) * s, status.y + 10 * s), ImGuiMouseButton_Left},
+  };
+  bool grid = app.showGrid;
+  for (const Target& t : kTargets) {
+    click(draw, t.at, t.button);
+    frame(draw);
+    EXPECT_TRUE(g_screenFocused) << t.what;
+    frame(draw, ImGuiKey_G);
+    grid = !grid;
+    EXPECT_EQ(app.showGrid, grid) << t.what;
+  }
+  EXPECT_EQ(app.machine.pen, 3);
+  EXPECT_EQ(app.editor.brush, 3);
+  EXPECT_TRUE(app.editor.fillShapes);
 }
 
 }  // namespace
