@@ -429,6 +429,7 @@ void drawStatusBar(App& app) {
         case 7: std::snprintf(text, sizeof text, "Edit colors - F9"); break;
         case 8:
           if (ImGui::GetTime() < app.noFreeColorsUntil) {
+            app.redrawBy(app.noFreeColorsUntil);  // the warning goes away by itself
             dl->AddRectFilled(ImVec2(min.x + 1, min.y + 1), ImVec2(max.x - 1, max.y - 1), kWarningRed);
             std::snprintf(text, sizeof text, "No free colors!");
           }

@@ -40,6 +40,11 @@ constexpr ImU32 kActiveCellGrey = IM_COL32(128, 128, 128, 255);
 constexpr float kDashLength = 4;
 constexpr float kDashPeriod = 8;
 constexpr float kAntsSpeed = 16;
+// How often the blinking text cursor and the marching ants redraw when
+// nothing else happens: five shades of the cursor's fade, ants stepping
+// two pixels; a frame costs much more without a graphics card (Xvfb), so
+// an idle program stays cheap there too.
+constexpr double kAnimationStep = 1.0 / 8;
 
 // One-pixel axis-aligned line as a filled rectangle, crisp at any zoom.
 void hline(ImDrawList* dl, float x0, float x1, float y, ImU32 col) {
@@ -94,6 +99,8 @@ void drawOverlays(App& app, ImDrawList* dl, ImVec2 imagePos) {
   }
 
   const Editor& ed = app.editor;
+  if (ed.tool == kToolText || ed.pasting || ed.selActive)
+    app.redrawBy((std::floor(ImGui::GetTime() / kAnimationStep) + 1) * kAnimationStep);
   const float thickness = app.zoom > 2 ? 2.0f : 1.0f;
   const ImVec2 cmin(o.x + ed.cursorX * cell, o.y + ed.cursorY * cell);
   const ImVec2 cmax(cmin.x + cell, cmin.y + cell);
