@@ -29,10 +29,17 @@ constexpr ImU32 kBlack = IM_COL32(0, 0, 0, 255);
 constexpr ImU32 kWarningRed = IM_COL32(255, 0, 0, 255);
 constexpr int kRomCaseBit = 2;  // $D018 bit 1: upper / lower case character set
 
-// Places the cursor at (x, y) units from the current window's top-left.
+// The top-left of the current bar's contents on screen: the window's
+// corner, moved up by the scrolled distance (only the tool palette scrolls).
+ImVec2 contentOrigin() {
+  const ImVec2 p = ImGui::GetWindowPos();
+  return ImVec2(p.x - ImGui::GetScrollX(), p.y - ImGui::GetScrollY());
+}
+
+// Places the cursor at (x, y) units from the current bar's top-left.
 void placeAt(float x, float y) {
   const float s = Classic::Scale();
-  const ImVec2 p = ImGui::GetWindowPos();
+  const ImVec2 p = contentOrigin();
   ImGui::SetCursorScreenPos(ImVec2(p.x + x * s, p.y + y * s));
 }
 
@@ -241,12 +248,14 @@ constexpr float kToolbarRowY = 8;
 constexpr float kToolbarRowHeight = 21;
 
 // Pushes the padding and border of a bar and begins it as a side bar of
-// the main viewport.
-bool beginBar(const char* name, ImGuiDir dir, float size) {
+// the main viewport; only a bar whose contents do not fit gets a scrollbar.
+bool beginBar(const char* name, ImGuiDir dir, float size, bool scrolls = false) {
   ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
   ImGui::PushStyleVar(ImGuiStyleVar_WindowBorderSize, 0);
+  const ImGuiWindowFlags scrolling =
+      scrolls ? ImGuiWindowFlags_AlwaysVerticalScrollbar : ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoScrollWithMouse;
   const bool open = ImGui::BeginViewportSideBar(name, ImGui::GetMainViewport(), dir, size,
-                                                ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoSavedSettings);
+                                                scrolling | ImGuiWindowFlags_NoSavedSettings);
   ImGui::PopStyleVar(2);
   return open;
 }
@@ -452,6 +461,8 @@ void drawStatusBar(App& app) {
 namespace {
 
 constexpr float kToolsWidth = 61;
+// Below the "Filled" button, with a margin: where the palette's contents end.
+constexpr float kToolsContentHeight = 598;
 
 struct ToolRow {
   int tool;
@@ -498,7 +509,7 @@ void square(ImDrawList* dl, ImVec2 o, float s, float x0, float y0, float x1, flo
 
 void colorArea(App& app, float s) {
   ImDrawList* dl = ImGui::GetWindowDrawList();
-  const ImVec2 w = ImGui::GetWindowPos();
+  const ImVec2 w = contentOrigin();
   Classic::ThinBevel(dl, ImVec2(w.x + kColorFrameMin.x * s, w.y + kColorFrameMin.y * s),
                      ImVec2(w.x + kColorFrameMax.x * s, w.y + kColorFrameMax.y * s), false);
   const ImVec2 o(w.x + kColorArea.x * s, w.y + kColorArea.y * s);
@@ -543,7 +554,12 @@ void colorArea(App& app, float s) {
 
 void drawTools(App& app) {
   const float s = Classic::Scale();
-  if (beginBar("##tools", ImGuiDir_Left, kToolsWidth * s)) {
+  // At a large interface scale or in a low window the lower rows would be
+  // cut off: the palette then scrolls, widened by its scrollbar.
+  auto* vp = static_cast<ImGuiViewportP*>(ImGui::GetMainViewport());
+  const bool scrolls = kToolsContentHeight * s > vp->GetBuildWorkRect().GetHeight();
+  const float width = kToolsWidth * s + (scrolls ? ImGui::GetStyle().ScrollbarSize : 0);
+  if (beginBar("##tools", ImGuiDir_Left, width, scrolls)) {
     const ImVec2 p = ImGui::GetWindowPos();
     const ImVec2 sz = ImGui::GetWindowSize();
     Classic::ThinBevel(ImGui::GetWindowDrawList(), p, ImVec2(p.x + sz.x, p.y + sz.y), true);
@@ -578,6 +594,8 @@ void drawTools(App& app) {
     }
 
     colorArea(app, s);
+    placeAt(0, kToolsContentHeight);
+    ImGui::Dummy(ImVec2(0, 0));  // the scrolling range ends here
   }
   ImGui::End();
 }

@@ -300,4 +300,63 @@ TEST_F(MainWindowTest, ClicksOnTheBarsGiveTheKeyboardBackToTheScreen) {
   EXPECT_TRUE(app.editor.fillShapes);
 }
 
+// At 150 and 200 per cent, or in a window 600 pixels high, the palette's
+// lower rows would be cut off: it then scrolls (the wheel over it works)
+// and the Move button at its bottom can be reached and clicked.
+TEST_F(MainWindowTest, ToolPaletteScrollsWhenItDoesNotFit) {
+  struct Case {
+    float height;
+    float scale;
+    bool scrolls;
+  };
+  const Case kCases[] = {{900, 1.0f, false}, {600, 1.0f, true}, {900, 1.5f, true}, {900, 2.0f, true}};
+  ImGuiIO& io = ImGui::GetIO();
+  for (const Case& c : kCases) {
+    App app;
+    float s = 0;
+    const auto draw = [&] {
+      drawMainMenu(app);
+      drawToolbar(app);
+      drawStatusBar(app);
+      drawTools(app);
+      s = Classic::Scale();
+    };
+    io.DisplaySize = ImVec2(1200, c.height);
+    ImGui::GetStyle().FontScaleMain = c.scale;
+    frame(draw);
+    frame(draw);
+    ImGuiWindow* w = ImGui::FindWindowByName("##tools");
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->ScrollMax.y > 0, c.scrolls) << c.height << " " << c.scale;
+    EXPECT_EQ(w->Size.x > 61 * s + 1, c.scrolls) << "a scrollbar widens the palette";
+    io.AddMousePosEvent(w->Pos.x + 10, w->Pos.y + 50);
+    frame(draw);
+    for (int i = 0; i < 20; ++i) {
+      io.AddMouseWheelEvent(0, -5);
+      frame(draw);
+    }
+    EXPECT_FLOAT_EQ(w->Scroll.y, w->ScrollMax.y);
+    const ImVec2 move(w->Pos.x + (32 + 12) * s, w->Pos.y + (545 + 12) * s - w->Scroll.y);
+    ASSERT_LT(move.y, w->Pos.y + w->Size.y) << c.height << " " << c.scale;
+    click(draw, move, ImGuiMouseButton_Left);
+    EXPECT_EQ(app.editor.tool, kToolMove) << c.height << " " << c.scale;
+  }
+  ImGui::GetStyle().FontScaleMain = 1.0f;
+}
+
+// Icons drawn smaller than their pixels are filtered smoothly, so their
+// one-pixel lines do not vanish at 75 per cent; at 100 per cent and above
+// every pixel stays sharp.
+TEST_F(MainWindowTest, IconsBelowFullSizeAreSmoothed) {
+  App app;
+  const float kScales[] = {0.75f, 1.0f, 1.5f, 0.75f, 2.0f};
+  for (float scale : kScales) {
+    ImGui::GetStyle().FontScaleMain = scale;
+    frame([&] { drawTools(app); });
+    for (int icon : {13, 4, 14, 15, 16})  // tool buttons and a brush
+      EXPECT_EQ(app.icons[icon].smooth, scale < 1) << scale << " icon " << icon;
+  }
+  ImGui::GetStyle().FontScaleMain = 1.0f;
+}
+
 }  // namespace
