@@ -47,6 +47,16 @@ protected:
     if (c.call) c.call();
     return c;
   }
+  // A window-less Dear ImGui context for drawing the dialog.
+  static ImGuiIO& createContext() {
+    ImGui::CreateContext();
+    ImGuiIO& io = ImGui::GetIO();
+    io.IniFilename = nullptr;
+    io.DisplaySize = ImVec2(1400, 900);
+    io.DeltaTime = 1.0f / 60;
+    io.BackendFlags |= ImGuiBackendFlags_RendererHasTextures;
+    return io;
+  }
   fs::path root_;
 };
 
@@ -227,12 +237,7 @@ TEST_F(FileDialogTest, LongDefaultNamesAreCut) {
 }
 
 TEST_F(FileDialogTest, EscapeClosesTheShownDialogWithoutACallback) {
-  ImGui::CreateContext();
-  ImGuiIO& io = ImGui::GetIO();
-  io.IniFilename = nullptr;
-  io.DisplaySize = ImVec2(1400, 900);
-  io.DeltaTime = 1.0f / 60;
-  io.BackendFlags |= ImGuiBackendFlags_RendererHasTextures;
+  ImGuiIO& io = createContext();
   bool called = false;
   FileIO::open("Open", {}, [&](const std::string&, std::vector<uint8_t>&) { called = true; });
   for (int i = 0; i < 2; ++i) {
@@ -344,12 +349,7 @@ TEST_F(FileDialogTest, ListingIsReadAgainOnlyWhenTheDirectoryMayHaveChanged) {
 // Enter in the name field on a typed directory, or on a name that only
 // brings a message, leaves the keyboard in the field for the next name.
 TEST_F(FileDialogTest, NameFieldKeepsTheKeyboardAfterEnter) {
-  ImGui::CreateContext();
-  ImGuiIO& io = ImGui::GetIO();
-  io.IniFilename = nullptr;
-  io.DisplaySize = ImVec2(1400, 900);
-  io.DeltaTime = 1.0f / 60;
-  io.BackendFlags |= ImGuiBackendFlags_RendererHasTextures;
+  ImGuiIO& io = createContext();
   const auto frame = [&](ImGuiKey key = ImGuiKey_None) {
     if (key != ImGuiKey_None) io.AddKeyEvent(key, true);
     ImGui::NewFrame();
