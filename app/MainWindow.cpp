@@ -422,8 +422,8 @@ void drawStatusBar(App& app) {
         PositionPanelWidth(s, [](const char* t) { return ImGui::CalcTextSize(t).x; });
     float left = p.x;
     for (int i = 0; i < kPanelCount; ++i) {
-      const float width = i == 0 ? firstWidth : kPanelWidths[i] * s;
-      const float right = i < kPanelCount - 1 ? left + width : p.x + sz.x;
+      const bool last = i == kPanelCount - 1;  // reaches to the bar's end
+      const float right = last ? p.x + sz.x : left + (i == 0 ? firstWidth : kPanelWidths[i] * s);
       const ImVec2 min(left, p.y + 2);
       const ImVec2 max(right - 2, p.y + sz.y);
       Classic::ThinBevel(dl, min, max, false);
