@@ -131,6 +131,8 @@ void App::setPalette(int index) {
 void App::newProject() {
   machine.reset();
   undo.Clear();
+  // A block selection of the old picture would be cut or flipped unseen.
+  editor.selActive = false;
   editor.cursorX = 0;
   editor.cursorY = kCursorStartRow;
   editor.undoPending = true;
@@ -139,6 +141,7 @@ void App::newProject() {
 
 void App::afterLoad() {
   undo.Clear();
+  editor.selActive = false;
   currentSprite = sprite0Pointer();
 }
 

@@ -17,6 +17,7 @@
 
 #include <imgui.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -125,6 +126,12 @@ public:
   bool saveSpritesOpen = false;
   int saveSpritesFirst = 0;
   int saveSpritesLast = 0;
+
+  // Earliest time (Dear ImGui's clock) at which something on screen changes
+  // by itself, such as a blinking cursor; windows lower it with redrawBy
+  // while they draw, and the frame loop sleeps no longer than that.
+  double redrawAt = 0;
+  void redrawBy(double time) { redrawAt = std::min(redrawAt, time); }
 
   Texture icons[kIconSlots];
   bool iconsLoaded = false;

@@ -7,6 +7,8 @@
 #include "core/MemoryLayout.h"
 #include "core/Vic.h"
 
+#include <imgui_internal.h>
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -48,6 +50,12 @@ std::vector<KeyPress> KeyPressesThisFrame() {
   }
   return out;
 }
+
+bool ShortcutsActive(bool textFieldWantsKeys, bool modalOpen) { return !textFieldWantsKeys && !modalOpen; }
+
+// The open pop-ups of the previous frame are still on the stack when the
+// main menu reads its keys at the start of a frame.
+bool ModalPopupOpen() { return ImGui::GetTopMostPopupModal() != nullptr; }
 
 namespace {
 
@@ -198,6 +206,15 @@ StatusInfo StatusInfoAt(const Machine& m, int x, int y) {
   }
   r.address &= 0xFFFF;
   return r;
+}
+
+float PositionPanelWidth(float scale, const std::function<float(const char*)>& textWidth) {
+  float widest = 0;
+  for (char d = '0'; d <= '9'; ++d) {
+    const char text[] = {'P', 'o', 's', ':', ' ', d, d, d, ' ', 'x', ' ', d, d, d, 0};
+    widest = std::max(widest, textWidth(text));
+  }
+  return std::max(kPositionPanelUnits * scale, std::ceil(widest) + kPanelTextInset + kPanelTextMargin);
 }
 
 // Digits only: no blanks, signs or "0x" prefix, which the C library

@@ -11,6 +11,7 @@
 #include <imgui.h>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 // Display pixels handed to the editor are limited to this range so that a
@@ -49,6 +50,15 @@ struct KeyPress {
 // Every keyboard key pressed in this frame (first press or key repeat),
 // with the modifiers held. Needs a Dear ImGui frame.
 std::vector<KeyPress> KeyPressesThisFrame();
+
+// Whether keyboard shortcuts act, the main menu's and the Screen window's:
+// not while a text field takes the keys, and not while a modal pop-up
+// (a question, the Clear dialog, the file dialog) covers the windows, so
+// that no key changes the picture behind it.
+bool ShortcutsActive(bool textFieldWantsKeys, bool modalOpen);
+// A modal pop-up is open (it may have been shown first in the previous
+// frame). Needs a Dear ImGui frame.
+bool ModalPopupOpen();
 
 // Global shortcuts of the main menu.
 enum class MenuCommand {
@@ -117,6 +127,20 @@ struct StatusInfo {
   uint32_t address = 0;
 };
 StatusInfo StatusInfoAt(const Machine& m, int x, int y);
+
+// The status bar's panels: text starts this many pixels into a panel, and
+// a panel ends 2 pixels before the next; the position panel keeps 3 more
+// pixels clear after its text.
+constexpr float kPanelTextInset = 3;
+constexpr float kPanelTextMargin = 2 + 3;
+constexpr float kPositionPanelUnits = 70;
+
+// Width of the status bar's first panel at interface scale `scale`: its
+// 70 units, or more when the longest position text would not fit between
+// the text's inset and the panel's edge. Positions have at most three
+// digits per axis; the text is measured with each digit repeated, so the
+// widest digit of the font counts. `textWidth` measures a text in pixels.
+float PositionPanelWidth(float scale, const std::function<float(const char*)>& textWidth);
 
 // The Clear dialog's value: hexadecimal after a leading "$", else decimal;
 // reading stops at the first other character; no digits give 0.

@@ -21,6 +21,12 @@ void show(App& app, const Outcome& outcome) {
 
 void show(App& app, const Message& message) { app.message(message.title, message.text); }
 
+// A picture that loaded replaces what a block selection pointed at.
+void showPictureLoad(App& app, const Outcome& outcome) {
+  if (!outcome) app.editor.selActive = false;
+  show(app, outcome);
+}
+
 // A project replaces the whole document and its history; no undo step.
 void finishProjectLoad(App& app, const std::vector<uint8_t>& bytes) {
   app.change(UndoStep::none(), [&app, &bytes] {
@@ -36,7 +42,7 @@ void finishProjectLoad(App& app, const std::vector<uint8_t>& bytes) {
 void openImage(App& app, const std::string& title, const std::vector<FileIO::Filter>& filters, int format) {
   FileIO::open(title, filters, [&app, format](const std::string& path, std::vector<uint8_t>& bytes) {
     // A file of no known format is refused before anything changes.
-    const auto load = [&] { show(app, completeLoadImage(app.machine, app.undo, format, path, bytes)); };
+    const auto load = [&] { showPictureLoad(app, completeLoadImage(app.machine, app.undo, format, path, bytes)); };
     if (imageFormatFor(format, path) >= 0)
       app.change(UndoStep::byEngine(), load);
     else
@@ -175,7 +181,8 @@ void openDropped(App& app, const std::string& path) {
       app.showAssembler = true;
       break;
     case DropAction::PictureFormat:
-      app.change(UndoStep::byEngine(), [&] { show(app, completeDropPicture(app.machine, app.undo, name, bytes)); });
+      app.change(UndoStep::byEngine(),
+                 [&] { showPictureLoad(app, completeDropPicture(app.machine, app.undo, name, bytes)); });
       break;
     case DropAction::Prg:
       app.change(UndoStep::byEngine(), [&] { show(app, completeDropPrg(app.machine, app.undo, name, bytes)); });

@@ -30,10 +30,17 @@ constexpr ImU32 kBlack = IM_COL32(0, 0, 0, 255);
 constexpr ImU32 kWarningRed = IM_COL32(255, 0, 0, 255);
 constexpr int kRomCaseBit = 2;  // $D018 bit 1: upper / lower case character set
 
-// Places the cursor at (x, y) units from the current window's top-left.
+// The top-left of the current bar's contents on screen: the window's
+// corner, moved up by the scrolled distance (only the tool palette scrolls).
+ImVec2 contentOrigin() {
+  const ImVec2 p = ImGui::GetWindowPos();
+  return ImVec2(p.x - ImGui::GetScrollX(), p.y - ImGui::GetScrollY());
+}
+
+// Places the cursor at (x, y) units from the current bar's top-left.
 void placeAt(float x, float y) {
   const float s = Classic::Scale();
-  const ImVec2 p = ImGui::GetWindowPos();
+  const ImVec2 p = contentOrigin();
   ImGui::SetCursorScreenPos(ImVec2(p.x + x * s, p.y + y * s));
 }
 
@@ -245,7 +252,7 @@ void helpMenu(App& app) {
 }  // namespace
 
 void drawMainMenu(App& app) {
-  if (!ImGui::GetIO().WantTextInput) {
+  if (ShortcutsActive(ImGui::GetIO().WantTextInput, ModalPopupOpen())) {
     // The Screen window is drawn after the menu, so its focus is that of
     // the previous frame.
     const bool textTyping = app.editor.tool == kToolText && g_screenFocused;
@@ -293,12 +300,14 @@ constexpr float kToggleWidth = 23;
 constexpr float kToggleHeight = 22;
 
 // Pushes the padding and border of a bar and begins it as a side bar of
-// the main viewport.
-bool beginBar(const char* name, ImGuiDir dir, float size) {
+// the main viewport; only a bar whose contents do not fit gets a scrollbar.
+bool beginBar(const char* name, ImGuiDir dir, float size, bool scrolls = false) {
   ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
   ImGui::PushStyleVar(ImGuiStyleVar_WindowBorderSize, 0);
+  const ImGuiWindowFlags scrolling =
+      scrolls ? ImGuiWindowFlags_AlwaysVerticalScrollbar : ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoScrollWithMouse;
   const bool open = ImGui::BeginViewportSideBar(name, ImGui::GetMainViewport(), dir, size,
-                                                ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoSavedSettings);
+                                                scrolling | ImGuiWindowFlags_NoSavedSettings);
   ImGui::PopStyleVar(2);
   return open;
 }
@@ -341,9 +350,10 @@ void drawToolbar(App& app) {
     const int mode = app.machine.gfxMode();
     if (ImGui::BeginCombo("##gfxmode", gfxModeNames[std::clamp(mode, 0, kGfxModeCount - 1)])) {
       for (int i = 0; i < kGfxModeCount; ++i) {
-        if (ImGui::Selectable(gfxModeNames[i], i == mode) && i != mode) {
+        if (!ImGui::Selectable(gfxModeNames[i], i == mode)) continue;
+        app.focusScreen = true;
+        if (i != mode)
           app.change(UndoStep::of(UndoKind::Registers, "gfx mode change"), [&app, i] { app.machine.setGfxMode(i); });
-        }
       }
       ImGui::EndCombo();
     }
@@ -356,7 +366,10 @@ void drawToolbar(App& app) {
       for (int z = kZoomMin; z <= kZoomMax; ++z) {
         char label[16];
         std::snprintf(label, sizeof label, "%dx", z);
-        if (ImGui::Selectable(label, z == app.zoom)) app.setZoom(z, -1, -1);
+        if (ImGui::Selectable(label, z == app.zoom)) {
+          app.setZoom(z, -1, -1);
+          app.focusScreen = true;
+        }
       }
       ImGui::EndCombo();
     }
@@ -371,7 +384,7 @@ void drawToolbar(App& app) {
 
 namespace {
 
-const float kPanelWidths[] = {70, 80, 160, 40, 40, 40, 40, 80, 100, 200};
+const float kPanelWidths[] = {kPositionPanelUnits, 80, 160, 40, 40, 40, 40, 80, 100, 200};
 constexpr int kPanelCount = 11;  // the ten above and one to the right end
 constexpr int kFirstColorPanel = 3;
 const char* const kSlotTips[kCellColors] = {"Background - F5", "Color 1 - F6", "Color 2 - F7", "Color 3 - F8"};
@@ -381,7 +394,7 @@ constexpr size_t kClearValueSize = 16;
 void panelText(ImDrawList* dl, ImVec2 min, ImVec2 max, const char* text) {
   const float y = min.y + (max.y - min.y - ImGui::GetTextLineHeight()) * 0.5f;
   dl->PushClipRect(min, max, true);
-  dl->AddText(ImVec2(min.x + 3, y), kBlack, text);
+  dl->AddText(ImVec2(min.x + kPanelTextInset, y), kBlack, text);
   dl->PopClipRect();
 }
 
@@ -394,6 +407,9 @@ void colorPanel(App& app, int slot, int colour, ImVec2 min, ImVec2 max) {
   ImGui::SetCursorScreenPos(min);
   const bool clicked = ImGui::InvisibleButton("col", ImVec2(std::max(max.x - min.x, 1.0f), std::max(max.y - min.y, 1.0f)),
                                               ImGuiButtonFlags_MouseButtonLeft | ImGuiButtonFlags_MouseButtonRight);
+  // A click on a bar takes the keyboard from the Screen window; give it back
+  // so that typing and single-key shortcuts go on working.
+  if (clicked) app.focusScreen = true;
   if (clicked && colour >= 0) {
     const int direction = ImGui::GetIO().MouseReleased[ImGuiMouseButton_Right] ? -1 : 1;
     // Cycling a cell colour from the status bar takes no undo step.
@@ -459,9 +475,13 @@ void drawStatusBar(App& app) {
     for (int b = 0; b < 8; ++b) bits[b] = (data & (0x80 >> b)) ? '1' : '0';
     bits[8] = 0;
     char text[64];
+    // The first panel grows to hold the longest position at every scale.
+    const float firstWidth =
+        PositionPanelWidth(s, [](const char* t) { return ImGui::CalcTextSize(t).x; });
     float left = p.x;
     for (int i = 0; i < kPanelCount; ++i) {
-      const float right = i < kPanelCount - 1 ? left + kPanelWidths[i] * s : p.x + sz.x;
+      const bool last = i == kPanelCount - 1;  // reaches to the bar's end
+      const float right = last ? p.x + sz.x : left + (i == 0 ? firstWidth : kPanelWidths[i] * s);
       const ImVec2 min(left, p.y + 2);
       const ImVec2 max(right - 2, p.y + sz.y);
       Classic::ThinBevel(dl, min, max, false);
@@ -476,6 +496,7 @@ void drawStatusBar(App& app) {
         case 7: std::snprintf(text, sizeof text, "Edit colors - F9"); break;
         case 8:
           if (ImGui::GetTime() < app.noFreeColorsUntil) {
+            app.redrawBy(app.noFreeColorsUntil);  // the warning goes away by itself
             dl->AddRectFilled(ImVec2(min.x + 1, min.y + 1), ImVec2(max.x - 1, max.y - 1), kWarningRed);
             std::snprintf(text, sizeof text, "No free colors!");
           }
@@ -498,6 +519,8 @@ void drawStatusBar(App& app) {
 namespace {
 
 constexpr float kToolsWidth = 61;
+// Below the "Filled" button, with a margin: where the palette's contents end.
+constexpr float kToolsContentHeight = 598;
 
 struct ToolRow {
   int tool;
@@ -544,7 +567,7 @@ void square(ImDrawList* dl, ImVec2 o, float s, float x0, float y0, float x1, flo
 
 void colorArea(App& app, float s) {
   ImDrawList* dl = ImGui::GetWindowDrawList();
-  const ImVec2 w = ImGui::GetWindowPos();
+  const ImVec2 w = contentOrigin();
   Classic::ThinBevel(dl, ImVec2(w.x + kColorFrameMin.x * s, w.y + kColorFrameMin.y * s),
                      ImVec2(w.x + kColorFrameMax.x * s, w.y + kColorFrameMax.y * s), false);
   const ImVec2 o(w.x + kColorArea.x * s, w.y + kColorArea.y * s);
@@ -569,6 +592,7 @@ void colorArea(App& app, float s) {
   const bool left = ImGui::IsMouseClicked(ImGuiMouseButton_Left);
   const bool right = ImGui::IsMouseClicked(ImGuiMouseButton_Right);
   if (!left && !right) return;
+  app.focusScreen = true;
   const ImVec2 mouse = ImGui::GetIO().MousePos;
   const float ox = (mouse.x - o.x) / s;
   const float oy = (mouse.y - o.y) / s;
@@ -588,7 +612,12 @@ void colorArea(App& app, float s) {
 
 void drawTools(App& app) {
   const float s = Classic::Scale();
-  if (beginBar("##tools", ImGuiDir_Left, kToolsWidth * s)) {
+  // At a large interface scale or in a low window the lower rows would be
+  // cut off: the palette then scrolls, widened by its scrollbar.
+  auto* vp = static_cast<ImGuiViewportP*>(ImGui::GetMainViewport());
+  const bool scrolls = kToolsContentHeight * s > vp->GetBuildWorkRect().GetHeight();
+  const float width = kToolsWidth * s + (scrolls ? ImGui::GetStyle().ScrollbarSize : 0);
+  if (beginBar("##tools", ImGuiDir_Left, width, scrolls)) {
     const ImVec2 p = ImGui::GetWindowPos();
     const ImVec2 sz = ImGui::GetWindowSize();
     Classic::ThinBevel(ImGui::GetWindowDrawList(), p, ImVec2(p.x + sz.x, p.y + sz.y), true);
@@ -606,18 +635,25 @@ void drawTools(App& app) {
 
     placeAt(4, 574);
     if (Classic::SpeedButton("##filled", nullptr, "Filled", ed.fillShapes, ImVec2(53 * s, 20 * s),
-                             "Draw circles and rectangles filled"))
+                             "Draw circles and rectangles filled")) {
       ed.fillShapes = !ed.fillShapes;
+      app.focusScreen = true;
+    }
 
     for (int n = 1; n <= kBrushCount; ++n) {
       char id[16], tip[48];
       std::snprintf(id, sizeof id, "b%d", n);
       std::snprintf(tip, sizeof tip, "Brush %d (A / Z to change)", n);
       placeAt(kBrushX, n * kBrushStep + kBrushTop);
-      if (IconButton(app, id, kBrushIconBase + n, "o", ed.brush == n, tip, 25, 25)) ed.brush = n;
+      if (IconButton(app, id, kBrushIconBase + n, "o", ed.brush == n, tip, 25, 25)) {
+        ed.brush = n;
+        app.focusScreen = true;
+      }
     }
 
     colorArea(app, s);
+    placeAt(0, kToolsContentHeight);
+    ImGui::Dummy(ImVec2(0, 0));  // the scrolling range ends here
   }
   ImGui::End();
 }

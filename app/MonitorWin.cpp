@@ -116,7 +116,11 @@ void drawMonitor(App& app) {
       mon.row = row;
     }
   }
-  if (std::fmod(ImGui::GetTime(), kBlinkPeriod) < kBlinkOn) {
+  // A listing prints a line per frame; the cursor blinks on its own.
+  const double now = ImGui::GetTime();
+  const double phase = std::fmod(now, kBlinkPeriod);
+  app.redrawBy(mon.listing ? now : now - phase + (phase < kBlinkOn ? kBlinkOn : kBlinkPeriod));
+  if (phase < kBlinkOn) {
     const float cell = 8 * drawnScale;
     const ImVec2 a(topLeft.x + mon.col * cell, topLeft.y + mon.row * cell);
     ImGui::GetWindowDrawList()->AddRectFilled(a, ImVec2(a.x + cell, a.y + cell), kCursorColor);

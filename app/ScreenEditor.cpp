@@ -40,6 +40,11 @@ constexpr ImU32 kActiveCellGrey = IM_COL32(128, 128, 128, 255);
 constexpr float kDashLength = 4;
 constexpr float kDashPeriod = 8;
 constexpr float kAntsSpeed = 16;
+// How often the blinking text cursor and the marching ants redraw when
+// nothing else happens: four shades of the cursor's once-a-second fade,
+// ants stepping under three pixels. Without a graphics card (Xvfb) a frame
+// costs a few tens of milliseconds, so an idle program stays cheap there.
+constexpr double kAnimationStep = 1.0 / 6;
 
 // One-pixel axis-aligned line as a filled rectangle, crisp at any zoom.
 void hline(ImDrawList* dl, float x0, float x1, float y, ImU32 col) {
@@ -94,6 +99,8 @@ void drawOverlays(App& app, ImDrawList* dl, ImVec2 imagePos) {
   }
 
   const Editor& ed = app.editor;
+  if (ed.tool == kToolText || ed.pasting || ed.selActive)
+    app.redrawBy((std::floor(ImGui::GetTime() / kAnimationStep) + 1) * kAnimationStep);
   const float thickness = app.zoom > 2 ? 2.0f : 1.0f;
   const ImVec2 cmin(o.x + ed.cursorX * cell, o.y + ed.cursorY * cell);
   const ImVec2 cmax(cmin.x + cell, cmin.y + cell);
@@ -363,7 +370,7 @@ void drawScreenEditor(App& app) {
   const bool focused = ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows);
   handleMouse(app, hovered, focused, imagePos, x, y);
   drawOverlays(app, dl, imagePos);
-  if (focused && !ImGui::GetIO().WantTextInput) handleKeys(app);
+  if (focused && ShortcutsActive(ImGui::GetIO().WantTextInput, ModalPopupOpen())) handleKeys(app);
 
   ImGui::EndChild();
   ImGui::End();

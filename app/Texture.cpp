@@ -55,8 +55,9 @@ void Texture::update(const uint32_t* pixels, int w, int h) {
     glGenTextures(1, &name);
     id = name;
     glBindTexture(GL_TEXTURE_2D, id);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    const GLint filter = smooth ? GL_LINEAR : GL_NEAREST;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   } else {
@@ -70,6 +71,16 @@ void Texture::update(const uint32_t* pixels, int w, int h) {
     width = w;
     height = h;
   }
+}
+
+void Texture::setSmooth(bool on) {
+  if (on == smooth) return;
+  smooth = on;
+  if (id == 0 || g_released) return;  // applied when the texture is created
+  const GLint filter = smooth ? GL_LINEAR : GL_NEAREST;
+  glBindTexture(GL_TEXTURE_2D, id);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
 }
 
 bool Texture::loadFile(const std::string& path) {

@@ -12,6 +12,7 @@ public:
   unsigned int id = 0;  // OpenGL texture name, 0 = not created
   int width = 0;        // size of the last full upload
   int height = 0;
+  bool smooth = false;  // linear filtering instead of nearest
 
   Texture();
   ~Texture();
@@ -22,6 +23,9 @@ public:
   // size is unchanged, else uploads a new image of the new size.
   void update(const uint32_t* pixels, int w, int h);
   void update(const std::vector<uint32_t>& pixels, int w, int h) { update(pixels.data(), w, h); }
+  // Chooses linear filtering (for pictures drawn smaller than their
+  // pixels, whose thin lines nearest filtering would drop) or nearest.
+  void setSmooth(bool on);
   // Decodes a picture file as RGBA and uploads it; false when undecodable.
   bool loadFile(const std::string& path);
 

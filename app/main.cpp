@@ -7,6 +7,7 @@
 #include "app/Dialogs.h"
 #include "app/DiskWin.h"
 #include "app/FileActions.h"
+#include "app/FramePacer.h"
 #include "app/ImportCharsetWin.h"
 #include "app/MainWindow.h"
 #include "app/MonitorWin.h"
@@ -77,6 +78,36 @@ const char* const kUpperRightWindows[] = {"###Second view", "Registers", "Monito
 const char* const kLowerRightWindows[] = {"Character set", "Sprites", "###Character editor", "Sprite editor"};
 
 std::function<void()> g_exitAction;
+FramePacer g_pacer;
+
+// How often a focused text field redraws while idle, for its caret blink.
+constexpr double kCaretBlinkStep = 0.1;
+
+double nowSeconds() {
+  return static_cast<double>(SDL_GetPerformanceCounter()) / static_cast<double>(SDL_GetPerformanceFrequency());
+}
+
+// A key or mouse button is held: key repeat and drags advance by frames.
+bool inputHeld() {
+  if (ImGui::IsAnyMouseDown()) return true;
+  for (int k = ImGuiKey_NamedKey_BEGIN; k < ImGuiKey_NamedKey_END; ++k)
+    if (ImGui::IsKeyDown(static_cast<ImGuiKey>(k))) return true;
+  return false;
+}
+
+// Sleeps until the next frame is due: capped at the refresh rate, and
+// while nothing happens until input arrives or something on screen is
+// due to change.
+void waitForNextFrame(const App& app) {
+  const double now = nowSeconds();
+  double dueAt = now + (app.redrawAt - ImGui::GetTime());
+  if (app.processorRunning) dueAt = now;
+  if (ImGui::GetIO().WantTextInput) dueAt = std::min(dueAt, now + kCaretBlinkStep);
+  const FramePacer::Wait w = g_pacer.next(now, dueAt, inputHeld());
+  if (w.sleepUntil > now) SDL_Delay(static_cast<Uint32>((w.sleepUntil - now) * 1000.0));
+  const double left = w.deadline - nowSeconds();
+  if (left > 0) SDL_WaitEventTimeout(nullptr, static_cast<int>(left * 1000.0) + 1);
+}
 
 void setWindowIcon() {
   std::vector<uint8_t> bytes;
@@ -145,10 +176,12 @@ void frame() {
   static int frameNo = 0;
   static bool layoutChecked = false;
   App& app = *g_app;
+  g_pacer.lastFrameStart = nowSeconds();
 
   SDL_Event ev;
   while (SDL_PollEvent(&ev)) {
     if (AutoTest::ownsInput() && isUserInput(ev)) continue;
+    g_pacer.lastInput = g_pacer.lastFrameStart;
     ImGui_ImplSDL2_ProcessEvent(&ev);
     if (ev.type == SDL_QUIT) app.quitRequested = true;
     if (ev.type == SDL_DROPFILE && ev.drop.file) {
@@ -169,6 +202,7 @@ void frame() {
   ImGui_ImplSDL2_NewFrame();
   if (AutoTest::enabled()) AutoTest::inject(app);
   ImGui::NewFrame();
+  app.redrawAt = kNever;
 
   drawMainMenu(app);
   drawToolbar(app);
@@ -240,6 +274,7 @@ void frame() {
     g_running = false;
     g_exitCode = code;
   }
+  if (g_running) waitForNextFrame(app);
 }
 
 }  // namespace
@@ -300,6 +335,12 @@ int main(int, char** argv) {
   }
   ImGui::GetStyle().FontScaleMain = g_app->uiScale;
   g_exitAction = [] { g_running = false; };
+  // The snapshot (and any scripted run) counts frames: draw each one at
+  // once, exactly as without pacing.
+  g_pacer.everyFrame = std::getenv("TILVOX_SNAPSHOT") != nullptr || AutoTest::enabled();
+  SDL_DisplayMode mode;
+  const int display = SDL_GetWindowDisplayIndex(g_window);
+  g_pacer.setRefreshRate(display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 ? mode.refresh_rate : 0);
 
   while (g_running) frame();
 

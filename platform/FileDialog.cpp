@@ -1,5 +1,6 @@
-// The file dialog. Its state is one plain Dialog; the listing is rebuilt in
-// every frame so it always shows the file system as it is. Committing a
+// The file dialog. Its state is one plain Dialog; the listing is read again
+// when the directory may have changed, and only its visible rows are drawn,
+// so a huge directory keeps the frame rate. Committing a
 // name is a plain function so the rules (extension fix-up, overwrite
 // confirmation, messages) hold without a window.
 #include "platform/FileDialog.h"
@@ -9,6 +10,7 @@
 #include <imgui.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -115,6 +117,8 @@ void save(const std::string& title, const std::string& defaultName, std::vector<
 bool hasRealFiles() { return true; }
 
 void accept() {
+  // A commit may have written a file or entered a directory.
+  g_dlg.listing.valid = false;
   Commit c = commitName(g_dlg);
   if (!c.close) return;
   g_dlg.isOpen = false;
@@ -144,6 +148,38 @@ std::vector<std::pair<std::string, bool>> listDirectory(const std::string& dir, 
     return nameLess(a.first, b.first);
   });
   return out;
+}
+
+namespace {
+
+// Modification time of a directory in the file clock's ticks; 0 when it
+// cannot be read.
+int64_t modifiedStamp(const std::string& dir) {
+  std::error_code ec;
+  const auto t = fs::last_write_time(dir, ec);
+  return ec ? 0 : static_cast<int64_t>(t.time_since_epoch().count());
+}
+
+// A change within this long of a read may share its time stamp on file
+// systems with coarse times; such a listing is read once more.
+constexpr auto kStampTrust = std::chrono::seconds(2);
+
+}  // namespace
+
+bool refreshListing(Listing& l, const std::string& dir, const Filter& filter, int filterIndex, double now) {
+  const bool same = l.valid && l.dir == dir && l.filterIndex == filterIndex;
+  if (same && now - l.checkedAt < kListingRecheck) return false;
+  const int64_t stamp = modifiedStamp(dir);
+  l.checkedAt = now;
+  if (same && stamp == l.stamp && !l.stampRecent) return false;
+  l.entries = listDirectory(dir, filter);
+  l.valid = true;
+  l.dir = dir;
+  l.filterIndex = filterIndex;
+  l.stamp = stamp;
+  const auto age = fs::file_time_type::clock::now() - fs::file_time_type(fs::file_time_type::duration(stamp));
+  l.stampRecent = age < kStampTrust;
+  return true;
 }
 
 Commit commitName(Dialog& d) {
@@ -216,6 +252,37 @@ Commit commitName(Dialog& d) {
   return result;
 }
 
+namespace {
+
+// The rows of the listing that are in view; returns the name of a clicked
+// directory (entered by the caller once the rows are drawn), else "".
+std::string drawEntries(const std::vector<std::pair<std::string, bool>>& entries) {
+  std::string enter;
+  ImGuiListClipper clipper;
+  clipper.Begin(static_cast<int>(entries.size()));
+  while (clipper.Step()) {
+    for (int row = clipper.DisplayStart; row < clipper.DisplayEnd; ++row) {
+      const auto& [name, isDirectory] = entries[row];
+      ImGui::PushID(row);
+      if (isDirectory) {
+        const std::string label = "[" + name + "]";
+        if (ImGui::Selectable(label.c_str(), false, ImGuiSelectableFlags_AllowDoubleClick)) enter = name;
+      } else {
+        const bool selected = name == g_dlg.nameBuf;
+        if (ImGui::Selectable(name.c_str(), selected, ImGuiSelectableFlags_AllowDoubleClick)) {
+          setName(g_dlg, name);
+          g_dlg.overwriteArmed = false;
+          if (ImGui::IsMouseDoubleClicked(ImGuiMouseButton_Left)) accept();
+        }
+      }
+      ImGui::PopID();
+    }
+  }
+  return enter;
+}
+
+}  // namespace
+
 void draw() {
   if (!g_dlg.isOpen) return;
   if (g_dlg.openPopup) {
@@ -257,26 +324,16 @@ void draw() {
   ImGui::SameLine();
   ImGui::TextWrapped("%s", g_dlg.dir.c_str());
 
-  const Filter& filter = g_dlg.filters[std::clamp<int>(g_dlg.filterIndex, 0, (int)g_dlg.filters.size() - 1)];
-  const auto entries = listDirectory(g_dlg.dir, filter);
+  const int filterIndex = std::clamp<int>(g_dlg.filterIndex, 0, (int)g_dlg.filters.size() - 1);
+  const Filter& filter = g_dlg.filters[filterIndex];
+  refreshListing(g_dlg.listing, g_dlg.dir, filter, filterIndex, ImGui::GetTime());
   float listHeight = ImGui::GetContentRegionAvail().y - 3 * ImGui::GetFrameHeightWithSpacing();
   if (!g_dlg.error.empty()) listHeight -= ImGui::GetTextLineHeightWithSpacing();
   if (ImGui::BeginChild("##files", ImVec2(0, listHeight), ImGuiChildFlags_Borders)) {
-    for (const auto& [name, isDirectory] : entries) {
-      if (isDirectory) {
-        const std::string label = "[" + name + "]";
-        if (ImGui::Selectable(label.c_str(), false, ImGuiSelectableFlags_AllowDoubleClick)) {
-          g_dlg.dir = (fs::path(g_dlg.dir) / name).string();
-          g_dlg.overwriteArmed = false;
-        }
-      } else {
-        const bool selected = name == g_dlg.nameBuf;
-        if (ImGui::Selectable(name.c_str(), selected, ImGuiSelectableFlags_AllowDoubleClick)) {
-          setName(g_dlg, name);
-          g_dlg.overwriteArmed = false;
-          if (ImGui::IsMouseDoubleClicked(ImGuiMouseButton_Left)) accept();
-        }
-      }
+    const std::string enter = drawEntries(g_dlg.listing.entries);
+    if (!enter.empty()) {
+      g_dlg.dir = (fs::path(g_dlg.dir) / enter).string();
+      g_dlg.overwriteArmed = false;
     }
   }
   ImGui::EndChild();
@@ -284,6 +341,9 @@ void draw() {
   ImGui::SetNextItemWidth(ImGui::GetContentRegionAvail().x - kNameFieldReserve);
   if (ImGui::InputText("##name", g_dlg.nameBuf, kNameBufSize, ImGuiInputTextFlags_EnterReturnsTrue)) {
     if (g_dlg.isOpen) accept();
+    // Enter ends the field's editing; when the dialog stays (a directory
+    // was entered, or a message asks for another name) the typing goes on.
+    if (g_dlg.isOpen) ImGui::SetKeyboardFocusHere(-1);
   }
   if (ImGui::IsItemEdited()) g_dlg.overwriteArmed = false;
   ImGui::SameLine();

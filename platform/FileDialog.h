@@ -20,6 +20,24 @@ struct Filter {
 };
 
 constexpr size_t kNameBufSize = 512;
+// How often, in seconds, a shown listing checks whether its directory
+// changed on disk.
+constexpr double kListingRecheck = 1.0;
+
+// The entries the dialog shows, read from the file system only when they
+// may have changed, so that a directory of many thousands of files does
+// not slow every frame down: another directory or filter, a committed name
+// (`valid` cleared), or, checked at most once a second, a new modification
+// time of the directory.
+struct Listing {
+  bool valid = false;
+  std::string dir;
+  int filterIndex = 0;
+  double checkedAt = 0;       // dialog time of the last read or check
+  int64_t stamp = 0;          // modification time of dir at the last read
+  bool stampRecent = false;   // it was too close to the read to trust
+  std::vector<std::pair<std::string, bool>> entries;
+};
 
 struct Dialog {
   bool isOpen = false;
@@ -38,6 +56,7 @@ struct Dialog {
   std::function<void(const std::string&)> onSaved;
   std::string error;
   bool overwriteArmed = false;
+  Listing listing;
 };
 
 extern Dialog g_dlg;
@@ -75,5 +94,10 @@ void setName(Dialog& d, const std::string& name);
 // One frame's listing of `dir`: directories first, then the files the
 // filter accepts; names starting with '.' are left out.
 std::vector<std::pair<std::string, bool>> listDirectory(const std::string& dir, const Filter& filter);
+
+// Brings `l` up to date for `dir` and `filter` (number `filterIndex`) at
+// dialog time `now` in seconds, reading the directory only when the rule
+// above asks for it. Returns true when it was read.
+bool refreshListing(Listing& l, const std::string& dir, const Filter& filter, int filterIndex, double now);
 
 }  // namespace FileIO

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 TEST(EditorInput, MousePositionToDisplayPixels) {
@@ -292,6 +295,41 @@ TEST(EditorInput, ClearDialogValue) {
   EXPECT_EQ(ParseClearValue("0x10"), 0);
   EXPECT_EQ(ParseClearValue("$aB"), 0xAB);
   EXPECT_EQ(ParseClearValue("1A"), 1);
+}
+
+// The first panel holds "Pos: 319 x 199" and every other position at each
+// interface scale: at least the classic 70 units, wider when the font's
+// widest digit needs it (text from 3 pixels in, 5 pixels clear after it).
+TEST(EditorInput, PositionPanelFitsTheLongestPosition) {
+  // A proportional font: "1" narrow, "8" the widest digit, the rest 6.
+  const auto proportional = [](float unit) {
+    return [unit](const char* t) {
+      float w = 0;
+      for (; *t; ++t) w += unit * (*t == '1' ? 3 : *t == '8' ? 7 : *t == ' ' ? 3 : 6);
+      return w;
+    };
+  };
+  struct Case {
+    float scale;
+    float unit;  // font pixels per width step, growing with the scale
+    float expected;
+  };
+  // "Pos: 888 x 888": 5 letters and signs of 6, 3 blanks of 3, 6 digits of 7.
+  // That is 81 steps; the panel is 81 x unit rounded up, plus 8.
+  const Case kCases[] = {
+      {0.75f, 0.75f, 69},   // 60.75 -> 61 + 8
+      {1.0f, 1.0f, 89},
+      {1.0f, 0.25f, 70},    // a small font keeps the classic width
+      {1.5f, 1.5f, 130},    // 121.5 -> 122 + 8
+      {2.0f, 2.0f, 170},
+  };
+  for (const Case& c : kCases) {
+    const auto measure = proportional(c.unit);
+    const float w = PositionPanelWidth(c.scale, measure);
+    EXPECT_FLOAT_EQ(w, c.expected) << c.scale << " " << c.unit;
+    EXPECT_GE(w, measure("Pos: 319 x 199") + kPanelTextInset + kPanelTextMargin) << c.scale;
+    EXPECT_GE(w, kPositionPanelUnits * c.scale);
+  }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -139,6 +140,43 @@ TEST_F(FileActionsTest, ProjectRoundTripEmptiesTheHistory) {
   EXPECT_EQ(app.machine.ram[0x4000], 0x99);
   EXPECT_TRUE(app.undo.undoItems.empty());
   EXPECT_TRUE(app.popups.empty());
+}
+
+// A block selection belongs to the picture it was made on: New, a project
+// load and a picture load (from the menu or dropped) clear it, so Cut or
+// Flip cannot act on a selection nobody sees.
+TEST_F(FileActionsTest, NewAndLoadsClearTheBlockSelection) {
+  App& app = *app_;
+  Bytes koala(10003, 0x11);
+  koala[0] = 0x00;
+  koala[1] = 0x60;
+  write("pic.koa", koala);
+  Actions::saveProject(app);
+  confirm("work.tpr");
+  struct Way {
+    const char* what;
+    std::function<void()> run;
+  };
+  const Way kWays[] = {
+      {"New", [&] { app.change(UndoStep::none(), [&] { app.newProject(); }); }},
+      {"project", [&] { Actions::loadProject(app); confirm("work.tpr"); }},
+      {"Koala", [&] { Actions::loadKoala(app); confirm("pic.koa"); }},
+      {"any format", [&] { Actions::loadImageFormat(app, -1); confirm("pic.koa"); }},
+      {"dropped", [&] { Actions::openDropped(app, path("pic.koa")); }},
+  };
+  for (const Way& w : kWays) {
+    app.editor.selectAll();
+    ASSERT_TRUE(app.editor.selActive);
+    w.run();
+    EXPECT_FALSE(app.editor.selActive) << w.what;
+    EXPECT_TRUE(app.popups.empty()) << w.what << ": " << lastPopup();
+  }
+  // A picture that does not load leaves the document and its selection.
+  write("empty.koa", {});
+  app.editor.selectAll();
+  Actions::openDropped(app, path("empty.koa"));
+  EXPECT_FALSE(app.popups.empty());
+  EXPECT_TRUE(app.editor.selActive);
 }
 
 TEST_F(FileActionsTest, ExportsWriteAPngAndAnExecutable) {

@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <imgui.h>
+#include <imgui_internal.h>
+
+#include <chrono>
 
 #include <filesystem>
 #include <fstream>
@@ -43,6 +46,16 @@ protected:
     if (c.close) FileIO::g_dlg.isOpen = false;
     if (c.call) c.call();
     return c;
+  }
+  // A window-less Dear ImGui context for drawing the dialog.
+  static ImGuiIO& createContext() {
+    ImGui::CreateContext();
+    ImGuiIO& io = ImGui::GetIO();
+    io.IniFilename = nullptr;
+    io.DisplaySize = ImVec2(1400, 900);
+    io.DeltaTime = 1.0f / 60;
+    io.BackendFlags |= ImGuiBackendFlags_RendererHasTextures;
+    return io;
   }
   fs::path root_;
 };
@@ -224,12 +237,7 @@ TEST_F(FileDialogTest, LongDefaultNamesAreCut) {
 }
 
 TEST_F(FileDialogTest, EscapeClosesTheShownDialogWithoutACallback) {
-  ImGui::CreateContext();
-  ImGuiIO& io = ImGui::GetIO();
-  io.IniFilename = nullptr;
-  io.DisplaySize = ImVec2(1400, 900);
-  io.DeltaTime = 1.0f / 60;
-  io.BackendFlags |= ImGuiBackendFlags_RendererHasTextures;
+  ImGuiIO& io = createContext();
   bool called = false;
   FileIO::open("Open", {}, [&](const std::string&, std::vector<uint8_t>&) { called = true; });
   for (int i = 0; i < 2; ++i) {
@@ -285,5 +293,94 @@ TEST_F(FileDialogTest, AcceptCommitsTheNameFieldAndRunsTheCompletionOnceClosed) 
   EXPECT_FALSE(FileIO::g_dlg.isOpen);
   EXPECT_EQ(gotPath, (root_ / "sub" / "out.prg").string());
   EXPECT_EQ(slurp(root_ / "sub" / "out.prg"), "PRG");
+  ImGui::DestroyContext();
+}
+
+// A directory of many files is read when the dialog opens, its directory
+// or filter changes or a name is committed, and otherwise only when its
+// modification time moved, checked at most once a second.
+TEST_F(FileDialogTest, ListingIsReadAgainOnlyWhenTheDirectoryMayHaveChanged) {
+  const fs::path dir = root_ / "sub";
+  touch(dir / "a.prg");
+  const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
+  fs::last_write_time(dir, old);
+  const FileIO::Filter all{"All files", {}};
+  const FileIO::Filter koala{"Koala", {"koa"}};
+  const auto names = [](const FileIO::Listing& l) {
+    std::string out;
+    for (const auto& [name, isDir] : l.entries) out += (isDir ? "[" + name + "]" : name) + " ";
+    return out;
+  };
+
+  FileIO::Listing l;
+  EXPECT_TRUE(FileIO::refreshListing(l, dir.string(), all, 0, 10.0));
+  EXPECT_EQ(names(l), "[deeper] a.prg ");
+  touch(dir / "b.prg");
+  fs::last_write_time(dir, old);  // a change the directory's time does not show
+  struct Step {
+    double now;
+    int filterIndex;
+    bool read;
+    const char* shown;
+  };
+  const Step kSteps[] = {
+      {10.5, 0, false, "[deeper] a.prg "},   // within the second: not even checked
+      {11.2, 0, false, "[deeper] a.prg "},   // checked, the time is unchanged
+      {11.3, 1, true, "[deeper] "},          // another filter: read at once
+      {11.4, 0, true, "[deeper] a.prg b.prg "},
+  };
+  for (const Step& s : kSteps) {
+    EXPECT_EQ(FileIO::refreshListing(l, dir.string(), s.filterIndex ? koala : all, s.filterIndex, s.now), s.read)
+        << s.now;
+    EXPECT_EQ(names(l), s.shown) << s.now;
+  }
+  touch(dir / "c.prg");
+  fs::last_write_time(dir, old + std::chrono::minutes(1));
+  EXPECT_FALSE(FileIO::refreshListing(l, dir.string(), all, 0, 12.0));
+  EXPECT_TRUE(FileIO::refreshListing(l, dir.string(), all, 0, 12.5));
+  EXPECT_EQ(names(l), "[deeper] a.prg b.prg c.prg ");
+  // Another directory is read at once; an invalidated listing too.
+  EXPECT_TRUE(FileIO::refreshListing(l, root_.string(), all, 0, 12.6));
+  EXPECT_EQ(names(l), "[sub] ");
+  l.valid = false;
+  EXPECT_TRUE(FileIO::refreshListing(l, root_.string(), all, 0, 12.7));
+}
+
+// Enter in the name field on a typed directory, or on a name that only
+// brings a message, leaves the keyboard in the field for the next name.
+TEST_F(FileDialogTest, NameFieldKeepsTheKeyboardAfterEnter) {
+  ImGuiIO& io = createContext();
+  const auto frame = [&](ImGuiKey key = ImGuiKey_None) {
+    if (key != ImGuiKey_None) io.AddKeyEvent(key, true);
+    ImGui::NewFrame();
+    FileIO::draw();
+    ImGui::EndFrame();
+    if (key != ImGuiKey_None) io.AddKeyEvent(key, false);
+  };
+  FileIO::open("Open", {}, [](const std::string&, std::vector<uint8_t>&) {});
+  frame();
+  frame();
+  ImGuiWindow* w = ImGui::FindWindowByName("##filedialog");
+  ASSERT_NE(w, nullptr);
+  const ImGuiID field = w->GetID("##name");
+  ImGui::NewFrame();
+  ImGui::ActivateItemByID(field);
+  FileIO::draw();
+  ImGui::EndFrame();
+  frame();
+  ASSERT_EQ(ImGui::GetActiveID(), field);
+
+  const std::vector<std::string> names = {"sub", "missing.prg"};
+  for (const std::string& name : names) {
+    io.AddInputCharactersUTF8(name.c_str());
+    frame();
+    frame(ImGuiKey_Enter);
+    frame();
+    frame();
+    EXPECT_TRUE(FileIO::g_dlg.isOpen) << name;
+    EXPECT_EQ(ImGui::GetActiveID(), field) << name;
+  }
+  EXPECT_EQ(FileIO::g_dlg.dir, (root_ / "sub").string());
+  EXPECT_EQ(FileIO::g_dlg.error, "Couldn't open file!");
   ImGui::DestroyContext();
 }

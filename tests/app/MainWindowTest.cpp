@@ -2,6 +2,7 @@
 // Dear ImGui context: keys and mouse clicks fed by hand, results read from
 // the document and its history.
 #include "app/App.h"
+#include "app/EditorInput.h"
 #include "app/MainWindow.h"
 #include "app/ScreenEditor.h"
 #include "app/Theme.h"
@@ -59,6 +60,19 @@ protected:
     io.AddMouseButtonEvent(button, true);
     frame(draw);
     io.AddMouseButtonEvent(button, false);
+    frame(draw);
+  }
+  // One frame with the modifiers `mods` (ImGuiMod_ flags) held down and
+  // `key` pressed, then one after their release (Dear ImGui spreads a key
+  // going up and down again over frames).
+  void chord(const std::function<void()>& draw, int mods, ImGuiKey key) {
+    ImGuiIO& io = ImGui::GetIO();
+    const ImGuiKey modKeys[] = {ImGuiMod_Ctrl, ImGuiMod_Shift, ImGuiMod_Alt};
+    for (ImGuiKey m : modKeys)
+      if (mods & m) io.AddKeyEvent(m, true);
+    frame(draw, key);
+    for (ImGuiKey m : modKeys)
+      if (mods & m) io.AddKeyEvent(m, false);
     frame(draw);
   }
   bool isOpen(const std::function<void()>& draw, const char* id) {
@@ -191,6 +205,158 @@ TEST_F(MainWindowTest, ScreenMapsTheMouseToDisplayPixelsAndZoomsWithTheWheel) {
   io.AddMouseWheelEvent(0, 1);
   frame(draw);
   EXPECT_EQ(app.zoom, kZoomMax);
+}
+
+// Keys meant for a dialog must not change the picture behind it: with
+// the Clear dialog or a question open, neither the global shortcuts nor
+// the keys of the Screen window act; once it is closed they do again.
+TEST_F(MainWindowTest, ShortcutsDoNothingBehindModalDialogs) {
+  App app;
+  const auto draw = [&] {
+    drawMainMenu(app);
+    drawStatusBar(app);
+    drawScreenEditor(app);
+    drawPopups(app);
+  };
+  app.editor.tool = kToolDot;
+  app.change(UndoStep::of(UndoKind::Registers, "border"), [&] { app.machine.vicRegs[kRegBorder] = 3; });
+  app.focusScreen = true;
+  frame(draw);
+  ASSERT_TRUE(g_screenFocused);
+
+  g_clearOpen = true;
+  frame(draw);
+  ASSERT_TRUE(isOpen(draw, "Clear##dlg"));
+  chord(draw, ImGuiMod_Ctrl, ImGuiKey_Z);
+  chord(draw, ImGuiMod_Ctrl | ImGuiMod_Alt, ImGuiKey_G);
+  frame(draw, ImGuiKey_G);
+  EXPECT_EQ(app.machine.vicRegs[kRegBorder], 3);
+  EXPECT_FALSE(app.showGrid);
+  ASSERT_TRUE(isOpen(draw, "Clear##dlg"));
+  frame(draw, ImGuiKey_Escape);
+  EXPECT_FALSE(isOpen(draw, "Clear##dlg"));
+
+  app.confirm("Question", "Sure?", [] {});
+  frame(draw);
+  chord(draw, ImGuiMod_Ctrl, ImGuiKey_Z);
+  chord(draw, ImGuiMod_Ctrl | ImGuiMod_Alt, ImGuiKey_G);
+  EXPECT_EQ(app.machine.vicRegs[kRegBorder], 3);
+  EXPECT_FALSE(app.showGrid);
+  frame(draw, ImGuiKey_Escape);
+  frame(draw);
+  ASSERT_TRUE(app.popups.empty());
+
+  chord(draw, ImGuiMod_Ctrl | ImGuiMod_Alt, ImGuiKey_G);
+  EXPECT_TRUE(app.showGrid);
+  chord(draw, ImGuiMod_Ctrl, ImGuiKey_Z);
+  EXPECT_NE(app.machine.vicRegs[kRegBorder], 3);
+}
+
+// A click on a colour or a button of the bars takes the keyboard; it comes
+// back to the Screen window, so a single-key shortcut typed next still
+// works there.
+TEST_F(MainWindowTest, ClicksOnTheBarsGiveTheKeyboardBackToTheScreen) {
+  App app;
+  float s = 0;
+  float firstPanel = 0;
+  const auto draw = [&] {
+    drawStatusBar(app);
+    drawTools(app);
+    drawScreenEditor(app);
+    s = Classic::Scale();
+    firstPanel = PositionPanelWidth(s, [](const char* t) { return ImGui::CalcTextSize(t).x; });
+  };
+  app.editor.tool = kToolDot;
+  app.focusScreen = true;
+  frame(draw);
+  frame(draw);
+  ASSERT_TRUE(g_screenFocused);
+  const ImVec2 tools = ImGui::FindWindowByName("##tools")->Pos;
+  const ImVec2 status = ImGui::FindWindowByName("##statusbar")->Pos;
+  const auto unit = [&](ImVec2 o, float x, float y) { return ImVec2(o.x + x * s, o.y + y * s); };
+  struct Target {
+    const char* what;
+    ImVec2 at;
+    int button;
+  };
+  const Target kTargets[] = {
+      {"palette colour 3", unit(tools, 9 + 5 + 19 + 7, 345 + 40 + 19 + 7), ImGuiMouseButton_Left},
+      {"palette background", unit(tools, 9 + 5 + 7, 345 + 40 + 7), ImGuiMouseButton_Right},
+      {"brush 3", unit(tools, 18 + 12, 3 * 29 + 191 + 12), ImGuiMouseButton_Left},
+      {"filled", unit(tools, 4 + 20, 574 + 10), ImGuiMouseButton_Left},
+      {"cell colour", ImVec2(status.x + firstPanel + (80 + 160 + 20) * s, status.y + 10 * s), ImGuiMouseButton_Left},
+  };
+  bool grid = app.showGrid;
+  for (const Target& t : kTargets) {
+    click(draw, t.at, t.button);
+    frame(draw);
+    EXPECT_TRUE(g_screenFocused) << t.what;
+    frame(draw, ImGuiKey_G);
+    grid = !grid;
+    EXPECT_EQ(app.showGrid, grid) << t.what;
+  }
+  EXPECT_EQ(app.machine.pen, 3);
+  EXPECT_EQ(app.editor.brush, 3);
+  EXPECT_TRUE(app.editor.fillShapes);
+}
+
+// At 150 and 200 per cent, or in a window 600 pixels high, the palette's
+// lower rows would be cut off: it then scrolls (the wheel over it works)
+// and the Move button at its bottom can be reached and clicked.
+TEST_F(MainWindowTest, ToolPaletteScrollsWhenItDoesNotFit) {
+  struct Case {
+    float height;
+    float scale;
+    bool scrolls;
+  };
+  const Case kCases[] = {{900, 1.0f, false}, {600, 1.0f, true}, {900, 1.5f, true}, {900, 2.0f, true}};
+  ImGuiIO& io = ImGui::GetIO();
+  for (const Case& c : kCases) {
+    App app;
+    float s = 0;
+    const auto draw = [&] {
+      drawMainMenu(app);
+      drawToolbar(app);
+      drawStatusBar(app);
+      drawTools(app);
+      s = Classic::Scale();
+    };
+    io.DisplaySize = ImVec2(1200, c.height);
+    ImGui::GetStyle().FontScaleMain = c.scale;
+    frame(draw);
+    frame(draw);
+    ImGuiWindow* w = ImGui::FindWindowByName("##tools");
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->ScrollMax.y > 0, c.scrolls) << c.height << " " << c.scale;
+    EXPECT_EQ(w->Size.x > 61 * s + 1, c.scrolls) << "a scrollbar widens the palette";
+    io.AddMousePosEvent(w->Pos.x + 10, w->Pos.y + 50);
+    frame(draw);
+    for (int i = 0; i < 20; ++i) {
+      io.AddMouseWheelEvent(0, -5);
+      frame(draw);
+    }
+    EXPECT_FLOAT_EQ(w->Scroll.y, w->ScrollMax.y);
+    const ImVec2 move(w->Pos.x + (32 + 12) * s, w->Pos.y + (545 + 12) * s - w->Scroll.y);
+    ASSERT_LT(move.y, w->Pos.y + w->Size.y) << c.height << " " << c.scale;
+    click(draw, move, ImGuiMouseButton_Left);
+    EXPECT_EQ(app.editor.tool, kToolMove) << c.height << " " << c.scale;
+  }
+  ImGui::GetStyle().FontScaleMain = 1.0f;
+}
+
+// Icons drawn smaller than their pixels are filtered smoothly, so their
+// one-pixel lines do not vanish at 75 per cent; at 100 per cent and above
+// every pixel stays sharp.
+TEST_F(MainWindowTest, IconsBelowFullSizeAreSmoothed) {
+  App app;
+  const float kScales[] = {0.75f, 1.0f, 1.5f, 0.75f, 2.0f};
+  for (float scale : kScales) {
+    ImGui::GetStyle().FontScaleMain = scale;
+    frame([&] { drawTools(app); });
+    for (int icon : {13, 4, 14, 15, 16})  // tool buttons and a brush
+      EXPECT_EQ(app.icons[icon].smooth, scale < 1) << scale << " icon " << icon;
+  }
+  ImGui::GetStyle().FontScaleMain = 1.0f;
 }
 
 }  // namespace
