@@ -1,0 +1,409 @@
+// Resizing, colour mapping with error diffusion, cell-colour choice and the
+// bitmap writer of the PC picture import. Everything runs in the frame in
+// which an import option changes, so the passes avoid per-pixel floating
+// point in the resize and compare all free candidates of a pixel in one
+// straight loop the compiler can vectorise.
+#include "convert/ColorReducer.h"
+
+#include "core/PixelOps.h"
+#include "core/Vic.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t kOpaqueBlack = 0xFF000000u;
+constexpr int kMaxChoices = 16;
+constexpr float kFarAway = 1e30f;  // larger than any real colour distance
+constexpr int kMultiCellWidth = 4;  // multicolour pixels per cell row
+constexpr int kMaxTaps = 12;        // taps of the largest kernel
+
+// The published Floyd-Steinberg, Jarvis-Judice-Ninke and Stucki kernels.
+constexpr DitherTap floyd[] = {{1, 0, 7}, {-1, 1, 3}, {0, 1, 5}, {1, 1, 1}};
+constexpr DitherTap jarvis[] = {{1, 0, 7},  {2, 0, 5},  {-2, 1, 3}, {-1, 1, 5},
+                                {0, 1, 7},  {1, 1, 5},  {2, 1, 3},  {-2, 2, 1},
+                                {-1, 2, 3}, {0, 2, 5},  {1, 2, 3},  {2, 2, 1}};
+constexpr DitherTap stucki[] = {{1, 0, 8},  {2, 0, 4},  {-2, 1, 2}, {-1, 1, 4},
+                                {0, 1, 8},  {1, 1, 4},  {2, 1, 2},  {-2, 2, 1},
+                                {-1, 2, 2}, {0, 2, 4},  {1, 2, 2},  {2, 2, 1}};
+
+// c x a / 255 for every alpha a and channel c: the blend towards black of
+// a transparent pixel, looked up instead of divided per source pixel.
+const std::array<uint8_t, 65536>& alphaTable() {
+  static const std::array<uint8_t, 65536> table = [] {
+    std::array<uint8_t, 65536> t{};
+    for (int a = 0; a < 256; ++a)
+      for (int c = 0; c < 256; ++c) t[a * 256 + c] = static_cast<uint8_t>(c * a / 255);
+    return t;
+  }();
+  return table;
+}
+
+// Source range [lo, hi) of one output row or column; empty when it lies
+// outside the picture.
+struct Span {
+  int lo = 0;
+  int hi = 0;
+};
+
+Span sourceSpan(double s0, double s1, int size) {
+  if (s1 <= 0 || s0 >= size) return {};
+  const int lo = std::max(static_cast<int>(s0), 0);
+  const int hi = std::min(std::max(static_cast<int>(std::ceil(s1)), lo + 1), size);
+  return {lo, hi};
+}
+
+uint32_t rgbWord(const uint8_t* c) {
+  return c[0] | (c[1] << 8) | (c[2] << 16) | kOpaqueBlack;
+}
+
+// The colour with the highest count above zero, ties to the lowest number;
+// -1 when every count is zero.
+int mostFrequent(const int* count) {
+  int best = -1;
+  int bestCount = 0;
+  for (int c = 0; c < 16; ++c)
+    if (count[c] > bestCount) {
+      best = c;
+      bestCount = count[c];
+    }
+  return best;
+}
+
+}  // namespace
+
+DitherKernel ditherKernel(int method) {
+  switch (method) {
+    case DitherMethod::FloydSteinberg: return {floyd, static_cast<int>(std::size(floyd)), 16.0f};
+    case DitherMethod::Jarvis: return {jarvis, static_cast<int>(std::size(jarvis)), 48.0f};
+    case DitherMethod::Stucki: return {stucki, static_cast<int>(std::size(stucki)), 42.0f};
+    default: return {nullptr, 0, 1.0f};
+  }
+}
+
+void ColorReducer::SetPalette(const uint8_t* rgb) { std::memcpy(palette, rgb, sizeof palette); }
+
+std::vector<uint32_t> ColorReducer::Resize(const uint32_t* pixels, int w, int h, int outW,
+                                           bool zoomToFit, bool keepAspect) {
+  outW = outW == kMultiWidth ? kMultiWidth : kHiresWidth;
+  std::vector<uint32_t> out(static_cast<size_t>(outW) * kReduceHeight, kOpaqueBlack);
+  if (pixels == nullptr || w < 1 || h < 1) return out;
+
+  constexpr double kW = kDisplayWidth;
+  constexpr double kH = kDisplayHeight;
+  double dW = kW, dH = kH, oX = 0, oY = 0;
+  if (zoomToFit && keepAspect) {
+    const double s = kW / w > kH / h ? kH / h : kW / w;
+    dW = w * s;
+    dH = h * s;
+    oX = (kW - dW) / 2;
+    oY = (kH - dH) / 2;
+  } else if (!zoomToFit) {
+    dW = w;
+    dH = h;
+    oX = (kW - w) / 2;
+    oY = (kH - h) / 2;
+  }
+  const int step = kDisplayWidth / outW;
+
+  // Frame position to source position: multiplying before dividing keeps
+  // whole source pixels whole (at 1:1 every row and column maps exactly
+  // onto one source row or column instead of blending a rounded neighbour).
+  std::vector<Span> cols(outW);
+  int colLo = w, colHi = 0;
+  for (int x = 0; x < outW; ++x) {
+    cols[x] = sourceSpan((x * step - oX) * w / dW, ((x + 1) * step - oX) * w / dW, w);
+    if (cols[x].hi > cols[x].lo) {
+      colLo = std::min(colLo, cols[x].lo);
+      colHi = std::max(colHi, cols[x].hi);
+    }
+  }
+  if (colHi <= colLo) return out;
+
+  // Per output row: channel sums of every source column over the row's
+  // source rows, then each output pixel adds up its columns.
+  const auto& mul = alphaTable();
+  std::vector<uint32_t> colSum(static_cast<size_t>(w) * 3);
+  for (int y = 0; y < kReduceHeight; ++y) {
+    const Span rows = sourceSpan((y - oY) * h / dH, (y + 1 - oY) * h / dH, h);
+    if (rows.hi <= rows.lo) continue;
+    std::fill(colSum.begin() + colLo * 3, colSum.begin() + colHi * 3, 0u);
+    for (int sy = rows.lo; sy < rows.hi; ++sy) {
+      const uint32_t* src = pixels + static_cast<size_t>(sy) * w;
+      uint32_t* sum = colSum.data();
+      for (int sx = colLo; sx < colHi; ++sx) {
+        const uint32_t p = src[sx];
+        const uint32_t a = p >> 24;
+        if (a == 255) {
+          sum[sx * 3] += p & 255;
+          sum[sx * 3 + 1] += (p >> 8) & 255;
+          sum[sx * 3 + 2] += (p >> 16) & 255;
+        } else {
+          const uint8_t* m = mul.data() + a * 256;
+          sum[sx * 3] += m[p & 255];
+          sum[sx * 3 + 1] += m[(p >> 8) & 255];
+          sum[sx * 3 + 2] += m[(p >> 16) & 255];
+        }
+      }
+    }
+    const uint64_t height = static_cast<uint64_t>(rows.hi - rows.lo);
+    for (int x = 0; x < outW; ++x) {
+      const Span c = cols[x];
+      if (c.hi <= c.lo) continue;
+      uint64_t r = 0, g = 0, b = 0;
+      for (int sx = c.lo; sx < c.hi; ++sx) {
+        r += colSum[sx * 3];
+        g += colSum[sx * 3 + 1];
+        b += colSum[sx * 3 + 2];
+      }
+      const uint64_t n = height * static_cast<uint64_t>(c.hi - c.lo);
+      out[static_cast<size_t>(y) * outW + x] = static_cast<uint32_t>(
+          (r / n) | ((g / n) << 8) | ((b / n) << 16) | kOpaqueBlack);
+    }
+  }
+  return out;
+}
+
+void ColorReducer::Reduce(const std::vector<uint32_t>& pixels, int width_, int colors,
+                          int dither, int background_) {
+  colorMode = colors;
+  width = width_ == kMultiWidth ? kMultiWidth : kHiresWidth;
+  const auto set = importCandidates(colors);
+  candidates.assign(set.begin(), set.end());
+  if (background_ >= 0 && std::find(set.begin(), set.end(), background_) == set.end())
+    background_ = -1;
+
+  quantize(pixels, dither, false);
+  const bool fits = width == kMultiWidth ? calcPalette(background_) : calcPaletteHires();
+  if (!fits) quantize(pixels, dither, true);
+}
+
+void ColorReducer::_targets(float* r, float* g, float* b) const {
+  for (int c = 0; c < 16; ++c) {
+    const uint8_t* p = palette[c];
+    if (colorMode == ImportColors::Mono) {
+      r[c] = g[c] = b[c] = c == 1 ? 255.0f : 0.0f;
+    } else if (colorMode == ImportColors::Grayscale) {
+      r[c] = g[c] = b[c] = static_cast<float>(luma(p[0], p[1], p[2]));
+    } else {
+      r[c] = p[0];
+      g[c] = p[1];
+      b[c] = p[2];
+    }
+  }
+}
+
+void ColorReducer::quantize(const std::vector<uint32_t>& pixels, int dither, bool withinCells) {
+  const int n = width * kReduceHeight;
+  errors.assign(static_cast<size_t>(n) * 3, 0.0f);
+  index.assign(n, 0);
+  if (candidates.empty()) {
+    const auto set = importCandidates(colorMode);
+    candidates.assign(set.begin(), set.end());
+  }
+
+  float tr[16], tg[16], tb[16];
+  _targets(tr, tg, tb);
+  const bool gray = colorMode == ImportColors::Mono || colorMode == ImportColors::Grayscale;
+  const bool multi = width == kMultiWidth;
+  const int cellWidth = multi ? kMultiCellWidth : kCellSize;
+
+  // The current choices, padded to 16 so the distance loop has a fixed length.
+  alignas(64) float cr[kMaxChoices] = {}, cg[kMaxChoices] = {}, cb[kMaxChoices] = {};
+  int colour[kMaxChoices] = {};
+  int count = 0;
+  auto setChoices = [&](const int* list, int k) {
+    count = std::min(k, kMaxChoices);
+    for (int i = 0; i < count; ++i) {
+      colour[i] = list[i] & 15;
+      cr[i] = tr[colour[i]];
+      cg[i] = tg[colour[i]];
+      cb[i] = tb[colour[i]];
+    }
+  };
+  if (!withinCells) setChoices(candidates.data(), static_cast<int>(candidates.size()));
+
+  // Taps as float offsets, and the margins inside which no tap needs a
+  // bounds check.
+  const DitherKernel kernel = ditherKernel(dither);
+  int tapOffset[kMaxTaps] = {};
+  int left = 0, right = 0, down = 0;
+  for (int t = 0; t < kernel.count; ++t) {
+    tapOffset[t] = (kernel.taps[t].dy * width + kernel.taps[t].dx) * 3;
+    left = std::max(left, -kernel.taps[t].dx);
+    right = std::max(right, kernel.taps[t].dx);
+    down = std::max(down, kernel.taps[t].dy);
+  }
+
+  const size_t have = pixels.size();
+  float* err = errors.data();
+  for (int y = 0; y < kReduceHeight; ++y) {
+    const bool rowInside = y + down < kReduceHeight;
+    for (int x = 0; x < width; ++x) {
+      if (withinCells && x % cellWidth == 0) {
+        const uint8_t* cell = cells[x / cellWidth][y / kCellSize];
+        int list[4];
+        int k = 0;
+        if (multi) list[k++] = background;
+        list[k++] = cell[0];
+        list[k++] = cell[1];
+        if (multi) list[k++] = cell[2];
+        setChoices(list, k);
+      }
+      const size_t i = static_cast<size_t>(y) * width + x;
+      const uint32_t p = i < have ? pixels[i] : 0;
+      const int r = p & 255, g = (p >> 8) & 255, b = (p >> 16) & 255;
+      float* e = err + i * 3;
+      float v[3];
+      if (gray) {
+        v[0] = v[1] = v[2] = static_cast<float>(luma(r, g, b));
+      } else {
+        v[0] = static_cast<float>(r);
+        v[1] = static_cast<float>(g);
+        v[2] = static_cast<float>(b);
+      }
+      v[0] += e[0];
+      v[1] += e[1];
+      v[2] += e[2];
+
+      alignas(64) float d[kMaxChoices];
+      for (int k = 0; k < kMaxChoices; ++k) {
+        const float dr = v[0] - cr[k], dg = v[1] - cg[k], db = v[2] - cb[k];
+        d[k] = dr * dr + dg * dg + db * db;
+      }
+      int pick = 0;
+      float best = kFarAway;
+      for (int k = 0; k < count; ++k)
+        if (d[k] < best) {
+          best = d[k];
+          pick = k;
+        }
+      index[i] = static_cast<uint8_t>(colour[pick]);
+      const float q[3] = {v[0] - cr[pick], v[1] - cg[pick], v[2] - cb[pick]};
+      if (kernel.count == 0) continue;
+      if (rowInside && x >= left && x + right < width) {
+        for (int t = 0; t < kernel.count; ++t) {
+          float* o = e + tapOffset[t];
+          const float wt = kernel.taps[t].weight;
+          o[0] += q[0] * wt / kernel.divisor;
+          o[1] += q[1] * wt / kernel.divisor;
+          o[2] += q[2] * wt / kernel.divisor;
+        }
+      } else {
+        distribute(x, y, q, dither);
+      }
+    }
+  }
+}
+
+void ColorReducer::distribute(int x, int y, const float* err, int method) {
+  const DitherKernel kernel = ditherKernel(method);
+  if (errors.size() < static_cast<size_t>(width) * kReduceHeight * 3) return;
+  for (int t = 0; t < kernel.count; ++t) {
+    const int tx = x + kernel.taps[t].dx, ty = y + kernel.taps[t].dy;
+    if (tx < 0 || tx >= width || ty < 0 || ty >= kReduceHeight) continue;
+    float* o = errors.data() + (static_cast<size_t>(ty) * width + tx) * 3;
+    const float wt = kernel.taps[t].weight;
+    for (int k = 0; k < 3; ++k) o[k] += err[k] * wt / kernel.divisor;
+  }
+}
+
+bool ColorReducer::calcPalette(int background_) {
+  index.resize(static_cast<size_t>(width) * kReduceHeight, 0);
+  if (background_ < 0) {
+    int count[16] = {};
+    for (uint8_t c : index) ++count[c & 15];
+    background_ = std::max(mostFrequent(count), 0);
+  }
+  background = background_;
+
+  bool fits = true;
+  for (int cy = 0; cy < kScreenRows; ++cy)
+    for (int cx = 0; cx < kScreenCols; ++cx) {
+      int count[16] = {};
+      for (int y = 0; y < kCellSize; ++y)
+        for (int x = cx * kMultiCellWidth; x < (cx + 1) * kMultiCellWidth && x < width; ++x) {
+          const int c = index[static_cast<size_t>(cy * kCellSize + y) * width + x] & 15;
+          if (c != background) ++count[c];
+        }
+      for (int slot = 0; slot < kCellColorSlots; ++slot) {
+        const int c = mostFrequent(count);
+        cells[cx][cy][slot] = static_cast<uint8_t>(c < 0 ? background : c);
+        if (c >= 0) count[c] = 0;
+      }
+      if (mostFrequent(count) >= 0) fits = false;
+    }
+  return fits;
+}
+
+bool ColorReducer::calcPaletteHires() {
+  index.resize(static_cast<size_t>(width) * kReduceHeight, 0);
+  bool fits = true;
+  for (int cy = 0; cy < kScreenRows; ++cy)
+    for (int cx = 0; cx < kScreenCols; ++cx) {
+      int count[16] = {};
+      for (int y = 0; y < kCellSize; ++y)
+        for (int x = cx * kCellSize; x < (cx + 1) * kCellSize && x < width; ++x)
+          ++count[index[static_cast<size_t>(cy * kCellSize + y) * width + x] & 15];
+      const int c0 = std::max(mostFrequent(count), 0);
+      count[c0] = 0;
+      const int c1 = mostFrequent(count);
+      if (c1 >= 0) count[c1] = 0;
+      cells[cx][cy][0] = static_cast<uint8_t>(c0);
+      cells[cx][cy][1] = static_cast<uint8_t>(c1 < 0 ? c0 : c1);
+      cells[cx][cy][2] = 0;
+      if (mostFrequent(count) >= 0) fits = false;
+    }
+  return fits;
+}
+
+std::vector<uint32_t> ColorReducer::Preview() const {
+  std::vector<uint32_t> out(index.size());
+  for (size_t i = 0; i < index.size(); ++i) out[i] = rgbWord(palette[index[i] & 15]);
+  return out;
+}
+
+void ColorReducer::Store(Machine& m) const {
+  const bool multi = width == kMultiWidth;
+  m.setGfxMode(multi ? kModeMultiBitmap : kModeHires);
+  const uint32_t bitmap = m.bitmapAddr();
+  const uint32_t matrix = m.screenAddr();
+  auto pixel = [&](int x, int y) -> int {
+    const size_t i = static_cast<size_t>(y) * width + x;
+    return i < index.size() ? index[i] : 0;
+  };
+  for (int cy = 0; cy < kScreenRows; ++cy)
+    for (int cx = 0; cx < kScreenCols; ++cx) {
+      const uint8_t* cell = cells[cx][cy];
+      const int i = cy * kScreenCols + cx;
+      for (int row = 0; row < kCellSize; ++row) {
+        const int y = cy * kCellSize + row;
+        uint8_t byte = 0;
+        if (multi) {
+          for (int k = 0; k < kMultiCellWidth; ++k) {
+            const int p = pixel(cx * kMultiCellWidth + k, y);
+            int pair = 0;
+            if (p == background) pair = 0;
+            else if (p == cell[0]) pair = 1;
+            else if (p == cell[1]) pair = 2;
+            else if (p == cell[2]) pair = 3;
+            byte = static_cast<uint8_t>(byte | mcsettab[k][pair]);
+          }
+        } else if (cell[1] != cell[0]) {
+          for (int k = 0; k < kCellSize; ++k)
+            if (pixel(cx * kCellSize + k, y) == cell[1]) byte |= sptab[k];
+        }
+        m.ram[(bitmap + i * kBitmapCellBytes + row) & 0xFFFF] = byte;
+      }
+      if (multi) {
+        m.ram[(matrix + i) & 0xFFFF] = static_cast<uint8_t>(cell[0] * 16 + cell[1]);
+        m.ram[kColorRam + i] = cell[2];
+      } else {
+        m.ram[(matrix + i) & 0xFFFF] = static_cast<uint8_t>(cell[1] * 16 + cell[0]);
+      }
+    }
+  if (multi) m.vicRegs[kRegBg0] = static_cast<uint8_t>(background);
+}
