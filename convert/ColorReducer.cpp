@@ -10,8 +10,12 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
 
 namespace {
 
@@ -20,6 +24,30 @@ constexpr int kMaxChoices = 16;
 constexpr float kFarAway = 1e30f;  // larger than any real colour distance
 constexpr int kMultiCellWidth = 4;  // multicolour pixels per cell row
 constexpr int kMaxTaps = 12;        // taps of the largest kernel
+constexpr int kMargin = 2;          // farthest reach of a tap, in pixels
+
+// Four floats or ints handled at once (SSE on x86-64); lane by lane the
+// same IEEE operations as single floats.
+typedef float Vec4 __attribute__((vector_size(16)));
+constexpr int kChoiceVecs = 4;  // 16 choices
+constexpr float kUnused = 1e18f;  // target of an unused lane: distance ~1e36
+constexpr float kUnusedDistance = 3e38f;  // above every distance an unused lane gives
+
+Vec4 vmin(Vec4 a, Vec4 b) { return a < b ? a : b; }
+
+// The first of the 4 x vecs lanes whose distance equals `least` (which
+// holds the same value in all four lanes).
+int firstLane(const Vec4* d, int vecs, Vec4 least) {
+#if defined(__SSE__)
+  unsigned mask = 0;
+  for (int k = 0; k < vecs; ++k) mask |= static_cast<unsigned>(_mm_movemask_ps(_mm_cmpeq_ps(d[k], least))) << (4 * k);
+  return std::countr_zero(mask);
+#else
+  for (int k = 0; k < vecs * 4; ++k)
+    if (d[k / 4][k % 4] == least[0]) return k;
+  return 0;
+#endif
+}
 
 // The published Floyd-Steinberg, Jarvis-Judice-Ninke and Stucki kernels.
 constexpr DitherTap floyd[] = {{1, 0, 7}, {-1, 1, 3}, {0, 1, 5}, {1, 1, 1}};
@@ -124,28 +152,37 @@ std::vector<uint32_t> ColorReducer::Resize(const uint32_t* pixels, int w, int h,
   if (colHi <= colLo) return out;
 
   // Per output row: channel sums of every source column over the row's
-  // source rows, then each output pixel adds up its columns.
+  // source rows, then each output pixel adds up its columns. Rows without
+  // transparency take a straight loop the compiler vectorises.
   const auto& mul = alphaTable();
-  std::vector<uint32_t> colSum(static_cast<size_t>(w) * 3);
+  std::vector<uint32_t> sumR(w), sumG(w), sumB(w);
   for (int y = 0; y < kReduceHeight; ++y) {
     const Span rows = sourceSpan((y - oY) * h / dH, (y + 1 - oY) * h / dH, h);
     if (rows.hi <= rows.lo) continue;
-    std::fill(colSum.begin() + colLo * 3, colSum.begin() + colHi * 3, 0u);
+    std::fill(sumR.begin() + colLo, sumR.begin() + colHi, 0u);
+    std::fill(sumG.begin() + colLo, sumG.begin() + colHi, 0u);
+    std::fill(sumB.begin() + colLo, sumB.begin() + colHi, 0u);
+    uint32_t* sr = sumR.data();
+    uint32_t* sg = sumG.data();
+    uint32_t* sb = sumB.data();
     for (int sy = rows.lo; sy < rows.hi; ++sy) {
       const uint32_t* src = pixels + static_cast<size_t>(sy) * w;
-      uint32_t* sum = colSum.data();
-      for (int sx = colLo; sx < colHi; ++sx) {
-        const uint32_t p = src[sx];
-        const uint32_t a = p >> 24;
-        if (a == 255) {
-          sum[sx * 3] += p & 255;
-          sum[sx * 3 + 1] += (p >> 8) & 255;
-          sum[sx * 3 + 2] += (p >> 16) & 255;
-        } else {
-          const uint8_t* m = mul.data() + a * 256;
-          sum[sx * 3] += m[p & 255];
-          sum[sx * 3 + 1] += m[(p >> 8) & 255];
-          sum[sx * 3 + 2] += m[(p >> 16) & 255];
+      uint32_t opaque = 0xFFFFFFFFu;
+      for (int sx = colLo; sx < colHi; ++sx) opaque &= src[sx];
+      if (opaque >> 24 == 255) {
+        for (int sx = colLo; sx < colHi; ++sx) {
+          const uint32_t p = src[sx];
+          sr[sx] += p & 255;
+          sg[sx] += (p >> 8) & 255;
+          sb[sx] += (p >> 16) & 255;
+        }
+      } else {
+        for (int sx = colLo; sx < colHi; ++sx) {
+          const uint32_t p = src[sx];
+          const uint8_t* m = mul.data() + (p >> 24) * 256;
+          sr[sx] += m[p & 255];
+          sg[sx] += m[(p >> 8) & 255];
+          sb[sx] += m[(p >> 16) & 255];
         }
       }
     }
@@ -155,9 +192,9 @@ std::vector<uint32_t> ColorReducer::Resize(const uint32_t* pixels, int w, int h,
       if (c.hi <= c.lo) continue;
       uint64_t r = 0, g = 0, b = 0;
       for (int sx = c.lo; sx < c.hi; ++sx) {
-        r += colSum[sx * 3];
-        g += colSum[sx * 3 + 1];
-        b += colSum[sx * 3 + 2];
+        r += sr[sx];
+        g += sg[sx];
+        b += sb[sx];
       }
       const uint64_t n = height * static_cast<uint64_t>(c.hi - c.lo);
       out[static_cast<size_t>(y) * outW + x] = static_cast<uint32_t>(
@@ -198,7 +235,6 @@ void ColorReducer::_targets(float* r, float* g, float* b) const {
 
 void ColorReducer::quantize(const std::vector<uint32_t>& pixels, int dither, bool withinCells) {
   const int n = width * kReduceHeight;
-  errors.assign(static_cast<size_t>(n) * 3, 0.0f);
   index.assign(n, 0);
   if (candidates.empty()) {
     const auto set = importCandidates(colorMode);
@@ -209,42 +245,54 @@ void ColorReducer::quantize(const std::vector<uint32_t>& pixels, int dither, boo
   _targets(tr, tg, tb);
   const bool gray = colorMode == ImportColors::Mono || colorMode == ImportColors::Grayscale;
   const bool multi = width == kMultiWidth;
-  const int cellWidth = multi ? kMultiCellWidth : kCellSize;
+  const int cellMask = (multi ? kMultiCellWidth : kCellSize) - 1;
+  const int cellShift = multi ? 2 : 3;
 
-  // The current choices, padded to 16 so the distance loop has a fixed length.
-  alignas(64) float cr[kMaxChoices] = {}, cg[kMaxChoices] = {}, cb[kMaxChoices] = {};
+  // The current choices: per channel four vectors of four (unused lanes
+  // sit so far away that they never come nearest), and each choice's
+  // target as one vector for the error.
+  Vec4 cr[kChoiceVecs], cg[kChoiceVecs], cb[kChoiceVecs], target[kMaxChoices];
   int colour[kMaxChoices] = {};
-  int count = 0;
+  int vecs = kChoiceVecs;
   auto setChoices = [&](const int* list, int k) {
-    count = std::min(k, kMaxChoices);
-    for (int i = 0; i < count; ++i) {
-      colour[i] = list[i] & 15;
-      cr[i] = tr[colour[i]];
-      cg[i] = tg[colour[i]];
-      cb[i] = tb[colour[i]];
+    k = std::min(k, kMaxChoices);
+    vecs = std::max((k + 3) / 4, 1);
+    for (int i = 0; i < kMaxChoices; ++i) {
+      colour[i] = i < k ? list[i] & 15 : 0;
+      cr[i / 4][i % 4] = i < k ? tr[colour[i]] : kUnused;
+      cg[i / 4][i % 4] = i < k ? tg[colour[i]] : kUnused;
+      cb[i / 4][i % 4] = i < k ? tb[colour[i]] : kUnused;
+      target[i] = Vec4{tr[colour[i]], tg[colour[i]], tb[colour[i]], 0};
     }
   };
   if (!withinCells) setChoices(candidates.data(), static_cast<int>(candidates.size()));
 
-  // Taps as float offsets, and the margins inside which no tap needs a
-  // bounds check.
+  // Error per pixel as one vector (R, G, B, 0) with a margin of two rows
+  // below and two pixels on each side, so taps need no bounds check; what
+  // lands in the margin is dropped. A share is error x weight / divisor,
+  // lane by lane; for a power-of-two divisor weight / divisor is exact and
+  // one multiplication gives the very same float.
   const DitherKernel kernel = ditherKernel(dither);
+  const int stride = width + 2 * kMargin;
+  std::vector<Vec4> err(static_cast<size_t>(stride) * (kReduceHeight + kMargin) + kMargin, Vec4{});
+  const float div = kernel.divisor;
+  const bool powerOfTwo = (static_cast<int>(div) & (static_cast<int>(div) - 1)) == 0;
+  const Vec4 divisor = {div, div, div, div};
   int tapOffset[kMaxTaps] = {};
-  int left = 0, right = 0, down = 0;
+  Vec4 tapWeight[kMaxTaps] = {};
   for (int t = 0; t < kernel.count; ++t) {
-    tapOffset[t] = (kernel.taps[t].dy * width + kernel.taps[t].dx) * 3;
-    left = std::max(left, -kernel.taps[t].dx);
-    right = std::max(right, kernel.taps[t].dx);
-    down = std::max(down, kernel.taps[t].dy);
+    tapOffset[t] = kernel.taps[t].dy * stride + kernel.taps[t].dx;
+    const float wt = powerOfTwo ? kernel.taps[t].weight / div : kernel.taps[t].weight;
+    tapWeight[t] = Vec4{wt, wt, wt, wt};
   }
 
   const size_t have = pixels.size();
-  float* err = errors.data();
+  uint8_t* out = index.data();
   for (int y = 0; y < kReduceHeight; ++y) {
-    const bool rowInside = y + down < kReduceHeight;
+    Vec4* errRow = err.data() + static_cast<size_t>(y) * stride + kMargin;
     for (int x = 0; x < width; ++x) {
-      if (withinCells && x % cellWidth == 0) {
-        const uint8_t* cell = cells[x / cellWidth][y / kCellSize];
+      if (withinCells && (x & cellMask) == 0) {
+        const uint8_t* cell = cells[x >> cellShift][y / kCellSize];
         int list[4];
         int k = 0;
         if (multi) list[k++] = background;
@@ -256,47 +304,45 @@ void ColorReducer::quantize(const std::vector<uint32_t>& pixels, int dither, boo
       const size_t i = static_cast<size_t>(y) * width + x;
       const uint32_t p = i < have ? pixels[i] : 0;
       const int r = p & 255, g = (p >> 8) & 255, b = (p >> 16) & 255;
-      float* e = err + i * 3;
-      float v[3];
+      Vec4 v;
       if (gray) {
-        v[0] = v[1] = v[2] = static_cast<float>(luma(r, g, b));
+        const float l = static_cast<float>(luma(r, g, b));
+        v = Vec4{l, l, l, 0};
       } else {
-        v[0] = static_cast<float>(r);
-        v[1] = static_cast<float>(g);
-        v[2] = static_cast<float>(b);
+        v = Vec4{static_cast<float>(r), static_cast<float>(g), static_cast<float>(b), 0};
       }
-      v[0] += e[0];
-      v[1] += e[1];
-      v[2] += e[2];
+      v += errRow[x];
 
-      alignas(64) float d[kMaxChoices];
-      for (int k = 0; k < kMaxChoices; ++k) {
-        const float dr = v[0] - cr[k], dg = v[1] - cg[k], db = v[2] - cb[k];
+      // Distances to all choices; the first choice at the least one wins.
+      const Vec4 vr = {v[0], v[0], v[0], v[0]}, vg = {v[1], v[1], v[1], v[1]}, vb = {v[2], v[2], v[2], v[2]};
+      Vec4 d[kChoiceVecs];
+      Vec4 least = {kUnusedDistance, kUnusedDistance, kUnusedDistance, kUnusedDistance};
+      for (int k = 0; k < vecs; ++k) {
+        const Vec4 dr = vr - cr[k], dg = vg - cg[k], db = vb - cb[k];
         d[k] = dr * dr + dg * dg + db * db;
+        least = vmin(least, d[k]);
       }
-      int pick = 0;
-      float best = kFarAway;
-      for (int k = 0; k < count; ++k)
-        if (d[k] < best) {
-          best = d[k];
-          pick = k;
-        }
-      index[i] = static_cast<uint8_t>(colour[pick]);
-      const float q[3] = {v[0] - cr[pick], v[1] - cg[pick], v[2] - cb[pick]};
-      if (kernel.count == 0) continue;
-      if (rowInside && x >= left && x + right < width) {
-        for (int t = 0; t < kernel.count; ++t) {
-          float* o = e + tapOffset[t];
-          const float wt = kernel.taps[t].weight;
-          o[0] += q[0] * wt / kernel.divisor;
-          o[1] += q[1] * wt / kernel.divisor;
-          o[2] += q[2] * wt / kernel.divisor;
-        }
-      } else {
-        distribute(x, y, q, dither);
+      least = vmin(least, __builtin_shufflevector(least, least, 2, 3, 0, 1));
+      least = vmin(least, __builtin_shufflevector(least, least, 1, 0, 3, 2));
+      const int pick = least[0] < kFarAway ? firstLane(d, vecs, least) : 0;
+      out[i] = static_cast<uint8_t>(colour[pick]);
+
+      const Vec4 q = v - target[pick];
+      for (int t = 0; t < kernel.count; ++t) {
+        const Vec4 share = powerOfTwo ? q * tapWeight[t] : q * tapWeight[t] / divisor;
+        errRow[x + tapOffset[t]] += share;
       }
     }
   }
+  errors.resize(static_cast<size_t>(n) * 3);
+  for (int y = 0; y < kReduceHeight; ++y)
+    for (int x = 0; x < width; ++x) {
+      const Vec4& e = err[static_cast<size_t>(y) * stride + kMargin + x];
+      float* o = errors.data() + (static_cast<size_t>(y) * width + x) * 3;
+      o[0] = e[0];
+      o[1] = e[1];
+      o[2] = e[2];
+    }
 }
 
 void ColorReducer::distribute(int x, int y, const float* err, int method) {
