@@ -13,6 +13,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 #if defined(__SSE__)
 #include <xmmintrin.h>
 #endif
@@ -31,7 +32,6 @@ constexpr int kMargin = 2;          // farthest reach of a tap, in pixels
 typedef float Vec4 __attribute__((vector_size(16)));
 constexpr int kChoiceVecs = 4;  // 16 choices
 constexpr float kUnused = 1e18f;  // target of an unused lane: distance ~1e36
-constexpr float kUnusedDistance = 3e38f;  // above every distance an unused lane gives
 
 Vec4 vmin(Vec4 a, Vec4 b) { return a < b ? a : b; }
 
@@ -48,6 +48,45 @@ int firstLane(const Vec4* d, int vecs, Vec4 least) {
   return 0;
 #endif
 }
+
+// The colours one pixel may take: per channel four vectors of four targets
+// (unused lanes so far away that they never come nearest), and each
+// choice's target as one vector for the error.
+struct Choices {
+  Vec4 r[kChoiceVecs], g[kChoiceVecs], b[kChoiceVecs];
+  Vec4 target[kMaxChoices];
+  int colour[kMaxChoices];
+
+  void set(const int* list, int k, const float* tr, const float* tg, const float* tb) {
+    k = std::min(k, kMaxChoices);
+    for (int i = 0; i < kMaxChoices; ++i) {
+      colour[i] = i < k ? list[i] & 15 : 0;
+      r[i / 4][i % 4] = i < k ? tr[colour[i]] : kUnused;
+      g[i / 4][i % 4] = i < k ? tg[colour[i]] : kUnused;
+      b[i / 4][i % 4] = i < k ? tb[colour[i]] : kUnused;
+      target[i] = Vec4{tr[colour[i]], tg[colour[i]], tb[colour[i]], 0};
+    }
+  }
+
+  // The first choice at the least squared distance from v; the first
+  // choice also when none comes nearer than 1e30.
+  template <int vecs>
+  int nearest(Vec4 v) const {
+    const Vec4 vr = {v[0], v[0], v[0], v[0]}, vg = {v[1], v[1], v[1], v[1]}, vb = {v[2], v[2], v[2], v[2]};
+    Vec4 d[vecs];
+    for (int k = 0; k < vecs; ++k) {
+      const Vec4 dr = vr - r[k], dg = vg - g[k], db = vb - b[k];
+      d[k] = dr * dr + dg * dg + db * db;
+    }
+    Vec4 least = d[0];
+    if constexpr (vecs == 2) least = vmin(d[0], d[1]);
+    if constexpr (vecs == 3) least = vmin(vmin(d[0], d[1]), d[2]);
+    if constexpr (vecs == 4) least = vmin(vmin(d[0], d[1]), vmin(d[2], d[3]));
+    least = vmin(least, __builtin_shufflevector(least, least, 2, 3, 0, 1));
+    least = vmin(least, __builtin_shufflevector(least, least, 1, 0, 3, 2));
+    return least[0] < kFarAway ? firstLane(d, vecs, least) : 0;
+  }
+};
 
 // The published Floyd-Steinberg, Jarvis-Judice-Ninke and Stucki kernels.
 constexpr DitherTap floyd[] = {{1, 0, 7}, {-1, 1, 3}, {0, 1, 5}, {1, 1, 1}};
@@ -248,24 +287,8 @@ void ColorReducer::quantize(const std::vector<uint32_t>& pixels, int dither, boo
   const int cellMask = (multi ? kMultiCellWidth : kCellSize) - 1;
   const int cellShift = multi ? 2 : 3;
 
-  // The current choices: per channel four vectors of four (unused lanes
-  // sit so far away that they never come nearest), and each choice's
-  // target as one vector for the error.
-  Vec4 cr[kChoiceVecs], cg[kChoiceVecs], cb[kChoiceVecs], target[kMaxChoices];
-  int colour[kMaxChoices] = {};
-  int vecs = kChoiceVecs;
-  auto setChoices = [&](const int* list, int k) {
-    k = std::min(k, kMaxChoices);
-    vecs = std::max((k + 3) / 4, 1);
-    for (int i = 0; i < kMaxChoices; ++i) {
-      colour[i] = i < k ? list[i] & 15 : 0;
-      cr[i / 4][i % 4] = i < k ? tr[colour[i]] : kUnused;
-      cg[i / 4][i % 4] = i < k ? tg[colour[i]] : kUnused;
-      cb[i / 4][i % 4] = i < k ? tb[colour[i]] : kUnused;
-      target[i] = Vec4{tr[colour[i]], tg[colour[i]], tb[colour[i]], 0};
-    }
-  };
-  if (!withinCells) setChoices(candidates.data(), static_cast<int>(candidates.size()));
+  Choices choices;
+  if (!withinCells) choices.set(candidates.data(), static_cast<int>(candidates.size()), tr, tg, tb);
 
   // Error per pixel as one vector (R, G, B, 0) with a margin of two rows
   // below and two pixels on each side, so taps need no bounds check; what
@@ -288,52 +311,50 @@ void ColorReducer::quantize(const std::vector<uint32_t>& pixels, int dither, boo
 
   const size_t have = pixels.size();
   uint8_t* out = index.data();
-  for (int y = 0; y < kReduceHeight; ++y) {
-    Vec4* errRow = err.data() + static_cast<size_t>(y) * stride + kMargin;
-    for (int x = 0; x < width; ++x) {
-      if (withinCells && (x & cellMask) == 0) {
-        const uint8_t* cell = cells[x >> cellShift][y / kCellSize];
-        int list[4];
-        int k = 0;
-        if (multi) list[k++] = background;
-        list[k++] = cell[0];
-        list[k++] = cell[1];
-        if (multi) list[k++] = cell[2];
-        setChoices(list, k);
-      }
-      const size_t i = static_cast<size_t>(y) * width + x;
-      const uint32_t p = i < have ? pixels[i] : 0;
-      const int r = p & 255, g = (p >> 8) & 255, b = (p >> 16) & 255;
-      Vec4 v;
-      if (gray) {
-        const float l = static_cast<float>(luma(r, g, b));
-        v = Vec4{l, l, l, 0};
-      } else {
-        v = Vec4{static_cast<float>(r), static_cast<float>(g), static_cast<float>(b), 0};
-      }
-      v += errRow[x];
+  // One pass, compiled for each number of choice vectors.
+  auto run = [&](auto vecsConstant) {
+    constexpr int vecs = decltype(vecsConstant)::value;
+    for (int y = 0; y < kReduceHeight; ++y) {
+      Vec4* errRow = err.data() + static_cast<size_t>(y) * stride + kMargin;
+      for (int x = 0; x < width; ++x) {
+        if (withinCells && (x & cellMask) == 0) {
+          const uint8_t* cell = cells[x >> cellShift][y / kCellSize];
+          int list[4];
+          int k = 0;
+          if (multi) list[k++] = background;
+          list[k++] = cell[0];
+          list[k++] = cell[1];
+          if (multi) list[k++] = cell[2];
+          choices.set(list, k, tr, tg, tb);
+        }
+        const size_t i = static_cast<size_t>(y) * width + x;
+        const uint32_t p = i < have ? pixels[i] : 0;
+        const int r = p & 255, g = (p >> 8) & 255, b = (p >> 16) & 255;
+        Vec4 v;
+        if (gray) {
+          const float l = static_cast<float>(luma(r, g, b));
+          v = Vec4{l, l, l, 0};
+        } else {
+          v = Vec4{static_cast<float>(r), static_cast<float>(g), static_cast<float>(b), 0};
+        }
+        v += errRow[x];
+        const int pick = choices.nearest<vecs>(v);
+        out[i] = static_cast<uint8_t>(choices.colour[pick]);
 
-      // Distances to all choices; the first choice at the least one wins.
-      const Vec4 vr = {v[0], v[0], v[0], v[0]}, vg = {v[1], v[1], v[1], v[1]}, vb = {v[2], v[2], v[2], v[2]};
-      Vec4 d[kChoiceVecs];
-      Vec4 least = {kUnusedDistance, kUnusedDistance, kUnusedDistance, kUnusedDistance};
-      for (int k = 0; k < vecs; ++k) {
-        const Vec4 dr = vr - cr[k], dg = vg - cg[k], db = vb - cb[k];
-        d[k] = dr * dr + dg * dg + db * db;
-        least = vmin(least, d[k]);
-      }
-      least = vmin(least, __builtin_shufflevector(least, least, 2, 3, 0, 1));
-      least = vmin(least, __builtin_shufflevector(least, least, 1, 0, 3, 2));
-      const int pick = least[0] < kFarAway ? firstLane(d, vecs, least) : 0;
-      out[i] = static_cast<uint8_t>(colour[pick]);
-
-      const Vec4 q = v - target[pick];
-      for (int t = 0; t < kernel.count; ++t) {
-        const Vec4 share = powerOfTwo ? q * tapWeight[t] : q * tapWeight[t] / divisor;
-        errRow[x + tapOffset[t]] += share;
+        const Vec4 q = v - choices.target[pick];
+        for (int t = 0; t < kernel.count; ++t) {
+          const Vec4 share = powerOfTwo ? q * tapWeight[t] : q * tapWeight[t] / divisor;
+          errRow[x + tapOffset[t]] += share;
+        }
       }
     }
-  }
+  };
+  const int vecs = withinCells ? 1 : (static_cast<int>(candidates.size()) + 3) / 4;
+  if (vecs <= 1) run(std::integral_constant<int, 1>{});
+  else if (vecs == 2) run(std::integral_constant<int, 2>{});
+  else if (vecs == 3) run(std::integral_constant<int, 3>{});
+  else run(std::integral_constant<int, 4>{});
+
   errors.resize(static_cast<size_t>(n) * 3);
   for (int y = 0; y < kReduceHeight; ++y)
     for (int x = 0; x < width; ++x) {

@@ -4,7 +4,7 @@
 // pixel at its nearer of foreground and background) that orders the
 // foregrounds and ends the search early; scoring a glyph with 8 row-table
 // and 16 block-table lookups instead of 64 pixel distances; and skipping a
-// glyph as soon as its pixel part alone reaches the best score.
+// glyph as soon as a partial sum of its score reaches the best one.
 #include "convert/PetsciiConverter.h"
 
 #include "core/PixelOps.h"
@@ -181,19 +181,22 @@ void PetsciiConverter::Convert(const std::vector<uint32_t>& pixels, const Petsci
       if (w * bounds[k].lb >= best) break;
       const int f = bounds[k].fg;
       // Weighted pixel cost of every row byte: the change against an all
-      // background row, built from the byte without its lowest set bit.
-      int64_t rowCost[kCellSize][256];
-      for (int row = 0; row < kCellSize; ++row) {
-        int64_t delta[8];
+      // background row. Built by doubling: the bytes with bit b set are those
+      // without it plus that pixel's change. A row's weighted cost fits in
+      // 32 bits (8 x 9 x 255^2 x 256 < 2^31).
+      int32_t rowCost[kCellSize][256];
+      for (int row = 0; row < kCellSize && w > 0; ++row) {
+        int32_t* t = rowCost[row];
+        t[0] = 0;
         for (int bit = 0; bit < 8; ++bit) {
           const int p = row * kCellSize + 7 - bit;
-          delta[bit] = (static_cast<int64_t>(cd.dist[f][p]) - dBg[p]) * w;
+          const int32_t delta = (static_cast<int32_t>(cd.dist[f][p]) - static_cast<int32_t>(dBg[p])) * w;
+          const int half = 1 << bit;
+          for (int v = 0; v < half; ++v) t[half + v] = t[v] + delta;
         }
-        rowCost[row][0] = 0;
-        for (int v = 1; v < 256; ++v) rowCost[row][v] = rowCost[row][v & (v - 1)] + delta[std::countr_zero(static_cast<unsigned>(v))];
       }
       // Weighted tone cost of every block by its number of foreground pixels.
-      int64_t toneCost[kBlocks][5];
+      int32_t toneCost[kBlocks][5];  // at most 9 x 1020^2 / 4 x 256 < 2^31
       const uint8_t* fgRgb = palette[f];
       for (int b = 0; b < kBlocks; ++b)
         for (int n = 0; n <= 4; ++n) {
@@ -202,13 +205,19 @@ void PetsciiConverter::Convert(const std::vector<uint32_t>& pixels, const Petsci
             const int64_t diff = cd.blockSum[b][ch] - ((4 - n) * bgRgb[ch] + n * fgRgb[ch]);
             sum += (ch == 0 ? kWeightR : ch == 1 ? kWeightG : kWeightB) * diff * diff;
           }
-          toneCost[b][n] = (sum >> 2) * toneWeight;
+          toneCost[b][n] = static_cast<int32_t>((sum >> 2) * toneWeight);
         }
       for (const Glyph& g : glyphs) {
+        // Every part is weighted and never negative beyond the pixel base,
+        // so a glyph is dropped as soon as a partial sum reaches the best.
         int64_t score = baseW;
-        for (int row = 0; row < kCellSize; ++row) score += rowCost[row][g.rows[row]];
-        if (score >= best) continue;  // the tone part only adds
-        for (int b = 0; b < kBlocks; ++b) score += toneCost[b][g.blockCount[b]];
+        if (w > 0) {
+          for (int row = 0; row < kCellSize; ++row) score += rowCost[row][g.rows[row]];
+          if (score >= best) continue;
+        }
+        for (int b = 0; b < kBlocks / 2; ++b) score += toneCost[b][g.blockCount[b]];
+        if (score >= best) continue;
+        for (int b = kBlocks / 2; b < kBlocks; ++b) score += toneCost[b][g.blockCount[b]];
         if (score < best) {
           best = score;
           bestCode = g.code;
