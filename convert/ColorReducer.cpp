@@ -1,8 +1,11 @@
 // Resizing, colour mapping with error diffusion, cell-colour choice and the
 // bitmap writer of the PC picture import. Everything runs in the frame in
-// which an import option changes, so the passes avoid per-pixel floating
-// point in the resize and compare all free candidates of a pixel in one
-// straight loop the compiler can vectorise.
+// which an import option changes. The resize sums integers, two channels
+// to a word. The mapping is bound by the chain from one pixel's error to
+// the next pixel's choice, so that chain is kept short: the pixel and its
+// error are one vector of four floats, all candidates are compared four at
+// a time, and the share for the right neighbour stays in a register. The
+// floats are the very ones the one-pixel-at-a-time rules give.
 #include "convert/ColorReducer.h"
 
 #include "core/PixelOps.h"
