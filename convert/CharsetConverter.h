@@ -26,7 +26,7 @@ struct CharsetConvertResult {
 
 // First address of charset slot 0-7 in the current video bank.
 inline uint32_t charsetSlotAddr(const Machine& m, int slot) {
-  return (m.bank * 8u + static_cast<uint32_t>(slot)) * kCharsetSize;
+  return ((m.bank & 3u) * 8u + static_cast<uint32_t>(slot)) * kCharsetSize;
 }
 
 // Why a slot cannot take a character set; empty when it can.
