@@ -30,7 +30,7 @@ constexpr int kMultiCellWidth = 4;  // multicolour pixels per cell row
 constexpr int kMaxTaps = 12;        // taps of the largest kernel
 constexpr int kMargin = 2;          // farthest reach of a tap, in pixels
 
-// Four floats or ints handled at once (SSE on x86-64); lane by lane the
+// Four floats handled at once (SSE on x86-64); lane by lane the
 // same IEEE operations as single floats.
 typedef float Vec4 __attribute__((vector_size(16)));
 constexpr int kChoiceVecs = 4;  // 16 choices
