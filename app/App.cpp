@@ -2,6 +2,8 @@
 // queue and the zoom that keeps a point of the picture in place.
 #include "app/App.h"
 
+#include "core/Ascii.h"
+#include "platform/FileDialog.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -22,45 +24,18 @@ namespace {
 
 constexpr int kCursorStartRow = 6;  // the row below the power-on banner
 
-// The windows whose open state persists, in the order the file lists them.
-struct WindowKey {
-  const char* key;
-  bool App::*flag;
+// The flags of the windows whose open state persists, in the order of
+// kWindowSettingKeys.
+bool App::* const kWindowFlags[kPersistentWindowCount] = {
+    &App::showSecondView, &App::showSprites,   &App::showSpriteEditor, &App::showRegisters,
+    &App::showMonitor,    &App::showCharset,   &App::showCharEditor,   &App::showProcessor,
+    &App::showAssembler,  &App::showBitmapMem, &App::showCalc,         &App::showMountDisk,
 };
-const WindowKey kWindowKeys[] = {
-    {"win.secondView", &App::showSecondView},
-    {"win.sprites", &App::showSprites},
-    {"win.spriteEditor", &App::showSpriteEditor},
-    {"win.registers", &App::showRegisters},
-    {"win.monitor", &App::showMonitor},
-    {"win.charset", &App::showCharset},
-    {"win.charEditor", &App::showCharEditor},
-    {"win.processor", &App::showProcessor},
-    {"win.assembler", &App::showAssembler},
-    {"win.bitmapMem", &App::showBitmapMem},
-    {"win.calc", &App::showCalc},
-    {"win.mountDisk", &App::showMountDisk},
-};
-
-// Decimal integer with leading blanks and a sign; stops at the first other
-// character; no digits give 0.
-const std::string kCustomPrefix = "Custom_";
-
-int parseInt(const std::string& s) {
-  long long v = std::strtoll(s.c_str(), nullptr, 10);
-  return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX));
-}
-
-void addLine(std::string& out, const char* key, const std::string& value) {
-  out += key;
-  out += '=';
-  out += value;
-  out += '\n';
-}
 
 }  // namespace
 
 App::App() {
+  connectMonitor();
   assemblerSource = kDefaultAssemblerSource;
   machine.loadAssets(Platform::assetDir());
   loadSettings();
@@ -74,67 +49,72 @@ App::App() {
   undo.Clear();
 }
 
+void App::connectMonitor() {
+  monitor.getDrive = [this](int device) -> DiskDrive* {
+    const int i = device - kFirstDevice;
+    return i >= 0 && i < kDriveCount ? &drives[i] : nullptr;
+  };
+  monitor.onGo = [this](uint16_t address) {
+    cpu.pc = address;
+    cpu.stopped = false;
+    showProcessor = true;
+  };
+  monitor.onExit = [this] { showMonitor = false; };
+  monitor.hostLoad = [this](const std::string& name) {
+    FileIO::open("Monitor load: " + name, {{"PRG-Files (*.prg)", {"prg"}}, {"All files", {}}},
+                 [this](const std::string&, std::vector<uint8_t>& bytes) {
+                   // The monitor's loads take no undo step, like all its
+                   // commands; the preview is withdrawn first all the same.
+                   change(UndoStep::none(), [this, &bytes] { monitor.hostLoadDone(&bytes); });
+                 });
+  };
+  monitor.hostSave = [this](const std::string& name, const std::vector<uint8_t>& prg) {
+    // "@:" asks a disk to replace the file; on the host the dialog asks.
+    const std::string file = toLowerAscii(name.size() >= 3 && name.compare(0, 2, "@:") == 0 ? name.substr(2) : name);
+    const int count = static_cast<int>(prg.size()) - 2;
+    FileIO::save("Monitor save", file + ".prg", prg,
+                 [this, count](const std::string&) { monitor.hostSaveDone(true, count); });
+  };
+}
+
 int App::sprite0Pointer() const { return machine.ram[machine.spritePtrAddr() & 0xFFFF]; }
 
 void App::loadSettings() { applySettings(Platform::loadText(kSettingsFile)); }
 
 void App::saveSettings() { Platform::saveText(kSettingsFile, settingsText()); }
 
-std::string App::settingsText() const {
-  std::string out;
-  char buf[32];
-  addLine(out, "ShowGrid", showGrid ? "1" : "0");
-  addLine(out, "GridColor", std::to_string(gridColor));
-  addLine(out, "ShowActiveChar", showActiveChar ? "1" : "0");
-  addLine(out, "DontReplaceColors", dontReplaceColors ? "1" : "0");
-  addLine(out, "Palette", std::to_string(paletteIndex));
-  addLine(out, "Zoom", std::to_string(zoom));
-  std::snprintf(buf, sizeof buf, "%g", static_cast<double>(uiScale));
-  addLine(out, "UiScale", buf);
-  static const char kChannels[] = {'R', 'G', 'B'};
-  for (int i = 0; i < kPaletteColors; ++i) {
-    for (int c = 0; c < 3; ++c) {
-      std::snprintf(buf, sizeof buf, "Custom_%d_%c", i, kChannels[c]);
-      addLine(out, buf, std::to_string(palette.custom[i][c]));
-    }
-  }
-  for (const WindowKey& w : kWindowKeys) addLine(out, w.key, this->*w.flag ? "1" : "0");
-  return out;
+SettingsValues App::settingsValues() const {
+  SettingsValues v;
+  v.showGrid = showGrid;
+  v.gridColor = gridColor;
+  v.showActiveChar = showActiveChar;
+  v.dontReplaceColors = dontReplaceColors;
+  v.paletteIndex = paletteIndex;
+  v.zoomSetting = zoomSetting;
+  v.zoom = zoom;
+  v.uiScale = uiScale;
+  v.custom = palette.custom;
+  for (int w = 0; w < kPersistentWindowCount; ++w) v.windows[w] = this->*kWindowFlags[w];
+  return v;
 }
 
+std::string App::settingsText() const { return writeSettings(settingsValues()); }
+
 void App::applySettings(const std::string& text) {
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(pos, end - pos);
-    pos = end + 1;
-    const size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    const std::string key = line.substr(0, eq);
-    const std::string value = line.substr(eq + 1);
-    const int iv = parseInt(value);
-    if (key == "ShowGrid") showGrid = iv != 0;
-    else if (key == "GridColor") gridColor = iv & 15;
-    else if (key == "ShowActiveChar") showActiveChar = iv != 0;
-    else if (key == "DontReplaceColors") dontReplaceColors = iv != 0;
-    else if (key == "Palette") paletteIndex = iv;
-    else if (key == "Zoom") zoomSetting = iv;
-    else if (key == "UiScale") uiScale = static_cast<float>(std::strtod(value.c_str(), nullptr));
-    else if (key.compare(0, kCustomPrefix.size(), kCustomPrefix) == 0) {
-      const int color = parseInt(key.substr(kCustomPrefix.size()));
-      const char last = key.back();
-      const int channel = last == 'R' ? 0 : last == 'G' ? 1 : 2;
-      if (color >= 0 && color < kPaletteColors) palette.custom[color][channel] = static_cast<uint8_t>(iv);
-    } else {
-      for (const WindowKey& w : kWindowKeys)
-        if (key == w.key) this->*w.flag = iv != 0;
-    }
-  }
-  if (!(uiScale >= kUiScaleMin && uiScale <= kUiScaleMax)) uiScale = 1.0f;
+  SettingsValues v = settingsValues();
+  readSettings(text, v);
+  showGrid = v.showGrid;
+  gridColor = v.gridColor;
+  showActiveChar = v.showActiveChar;
+  dontReplaceColors = v.dontReplaceColors;
+  paletteIndex = v.paletteIndex;
+  zoomSetting = v.zoomSetting;
+  zoom = v.zoom;
+  uiScale = v.uiScale;
+  palette.custom = v.custom;
+  for (int w = 0; w < kPersistentWindowCount; ++w) this->*kWindowFlags[w] = v.windows[w];
   palette.set(paletteIndex);
   editor.pix.fixedColors = dontReplaceColors;
-  zoom = (zoomSetting >= kZoomMin && zoomSetting <= kZoomMax) ? zoomSetting : kDefaultZoom;
 }
 
 void App::setPalette(int index) {
@@ -155,6 +135,31 @@ void App::newProject() {
 void App::afterLoad() {
   undo.Clear();
   currentSprite = sprite0Pointer();
+}
+
+void App::change(const UndoStep& step, const std::function<void()>& apply) {
+  editor.cancelPreview();
+  switch (step.take) {
+    case UndoStep::Take::None:
+    case UndoStep::Take::ByEngine: break;
+    case UndoStep::Take::Kind: undo.TakeUndo(step.kind, step.label); break;
+    case UndoStep::Take::Range: undo.TakeUndoRange(step.address, step.length, step.label); break;
+    case UndoStep::Take::Screen: undo.TakeScreenUndo(step.label); break;
+    case UndoStep::Take::ScreenAndRegisters:
+      // One step holds the cell memory and the registers, whichever the
+      // change touches.
+      undo.TakeScreenUndo(step.label);
+      undo.TakeUndo(UndoKind::Registers, step.label);
+      undo.MergeLast();
+      break;
+  }
+  if (apply) apply();
+}
+
+void App::chooseTool(int tool) {
+  editor.tool = tool;
+  if (tool == kToolText) editor.undoPending = true;
+  focusScreen = true;
 }
 
 int App::setZoom(int z, float ax, float ay) {

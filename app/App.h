@@ -5,12 +5,14 @@
 // window function and action takes it by reference.
 #pragma once
 
+#include "app/SettingsFile.h"
 #include "app/Texture.h"
 #include "core/Editor.h"
 #include "core/Machine.h"
 #include "core/Palette.h"
 #include "core/UndoBuffer.h"
 #include "cpu/CPU6502.h"
+#include "cpu/Monitor.h"
 #include "disk/DiskDrive.h"
 
 #include <imgui.h>
@@ -19,15 +21,39 @@
 #include <string>
 #include <vector>
 
-constexpr int kZoomMin = 1;
-constexpr int kZoomMax = 24;
-constexpr int kDefaultZoom = 2;
-constexpr float kUiScaleMin = 0.5f;
-constexpr float kUiScaleMax = 3.0f;
 constexpr int kIconSlots = 32;
 constexpr int kDriveCount = 4;   // devices 8-11
 constexpr int kFirstDevice = 8;
 constexpr const char* kSettingsFile = "tilvox.ini";
+
+// How one change of the document enters the undo history.
+struct UndoStep {
+  enum class Take {
+    None,       // no step: the change replaces the document and its history,
+                // or is not undoable by design
+    ByEngine,   // the editor or file completion called inside records its own
+    Kind,       // UndoBuffer::TakeUndo(kind, label)
+    Range,      // UndoBuffer::TakeUndoRange(address, length, label)
+    Screen,     // UndoBuffer::TakeScreenUndo(label): kind and prefix by mode
+    ScreenAndRegisters,  // the screen step and the registers, as one step
+  };
+  Take take = Take::None;
+  int kind = 0;
+  int address = 0;
+  int length = 0;
+  std::string label;
+
+  static UndoStep none() { return {}; }
+  static UndoStep byEngine() { return {Take::ByEngine, 0, 0, 0, {}}; }
+  static UndoStep of(int kind, std::string label) { return {Take::Kind, kind, 0, 0, std::move(label)}; }
+  static UndoStep range(int address, int length, std::string label) {
+    return {Take::Range, 0, address, length, std::move(label)};
+  }
+  static UndoStep screen(std::string label) { return {Take::Screen, 0, 0, 0, std::move(label)}; }
+  static UndoStep screenAndRegisters(std::string label) {
+    return {Take::ScreenAndRegisters, 0, 0, 0, std::move(label)};
+  }
+};
 
 class App {
 public:
@@ -73,6 +99,7 @@ public:
   bool showCharsetConverter = false;
 
   CPU6502 cpu{machine};
+  Monitor monitor{machine, cpu};
   DiskDrive drives[kDriveCount];  // devices 8, 9, 10, 11
   std::string assemblerSource;
   bool processorRunning = false;
@@ -120,10 +147,14 @@ public:
   void setPalette(int index);
   void newProject();
   void afterLoad();
-  // Runs before the user interface changes the document: a paste preview
-  // or a shape being dragged in the editor holds an image of the old
-  // memory, which must not be put back over the new contents.
-  void beforeDocumentChange() { editor.cancelPreview(); }
+  // The one path through which a window changes the document: withdraws a
+  // paste preview or a shape being dragged (it holds an image of the old
+  // memory, which must not be put back over the new contents), records the
+  // undo step `step` describes, then runs `apply`.
+  void change(const UndoStep& step, const std::function<void()>& apply);
+  // Chooses an editor tool and gives the keyboard to the Screen window; the
+  // Text tool starts a new typing step.
+  void chooseTool(int tool);
   // Sets the zoom (clamped to 1..24) keeping the anchor, in frame pixels,
   // at the same place of the Screen window; a negative anchor coordinate
   // means the centre of the visible area. Returns the zoom in force.
@@ -134,6 +165,10 @@ public:
 
 private:
   int sprite0Pointer() const;
+  SettingsValues settingsValues() const;
+  // Gives the monitor its drives, the processor window, its own window's
+  // flag and the host file dialogs.
+  void connectMonitor();
 };
 
 // Shows the front pop-up of the queue; called once per frame after all

@@ -4,6 +4,7 @@
 
 #include "app/App.h"
 #include "core/Editor.h"
+#include "core/MemoryLayout.h"
 #include "core/Vic.h"
 
 #include <algorithm>
@@ -70,6 +71,7 @@ const MenuKey kCtrlAltKeys[] = {
     {ImGuiKey_S, MenuCommand::SaveProject},
     {ImGuiKey_E, MenuCommand::OpenClear},
     {ImGuiKey_G, MenuCommand::ToggleGrid},
+    {ImGuiKey_P, MenuCommand::OpenPreferences},
 };
 
 // Keys of the text cursor, one row per key.
@@ -132,6 +134,7 @@ MenuShortcut RouteMenuKey(const KeyPress& k, bool textTyping) {
     if (k.key >= ImGuiKey_1 && k.key <= ImGuiKey_9) return {MenuCommand::SetPalette, k.key - ImGuiKey_1};
     return {};
   }
+  if (mods(k, false, false, false) && k.key == ImGuiKey_F1 && !k.repeat) return {MenuCommand::OpenHelp, 0};
   if (textTyping) return {};
   if (mods(k, true, false, false) && k.key == ImGuiKey_Z) return {MenuCommand::Undo, 0};
   if (mods(k, true, false, false) && k.key == ImGuiKey_Y) return {MenuCommand::Redo, 0};
@@ -185,12 +188,11 @@ ScreenKey RouteScreenKey(const KeyPress& k, const ScreenKeyState& s) {
 StatusInfo StatusInfoAt(const Machine& m, int x, int y) {
   StatusInfo r;
   if (m.isBitmap()) {
-    r.address = m.bitmapAddr() + (y / kCellSize) * (kScreenCols * kCellSize) + (y % kCellSize) +
-                (x / kCellSize) * kCellSize;
+    r.address = pixelBitmapAddr(m, x, y);
     r.posX = m.isMulticolor() ? x / 2 : x;
     r.posY = y;
   } else {
-    r.address = m.screenAddr() + (y / kCellSize) * kScreenCols + x / kCellSize;
+    r.address = cellScreenAddr(m, cellIndex(x / kCellSize, y / kCellSize));
     r.posX = x / kCellSize;
     r.posY = y / kCellSize;
   }

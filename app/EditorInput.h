@@ -60,6 +60,8 @@ enum class MenuCommand {
   OpenClear,
   ToggleGrid,
   SetPalette,  // argument: palette index
+  OpenPreferences,
+  OpenHelp,
 };
 struct MenuShortcut {
   MenuCommand command = MenuCommand::None;

@@ -7,6 +7,7 @@
 
 #include "app/App.h"
 #include "core/FileFormats.h"
+#include "disk/DriveMounts.h"
 #include "platform/FileDialog.h"
 #include "platform/Platform.h"
 
@@ -22,19 +23,24 @@ void show(App& app, const Message& message) { app.message(message.title, message
 
 // A project replaces the whole document and its history; no undo step.
 void finishProjectLoad(App& app, const std::vector<uint8_t>& bytes) {
-  app.beforeDocumentChange();
-  const Outcome failed = completeLoadProject(app.machine, bytes);
-  if (failed)
-    show(app, failed);
-  else
-    app.afterLoad();
+  app.change(UndoStep::none(), [&app, &bytes] {
+    const Outcome failed = completeLoadProject(app.machine, bytes);
+    if (failed)
+      show(app, failed);
+    else
+      app.afterLoad();
+  });
 }
 
 // Opens a picture by a fixed row (Koala, RAW) or by the row given.
 void openImage(App& app, const std::string& title, const std::vector<FileIO::Filter>& filters, int format) {
   FileIO::open(title, filters, [&app, format](const std::string& path, std::vector<uint8_t>& bytes) {
-    if (imageFormatFor(format, path) >= 0) app.beforeDocumentChange();
-    show(app, completeLoadImage(app.machine, app.undo, format, path, bytes));
+    // A file of no known format is refused before anything changes.
+    const auto load = [&] { show(app, completeLoadImage(app.machine, app.undo, format, path, bytes)); };
+    if (imageFormatFor(format, path) >= 0)
+      app.change(UndoStep::byEngine(), load);
+    else
+      load();
   });
 }
 
@@ -52,8 +58,7 @@ void saveProject(App& app) {
 
 void loadMemory(App& app) {
   FileIO::open("Load memory", prgFilters(), [&app](const std::string&, std::vector<uint8_t>& bytes) {
-    app.beforeDocumentChange();
-    show(app, completeLoadMemory(app.machine, app.undo, bytes));
+    app.change(UndoStep::byEngine(), [&] { show(app, completeLoadMemory(app.machine, app.undo, bytes)); });
   });
 }
 
@@ -86,15 +91,19 @@ void loadImageFormat(App& app, int format) {
 
 void loadSprites(App& app) {
   FileIO::open("Load sprites", spriteFilters(), [&app](const std::string& path, std::vector<uint8_t>& bytes) {
-    app.beforeDocumentChange();
-    show(app, completeLoadSprites(app.machine, app.undo, app.currentSprite, path, bytes));
+    app.change(UndoStep::byEngine(),
+               [&] { show(app, completeLoadSprites(app.machine, app.undo, app.currentSprite, path, bytes)); });
   });
 }
 
 void loadCharset(App& app) {
   FileIO::open("Load charset", charsetFilters(), [&app](const std::string& path, std::vector<uint8_t>& bytes) {
-    if (!charsetLoadRefused(app.machine, path)) app.beforeDocumentChange();
-    show(app, completeLoadCharset(app.machine, app.undo, path, bytes));
+    // A load into the ROM character set is refused before anything changes.
+    const auto load = [&] { show(app, completeLoadCharset(app.machine, app.undo, path, bytes)); };
+    if (!charsetLoadRefused(app.machine, path))
+      app.change(UndoStep::byEngine(), load);
+    else
+      load();
   });
 }
 
@@ -139,8 +148,9 @@ void openDropped(App& app, const std::string& path) {
   const std::string name = FileIO::baseName(path);
   // A disk image is mounted from its path, not read here.
   if (dropAction(ext, 0) == DropAction::MountDisk) {
-    DiskDrive& drive = app.drives[dropDrive(app.drives, kDriveCount)];
-    if (drive.mountD64(path))
+    const int index = dropDrive(app.drives, kDriveCount);
+    DiskDrive& drive = app.drives[index];
+    if (mountImageOn(app.drives, kDriveCount, index, path))
       app.showMountDisk = true;
     else
       app.message("Error", "Could not mount D64-file: " + drive.error);
@@ -165,12 +175,10 @@ void openDropped(App& app, const std::string& path) {
       app.showAssembler = true;
       break;
     case DropAction::PictureFormat:
-      app.beforeDocumentChange();
-      show(app, completeDropPicture(app.machine, app.undo, name, bytes));
+      app.change(UndoStep::byEngine(), [&] { show(app, completeDropPicture(app.machine, app.undo, name, bytes)); });
       break;
     case DropAction::Prg:
-      app.beforeDocumentChange();
-      show(app, completeDropPrg(app.machine, app.undo, name, bytes));
+      app.change(UndoStep::byEngine(), [&] { show(app, completeDropPrg(app.machine, app.undo, name, bytes)); });
       break;
     case DropAction::Unknown:
       app.message("Error", "Don't know what to do with " + name);

@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 
 #include "app/App.h"
+#include "core/SpriteOps.h"
 #include "app/FileActions.h"
 #include "app/EditorInput.h"
 #include "app/Icons.h"
@@ -36,15 +37,12 @@ void placeAt(float x, float y) {
   ImGui::SetCursorScreenPos(ImVec2(p.x + x * s, p.y + y * s));
 }
 
-// Undo and redo withdraw a preview first: its saved image would otherwise
-// be written back over the restored document.
+// Undo and redo save what they overwrite themselves.
 void undoStep(App& app) {
-  app.beforeDocumentChange();
-  app.undo.MakeUndo();
+  app.change(UndoStep::none(), [&app] { app.undo.MakeUndo(); });
 }
 void redoStep(App& app) {
-  app.beforeDocumentChange();
-  app.undo.MakeRedo();
+  app.change(UndoStep::none(), [&app] { app.undo.MakeRedo(); });
 }
 
 void runMenuShortcut(App& app, const MenuShortcut& m) {
@@ -57,12 +55,12 @@ void runMenuShortcut(App& app, const MenuShortcut& m) {
     case MenuCommand::OpenClear: g_clearOpen = true; break;
     case MenuCommand::ToggleGrid: app.showGrid = !app.showGrid; break;
     case MenuCommand::SetPalette: app.setPalette(m.arg); break;
+    case MenuCommand::OpenPreferences: app.showPreferences = true; break;
+    case MenuCommand::OpenHelp: app.showHelp = true; break;
   }
 }
 
 constexpr size_t kMenuLabelSize = 96;
-// The bitmap the save menu writes: the whole 8 KB slot the video chip reads.
-constexpr int kBitmapSlotSize = 8192;
 
 const char* const kBanks[] = {"1 $0000-$3FFF", "2 $4000-$7FFF", "3 $8000-$BFFF", "4 $C000-$FFFF"};
 const float kScales[] = {0.75f, 1.0f, 1.25f, 1.5f, 2.0f};
@@ -108,6 +106,10 @@ void saveMenu(App& app) {
   if (ImGui::MenuItem("Koala image...")) Actions::saveKoala(app);
   if (ImGui::MenuItem("Doodle image (hires)...")) Actions::saveDoodle(app);
   if (ImGui::MenuItem(charsetLabel)) Actions::saveArea(app, charset, kCharsetSize, "charset.prg");
+  if (ImGui::MenuItem("Sprites...")) {
+    SpriteOps::pointerRange(m, app.saveSpritesFirst, app.saveSpritesLast);
+    app.saveSpritesOpen = true;
+  }
   if (ImGui::MenuItem("Executable (.prg)...")) Actions::saveExecutable(app);
   ImGui::EndMenu();
 }
@@ -116,9 +118,10 @@ void fileMenu(App& app) {
   if (!ImGui::BeginMenu("File")) return;
   if (ImGui::MenuItem("New"))
     app.confirm("Question", "Abandon all work and reset memory?\nAre you sure?", [&app] {
-      app.beforeDocumentChange();
-      app.newProject();
+      // New replaces the document and empties the history.
+      app.change(UndoStep::none(), [&app] { app.newProject(); });
     });
+  if (ImGui::MenuItem("Mount disk...")) app.showMountDisk = true;
   loadMenu(app);
   saveMenu(app);
   if (ImGui::MenuItem("Export PNG...")) Actions::exportPng(app);
@@ -130,21 +133,21 @@ void fileMenu(App& app) {
 void blockMenu(App& app) {
   if (!ImGui::BeginMenu("Block")) return;
   Editor& ed = app.editor;
-  if (ImGui::MenuItem("Select tool", "S")) ed.tool = kToolSelect;
+  if (ImGui::MenuItem("Select tool", "S")) app.chooseTool(kToolSelect);
   if (ImGui::MenuItem("Select all", "Ctrl+A")) {
     ed.tool = kToolSelect;
     ed.selectAll();
   }
   ImGui::Separator();
   const bool sel = ed.selActive;
-  if (ImGui::MenuItem("Cut", "Ctrl+X", false, sel)) ed.cutBlock();
+  if (ImGui::MenuItem("Cut", "Ctrl+X", false, sel)) app.change(UndoStep::byEngine(), [&ed] { ed.cutBlock(); });
   if (ImGui::MenuItem("Copy", "Ctrl+C", false, sel)) ed.copyBlock();
-  if (ImGui::MenuItem("Paste", "Ctrl+V", false, ed.clipBlock.width >= 1)) ed.startPaste();
+  if (ImGui::MenuItem("Paste", "Ctrl+V", false, ed.clipBlock.width >= 1)) app.change(UndoStep::byEngine(), [&ed] { ed.startPaste(); });
   ImGui::Separator();
-  if (ImGui::MenuItem("Flip horizontally", "X", false, sel)) ed.flipBlockX();
-  if (ImGui::MenuItem("Flip vertically", "Y", false, sel)) ed.flipBlockY();
-  if (ImGui::MenuItem("Invert", "I", false, sel)) ed.invertBlock();
-  if (ImGui::MenuItem("Clear", "Delete", false, sel)) ed.clearBlock();
+  if (ImGui::MenuItem("Flip horizontally", "X", false, sel)) app.change(UndoStep::byEngine(), [&ed] { ed.flipBlockX(); });
+  if (ImGui::MenuItem("Flip vertically", "Y", false, sel)) app.change(UndoStep::byEngine(), [&ed] { ed.flipBlockY(); });
+  if (ImGui::MenuItem("Invert", "I", false, sel)) app.change(UndoStep::byEngine(), [&ed] { ed.invertBlock(); });
+  if (ImGui::MenuItem("Clear", "Delete", false, sel)) app.change(UndoStep::byEngine(), [&ed] { ed.clearBlock(); });
   ImGui::EndMenu();
 }
 
@@ -160,9 +163,11 @@ void editMenu(App& app) {
   if (ImGui::MenuItem("Clear...", "Ctrl+Alt+E")) g_clearOpen = true;
   ImGui::Separator();
   if (ImGui::MenuItem("Copy character cell", "C")) app.editor.copyChar();
-  if (ImGui::MenuItem("Paste character cell", "V")) app.editor.pasteChar();
+  if (ImGui::MenuItem("Paste character cell", "V")) app.change(UndoStep::byEngine(), [&app] { app.editor.pasteChar(); });
   ImGui::Separator();
   blockMenu(app);
+  ImGui::Separator();
+  if (ImGui::MenuItem("Preferences...", "Ctrl+Alt+P")) app.showPreferences = true;
   ImGui::EndMenu();
 }
 
@@ -172,20 +177,18 @@ void bankMenu(App& app) {
   if (ImGui::BeginMenu("Select VIC Bank")) {
     for (int i = 0; i < 4; ++i)
       if (ImGui::MenuItem(kBanks[i], nullptr, m.bank == i)) {
-        app.beforeDocumentChange();
-        m.bank = static_cast<uint16_t>(i);
+        // Choosing a bank takes no undo step.
+        app.change(UndoStep::none(), [&m, i] { m.bank = static_cast<uint16_t>(i); });
       }
     ImGui::EndMenu();
   }
   if (ImGui::BeginMenu("Select charbank")) {
     const bool upper = (m.vicRegs[kRegMemPtr] & kRomCaseBit) == 0;
     if (ImGui::MenuItem("Charbank 1", nullptr, upper)) {
-      app.beforeDocumentChange();
-      m.vicRegs[kRegMemPtr] &= static_cast<uint8_t>(~kRomCaseBit);
+      app.change(UndoStep::none(), [&m] { m.vicRegs[kRegMemPtr] &= static_cast<uint8_t>(~kRomCaseBit); });
     }
     if (ImGui::MenuItem("Charbank 2", nullptr, !upper)) {
-      app.beforeDocumentChange();
-      m.vicRegs[kRegMemPtr] |= kRomCaseBit;
+      app.change(UndoStep::none(), [&m] { m.vicRegs[kRegMemPtr] |= kRomCaseBit; });
     }
     ImGui::EndMenu();
   }
@@ -194,6 +197,19 @@ void bankMenu(App& app) {
 
 void viewMenu(App& app) {
   if (!ImGui::BeginMenu("View")) return;
+  // The window flags, in the menu's order.
+  ImGui::MenuItem("Sprites", nullptr, &app.showSprites);
+  ImGui::MenuItem("Sprite editor", nullptr, &app.showSpriteEditor);
+  ImGui::MenuItem("Registers", nullptr, &app.showRegisters);
+  ImGui::MenuItem("Monitor", nullptr, &app.showMonitor);
+  ImGui::MenuItem("Second view", nullptr, &app.showSecondView);
+  ImGui::MenuItem("Charset", nullptr, &app.showCharset);
+  ImGui::MenuItem("Char editor", nullptr, &app.showCharEditor);
+  ImGui::MenuItem("Calc converter", nullptr, &app.showCalc);
+  ImGui::MenuItem("Memory bitmap", nullptr, &app.showBitmapMem);
+  ImGui::MenuItem("Processor", nullptr, &app.showProcessor);
+  ImGui::MenuItem("Assembler", nullptr, &app.showAssembler);
+  ImGui::Separator();
   ImGui::MenuItem("View grid", "Ctrl+Alt+G", &app.showGrid);
   ImGui::Separator();
   if (ImGui::MenuItem("Reset window layout")) app.resetLayout = true;
@@ -219,6 +235,13 @@ void paletteMenu(App& app) {
   ImGui::EndMenu();
 }
 
+void helpMenu(App& app) {
+  if (!ImGui::BeginMenu("Help")) return;
+  if (ImGui::MenuItem("Tilvox Help", "F1")) app.showHelp = true;
+  if (ImGui::MenuItem("About Tilvox")) app.showAbout = true;
+  ImGui::EndMenu();
+}
+
 }  // namespace
 
 void drawMainMenu(App& app) {
@@ -234,6 +257,7 @@ void drawMainMenu(App& app) {
   bankMenu(app);
   viewMenu(app);
   paletteMenu(app);
+  helpMenu(app);
   ImGui::EndMainMenuBar();
 }
 
@@ -244,6 +268,29 @@ namespace {
 constexpr float kToolbarHeight = 41;
 constexpr float kToolbarRowY = 8;
 constexpr float kToolbarRowHeight = 21;
+
+// The window toggles of the toolbar: each button is down while its window
+// is open and opens or closes it.
+struct ToolbarToggle {
+  float x;
+  const char* id;
+  int icon;  // -1: none, the label is shown
+  const char* label;
+  const char* tooltip;
+  bool App::*flag;
+};
+const ToolbarToggle kToolbarToggles[] = {
+    {48, "sv", 11, "2nd", "Second View", &App::showSecondView},
+    {80, "mo", 10, "Mon", "Monitor", &App::showMonitor},
+    {112, "sp", 12, "Spr", "Sprites", &App::showSprites},
+    {144, "se", 6, "SprEd", "Sprite Editor", &App::showSpriteEditor},
+    {176, "cs", 0, "Chr", "Charset", &App::showCharset},
+    {208, "ce", 1, "ChrEd", "Edit Charset", &App::showCharEditor},
+    {240, "rg", -1, "Reg", "Registers", &App::showRegisters},
+    {832, "hl", 8, "?", "Help", &App::showHelp},
+};
+constexpr float kToggleWidth = 23;
+constexpr float kToggleHeight = 22;
 
 // Pushes the padding and border of a bar and begins it as a side bar of
 // the main viewport.
@@ -282,6 +329,12 @@ void drawToolbar(App& app) {
     const ImVec2 sz = ImGui::GetWindowSize();
     Classic::ThinBevel(ImGui::GetWindowDrawList(), p, ImVec2(p.x + sz.x, p.y + sz.y), true);
 
+    for (const ToolbarToggle& t : kToolbarToggles) {
+      bool& open = app.*t.flag;
+      placeAt(t.x, kToolbarRowY);
+      if (IconButton(app, t.id, t.icon, t.label, open, t.tooltip, kToggleWidth, kToggleHeight)) open = !open;
+    }
+
     ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(3 * s, 2 * s));
     rowText(412, "GfxMode:");
     placeRowCombo(468, 181);
@@ -289,9 +342,7 @@ void drawToolbar(App& app) {
     if (ImGui::BeginCombo("##gfxmode", gfxModeNames[std::clamp(mode, 0, kGfxModeCount - 1)])) {
       for (int i = 0; i < kGfxModeCount; ++i) {
         if (ImGui::Selectable(gfxModeNames[i], i == mode) && i != mode) {
-          app.beforeDocumentChange();
-          app.undo.TakeUndo(kUndoRegisters, "gfx mode change");
-          app.machine.setGfxMode(i);
+          app.change(UndoStep::of(UndoKind::Registers, "gfx mode change"), [&app, i] { app.machine.setGfxMode(i); });
         }
       }
       ImGui::EndCombo();
@@ -334,8 +385,8 @@ void panelText(ImDrawList* dl, ImVec2 min, ImVec2 max, const char* text) {
   dl->PopClipRect();
 }
 
-// The "Color editor" and these panels set colours without an undo step,
-// the way the F5-F8 keys do.
+// These panels cycle a cell colour without an undo step, the way the F5-F8
+// keys do; the Color editor's OK takes one ("color change").
 void colorPanel(App& app, int slot, int colour, ImVec2 min, ImVec2 max) {
   ImDrawList* dl = ImGui::GetWindowDrawList();
   if (colour >= 0) dl->AddRectFilled(ImVec2(min.x + 1, min.y + 1), ImVec2(max.x - 1, max.y - 1), Vic::paletteWord(app.palette, colour));
@@ -345,8 +396,10 @@ void colorPanel(App& app, int slot, int colour, ImVec2 min, ImVec2 max) {
                                               ImGuiButtonFlags_MouseButtonLeft | ImGuiButtonFlags_MouseButtonRight);
   if (clicked && colour >= 0) {
     const int direction = ImGui::GetIO().MouseReleased[ImGuiMouseButton_Right] ? -1 : 1;
-    app.beforeDocumentChange();
-    app.editor.setCellColor(slot, app.mouseX, app.mouseY, (colour + direction) & 15);
+    // Cycling a cell colour from the status bar takes no undo step.
+    app.change(UndoStep::none(), [&app, slot, colour, direction] {
+      app.editor.setCellColor(slot, app.mouseX, app.mouseY, (colour + direction) & 15);
+    });
   }
   if (ImGui::IsItemHovered()) ImGui::SetTooltip("%s (click to cycle, right click backwards)", kSlotTips[slot]);
   ImGui::PopID();
@@ -378,8 +431,7 @@ void drawClearDialog(App& app) {
   ImGui::TextUnformatted("Are you sure?");
   // Enter answers Yes and Escape No, as in every modal question.
   if (ImGui::Button("Yes", ImVec2(kPopupButtonWidth, 0)) || enterPressed()) {
-    app.beforeDocumentChange();
-    app.editor.clearScreen(mode, ParseClearValue(value));
+    app.change(UndoStep::byEngine(), [&app] { app.editor.clearScreen(mode, ParseClearValue(value)); });
     ImGui::CloseCurrentPopup();
   }
   ImGui::SameLine();
@@ -527,9 +579,8 @@ void colorArea(App& app, float s) {
   if (left) {
     app.machine.pen = colour;
   } else {
-    app.beforeDocumentChange();
-    app.undo.TakeUndo(kUndoRegisters, "background color");
-    app.machine.vicRegs[kRegBg0] = static_cast<uint8_t>(colour);
+    app.change(UndoStep::of(UndoKind::Registers, "background color"),
+               [&app, colour] { app.machine.vicRegs[kRegBg0] = static_cast<uint8_t>(colour); });
   }
 }
 
@@ -549,9 +600,7 @@ void drawTools(App& app) {
       std::snprintf(id, sizeof id, "t%d", i);
       placeAt(t.x, t.y);
       if (IconButton(app, id, t.icon, t.label, ed.tool == t.tool, t.tooltip, 25, 25)) {
-        ed.tool = t.tool;
-        if (t.tool == kToolText) ed.undoPending = true;
-        app.focusScreen = true;
+        app.chooseTool(t.tool);
       }
     }
 

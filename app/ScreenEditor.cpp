@@ -122,18 +122,22 @@ void changeCellColor(App& app, int slot, int direction) {
   int cols[kCellColors];
   app.editor.cellColors(app.mouseX, app.mouseY, cols);
   if (cols[slot] < 0) return;
-  app.beforeDocumentChange();
-  app.editor.setCellColor(slot, app.mouseX, app.mouseY, (cols[slot] + direction) & 15);
+  // The function keys cycle a cell colour without an undo step.
+  app.change(UndoStep::none(), [&app, slot, &cols, direction] {
+    app.editor.setCellColor(slot, app.mouseX, app.mouseY, (cols[slot] + direction) & 15);
+  });
 }
 
 void runScreenKey(App& app, const ScreenKey& cmd, bool shift) {
   Editor& ed = app.editor;
+  // Editor operations that change memory record their own undo steps.
+  const auto edit = [&app](const std::function<void()>& op) { app.change(UndoStep::byEngine(), op); };
   switch (cmd.command) {
     case ScreenCommand::None: break;
     case ScreenCommand::CancelPaste: ed.cancelPaste(); break;
     case ScreenCommand::Copy: ed.copyBlock(); break;
-    case ScreenCommand::Cut: ed.cutBlock(); break;
-    case ScreenCommand::Paste: ed.startPaste(); break;
+    case ScreenCommand::Cut: edit([&ed] { ed.cutBlock(); }); break;
+    case ScreenCommand::Paste: edit([&ed] { ed.startPaste(); }); break;
     case ScreenCommand::SelectAll:
       ed.tool = kToolSelect;
       ed.selectAll();
@@ -145,21 +149,18 @@ void runScreenKey(App& app, const ScreenKey& cmd, bool shift) {
     case ScreenCommand::BrushDown: ed.brush = std::max(ed.brush - 1, 1); break;
     case ScreenCommand::BrushUp: ed.brush = std::min(ed.brush + 1, kBrushCount); break;
     case ScreenCommand::CopyChar: ed.copyChar(); break;
-    case ScreenCommand::PasteChar: ed.pasteChar(); break;
+    case ScreenCommand::PasteChar: edit([&ed] { ed.pasteChar(); }); break;
     case ScreenCommand::ToggleGrid: app.showGrid = !app.showGrid; break;
-    case ScreenCommand::SetTool:
-      ed.tool = cmd.arg;
-      if (cmd.arg == kToolText) ed.undoPending = true;
-      break;
-    case ScreenCommand::FlipX: ed.flipBlockX(); break;
-    case ScreenCommand::FlipY: ed.flipBlockY(); break;
-    case ScreenCommand::Invert: ed.invertBlock(); break;
-    case ScreenCommand::ClearBlock: ed.clearBlock(); break;
-    case ScreenCommand::TypeCode: ed.typeChar(static_cast<uint8_t>(cmd.arg)); break;
-    case ScreenCommand::EditKey: ed.editKey(cmd.arg, shift); break;
+    case ScreenCommand::SetTool: app.chooseTool(cmd.arg); break;
+    case ScreenCommand::FlipX: edit([&ed] { ed.flipBlockX(); }); break;
+    case ScreenCommand::FlipY: edit([&ed] { ed.flipBlockY(); }); break;
+    case ScreenCommand::Invert: edit([&ed] { ed.invertBlock(); }); break;
+    case ScreenCommand::ClearBlock: edit([&ed] { ed.clearBlock(); }); break;
+    case ScreenCommand::TypeCode: edit([&ed, &cmd] { ed.typeChar(static_cast<uint8_t>(cmd.arg)); }); break;
+    case ScreenCommand::EditKey: edit([&ed, &cmd, shift] { ed.editKey(cmd.arg, shift); }); break;
     case ScreenCommand::ToggleCharset:
-      app.beforeDocumentChange();
-      app.machine.vicRegs[kRegMemPtr] ^= 2;
+      // The upper/lower case switch takes no undo step, like the charbank menu.
+      app.change(UndoStep::none(), [&app] { app.machine.vicRegs[kRegMemPtr] ^= 2; });
       break;
     case ScreenCommand::CellColor: changeCellColor(app, cmd.arg, shift ? -1 : 1); break;
     case ScreenCommand::OpenColorEditor: g_colorEditorOpen = true; break;
@@ -177,7 +178,7 @@ void handleKeys(App& app) {
     // with AltGr (Ctrl+Alt) come through here.
     for (ImWchar c : io.InputQueueCharacters) {
       const int code = CharToScreenCode(c);
-      if (code >= 0) app.editor.typeChar(static_cast<uint8_t>(code));
+      if (code >= 0) app.change(UndoStep::byEngine(), [&app, code] { app.editor.typeChar(static_cast<uint8_t>(code)); });
     }
   }
   // Letters typed as commands must not reach any text field.
@@ -216,6 +217,8 @@ void handleMouse(App& app, bool hovered, bool focused, ImVec2 imagePos, int x, i
           ImGui::SetScrollX(ImGui::GetScrollX() - io.MouseDelta.x);
           ImGui::SetScrollY(ImGui::GetScrollY() - io.MouseDelta.y);
         } else {
+          // Not through App::change: a press during a paste preview drops the
+          // block, so the editor itself withdraws previews and takes the step.
           ed.mouseDown(x, y, b);
         }
         break;
@@ -270,14 +273,10 @@ void drawColorEditor(App& app) {
   // Enter answers OK and Escape Cancel, as in every modal dialog.
   const bool enter = ImGui::IsKeyPressed(ImGuiKey_Enter, true) || ImGui::IsKeyPressed(ImGuiKey_KeypadEnter, true);
   if (ImGui::Button("OK", ImVec2(kPopupButtonWidth, 0)) || enter) {
-    app.beforeDocumentChange();
-    // One step holds the cell memory and the registers, whichever the
-    // slots touch.
-    app.undo.TakeScreenUndo("color change");
-    app.undo.TakeUndo(kUndoRegisters, "color change");
-    app.undo.MergeLast();
-    for (int i = 0; i < kCellColors; ++i)
-      if (cols[i] >= 0) app.editor.setCellColor(i, cx, cy, cols[i]);
+    app.change(UndoStep::screenAndRegisters("color change"), [&app] {
+      for (int i = 0; i < kCellColors; ++i)
+        if (cols[i] >= 0) app.editor.setCellColor(i, cx, cy, cols[i]);
+    });
     ImGui::CloseCurrentPopup();
   }
   ImGui::SameLine();
@@ -312,11 +311,7 @@ void drawScreenEditor(App& app) {
     app.focusScreen = false;
   }
 
-  if (g_screen.width != kFrameWidth || g_screen.height != kFrameHeight) {
-    g_screen.pixels.assign(kFramePixels, 0xFF000000u);
-    g_screen.width = kFrameWidth;
-    g_screen.height = kFrameHeight;
-  }
+  SizeCanvas(g_screen, kFrameWidth, kFrameHeight);
   Vic::renderFrame(app.machine, app.palette, g_screen.pixels.data());
   g_screen.texture.update(g_screen.pixels, kFrameWidth, kFrameHeight);
 

@@ -82,3 +82,11 @@ bool Texture::loadFile(const std::string& path) {
   stbi_image_free(data);
   return true;
 }
+
+bool SizeCanvas(PixelCanvas& canvas, int w, int h) {
+  if (canvas.width == w && canvas.height == h) return false;
+  canvas.pixels.assign(static_cast<size_t>(w) * h, 0xFF000000u);
+  canvas.width = w;
+  canvas.height = h;
+  return true;
+}

@@ -40,3 +40,7 @@ struct PixelCanvas {
   int height = 0;
   Texture texture;
 };
+
+// Makes the canvas w x h, filled with opaque black, when it has another
+// size; true when it changed.
+bool SizeCanvas(PixelCanvas& canvas, int w, int h);

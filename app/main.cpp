@@ -2,10 +2,18 @@
 // creates the one App, runs the frame loop that draws every window once
 // per frame, and tears everything down again.
 #include "app/App.h"
+#include "app/CharsetWindows.h"
+#include "app/CpuWindows.h"
+#include "app/Dialogs.h"
+#include "app/DiskWin.h"
 #include "app/FileActions.h"
+#include "app/ImportCharsetWin.h"
 #include "app/MainWindow.h"
+#include "app/MonitorWin.h"
 #include "app/ScreenEditor.h"
+#include "app/SpriteWindows.h"
 #include "app/Theme.h"
+#include "app/Views.h"
 #include "platform/FileDialog.h"
 #include "platform/Platform.h"
 
@@ -44,9 +52,12 @@ constexpr const char* kLayoutFile = "imgui.ini";
 constexpr const char* kDockSpaceName = "MainDockSpace";
 
 // Windows docked into the two right-hand groups of the default layout.
-const char* const kUpperRightWindows[] = {"Second view", "Registers", "Monitor",
+// The second view's title carries its zoom; "###" names its fixed identity.
+const char* const kUpperRightWindows[] = {"###Second view", "Registers", "Monitor",
                                           "Processor", "Assembler", "Memory bitmap"};
-const char* const kLowerRightWindows[] = {"Character set", "Sprites", "Character editor", "Sprite editor"};
+// The character editor's title changes with the character; its identity
+// is the part after "###".
+const char* const kLowerRightWindows[] = {"Character set", "Sprites", "###Character editor", "Sprite editor"};
 
 std::function<void()> g_exitAction;
 
@@ -154,11 +165,24 @@ void frame() {
   ImGui::DockSpaceOverViewport(dockId, ImGui::GetMainViewport());
 
   drawScreenEditor(app);
-  // Call sites of each window whose flag in App is set: second view,
-  // sprites, sprite editor, character set, character editor, registers,
-  // memory bitmap, calculator, monitor, processor, assembler, mount disk,
-  // picture import, font import, preferences, about, help,
-  // bitmap-to-charset; then drawSaveSpritesDialog.
+  // Every other window whose flag is set, in this fixed order.
+  if (app.showSecondView) drawSecondView(app);
+  if (app.showSprites) drawSpriteView(app);
+  if (app.showSpriteEditor) drawSpriteEditor(app);
+  if (app.showCharset) drawCharsetView(app);
+  if (app.showCharEditor) drawCharEditor(app);
+  if (app.showRegisters) drawRegisterView(app);
+  if (app.showBitmapMem) drawBitmapMemView(app);
+  if (app.showCalc) drawCalcConverter(app);
+  if (app.showMonitor) drawMonitor(app);
+  if (app.showProcessor) drawProcessor(app);
+  if (app.showAssembler) drawAssembler(app);
+  if (app.showMountDisk) drawMountDisk(app);
+  if (app.showImportCharset) drawImportCharset(app);
+  if (app.showPreferences) drawPreferences(app);
+  if (app.showAbout) drawAbout(app);
+  if (app.showHelp) drawHelp(app);
+  drawSaveSpritesDialog(app);
 
   drawPopups(app);
   FileIO::draw();

@@ -2,7 +2,10 @@
 // files read and written from the document.
 #include "core/FileFormats.h"
 
+#include "core/Ascii.h"
+
 #include <algorithm>
+#include <cstring>
 
 namespace FileFormats {
 
@@ -44,7 +47,9 @@ const std::array<Format, kFormatCount> formats = {{
     {"Face Printer", "fpt", "Low resolution bitmap\n160x200 pixels", kModeMultiBitmap, kKindChunk, 0, {{{Bitmap, 0, 8000}, {Screen, 8000, 1000}, {ColorRam, 9000, 1000}, {Background, 10001, 1}, kEnd, kEnd, kEnd}}},
     {"Drazpaint", "drp", "Low resolution bitmap\n160x200 pixels\nUncompressed format", kModeMultiBitmap, kKindChunk, 0, {{{Bitmap, 2048, 8000}, {Screen, 1024, 1000}, {ColorRam, 0, 1000}, {Background, 10048, 1}, kEnd, kEnd, kEnd}}},
     {"Cheese", "che", "Low resolution bitmap\n160x200 pixels", kModeMultiBitmap, kKindChunk, 0, {{{Bitmap, 0, 8000}, {Screen, 16896, 1000}, {ColorRam, 18432, 1000}, kEnd, kEnd, kEnd, kEnd}}},
-    {"Create with garfield", "cwg;ipt", "Low resolution bitmap\n160x200 pixels\nAlso loads Interpaint Multicolour images", kModeMultiBitmap, kKindChunk, 0, {{{Bitmap, 0, 8000}, {Screen, 8000, 1000}, {ColorRam, 9000, 1000}, {Background, 10001, 1}, kEnd, kEnd, kEnd}}},
+    // Interpaint multicolour files are 10003 bytes, their background the
+    // last byte at $6710; a byte after it, where a file has one, wins.
+    {"Create with garfield", "cwg;ipt", "Low resolution bitmap\n160x200 pixels\nAlso loads Interpaint Multicolour images", kModeMultiBitmap, kKindChunk, 0, {{{Bitmap, 0, 8000}, {Screen, 8000, 1000}, {ColorRam, 9000, 1000}, {Background, 10000, 1}, {Background, 10001, 1}, kEnd, kEnd}}},
     {"Hires Laze", "hil", "High resolution bitmap\n320x200 pixels\nInterlaced\nNot tested!!!", kModeHires, kKindChunk, 0, {{{BitmapBank0, 0, 8000}, {ScreenBank0, 8000, 1000}, {BitmapBank1, 16384, 8000}, {ScreenBank1, 24576, 1000}, kEnd, kEnd, kEnd}}},
     {"Hires Interlace", "hlf", "High resolution bitmap\n320x200 pixels\nInterlaced\nNot tested!!!", kModeHires, kKindChunk, 0, {{{BitmapBank0, 0, 8000}, {ScreenBank0, 8000, 1000}, {BitmapBank1, 16384, 8000}, {ScreenBank1, 9216, 1000}, kEnd, kEnd, kEnd}}},
     {"Drazlace", "drl", "320/160x200 pixels\nInterlaced\nUncompressed format\nNot tested!!!", kModeMultiBitmap, kKindChunk, 0, {{{BitmapBank0, 2048, 8000}, {ScreenBank0, 1024, 1000}, {BitmapBank1, 10240, 8000}, {ColorRam, 0, 1000}, {Background, 10048, 1}, kEnd, kEnd}}},
@@ -56,7 +61,26 @@ namespace {
 
 bool validIndex(int index) { return index >= 0 && index < kFormatCount; }
 
-uint8_t asciiLower(uint8_t c) { return (c >= 'A' && c <= 'Z') ? static_cast<uint8_t>(c + ('a' - 'A')) : c; }
+// Packed files that some programs write beside the plain layout their row
+// describes begin, after the load address, with the packer's signature.
+// Their bytes would land as noise, so such files are refused.
+struct PackedSignature {
+  int row;
+  const char* text;
+};
+constexpr int kRowDrazlace = 27;
+constexpr PackedSignature kPackedSignatures[] = {{kRowDrazlace, "DRAZLACE! 1.0"}};
+
+bool isPacked(int index, const std::vector<uint8_t>& data) {
+  for (const PackedSignature& p : kPackedSignatures) {
+    const size_t n = std::strlen(p.text);
+    if (p.row == index && data.size() >= kPrgAddressSize + n &&
+        std::equal(p.text, p.text + n, data.begin() + kPrgAddressSize))
+      return true;
+  }
+  return false;
+}
+
 
 // Copies up to `count` bytes to `addr`, never past the end of the 64 KB image.
 void copyClipped(Machine& m, uint32_t addr, const uint8_t* src, int count) {
@@ -91,7 +115,7 @@ void loadRaw(Machine& m, int bits, const std::vector<uint8_t>& data) {
 void loadChunks(Machine& m, const Format& f, const std::vector<uint8_t>& data) {
   const int avail = static_cast<int>(data.size()) - kPrgAddressSize;
   const uint8_t d018 = m.vicRegs[kRegMemPtr];
-  const uint32_t bitmapHalf = (d018 & 8) ? 8192u : 0u;
+  const uint32_t bitmapHalf = (d018 & 8) ? uint32_t{kBitmapSlotSize} : 0u;
   const uint32_t screenSlot = (d018 >> 4) * 1024u;
   constexpr uint32_t kBank1 = 0x4000;
   for (const Chunk& c : f.chunks) {
@@ -149,8 +173,7 @@ std::vector<std::string> extensions(int index) {
 }
 
 int findByExtension(const std::string& ext) {
-  std::string lower = ext;
-  for (char& c : lower) c = static_cast<char>(asciiLower(static_cast<uint8_t>(c)));
+  const std::string lower = toLowerAscii(ext);
   for (int i = 0; i < kFormatCount; ++i) {
     const std::vector<std::string> list = extensions(i);
     if (std::find(list.begin(), list.end(), lower) != list.end()) return i;
@@ -159,7 +182,7 @@ int findByExtension(const std::string& ext) {
 }
 
 bool load(Machine& m, int index, const std::vector<uint8_t>& data) {
-  if (!validIndex(index) || data.empty()) return false;
+  if (!validIndex(index) || data.empty() || isPacked(index, data)) return false;
   const Format& f = formats[index];
   // The mode comes first: in the bitmap modes it moves the bitmap to the
   // upper half of the bank, and every target below is derived afterwards.

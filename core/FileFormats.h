@@ -91,8 +91,9 @@ int findByExtension(const std::string& ext);
 
 // Loads a whole file's bytes by row `index`: switches to the row's graphics
 // mode, then writes the file's parts. False for an index outside the table,
-// for empty data, and for a chunk-format file with no byte after its load
-// address (the mode switch has then already happened).
+// for empty data and for a packed file of a row that describes only the
+// plain layout (nothing changes then), and for a chunk-format file with no
+// byte after its load address (the mode switch has then already happened).
 bool load(Machine& m, int index, const std::vector<uint8_t>& data);
 
 // Copies a PRG's data to its load address, clipped at $FFFF, and returns the

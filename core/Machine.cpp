@@ -104,7 +104,8 @@ bool Machine::loadProject(const std::vector<uint8_t>& data, std::string& error) 
     error = "Project file is truncated!";
     return false;
   }
-  if (getLE32(data, kOffVersionA) > 1 || getLE32(data, kOffVersionB) > 1) {
+  auto known = [](int32_t v) { return v >= kProjectOldestVersion && v <= kProjectVersion; };
+  if (!known(getLE32(data, kOffVersionA)) || !known(getLE32(data, kOffVersionB))) {
     error = "Unknown project version!";
     return false;
   }
@@ -119,8 +120,8 @@ bool Machine::loadProject(const std::vector<uint8_t>& data, std::string& error) 
 std::vector<uint8_t> Machine::saveProject() const {
   std::vector<uint8_t> out(kProjectFileSize, 0);
   std::memcpy(out.data(), kProjectMagic, kProjectMagicSize);
-  putLE32(out, kOffVersionA, 1);
-  putLE32(out, kOffVersionB, 1);
+  putLE32(out, kOffVersionA, kProjectVersion);
+  putLE32(out, kOffVersionB, kProjectVersion);
   std::copy(ram.begin(), ram.end(), out.begin() + kOffRam);
   std::copy(monitorScreen.begin(), monitorScreen.end(), out.begin() + kOffMonitor);
   std::copy(vicRegs.begin(), vicRegs.end(), out.begin() + kOffRegs);

@@ -43,17 +43,37 @@ std::string Assembler::trim(const std::string& text) {
   return text.substr(begin, end - begin);
 }
 
-void Assembler::error(int lineNo, const std::string& text) { messages.push_back({lineNo, text, true}); }
+void Assembler::error(int lineNo, const std::string& text) {
+  // A large file of bad lines must not hold millions of messages.
+  if (messages.size() >= kAsmMaxMessages) {
+    ++droppedMessages_;
+    return;
+  }
+  messages.push_back({lineNo, text, true});
+}
+
+bool Assembler::fits(int n) {
+  if (!pastTop_ && pc + n <= kAsmMemoryEnd) return true;
+  lineHitTop_ = true;
+  return false;
+}
+
+void Assembler::advance(int n) {
+  if (pc + n >= kAsmMemoryEnd) pastTop_ = true;
+  pc = static_cast<uint16_t>(pc + n);
+}
 
 void Assembler::emit(uint8_t byte) {
+  if (!fits(1)) return;
   if (finalPass) mem[pc] = byte;
-  pc = static_cast<uint16_t>(pc + 1);
+  advance(1);
 }
 
 bool Assembler::assemble(const std::string& source) {
   messages.clear();
   symbols.clear();
   unresolvedLines.clear();
+  droppedMessages_ = 0;
 
   std::vector<std::string> lines;
   size_t start = 0;
@@ -66,11 +86,16 @@ bool Assembler::assemble(const std::string& source) {
     start = end + 1;
   }
 
+  auto failed = [&] {
+    if (droppedMessages_ > 0)
+      messages.push_back({0, "... and " + std::to_string(droppedMessages_) + " more errors", false});
+    return false;
+  };
   finalPass = false;
   pass1Size_.assign(lines.size(), 0);
-  if (!runPass(lines)) return false;
+  if (!runPass(lines)) return failed();
   finalPass = true;
-  if (!runPass(lines)) return false;
+  if (!runPass(lines)) return failed();
 
   messages.push_back({0, "Compiled OK!", false});
   if (codeStart >= 0) {
@@ -86,6 +111,7 @@ bool Assembler::assemble(const std::string& source) {
 
 bool Assembler::runPass(const std::vector<std::string>& lines) {
   pc = kAsmOrigin;
+  pastTop_ = false;
   codeStart = -1;
   bool ok = true;
   for (size_t i = 0; i < lines.size(); ++i) {
@@ -97,11 +123,22 @@ bool Assembler::runPass(const std::vector<std::string>& lines) {
       pc = static_cast<uint16_t>(before + pass1Size_[i]);
     ok = ok && lineOk;
   }
-  finalAddr = pc;
+  finalAddr = pastTop_ ? kAsmMemoryEnd : pc;
   return ok;
 }
 
 bool Assembler::line(int lineNo, const std::string& text) {
+  lineHitTop_ = false;
+  bool ok = statement(lineNo, text);
+  if (lineHitTop_) {
+    // Nothing is written past $FFFF: the bytes would wrap onto $0000.
+    error(lineNo, "Code runs past the top of memory ($FFFF)");
+    ok = false;
+  }
+  return ok;
+}
+
+bool Assembler::statement(int lineNo, const std::string& text) {
   // Drop the comment: a ';' outside double quotes starts it.
   // The currency sign some C64 fonts show for '$' counts as '$'.
   std::string t;
@@ -133,6 +170,7 @@ bool Assembler::line(int lineNo, const std::string& text) {
       return false;
     }
     pc = static_cast<uint16_t>(value);
+    pastTop_ = false;
     return true;
   }
 
@@ -256,18 +294,22 @@ bool Assembler::instruction(int lineNo, const std::string& mnemonic, const std::
   }
 
   std::string message;
-  const int length = cpu.assemble(pc, asmText, finalPass, &message);
+  // Sized first: an instruction that would run past $FFFF writes nothing.
+  const int length = cpu.assemble(pc, asmText, false, &message);
   if (length == 0) {
     // In the first pass a branch to a label not yet known cannot be checked.
     if (!finalPass && isBranch(mnem)) {
-      pc = static_cast<uint16_t>(pc + 2);
+      if (!fits(2)) return false;
+      advance(2);
       return ok;
     }
     error(lineNo, message + ": " + sourceLine);
     return false;
   }
+  if (!fits(length)) return false;
+  if (finalPass) cpu.assemble(pc, asmText, true);
   if (codeStart < 0) codeStart = pc;
-  pc = static_cast<uint16_t>(pc + length);
+  advance(length);
   return ok;
 }
 

@@ -15,6 +15,9 @@
 #include <vector>
 
 constexpr uint16_t kAsmOrigin = 0xC000;
+// Messages kept from one pass; one more line tells how many were left out.
+constexpr size_t kAsmMaxMessages = 1000;
+constexpr int kAsmMemoryEnd = 0x10000;  // the location counter never passes $FFFF
 
 class Assembler {
 public:
@@ -48,6 +51,11 @@ public:
 
 private:
   bool runPass(const std::vector<std::string>& lines);
+  bool statement(int lineNo, const std::string& text);
+  // Whether n more bytes fit below the top of memory; when not, the line
+  // is marked to report it.
+  bool fits(int n);
+  void advance(int n);
   bool instruction(int lineNo, const std::string& mnemonic, const std::string& operand,
                    const std::string& sourceLine);
 
@@ -55,4 +63,9 @@ private:
   // in the second pass still keeps every later statement at the address its
   // labels were given.
   std::vector<uint16_t> pass1Size_;
+  // The location counter has passed $FFFF (it reads 0 then); only an
+  // origin line brings it back.
+  bool pastTop_ = false;
+  bool lineHitTop_ = false;
+  size_t droppedMessages_ = 0;
 };

@@ -220,13 +220,9 @@ int D64::_read_directory() {
         linkS = slot[kEntryLinkSector];
         last = linkT == 0;
       }
-      if (slot[kEntryName] != 0) {
-        ++count;
-      } else if (last) {
-        dir->count = count;
-        directory = std::move(dir);
-        return 1;
-      }
+      // Every slot of every sector is looked at: an entry after an empty
+      // slot is still a file, and a rewrite without it would lose it.
+      if (slot[kEntryName] != 0) ++count;
     }
     if (last || !validSector(linkT, linkS)) break;
     t = linkT;
@@ -355,11 +351,14 @@ int D64::load_data(int i, unsigned char* buf, int bufSize, unsigned short offset
   return fail(D64_ERR_READ);
 }
 
-int D64::find_entry(char const* name) const {
+int D64::find_file(char const* name) const {
   if (!directory || !name) return -1;
-  size_t given = std::strlen(name);
+  // Names on disk hold at most 16 characters; longer ones are cut the way
+  // a save cuts them.
+  size_t given = std::min(std::strlen(name), static_cast<size_t>(kD64NameSize));
   for (int i = 0; i < directory->count; ++i) {
     unsigned char const* e = &directory->entries[i * kD64EntrySize];
+    if (e[kEntryType] == kD64TypeScratched) continue;
     size_t n = static_cast<size_t>(entryNameLength(e));
     if (n == given && std::memcmp(e + kEntryName, name, n) == 0) return i;
   }
@@ -370,9 +369,7 @@ int D64::load_data(char const* name, unsigned char* buf, int bufSize, unsigned s
                    unsigned short length, bool useLoadAddress) {
   if (!_is_mounted(false, false)) return 0;
   last_error = D64_ERR_NONE;
-  // The drive compares at most 16 characters, the room a name has on disk.
-  std::string cut = name ? std::string(name).substr(0, kD64NameSize) : std::string();
-  int i = find_entry(cut.c_str());
+  int i = find_file(name);
   if (i < 0) return fail(D64_ERR_FILE_NOT_FOUND);
   return load_data(i, buf, bufSize, offset, length, useLoadAddress);
 }
@@ -570,11 +567,16 @@ int D64::save_data(char const* name, unsigned char* buf, int bufSize, unsigned s
   bool replace = name[0] == '@' && name[1] == ':';
   // Names are stored cut to 16 characters, so they are looked up that way.
   std::string fileName = std::string(replace ? name + 2 : name).substr(0, kD64NameSize);
-  int existing = find_entry(fileName.c_str());
+  int existing = find_file(fileName.c_str());
   if (existing >= 0 && !replace) return fail(D64_ERR_FILE_EXISTS);
   if (!_check_bam()) return 0;
   bool newEntry = existing < 0;
-  int entryCount = directory->count + (newEntry ? 1 : 0);
+  // A new file takes the first scratched slot, as the 1541 does, before
+  // the directory grows.
+  int freeSlot = -1;
+  for (int i = 0; newEntry && freeSlot < 0 && i < directory->count; ++i)
+    if (directory->entries[i * kD64EntrySize + kEntryType] == kD64TypeScratched) freeSlot = i;
+  int entryCount = directory->count + (newEntry && freeSlot < 0 ? 1 : 0);
   if (entryCount > kD64MaxEntries) return fail(D64_ERR_DIR_FULL);
 
   // Everything below works on the caches; these copies restore them when
@@ -660,15 +662,16 @@ int D64::save_data(char const* name, unsigned char* buf, int bufSize, unsigned s
   }
 
   if (newEntry) {
-    unsigned char* e = &directory->entries[directory->count * kD64EntrySize];
+    existing = freeSlot >= 0 ? freeSlot : directory->count++;
+    unsigned char* e = &directory->entries[existing * kD64EntrySize];
     std::memset(e, 0, kD64EntrySize);
-    e[kEntryType] = kD64TypeClosedPrg;
     std::memset(e + kEntryName, kD64Pad, kD64NameSize);
     std::memcpy(e + kEntryName, fileName.data(), fileName.size());
-    ++directory->count;
-    existing = directory->count - 1;
   }
   unsigned char* e = &directory->entries[existing * kD64EntrySize];
+  // What is written is a closed PRG, whatever the slot held before (a SEQ
+  // or USR file replaced with "@:" must load afterwards); a lock stays.
+  e[kEntryType] = static_cast<unsigned char>(kD64TypeClosedPrg | (e[kEntryType] & kD64TypeLocked));
   e[kEntryTrack] = list[0].track;
   e[kEntrySector] = list[0].sector;
   e[kEntryBlocks] = static_cast<unsigned char>(blocks & 0xFF);

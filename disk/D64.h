@@ -41,6 +41,8 @@ constexpr int kD64DirInterleave = 3;
 constexpr uint8_t kD64Pad = 0xA0;        // shifted space, pads names
 constexpr uint8_t kD64TypeClosedPrg = 0x82;
 constexpr int kD64TypePrg = 2;
+constexpr uint8_t kD64TypeScratched = 0;  // a scratched entry: a free slot
+constexpr uint8_t kD64TypeLocked = 0x40;  // type bit: the file may not be scratched
 
 // BAM sector offsets.
 constexpr int kBamDirTrack = 0;
@@ -181,6 +183,12 @@ public:
   int save_data(char const* name, unsigned char* buf, int bufSize, unsigned short start,
                 unsigned short length);
 
+  // The index of the first entry that is not scratched (type byte 0) and
+  // whose stored name, every byte up to its $A0 padding, equals the given
+  // name cut to 16 characters; -1 when none. Every lookup by name, the
+  // drive's included, goes through here.
+  int find_file(char const* name) const;
+
   uint16_t get_last_start_address() const { return last_start_address; }
   char const* get_last_error() const;
   int get_last_errorid() const { return last_error; }
@@ -210,7 +218,6 @@ private:
   int fail(int error);
   bool read_sector(int t, int s, unsigned char* out, int size = kD64SectorSize);
   bool write_sector(int t, int s, unsigned char const* data);
-  int find_entry(char const* name) const;
   bool plan_directory(int entryCount, std::vector<STSAddr>& sectors);
   bool chain_of(int t, int s, std::vector<STSAddr>& chain);
   void reload_caches(D64Directory const& dirCopy, unsigned char const* bamCopy);

@@ -2,6 +2,7 @@
 // image or a host directory, and blank formatted images.
 #include "disk/DiskDrive.h"
 
+#include "core/Ascii.h"
 #include "core/Machine.h"
 
 #include <algorithm>
@@ -18,20 +19,33 @@ namespace {
 
 constexpr char kHostExtension[] = ".prg";
 constexpr size_t kHostExtensionSize = 4;
-// Variants of the extension tried for a listed name, after ".prg".
-constexpr char const* kHostExtensionVariants[] = {".PRG", ".Prg"};
 
 constexpr char const* kTypeNames[] = {"DEL", "SEQ", "PRG", "USR", "REL"};
-
-unsigned char upper(unsigned char c) { return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c; }
 
 bool hasPrgExtension(const std::string& file) {
   if (file.size() <= kHostExtensionSize) return false;  // ".prg" alone has no name
   for (size_t k = 0; k < kHostExtensionSize; ++k) {
     char c = file[file.size() - kHostExtensionSize + k];
-    if (static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != kHostExtension[k]) return false;
+    if (asciiLower(c) != kHostExtension[k]) return false;
   }
   return true;
+}
+
+// Whether a directory entry stands for a file of the drive: a regular
+// file, reached through a symbolic link only when the link stays inside
+// the directory. Listing and reading use the same rule.
+bool usableHostFile(const fs::path& dir, const fs::path& file) {
+  std::error_code ec;
+  const fs::file_status own = fs::symlink_status(file, ec);
+  if (ec) return false;
+  if (!fs::is_symlink(own)) return fs::is_regular_file(own);
+  const fs::path real = fs::canonical(file, ec);
+  if (ec) return false;
+  const fs::path base = fs::canonical(dir, ec);
+  if (ec) return false;
+  const fs::path inside = real.lexically_relative(base);
+  if (inside.empty() || *inside.begin() == "..") return false;
+  return fs::is_regular_file(fs::status(real, ec));
 }
 
 }  // namespace
@@ -84,7 +98,7 @@ void DiskDrive::rescanDirectory() {
   for (; it != fs::directory_iterator(); it.increment(ec)) {
     if (ec) break;
     std::string file = it->path().filename().string();
-    if (!hasPrgExtension(file)) continue;
+    if (!hasPrgExtension(file) || !usableHostFile(path, it->path())) continue;
     Entry e;
     e.name = file.substr(0, file.size() - kHostExtensionSize);
     // A name that could not be read back ("." from "..prg") is not listed.
@@ -157,34 +171,37 @@ bool DiskDrive::readFile(int index, std::vector<unsigned char>& out) {
 bool DiskDrive::readFile(const std::string& name, std::vector<unsigned char>& out) {
   out.clear();
   if (mode == DriveMode::Image) {
-    // Names on disk hold at most 16 characters; longer ones are cut the
-    // same way a save cuts them.
-    std::string wanted = name.substr(0, kD64NameSize);
-    std::vector<Entry> all = list();
-    for (size_t i = 0; i < all.size(); ++i)
-      if (all[i].name == wanted) return readFile(static_cast<int>(i), out);
-    return failWith("File not found");
+    // The image's own lookup: a read finds the file a save of the same
+    // name would replace.
+    int i = d64.find_file(name.c_str());
+    if (i < 0) return failWith("File not found");
+    return readFile(i, out);
   }
   if (mode == DriveMode::Directory) return readHostFile(name, out);
   return failWith("Disk is not mounted");
 }
 
+fs::path DiskDrive::hostFileFor(const std::string& name) const {
+  const fs::path exact = fs::path(path) / (name + kHostExtension);
+  if (usableHostFile(path, exact)) return exact;
+  // The extension in any mix of cases, as the listing accepts it; of
+  // several spellings the first in byte order.
+  std::string best;
+  std::error_code ec;
+  fs::directory_iterator it(path, ec);
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    const std::string file = it->path().filename().string();
+    if (file.size() != name.size() + kHostExtensionSize || file.compare(0, name.size(), name) != 0) continue;
+    if (!hasPrgExtension(file) || !usableHostFile(path, it->path())) continue;
+    if (best.empty() || file < best) best = file;
+  }
+  return best.empty() ? fs::path() : fs::path(path) / best;
+}
+
 bool DiskDrive::readHostFile(const std::string& name, std::vector<unsigned char>& out) {
   if (!safeHostName(name)) return failWith("Invalid file name");
-  fs::path file = fs::path(path) / (name + kHostExtension);
-  std::error_code ec;
-  if (!fs::exists(file, ec)) {
-    bool listed = std::any_of(entries.begin(), entries.end(), [&](const Entry& e) { return e.name == name; });
-    if (listed) {
-      for (char const* ext : kHostExtensionVariants) {
-        fs::path variant = fs::path(path) / (name + ext);
-        if (fs::exists(variant, ec)) {
-          file = variant;
-          break;
-        }
-      }
-    }
-  }
+  fs::path file = hostFileFor(name);
+  if (file.empty()) return failWith("File not found");
   // Opened without blocking: a named pipe behind a ".prg" name must not
   // hang the editor waiting for a writer; it simply reads as empty.
   int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -275,8 +292,8 @@ std::vector<unsigned char> DiskDrive::blankD64(const std::string& name, const st
   dirEntry[0] = static_cast<unsigned char>(D64::sector_count[kD64DirTrack] - 2);
   std::memset(bam + kBamDiskName, kD64Pad, kBamHeaderEnd - kBamDiskName);
   for (size_t k = 0; k < name.size() && k < static_cast<size_t>(kD64NameSize); ++k)
-    bam[kBamDiskName + k] = upper(static_cast<unsigned char>(name[k]));
-  for (size_t k = 0; k < 2; ++k) bam[kBamDiskId + k] = k < id.size() ? upper(static_cast<unsigned char>(id[k])) : '0';
+    bam[kBamDiskName + k] = asciiUpper(name[k]);
+  for (size_t k = 0; k < 2; ++k) bam[kBamDiskId + k] = k < id.size() ? asciiUpper(id[k]) : '0';
   bam[kBamDiskId + 2] = kD64Pad;
   bam[kBamDosType] = '2';
   bam[kBamDosType + 1] = 'A';

@@ -9,6 +9,7 @@
 
 #include "disk/D64.h"
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -67,4 +68,7 @@ public:
 private:
   bool failWith(const char* text);
   bool readHostFile(const std::string& name, std::vector<unsigned char>& out);
+  // The host file that stands for a name: name.prg, else the name with the
+  // extension in another mix of cases; empty when there is none.
+  std::filesystem::path hostFileFor(const std::string& name) const;
 };

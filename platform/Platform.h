@@ -17,9 +17,13 @@ void init(const char* argv0);
 std::string assetDir();
 
 bool readFile(const std::string& path, std::vector<uint8_t>& out);
-// Writes through a temporary file in the target's directory and renames it
-// over the target, so a failed write never destroys the old file. An
-// existing file the process may not write is refused and left alone.
+// An ordinary file is written through a short-named temporary file in its
+// directory, given the old file's mode, owner and group, and renamed over
+// it, so a failed write never destroys the old file. Where a replace would
+// change what the file is (a device or pipe, a file with several links, a
+// directory that cannot take the temporary file, an owner that cannot be
+// kept) the file is truncated and written in place. An existing file the
+// process may not write is refused and left alone.
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 std::string loadText(const std::string& name);

@@ -1,6 +1,8 @@
-// Draws the tool glyphs (24-bit BMP files) and the window icon (PNG) from
-// their text pictures in assets/src/icons.txt.
-//   mkicons <icons.txt> <output directory>
+// Draws the tool glyphs (24-bit BMP files), the window icon (PNG) and the
+// about box's pictures (24-bit BMP files, each text pixel drawn as a square
+// block) from their text pictures in assets/src/icons.txt and
+// assets/src/about.txt.
+//   mkicons <pictures.txt> <output directory>
 #include <stb_image_write.h>
 
 #include <cstdint>
@@ -19,6 +21,7 @@ struct Rgba {
 
 constexpr char kKeyChar = '.';
 constexpr int kBmpHeaderSize = 54;
+constexpr int kMaxScale = 8;
 
 void put16(std::vector<uint8_t>& v, uint32_t x) {
   v.push_back(x & 0xFF);
@@ -101,13 +104,19 @@ int main(int argc, char** argv) {
       legend[ch[0]] = Rgba{uint8_t(r), uint8_t(g), uint8_t(b), uint8_t(a)};
       continue;
     }
-    if (word != "bmp" && word != "png") {
+    if (word != "bmp" && word != "png" && word != "picture") {
       std::fprintf(stderr, "mkicons: line %d: unknown '%s'\n", lineNo, word.c_str());
       return 1;
     }
     const bool bmp = word == "bmp";
+    const bool picture = word == "picture";
     std::string name;
     ls >> name;
+    int scale = 1;
+    if (picture && (!(ls >> scale) || scale < 1 || scale > kMaxScale)) {
+      std::fprintf(stderr, "mkicons: line %d: a picture needs a scale of 1-%d\n", lineNo, kMaxScale);
+      return 1;
+    }
     std::vector<std::string> rows;
     while (std::getline(in, line)) {
       ++lineNo;
@@ -131,19 +140,21 @@ int main(int argc, char** argv) {
     }
     std::vector<Rgba> px;
     for (const std::string& row : rows) {
+      std::vector<Rgba> line;
       for (char c : row) {
         auto it = legend.find(c);
         if (it == legend.end()) {
           std::fprintf(stderr, "mkicons: %s: colour '%c' has no legend entry\n", name.c_str(), c);
           return 1;
         }
-        px.push_back(it->second);
+        line.insert(line.end(), scale, it->second);
       }
+      for (int i = 0; i < scale; ++i) px.insert(px.end(), line.begin(), line.end());
     }
     const std::string path = outDir + "/" + name;
     bool ok;
-    if (bmp) {
-      ok = writeBytes(path, makeBmp(px, w, h));
+    if (bmp || picture) {
+      ok = writeBytes(path, makeBmp(px, w * scale, h * scale));
     } else {
       ok = stbi_write_png(path.c_str(), w, h, 4, px.data(), w * 4) != 0;
     }

@@ -125,9 +125,16 @@ TEST_F(AppTest, CustomColoursAndThePalettePreset) {
   EXPECT_EQ(app.palette.custom[3][1], 0xBF);
   EXPECT_EQ(app.palette.custom[15][1], 255);
   EXPECT_EQ(app.palette.custom[0][0], 0);
-  // An unknown preset shows preset 0 but the value read is kept.
-  EXPECT_EQ(app.paletteIndex, 11);
+  // An unknown preset shows preset 0, and the file written back says so.
+  EXPECT_EQ(app.paletteIndex, 0);
   EXPECT_EQ(app.palette.index, 0);
+  EXPECT_NE(app.settingsText().find("\nPalette=0\n"), std::string::npos);
+  for (const char* line : {"Palette=99\n", "Palette=-1\n"}) {
+    app.applySettings("Palette=4\n");
+    app.applySettings(line);
+    EXPECT_EQ(app.paletteIndex, 0) << line;
+    EXPECT_EQ(app.palette.index, 0) << line;
+  }
   EXPECT_NE(app.settingsText().find("Custom_3_R=44\nCustom_3_G=191\nCustom_3_B=77\n"), std::string::npos);
 
   app.applySettings("Palette=10\n");
@@ -174,12 +181,12 @@ TEST_F(AppTest, ZoomKeepsTheAnchorInPlace) {
 
 TEST_F(AppTest, NewProjectAndAfterLoadEmptyTheHistory) {
   App app;
-  app.undo.TakeUndo(kUndoEverything, "drawing");
+  app.undo.TakeUndo(UndoKind::All, "drawing");
   app.machine.ram[app.machine.spritePtrAddr()] = 0x80;
   app.afterLoad();
   EXPECT_TRUE(app.undo.undoItems.empty());
   EXPECT_EQ(app.currentSprite, 0x80);
-  app.undo.TakeUndo(kUndoEverything, "drawing");
+  app.undo.TakeUndo(UndoKind::All, "drawing");
   app.editor.cursorX = 12;
   app.editor.cursorY = 20;
   app.editor.undoPending = false;

@@ -116,6 +116,25 @@ TEST(EditorInput, MenuShortcutsForClearGridAndPalettes) {
   EXPECT_EQ(RouteMenuKey(key(ImGuiKey_1, true), false).command, MenuCommand::None);
 }
 
+TEST(EditorInput, F1OpensHelpAndCtrlAltPPreferences) {
+  struct Case {
+    KeyPress k;
+    bool textTyping;
+    MenuCommand want;
+  };
+  const Case cases[] = {
+      {key(ImGuiKey_F1), false, MenuCommand::OpenHelp},
+      {key(ImGuiKey_F1), true, MenuCommand::OpenHelp},  // typing text does not own F1
+      {key(ImGuiKey_F1, false, false, false, true), false, MenuCommand::None},            // holding F1 opens it once
+      {key(ImGuiKey_F1, true), false, MenuCommand::None},
+      {key(ImGuiKey_P, true, false, true), false, MenuCommand::OpenPreferences},
+      {key(ImGuiKey_P, true, false, true), true, MenuCommand::OpenPreferences},
+      {key(ImGuiKey_P, true), false, MenuCommand::None},
+      {key(ImGuiKey_P, true, true, true), false, MenuCommand::None},
+  };
+  for (const Case& c : cases) EXPECT_EQ(RouteMenuKey(c.k, c.textTyping).command, c.want) << c.k.key;
+}
+
 TEST(EditorInput, CtrlKeysTypeReversedCharactersWithTheTextTool) {
   const ScreenKeyState text{kToolText, false, false};
   ScreenKey k = RouteScreenKey(key(ImGuiKey_A, true), text);

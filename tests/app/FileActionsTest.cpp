@@ -133,7 +133,7 @@ TEST_F(FileActionsTest, ProjectRoundTripEmptiesTheHistory) {
   EXPECT_EQ(read("work.tpr").size(), kProjectFileSize);
 
   app.machine.ram[0x4000] = 0;
-  app.undo.TakeUndo(kUndoEverything, "drawing");
+  app.undo.TakeUndo(UndoKind::All, "drawing");
   Actions::loadProject(app);
   confirm("work.tpr");
   EXPECT_EQ(app.machine.ram[0x4000], 0x99);

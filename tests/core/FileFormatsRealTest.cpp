@@ -192,6 +192,7 @@ constexpr RealLayout kMulticolorLayouts[] = {
     {"CDU-Paint",           "cdu", 0x7EEF, 10277, 0x8000, 0x9F40, 0xA328, 0xA710, 0,      0},
     {"Micro Illustrator",   "mil", 0x18DC, 10022, 0x20C0, 0x18F0, 0x1CD8, 0,      0,      0},
     {"Paint Magic",         "pmg", 0x3F8E, 9332,  0x4000, 0x6000, 0,      0x5F40, 0x5F44, 0x5F43},
+    {"Interpaint multicolour", "ipt", 0x4000, 10003, 0x4000, 0x5F40, 0x6328, 0x6710, 0,   0},
 };
 
 constexpr RealLayout kHiresLayouts[] = {
@@ -398,4 +399,14 @@ TEST(FileFormatsReal, InterlacedFramesShowInBanksZeroAndOne) {
   m = loadByExtension("drl", d.bytes);
   EXPECT_EQ(compare(render(m), first), "");
   EXPECT_TRUE(std::equal(second.bitmap.begin(), second.bitmap.end(), m.ram.begin() + 0x6000));
+
+  // A packed Drazlace file (the packer's signature after the load address)
+  // is refused and leaves the document as it was.
+  const std::string signature = "DRAZLACE! 1.0";
+  std::copy(signature.begin(), signature.end(), d.bytes.begin() + 2);
+  const Machine before = freshDocument();
+  Machine packed = before;
+  EXPECT_FALSE(FileFormats::load(packed, FileFormats::findByExtension("drl"), d.bytes));
+  EXPECT_EQ(packed.ram, before.ram);
+  EXPECT_EQ(packed.vicRegs, before.vicRegs);
 }

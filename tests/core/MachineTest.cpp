@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -161,7 +163,15 @@ TEST(Machine, ProjectFileErrorsLeaveDocumentUnchanged) {
   EXPECT_EQ(m.ram[100], 42);
 
   EXPECT_TRUE(m.loadProject(projectWith(0, 0), err));
-  EXPECT_TRUE(m.loadProject(projectWith(-5, 1), err));
+  // Negative and huge version words are no version this program wrote.
+  const int32_t refused[][2] = {{-5, 1}, {1, -1}, {INT32_MIN, 1}, {1, INT32_MAX}, {2, 0}};
+  m.ram[100] = 42;
+  for (const auto& v : refused) {
+    err.clear();
+    EXPECT_FALSE(m.loadProject(projectWith(v[0], v[1]), err)) << v[0] << " " << v[1];
+    EXPECT_EQ(err, "Unknown project version!");
+    EXPECT_EQ(m.ram[100], 42);
+  }
 }
 
 TEST(Machine, LoadAssetsHandlesShortAndMissingFiles) {

@@ -352,3 +352,42 @@ TEST(Assembler, MatchesTass) {
   for (int i = 0; i < size; ++i)
     ASSERT_EQ(tass[i], ours.machine.ram[0xC000 + i]) << "at $" << std::hex << 0xC000 + i;
 }
+
+TEST(Assembler, StopsAtTheTopOfMemory) {
+  struct Case {
+    const char* source;
+    bool ok;
+    Lines messages;
+  };
+  const Case cases[] = {
+      {"*=$FFFE\n.byte 1,2,3,4\n", false, {"2: Code runs past the top of memory ($FFFF)"}},
+      {"*=$FFFE\nlda $1234\n", false, {"2: Code runs past the top of memory ($FFFF)"}},
+      {"*=$FFFF\nnop\nnop\n", false, {"3: Code runs past the top of memory ($FFFF)"}},
+      {"*=$FFFF\nbne *\n", false, {"2: Code runs past the top of memory ($FFFF)"}},
+      {"*=$FFFE\n.text \"abc\"\n", false, {"2: Code runs past the top of memory ($FFFF)"}},
+      {"*=$FFFD\nlda $1234\n", true, {"Compiled OK!", "Code start address: $FFFD", "Final address: $10000"}},
+      {"*=$FFFF\nnop\n*=$1000\nnop\n", true, {"Compiled OK!", "Code start address: $FFFF", "Final address: $1001"}},
+  };
+  for (const Case& c : cases) {
+    Build b(c.source);
+    EXPECT_EQ(b.ok, c.ok) << c.source;
+    EXPECT_EQ(b.messages(), c.messages) << c.source;
+    // Nothing wraps onto the start of memory.
+    EXPECT_EQ(b.bytes(0x0000, 4), "EE EE EE EE") << c.source;
+  }
+  Build top("*=$FFFD\nlda $1234\n");
+  EXPECT_EQ(top.bytes(0xFFFD, 3), "AD 34 12");
+}
+
+TEST(Assembler, KeepsTheFirstThousandMessages) {
+  std::string source;
+  for (int i = 0; i < 5000; ++i) source += "1bad nop\n";
+  Build b(source);
+  EXPECT_FALSE(b.ok);
+  ASSERT_EQ(b.as.messages.size(), kAsmMaxMessages + 1);
+  EXPECT_EQ(b.as.messages[999].line, 1000);
+  EXPECT_EQ(b.as.messages.back().text, "... and 4000 more errors");
+  // A second run starts counting afresh.
+  EXPECT_FALSE(b.as.assemble("1bad nop\n"));
+  EXPECT_EQ(b.as.messages.size(), 1u);
+}

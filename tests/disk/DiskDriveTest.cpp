@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <cstring>
 #include <regex>
 #include <sstream>
@@ -264,13 +266,13 @@ TEST(DiskDriveTest, DirectoryListingAndNames) {
   std::vector<DiskDrive::Entry> list = drive.list();
   std::vector<std::string> names;
   for (const auto& e : list) names.push_back(e.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"B", "a", "big", "sub", "zero"}));
-  ASSERT_EQ(list.size(), 5u);
+  // The folder "sub.prg" is no file.
+  EXPECT_EQ(names, (std::vector<std::string>{"B", "a", "big", "zero"}));
+  ASSERT_EQ(list.size(), 4u);
   EXPECT_EQ(list[0].blocks, 1);
   EXPECT_EQ(list[1].blocks, 1);
   EXPECT_EQ(list[2].blocks, 2);
   EXPECT_EQ(list[3].blocks, 0);
-  EXPECT_EQ(list[4].blocks, 0);
   for (const auto& e : list) EXPECT_EQ(e.type, 2);
 
   std::vector<unsigned char> got;
@@ -278,9 +280,11 @@ TEST(DiskDriveTest, DirectoryListingAndNames) {
   EXPECT_EQ(got, (std::vector<unsigned char>{0x00, 0x10, 1, 2, 3}));
   ASSERT_TRUE(drive.readFile(2, got));
   EXPECT_EQ(got.size(), 255u);
-  EXPECT_FALSE(drive.readFile(4, got));
+  EXPECT_FALSE(drive.readFile(3, got));
   EXPECT_EQ(drive.error, "Cannot read file");
-  EXPECT_FALSE(drive.readFile(5, got));
+  EXPECT_FALSE(drive.readFile(std::string("sub"), got));
+  EXPECT_EQ(drive.error, "File not found");
+  EXPECT_FALSE(drive.readFile(4, got));
   EXPECT_EQ(drive.error, "Invalid file number");
   EXPECT_FALSE(drive.readFile(std::string("nope"), got));
   EXPECT_EQ(drive.error, "File not found");
@@ -362,14 +366,14 @@ TEST(DiskDriveTest, HostFilesAreCappedAtPrgSize) {
   EXPECT_TRUE(got.empty());
   EXPECT_FALSE(drive.readFile(std::string("one"), got));
   EXPECT_EQ(drive.error, "Cannot read file");
-  // An endless source behind a listed name is cut off, not read forever.
+  // An endless source or a named pipe behind a ".prg" name is no file of
+  // the drive: it is neither read forever nor waited on.
   std::filesystem::create_symlink("/dev/zero", dir.path() / "zero.prg");
   EXPECT_FALSE(drive.readFile(std::string("zero"), got));
-  EXPECT_EQ(drive.error, "File too large");
-  // A named pipe reads as empty instead of waiting for a writer.
+  EXPECT_EQ(drive.error, "File not found");
   ASSERT_EQ(::mkfifo(dir.file("pipe.prg").c_str(), 0600), 0);
   EXPECT_FALSE(drive.readFile(std::string("pipe"), got));
-  EXPECT_EQ(drive.error, "Cannot read file");
+  EXPECT_EQ(drive.error, "File not found");
 }
 
 TEST(DiskDriveTest, FilesWrittenHereReadInCc1541) {
@@ -522,10 +526,13 @@ TEST(DiskDriveTest, PeerImageWithUnusualDirectoryContent) {
   EXPECT_EQ(got, makePrg(0x0801, 700, 1));
   ASSERT_TRUE(drive.readFile(std::string("N7"), got)) << drive.error;
   EXPECT_EQ(got, makePrg(0x1000, 600 + 300 * 7, 17));
-  for (const char* name : {"TEXT", "----------------", "N1"}) {
+  for (const char* name : {"TEXT", "----------------"}) {
     EXPECT_FALSE(drive.readFile(std::string(name), got)) << name;
     EXPECT_EQ(drive.error, "Filetype is not loadable");
   }
+  // A scratched entry is a free slot, not a file of that name.
+  EXPECT_FALSE(drive.readFile(std::string("N1"), got));
+  EXPECT_EQ(drive.error, "File not found");
 
   // Save and replace: the directory is laid out again from 18/1 and the
   // peer still finds a valid disk.
@@ -543,4 +550,104 @@ TEST(DiskDriveTest, PeerImageWithUnusualDirectoryContent) {
   EXPECT_EQ(got, makePrg(0x0801, 9000, 4));
   ASSERT_TRUE(drive.readFile(std::string("ADDED"), got)) << drive.error;
   EXPECT_EQ(got, makePrg(0x2000, 5000, 3));
+}
+
+// Directory entries a 1541 leaves behind, each changed on a peer-made image
+// and then written through the drive: the peer must list the result and
+// the file written must read back.
+TEST(DiskDriveTest, ReplacedScratchedAndHiddenEntries) {
+  if (!haveCc1541()) GTEST_SKIP() << "cc1541 is not installed";
+  // Slot j of the first directory sector; freeing a file's blocks in the BAM
+  // as the 1541's scratch does.
+  auto slot = [](std::vector<unsigned char>& img, int j) { return &img[sectorOffset(18, 1) + 32 * j]; };
+  auto scratch = [&](std::vector<unsigned char>& img, int j) {
+    unsigned char* e = slot(img, j);
+    for (auto [t, s] : chainOf(img, e[3], e[4])) {
+      unsigned char* b = &img[sectorOffset(18, 0) + 4 + 4 * (t - 1)];
+      b[1 + (s >> 3)] |= static_cast<unsigned char>(1 << (s & 7));
+      ++b[0];
+    }
+    e[2] = 0;
+  };
+  struct Case {
+    const char* what;
+    std::function<void(std::vector<unsigned char>&)> change;
+    const char* save;  // the name written
+    const char* read;  // the name read back
+    std::vector<PeerEntry> listing;
+  };
+  const std::vector<PeerEntry> allPrg = {{1, "one", "prg"}, {1, "two", "prg"}, {1, "three", "prg"}};
+  const Case cases[] = {
+      {"@: over a SEQ file makes a PRG", [](auto&) {}, "@:TWO", "TWO", allPrg},
+      {"a scratched entry is a free slot", [&](auto& img) { scratch(img, 1); }, "TWO", "TWO", allPrg},
+      {"entries after an empty slot stay",
+       [&](auto& img) {
+         scratch(img, 1);
+         std::fill_n(slot(img, 1) + 2, 30, 0);
+       },
+       "FOUR", "FOUR", {{1, "one", "prg"}, {1, "three", "prg"}, {1, "four", "prg"}}},
+      {"a name is all its stored bytes",
+       [&](auto& img) {
+         unsigned char* e = slot(img, 1);
+         e[2] = kD64TypeClosedPrg;
+         e[5 + 1] = 0;  // "T\0O": the bytes after a NUL are part of the name
+       },
+       "T", "T", {}},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    const std::string image = dir.file("peer.d64"), host = dir.file("in.prg");
+    writeBytes(host, makePrg(0x0801, 100, 1));
+    std::string out;
+    ASSERT_EQ(run(commandLine({"cc1541", "-q", "-n", "peer", "-f", "one", "-w", host, "-f", "two", "-T", "SEQ", "-w",
+                               host, "-f", "three", "-w", host, image}),
+                  out),
+              0)
+        << out;
+    std::vector<unsigned char> img = readBytes(image);
+    c.change(img);
+    writeBytes(image, img);
+
+    DiskDrive drive;
+    ASSERT_TRUE(drive.mountD64(image)) << c.what << ": " << drive.error;
+    const std::vector<unsigned char> prg = makePrg(0x2000, 50, 7);
+    ASSERT_TRUE(drive.writeFile(c.save, prg)) << c.what << ": " << drive.error;
+    std::vector<unsigned char> got;
+    ASSERT_TRUE(drive.readFile(std::string(c.read), got)) << c.what << ": " << drive.error;
+    EXPECT_EQ(got, prg) << c.what;
+    if (c.listing.empty()) continue;
+    ASSERT_EQ(run(commandLine({"cc1541", image}), out), 0) << out;
+    EXPECT_EQ(parseListing(out), c.listing) << c.what << "\n" << out;
+  }
+}
+
+// Every name the listing shows reads back, and nothing else does: other
+// cases of ".prg", folders, and links that leave the directory.
+TEST(DiskDriveTest, HostListingAndReadingAgree) {
+  TempDir outside, dir;
+  const std::vector<unsigned char> prg = {0x01, 0x08, 0x60};
+  writeBytes(outside.file("secret.prg"), {0x00, 0x10, 0xEE});
+  writeBytes(dir.file("mixed.pRG"), prg);
+  writeBytes(dir.file("upper.PRG"), prg);
+  writeBytes(dir.file("target.bin"), prg);
+  std::filesystem::create_directory(dir.path() / "folder.prg");
+  std::filesystem::create_symlink(outside.file("secret.prg"), dir.path() / "away.prg");
+  std::filesystem::create_symlink("../" + outside.path().filename().string() + "/secret.prg",
+                                  dir.path() / "relative.prg");
+  std::filesystem::create_symlink("target.bin", dir.path() / "inside.prg");
+
+  DiskDrive drive;
+  ASSERT_TRUE(drive.mountDirectory(dir.path().string()));
+  std::vector<std::string> names;
+  for (const auto& e : drive.list()) names.push_back(e.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"inside", "mixed", "upper"}));
+  std::vector<unsigned char> got;
+  for (size_t i = 0; i < names.size(); ++i) {
+    EXPECT_TRUE(drive.readFile(static_cast<int>(i), got)) << names[i] << ": " << drive.error;
+    EXPECT_EQ(got, prg) << names[i];
+  }
+  for (const char* name : {"folder", "away", "relative", "secret", "target"}) {
+    EXPECT_FALSE(drive.readFile(std::string(name), got)) << name;
+    EXPECT_EQ(drive.error, "File not found") << name;
+  }
 }

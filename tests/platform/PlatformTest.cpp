@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
+#include <fcntl.h>
+#include <functional>
+#include <sys/sysmacros.h>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -217,6 +221,124 @@ TEST(Platform, WriteFileRefusesAFileThatMayNotBeWritten) {
   EXPECT_EQ(back, (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
   ASSERT_TRUE(Platform::readFile(open, back));
   EXPECT_EQ(back, std::vector<uint8_t>{3});
+}
+
+// Runs `body` in a child process as the unprivileged user "nobody" and
+// returns its exit code (-1 when the child did not exit normally).
+static int runAsNobody(const std::function<int()>& body) {
+  const pid_t pid = ::fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(99);
+    ::_exit(body());
+  }
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+static std::string readAll(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  if (!Platform::readFile(path, bytes)) return "<unreadable>";
+  return std::string(bytes.begin(), bytes.end());
+}
+
+TEST(Platform, WriteFileKeepsWhatTheFileIs) {
+  TempDir t;
+  const std::vector<uint8_t> fresh{'n', 'e', 'w'};
+
+  // Two hard links: both show the new bytes afterwards.
+  const fs::path a = t.path() / "a.prg", b = t.path() / "b.prg";
+  touch(a, "old");
+  fs::create_hard_link(a, b);
+  ASSERT_TRUE(Platform::writeFile(a.string(), fresh));
+  EXPECT_EQ(readAll(b.string()), "new");
+  EXPECT_EQ(fs::hard_link_count(a), 2u);
+
+  // A named pipe stays a pipe, and its reader gets the bytes.
+  const fs::path fifo = t.path() / "pipe.koa";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  EXPECT_TRUE(Platform::writeFile(fifo.string(), fresh));
+  char got[8] = {};
+  EXPECT_EQ(::read(reader, got, sizeof got), 3);
+  EXPECT_STREQ(got, "new");
+  ::close(reader);
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  // Nobody reading: the save fails rather than hangs or replaces the pipe.
+  EXPECT_FALSE(Platform::writeFile(fifo.string(), fresh));
+  EXPECT_TRUE(fs::is_fifo(fifo));
+
+  // A character device (made where the process may) stays a device.
+  const fs::path dev = t.path() / "null.bin";
+  if (::mknod(dev.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+    EXPECT_TRUE(Platform::writeFile(dev.string(), fresh));
+    EXPECT_TRUE(fs::is_character_file(dev));
+  }
+
+  // A name at the length limit leaves no room for a longer temporary name.
+  const fs::path longName = t.path() / (std::string(NAME_MAX - 4, 'x') + ".prg");
+  touch(longName, "old");
+  EXPECT_TRUE(Platform::writeFile(longName.string(), fresh));
+  EXPECT_EQ(readAll(longName.string()), "new");
+
+  // An ordinary file is still replaced (a new inode), keeping its mode.
+  const fs::path plain = t.path() / "plain.prg";
+  touch(plain, "old");
+  fs::permissions(plain, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  struct stat before {}, after {};
+  ASSERT_EQ(::stat(plain.c_str(), &before), 0);
+  ASSERT_TRUE(Platform::writeFile(plain.string(), fresh));
+  ASSERT_EQ(::stat(plain.c_str(), &after), 0);
+  EXPECT_NE(before.st_ino, after.st_ino);
+  EXPECT_EQ(after.st_mode & 07777, 0640u);
+  EXPECT_EQ(readAll(plain.string()), "new");
+
+  // Nothing but the files made above is left in the directory.
+  int files = 0;
+  for (auto& e : fs::directory_iterator(t.path())) files += e.path().filename().string()[0] == '.' ? 100 : 1;
+  EXPECT_LT(files, 100);
+}
+
+TEST(Platform, WriteFileKeepsOwnerAndWorksForAnOrdinaryUser) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to hand files to another user";
+  TempDir t;
+  // Root saving another user's file keeps that user as its owner.
+  const fs::path theirs = t.path() / "theirs.prg";
+  touch(theirs, "old");
+  ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(::chmod(theirs.c_str(), 0604), 0);
+  ASSERT_TRUE(Platform::writeFile(theirs.string(), {'n', 'e', 'w'}));
+  struct stat st {};
+  ASSERT_EQ(::stat(theirs.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 65534u);
+  EXPECT_EQ(st.st_gid, 65534u);
+  EXPECT_EQ(st.st_mode & 07777, 0604u);
+  EXPECT_EQ(readAll(theirs.string()), "new");
+
+  // An ordinary user saves a file they may write in a directory they may
+  // not write (root's temporary directory, mode 0755).
+  const fs::path shared = t.path() / "shared.prg";
+  touch(shared, "old");
+  ASSERT_EQ(::chmod(t.path().c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(shared.c_str(), 0666), 0);
+  const int code = runAsNobody([&] { return Platform::writeFile(shared.string(), {'u', 's', 'e', 'r'}) ? 0 : 1; });
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(readAll(shared.string()), "user");
+  ASSERT_EQ(::stat(shared.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 0u);
+
+  // The same user in a directory of their own gets the atomic replace.
+  const fs::path own = t.path() / "own";
+  fs::create_directory(own);
+  ASSERT_EQ(::chown(own.c_str(), 65534, 65534), 0);
+  const std::string mine = (own / "mine.prg").string();
+  EXPECT_EQ(runAsNobody([&] {
+              if (!Platform::writeFile(mine, {'1'}) || !Platform::writeFile(mine, {'2'})) return 1;
+              return readAll(mine) == "2" ? 0 : 2;
+            }),
+            0);
 }
 
 TEST(FileIO, ExtensionAndBaseName) {

@@ -1,0 +1,466 @@
+// The Processor and Assembler windows and the headless rules behind their
+// buttons and keys. The processor advances only here, in frames in which
+// the Processor window is visible, a bounded slice per frame.
+#include "app/CpuWindows.h"
+
+#include "app/App.h"
+#include "app/Theme.h"
+#include "app/Widgets.h"
+#include "platform/FileDialog.h"
+
+#include <imgui.h>
+
+#include <algorithm>
+#include <cstdio>
+
+int g_jumpLine = -1;
+
+namespace {
+
+constexpr float kProcessorWidth = 620;
+constexpr float kProcessorHeight = 520;
+constexpr float kAssemblerWidth = 620;
+constexpr float kAssemblerHeight = 560;
+constexpr float kPcFieldWidth = 56;
+constexpr float kRegFieldWidth = 32;
+constexpr float kRegisterGap = 14;
+constexpr float kStackPaneWidth = 130;
+constexpr int kPanesBelowDisassembly = 9;  // text lines of the memory row and pane
+constexpr float kFontFieldWidth = 70;
+constexpr int kLinesBelowEditor = 7;
+constexpr int kStackSlotBase = 0x100;
+constexpr int kStackAlign = 0xF8;  // the memory pane shows whole 8-byte lines
+constexpr const char kFlagLetters[] = "NV-BDIZC";
+
+const ImVec4 kStopColor(0.7f, 0.3f, 0.0f, 1.0f);
+const ImVec4 kErrorColor(0.75f, 0.0f, 0.0f, 1.0f);
+const ImVec4 kInfoColor(0.0f, 0.45f, 0.0f, 1.0f);
+constexpr ImU32 kBreakpointBar = IM_COL32(150, 30, 30, 255);
+constexpr ImU32 kPcBar = IM_COL32(150, 140, 30, 200);
+constexpr float kRowHighlightAlpha = 0.45f;
+
+bool isPrintable(uint8_t b) { return b >= 0x20 && b <= 0x7E; }
+
+bool stopsAt(const CPU6502& cpu) { return cpu.stopped || cpu.breakpoints.count(cpu.pc) != 0; }
+
+std::vector<FileIO::Filter> sourceFilters() {
+  return {{"Source (*.asm;*.s;*.txt)", {"asm", "s", "txt", "src"}}, {"All files", {}}};
+}
+
+}  // namespace
+
+// ---- processor rules ----
+
+void processorStep(App& app) {
+  const auto& items = app.undo.undoItems;
+  const bool continuing = !items.empty() && items.back().description == kCpuStepLabel;
+  app.change(continuing ? UndoStep::none() : UndoStep::of(UndoKind::All, kCpuStepLabel), [&app] {
+    app.cpu.stopped = false;
+    app.cpu.step();
+  });
+}
+
+void processorRun(App& app) {
+  app.change(UndoStep::of(UndoKind::All, kCpuRunLabel), [&app] {
+    app.cpu.stopped = false;
+    app.cpu.step();
+  });
+  // A breakpoint right behind the first instruction halts there too: the
+  // frame's slice only looks at pc after its own steps.
+  app.processorRunning = !stopsAt(app.cpu);
+}
+
+bool processorAdvance(App& app, int maxSteps) {
+  if (!app.processorRunning) return false;
+  bool ended = false;
+  // The run's undo step was taken by Run; each slice only withdraws a
+  // paste preview, which must not be put back over what the code wrote.
+  app.change(UndoStep::none(), [&] {
+    CPU6502& cpu = app.cpu;
+    for (int i = 0; i < maxSteps; ++i) {
+      cpu.step();
+      if (stopsAt(cpu)) {
+        ended = true;
+        break;
+      }
+    }
+  });
+  if (ended) app.processorRunning = false;
+  return ended;
+}
+
+void toggleBreakpoint(CPU6502& cpu, uint16_t address) {
+  if (!cpu.breakpoints.erase(address)) cpu.breakpoints.insert(address);
+}
+
+uint16_t rowAddress(const CPU6502& cpu, uint16_t top, int row) {
+  uint16_t a = top;
+  for (int i = 0; i < row; ++i) {
+    int length = 1;
+    cpu.disassembleInstr(a, &length);
+    a = static_cast<uint16_t>(a + length);
+  }
+  return a;
+}
+
+void followPc(const CPU6502& cpu, uint16_t& viewTop, int& selRow) {
+  uint16_t a = viewTop;
+  for (int row = 0; row < kFollowRows; ++row) {
+    if (a == cpu.pc) {
+      selRow = row;
+      return;
+    }
+    int length = 1;
+    cpu.disassembleInstr(a, &length);
+    a = static_cast<uint16_t>(a + length);
+  }
+  viewTop = cpu.pc;
+  selRow = 0;
+}
+
+std::string memoryLine(const Machine& m, int address) {
+  const int a = address & 0xFFFF;
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "%04X ", a);
+  std::string line = buf;
+  std::string text;
+  for (int i = 0; i < kMemoryBytesPerLine; ++i) {
+    const uint8_t b = m.ram[(a + i) & 0xFFFF];
+    std::snprintf(buf, sizeof buf, " %02X", b);
+    line += buf;
+    text += isPrintable(b) ? static_cast<char>(b) : '.';
+  }
+  return line + "  " + text;
+}
+
+std::vector<std::string> stackLines(const CPU6502& cpu) {
+  std::vector<std::string> lines;
+  for (int offset = 0xFF; offset > cpu.sp; --offset) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "$01%02X %02X", offset, cpu.machine.ram[kStackSlotBase + offset]);
+    lines.emplace_back(buf);
+  }
+  return lines;
+}
+
+// ---- assembler rules ----
+
+AssemblyResult assembleSource(App& app) {
+  AssemblyResult result;
+  app.change(UndoStep::of(UndoKind::All, kAssembleLabel), [&] {
+    Assembler as(app.machine);
+    as.assemble(app.assemblerSource);
+    result.messages = as.messages;
+    result.start = as.codeStart;
+  });
+  return result;
+}
+
+bool canRunAssembled(const AssemblyResult& result) {
+  if (result.start < 0) return false;
+  return std::none_of(result.messages.begin(), result.messages.end(),
+                      [](const Assembler::Message& m) { return m.isError; });
+}
+
+void runAssembled(App& app, int start) {
+  app.cpu.stopped = false;
+  app.cpu.pc = static_cast<uint16_t>(start);
+  app.showProcessor = true;
+}
+
+LineSpan lineSpan(const std::string& text, int line) {
+  const int length = static_cast<int>(text.size());
+  // Line n starts after the (n - 1)-th newline; the scan stops at the end.
+  size_t start = 0;
+  for (int n = 1; n < line; ++n) {
+    const size_t newline = text.find('\n', start);
+    if (newline == std::string::npos) return {length, length};
+    start = newline + 1;
+  }
+  if (start >= text.size()) return {length, length};
+  const size_t end = text.find('\n', start);
+  return {static_cast<int>(start), end == std::string::npos ? length : static_cast<int>(end)};
+}
+
+int clampAsmFontSize(int size) { return std::clamp(size, kAsmFontSizeMin, kAsmFontSizeMax); }
+
+int resizeCallback(ImGuiInputTextCallbackData* data) {
+  if (data->EventFlag == ImGuiInputTextFlags_CallbackResize) {
+    auto* text = static_cast<std::string*>(data->UserData);
+    text->resize(data->BufTextLen);
+    data->Buf = text->data();
+  } else if (data->EventFlag == ImGuiInputTextFlags_CallbackAlways && g_jumpLine >= 1) {
+    const LineSpan span = lineSpan(std::string(data->Buf, data->BufTextLen), g_jumpLine);
+    data->SelectionStart = span.start;
+    data->SelectionEnd = span.end;
+    data->CursorPos = span.end;
+    g_jumpLine = -1;
+  }
+  return 0;
+}
+
+// ---- windows ----
+
+namespace {
+
+bool windowKeysActive() {
+  return ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) && !ImGui::GetIO().WantTextInput;
+}
+
+void processorButtons(App& app, bool& follow, uint16_t viewTop, int selRow, bool keys) {
+  CPU6502& cpu = app.cpu;
+  if (app.processorRunning) {
+    if (ImGui::Button("Stop") || (keys && ImGui::IsKeyPressed(ImGuiKey_Escape, false))) {
+      app.processorRunning = false;
+      follow = true;
+    }
+  } else {
+    if (ImGui::Button("Step (F7)") || (keys && ImGui::IsKeyPressed(ImGuiKey_F7, true))) {
+      processorStep(app);
+      follow = true;
+    }
+    ImGui::SameLine();
+    if (ImGui::Button("Run (F9)") || (keys && ImGui::IsKeyPressed(ImGuiKey_F9, false))) {
+      processorRun(app);
+      if (!app.processorRunning) follow = true;
+    }
+  }
+  const uint16_t selected = rowAddress(cpu, viewTop, selRow);
+  ImGui::SameLine();
+  if (ImGui::Button("Breakpoint (F5)") || (keys && ImGui::IsKeyPressed(ImGuiKey_F5, false)))
+    toggleBreakpoint(cpu, selected);
+  ImGui::SameLine();
+  if (ImGui::Button("PC here (G)") || (keys && ImGui::IsKeyPressed(ImGuiKey_G, false))) cpu.pc = selected;
+  ImGui::SameLine();
+  if (ImGui::Button("Reset regs")) {
+    cpu.reset();
+    cpu.stopped = false;
+  }
+  ImGui::SameLine();
+  ImGui::Checkbox("Follow PC", &follow);
+  if (cpu.stopped && !cpu.stopReason.empty()) {
+    ImGui::SameLine();
+    ImGui::TextColored(kStopColor, "Stopped: %s", cpu.stopReason.c_str());
+  }
+}
+
+void registerRow(CPU6502& cpu, bool& follow) {
+  const float s = Classic::Scale();
+  ImGui::AlignTextToFramePadding();
+  ImGui::TextUnformatted("PC");
+  ImGui::SameLine();
+  int pc = cpu.pc;
+  if (Widgets::HexWordInput("##pc", pc, kPcFieldWidth * s)) {
+    cpu.pc = static_cast<uint16_t>(pc);
+    follow = true;
+  }
+  struct Reg {
+    const char* name;
+    uint8_t* value;
+  };
+  const Reg regs[] = {{"A", &cpu.a}, {"X", &cpu.x}, {"Y", &cpu.y}, {"SP", &cpu.sp}};
+  for (const Reg& r : regs) {
+    ImGui::SameLine(0, kRegisterGap * s);
+    ImGui::TextUnformatted(r.name);
+    ImGui::SameLine();
+    ImGui::PushID(r.name);
+    int v = *r.value;
+    if (Widgets::HexByteInput("##r", v, kRegFieldWidth * s)) *r.value = static_cast<uint8_t>(v);
+    ImGui::PopID();
+  }
+  ImGui::SameLine(0, kRegisterGap * s);
+  for (int bit = 7; bit >= 0; --bit) {
+    if (bit == 5) continue;  // the unused bit reads as 1 and has no box
+    char label[16];
+    std::snprintf(label, sizeof label, "%c##f%d", kFlagLetters[7 - bit], bit);
+    bool set = (cpu.p >> bit) & 1;
+    if (ImGui::Checkbox(label, &set)) cpu.toggleFlag(bit);
+    if (bit > 0) ImGui::SameLine();
+  }
+}
+
+void disassemblyPane(CPU6502& cpu, uint16_t& viewTop, int& selRow, ImVec2 size) {
+  ImGui::BeginChild("##dis", size, ImGuiChildFlags_Borders, ImGuiWindowFlags_NoScrollWithMouse);
+  const float wheel = ImGui::GetIO().MouseWheel;
+  if (ImGui::IsWindowHovered() && wheel != 0) {
+    if (wheel > 0) {
+      viewTop = cpu.backStep(viewTop);
+    } else {
+      int length = 1;
+      cpu.disassembleInstr(viewTop, &length);
+      viewTop = static_cast<uint16_t>(viewTop + length);
+    }
+  }
+  // The selection and hover highlights let the breakpoint and pc bars
+  // behind them show through.
+  const ImGuiCol highlights[] = {ImGuiCol_Header, ImGuiCol_HeaderHovered, ImGuiCol_HeaderActive};
+  for (ImGuiCol c : highlights) {
+    ImVec4 col = ImGui::GetStyleColorVec4(c);
+    col.w *= kRowHighlightAlpha;
+    ImGui::PushStyleColor(c, col);
+  }
+  ImDrawList* dl = ImGui::GetWindowDrawList();
+  const float lineHeight = ImGui::GetTextLineHeight();
+  const float width = ImGui::GetContentRegionAvail().x;
+  uint16_t a = viewTop;
+  for (int row = 0; row < kDisassemblyRows; ++row) {
+    const uint16_t rowAddr = a;
+    const std::string text = cpu.disassemble(a);
+    const ImVec2 p = ImGui::GetCursorScreenPos();
+    if (cpu.breakpoints.count(rowAddr)) dl->AddRectFilled(p, ImVec2(p.x + width, p.y + lineHeight), kBreakpointBar);
+    if (rowAddr == cpu.pc) dl->AddRectFilled(p, ImVec2(p.x + width, p.y + lineHeight), kPcBar);
+    ImGui::PushID(row);
+    if (ImGui::Selectable(text.c_str(), row == selRow, ImGuiSelectableFlags_AllowDoubleClick)) {
+      selRow = row;
+      if (ImGui::IsMouseDoubleClicked(ImGuiMouseButton_Left)) toggleBreakpoint(cpu, rowAddr);
+    }
+    ImGui::PopID();
+  }
+  ImGui::PopStyleColor(static_cast<int>(std::size(highlights)));
+  ImGui::EndChild();
+}
+
+void stackPane(const CPU6502& cpu, float height) {
+  ImGui::BeginChild("##stack", ImVec2(0, height), ImGuiChildFlags_Borders);
+  ImGui::TextDisabled("Stack");
+  for (const std::string& line : stackLines(cpu)) ImGui::TextUnformatted(line.c_str());
+  ImGui::EndChild();
+}
+
+void memoryPane(App& app, int& memAddr) {
+  const float s = Classic::Scale();
+  ImGui::AlignTextToFramePadding();
+  ImGui::TextUnformatted("Memory $");
+  ImGui::SameLine();
+  Widgets::HexWordInput("##memaddr", memAddr, kPcFieldWidth * s);
+  ImGui::SameLine();
+  if (ImGui::SmallButton("PC")) memAddr = app.cpu.pc;
+  ImGui::SameLine();
+  if (ImGui::SmallButton("Stack")) memAddr = ((app.cpu.sp + 1) & kStackAlign) + kStackSlotBase;
+  ImGui::BeginChild("##mem", ImVec2(0, 0), ImGuiChildFlags_Borders, ImGuiWindowFlags_NoScrollWithMouse);
+  const float wheel = ImGui::GetIO().MouseWheel;
+  if (ImGui::IsWindowHovered() && wheel != 0)
+    memAddr = (memAddr - kMemoryBytesPerLine * static_cast<int>(wheel)) & 0xFFFF;
+  for (int r = 0; r < kMemoryPaneLines; ++r)
+    ImGui::TextUnformatted(memoryLine(app.machine, memAddr + kMemoryBytesPerLine * r).c_str());
+  ImGui::EndChild();
+}
+
+}  // namespace
+
+void drawProcessor(App& app) {
+  static bool followPcFlag = true;
+  static uint16_t viewTop = kDefaultViewTop;
+  static int selRow = 0;
+  static int memAddr = 0;
+  static uint16_t shownPc = kCpuStartPc;  // pc when the last frame ended
+
+  CPU6502& cpu = app.cpu;
+  ImGui::SetNextWindowSize(ImVec2(kProcessorWidth, kProcessorHeight), ImGuiCond_FirstUseEver);
+  char title[64];
+  std::snprintf(title, sizeof title, "Processor%s###Processor", app.processorRunning ? " - Running" : "");
+  if (!ImGui::Begin(title, &app.showProcessor)) {
+    // Hidden or collapsed: running pauses until the window shows again.
+    ImGui::End();
+    return;
+  }
+  // pc set from outside (the monitor's go, "Run in processor") is shown once.
+  if (cpu.pc != shownPc) followPcFlag = true;
+  if (processorAdvance(app)) followPcFlag = true;
+
+  const bool keys = windowKeysActive();
+  processorButtons(app, followPcFlag, viewTop, selRow, keys);
+  registerRow(cpu, followPcFlag);
+
+  if (followPcFlag) {
+    followPc(cpu, viewTop, selRow);
+    if (!app.processorRunning) followPcFlag = false;
+  }
+  if (keys && ImGui::IsKeyPressed(ImGuiKey_UpArrow, true)) {
+    if (selRow == 0)
+      viewTop = cpu.backStep(viewTop);
+    else
+      --selRow;
+  }
+  if (keys && ImGui::IsKeyPressed(ImGuiKey_DownArrow, true)) {
+    if (selRow < kDisassemblyRows - 1)
+      ++selRow;
+    else
+      viewTop = rowAddress(cpu, viewTop, 1);
+  }
+
+  if (Classic::MonoFont) ImGui::PushFont(Classic::MonoFont, 0.0f);
+  const ImVec2 avail = ImGui::GetContentRegionAvail();
+  const float paneHeight = avail.y - (ImGui::GetFrameHeightWithSpacing() +
+                                      kPanesBelowDisassembly * ImGui::GetTextLineHeightWithSpacing());
+  disassemblyPane(cpu, viewTop, selRow, ImVec2(avail.x - kStackPaneWidth * Classic::Scale(), paneHeight));
+  ImGui::SameLine();
+  stackPane(cpu, paneHeight);
+  memoryPane(app, memAddr);
+  if (Classic::MonoFont) ImGui::PopFont();
+  shownPc = cpu.pc;
+  ImGui::End();
+}
+
+void drawAssembler(App& app) {
+  static AssemblyResult last;  // messages and code start of the last Compile
+  static int fontSize = kAsmFontSizeDefault;
+
+  ImGui::SetNextWindowSize(ImVec2(kAssemblerWidth, kAssemblerHeight), ImGuiCond_FirstUseEver);
+  if (!ImGui::Begin("Assembler", &app.showAssembler)) {
+    ImGui::End();
+    return;
+  }
+  if (ImGui::Button("Load..."))
+    FileIO::open("Load source", sourceFilters(), [&app](const std::string&, std::vector<uint8_t>& bytes) {
+      app.assemblerSource.assign(bytes.begin(), bytes.end());
+    });
+  ImGui::SameLine();
+  if (ImGui::Button("Save..."))
+    FileIO::save("Save source", "source.asm",
+                 std::vector<uint8_t>(app.assemblerSource.begin(), app.assemblerSource.end()), nullptr);
+  ImGui::SameLine();
+  if (ImGui::Button("Compile")) last = assembleSource(app);
+  ImGui::SameLine();
+  ImGui::BeginDisabled(!canRunAssembled(last));
+  if (ImGui::Button("Run in processor")) runAssembled(app, last.start);
+  ImGui::EndDisabled();
+  ImGui::SameLine();
+  if (ImGui::Button("New"))
+    app.confirm("New source", "Remove all source code?", [&app] { app.assemblerSource.clear(); });
+  ImGui::SameLine();
+  ImGui::AlignTextToFramePadding();
+  ImGui::TextUnformatted("Font size:");
+  ImGui::SameLine();
+  ImGui::SetNextItemWidth(kFontFieldWidth * Classic::Scale());
+  if (ImGui::InputInt("##fs", &fontSize, 1, 2)) fontSize = clampAsmFontSize(fontSize);
+
+  ImGui::TextDisabled("Code");
+  const float editorHeight = ImGui::GetContentRegionAvail().y - kLinesBelowEditor * ImGui::GetTextLineHeightWithSpacing();
+  if (Classic::MonoFont) ImGui::PushFont(Classic::MonoFont, static_cast<float>(fontSize));
+  ImGuiInputTextFlags flags = ImGuiInputTextFlags_CallbackResize | ImGuiInputTextFlags_CallbackAlways;
+  if (g_jumpLine > 0) {
+    // Focusing arrives as a tab move, which a field that takes Tab as text
+    // refuses; the jump's frames go without Tab input.
+    ImGui::SetKeyboardFocusHere();
+  } else {
+    flags |= ImGuiInputTextFlags_AllowTabInput;
+  }
+  ImGui::InputTextMultiline("##src", app.assemblerSource.data(), app.assemblerSource.capacity() + 1,
+                            ImVec2(-1, editorHeight), flags, resizeCallback, &app.assemblerSource);
+  if (Classic::MonoFont) ImGui::PopFont();
+
+  ImGui::TextDisabled("Messages (click an error to go to the line)");
+  ImGui::BeginChild("##msgs", ImVec2(0, 0), ImGuiChildFlags_Borders);
+  for (size_t i = 0; i < last.messages.size(); ++i) {
+    const Assembler::Message& m = last.messages[i];
+    // Built whole: a long message must not cut off the identifier part.
+    std::string label = m.line > 0 ? "Line " + std::to_string(m.line) + ": " + m.text : m.text;
+    label += "##m" + std::to_string(i);
+    ImGui::PushStyleColor(ImGuiCol_Text, m.isError ? kErrorColor : kInfoColor);
+    if (ImGui::Selectable(label.c_str()) && m.line > 0) g_jumpLine = m.line;
+    ImGui::PopStyleColor();
+  }
+  ImGui::EndChild();
+  ImGui::End();
+}

@@ -1,0 +1,191 @@
+// The calculator: its arithmetic against 128-bit arithmetic cut to 64
+// bits (the wrap-around it promises), its keypad sequences, and the texts
+// and readings of its three number fields.
+#include "app/Calculator.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+using i128 = __int128;
+
+// The wrap-around result: the exact value, cut to its low 64 bits.
+int64_t wrap(i128 exact) { return static_cast<int64_t>(static_cast<uint64_t>(static_cast<unsigned __int128>(exact))); }
+
+// A plain reference of every operation in 128 bits.
+int64_t reference(int op, int64_t l, int64_t v) {
+  const int n = static_cast<int>(v & 31);
+  switch (op) {
+    case kCalcAdd: return wrap(i128(l) + v);
+    case kCalcSub: return wrap(i128(l) - v);
+    case kCalcMul: return wrap(i128(l) * v);
+    case kCalcDiv: return v == 0 ? 0 : wrap(i128(l) / v);  // truncates toward zero
+    case kCalcOr: return l | v;
+    case kCalcAnd: return l & v;
+    case kCalcXor: return l ^ v;
+    case kCalcShl: return wrap(i128(l) * (i128(1) << n));
+    case kCalcShr: {  // floor division by 2^n
+      const i128 d = i128(1) << n;
+      i128 q = i128(l) / d;
+      if (i128(l) % d != 0 && l < 0) --q;
+      return wrap(q);
+    }
+    default: return v;
+  }
+}
+
+TEST(Calculator, EveryOperationWrapsAroundLike128BitArithmeticCut) {
+  std::vector<int64_t> values = {0, 1, -1, 2, -2, 7, 9, 31, 32, 33, 63, 64, INT64_MAX, INT64_MIN,
+                                 INT64_MAX - 1, INT64_MIN + 1, 0x7FFFFFFF, 0x80000000LL, -0x80000000LL};
+  uint64_t seed = 0x9E3779B97F4A7C15ull;  // fixed, so every run checks the same numbers
+  for (int i = 0; i < 200; ++i) {
+    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+    values.push_back(static_cast<int64_t>(seed));
+  }
+  for (int op = kCalcAdd; op <= kCalcShr; ++op)
+    for (int64_t l : values)
+      for (int64_t v : values) ASSERT_EQ(CalcApply(op, l, v), reference(op, l, v)) << op << " " << l << " " << v;
+}
+
+TEST(Calculator, EdgeCasesOfDivisionAndShifts) {
+  struct Case {
+    int op;
+    int64_t left, value, want;
+  };
+  const Case cases[] = {
+      {kCalcDiv, 7, 0, 0},                   // a zero divisor gives 0
+      {kCalcDiv, INT64_MIN, -1, INT64_MIN},  // does not fit: wraps, and does not trap
+      {kCalcDiv, -7, 2, -3},                 // toward zero
+      {kCalcAdd, INT64_MAX, 1, INT64_MIN},
+      {kCalcSub, INT64_MIN, 1, INT64_MAX},
+      {kCalcMul, INT64_MIN, -1, INT64_MIN},
+      {kCalcShl, 1, 33, 2},      // counts are taken modulo 32
+      {kCalcShl, -1, 4, -16},    // negative values shift too
+      {kCalcShr, -16, 2, -4},    // the sign bit is copied in
+      {kCalcShr, -1, 31, -1},
+      {kCalcShr, 256, 36, 16},
+      {kCalcNone, 5, 9, 9},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CalcApply(c.op, c.left, c.value), c.want) << c.op << " " << c.left;
+}
+
+// Presses a sequence of buttons: hex digits, "+", "-", "*", "/", "OR",
+// "AND", "XOR", "<<", ">>", "=", "C", "NOT", "+/-", "MS", "MR", "M+", "MC".
+void press(Calculator& c, const std::vector<std::string>& keys) {
+  for (const std::string& k : keys) {
+    if (k.size() == 1 && std::isxdigit(static_cast<unsigned char>(k[0])) && k != "C") c.digit(std::stoi(k, nullptr, 16));
+    else if (k == "+") c.operation(kCalcAdd);
+    else if (k == "-") c.operation(kCalcSub);
+    else if (k == "*") c.operation(kCalcMul);
+    else if (k == "/") c.operation(kCalcDiv);
+    else if (k == "OR") c.operation(kCalcOr);
+    else if (k == "AND") c.operation(kCalcAnd);
+    else if (k == "XOR") c.operation(kCalcXor);
+    else if (k == "<<") c.operation(kCalcShl);
+    else if (k == ">>") c.operation(kCalcShr);
+    else if (k == "=") c.equals();
+    else if (k == "C") c.clear();
+    else if (k == "hexC") c.digit(12);
+    else if (k == "NOT") c.complement();
+    else if (k == "+/-") c.negate();
+    else if (k == "MS") c.memStore();
+    else if (k == "MR") c.memRecall();
+    else if (k == "M+") c.memAdd();
+    else if (k == "MC") c.memClear();
+    else ADD_FAILURE() << "unknown key " << k;
+  }
+}
+
+TEST(Calculator, KeypadSequences) {
+  struct Case {
+    std::vector<std::string> keys;
+    int64_t value;
+    int64_t mem;
+  };
+  const Case cases[] = {
+      {{"1", "2"}, 0x12, 0},                          // hexadecimal entry
+      {{"7", "/", "0", "="}, 0, 0},
+      {{"7", "-", "9", "="}, -2, 0},
+      {{"1", "<<", "2", "1", "="}, 2, 0},             // hex 21 = 33, modulo 32 = 1
+      {{"2", "+", "3", "*", "4", "="}, 20, 0},         // chains left to right
+      {{"5", "=", "3"}, 3, 0},                        // a digit after "=" starts anew
+      {{"5", "+", "=", "="}, 10, 0},                  // the shown value is the right operand
+      {{"hexC", "A"}, 0xCA, 0},
+      {{"9", "MS", "C"}, 0, 9},                       // C keeps the memory
+      {{"9", "MS", "C", "MR", "4"}, 4, 9},            // MR then a digit starts anew
+      {{"9", "MS", "M+", "M+"}, 9, 27},
+      {{"9", "MS", "MC"}, 9, 0},
+      {{"1", "+/-"}, -1, 0},
+      {{"1", "+/-", "NOT"}, 0, 0},
+      {{"1", "+/-", "+/-"}, 1, 0},
+      {{"5", "NOT"}, 0xFFFFFFFA, 0},                  // upper half cleared
+      {{"F", "0", "OR", "F", "="}, 0xFF, 0},
+      {{"F", "F", "AND", "3", "C", "="}, 0, 0},       // C drops the pending operation
+  };
+  for (const Case& c : cases) {
+    Calculator calc;
+    press(calc, c.keys);
+    std::string seq;
+    for (const std::string& k : c.keys) seq += k + " ";
+    EXPECT_EQ(calc.value, c.value) << seq;
+    EXPECT_EQ(calc.mem, c.mem) << seq;
+  }
+}
+
+TEST(Calculator, FieldTexts) {
+  struct Case {
+    int64_t v;
+    const char* dec;
+    const char* hex;
+    const char* bin;
+  };
+  const Case cases[] = {
+      {0, "0", "0", "0"},
+      {-1, "-1", "FFFFFFFF", "11111111111111111111111111111111"},
+      {4294967296LL, "4294967296", "0", "0"},  // Hex and Bin show the low 32 bits
+      {0x1A5, "421", "1A5", "110100101"},
+      {INT64_MIN, "-9223372036854775808", "0", "0"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(CalcDecText(c.v), c.dec);
+    EXPECT_EQ(CalcHexText(c.v), c.hex);
+    EXPECT_EQ(CalcBinText(c.v), c.bin);
+  }
+}
+
+TEST(Calculator, FieldReadings) {
+  struct Case {
+    int64_t (*parse)(const char*);
+    const char* text;
+    int64_t want;
+  };
+  const std::string ones(64, '1');
+  const Case cases[] = {
+      {CalcParseDec, "4294967296", 4294967296LL},
+      {CalcParseDec, "-42", -42},
+      {CalcParseDec, "+7", 7},
+      {CalcParseDec, "", 0},
+      {CalcParseDec, "-", 0},
+      {CalcParseDec, "12-3", 12},  // reading stops at the first other character
+      {CalcParseDec, "9223372036854775807", INT64_MAX},
+      {CalcParseDec, "9223372036854775808", INT64_MAX},  // saturates
+      {CalcParseDec, "-9223372036854775808", INT64_MIN},
+      {CalcParseDec, "-99999999999999999999", INT64_MIN},
+      {CalcParseHex, "FF", 255},
+      {CalcParseHex, "123456789", 0x123456789LL},  // more than eight digits set the upper half
+      {CalcParseHex, "FFFFFFFFFFFFFFFF", -1},
+      {CalcParseHex, "1FFFFFFFFFFFFFFFF", -1},  // saturates at all ones
+      {CalcParseHex, "", 0},
+      {CalcParseBin, "101", 5},
+      {CalcParseBin, "102", 2},
+      {CalcParseBin, ones.c_str(), -1},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.parse(c.text), c.want) << c.text;
+}
+
+}  // namespace

@@ -1,0 +1,187 @@
+// The Mount disk window's rules, headless: names as shown, the save range
+// presets, loads with their undo steps and messages, saves checked by the
+// cc1541 peer and read back byte for byte, the copy of an image that can no
+// longer be read, and the refusal of an image another drive holds.
+#include "app/App.h"
+#include "app/DiskWin.h"
+#include "app/FileActions.h"
+#include "core/FileFormats.h"
+
+#include "tests/app/AppTestUtil.h"
+#include "tests/disk/DiskTestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+using namespace disktest;
+
+namespace {
+
+class DiskWinTest : public ScratchConfigTest {
+protected:
+  DiskWinTest() : ScratchConfigTest("diskwin") {}
+  std::string blankImage(const std::string& name) {
+    const std::string path = disk.file(name);
+    writeBytes(path, DiskDrive::blankD64("TEST", "01"));
+    return path;
+  }
+  TempDir disk;
+};
+
+TEST_F(DiskWinTest, DisplayNameShowsOnlyPrintableAscii) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"PICTURE", "PICTURE"},
+      {std::string("A\xA0" "B"), "A?B"},
+      {std::string("\x1F \x7E\x7F", 4), "? ~?"},
+      {"", ""},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(displayName(in), out);
+}
+
+TEST_F(DiskWinTest, PresetsFollowTheVideoChip) {
+  App app;
+  Machine& m = app.machine;
+  m.bank = 3;
+  m.vicRegs[kRegMemPtr] = 0x1E;  // matrix offset 1, bitmap half 1, charset offset 7
+  struct Case {
+    RangePreset preset;
+    int start, end;
+  } cases[] = {{RangePreset::Bitmap, 0xE000, 0xE000 + 8000},
+               {RangePreset::VideoMatrix, 0xC400, 0xC400 + 1000},
+               {RangePreset::ColorMemory, 0xD800, 0xDBE8},
+               {RangePreset::Charset, 0xF800, 0x10000}};
+  for (const Case& c : cases) {
+    const SaveRange r = presetRange(m, c.preset);
+    EXPECT_EQ(r.start, c.start);
+    EXPECT_EQ(r.end, c.end);
+  }
+  // The charset range at the top of memory saves its 2048 bytes.
+  DiskDrive drive;
+  ASSERT_TRUE(drive.mountDirectory(disk.path().string()));
+  const SaveRange r = presetRange(m, RangePreset::Charset);
+  EXPECT_FALSE(saveToDisk(m, drive, "font", r.start, r.end));
+  EXPECT_EQ(readBytes(disk.file("FONT.prg")).size(), 2u + 2048u);
+}
+
+TEST_F(DiskWinTest, SavesWriteUpperCasedPrgsTheDriveAndThePeerRead) {
+  App app;
+  for (int i = 0; i < 0x10000; ++i) app.machine.ram[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
+  const std::string image = blankImage("save.d64");
+  DiskDrive& drive = app.drives[0];
+  ASSERT_TRUE(drive.mountD64(image));
+
+  EXPECT_FALSE(saveToDisk(app.machine, drive, "PICTURE", kDefaultSaveStart, kDefaultSaveEnd));
+  EXPECT_FALSE(saveToDisk(app.machine, drive, "logo", 0x3000, 0x3100));
+  const Actions::Outcome refused = saveToDisk(app.machine, drive, "EMPTY", 0x3000, 0x3000);
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(*refused, (Actions::Message{"Error", "The end address must be after the start address."}));
+  // The replace prefix reaches the drive, which replaces LOGO.
+  EXPECT_FALSE(saveToDisk(app.machine, drive, "@:logo", 0x4000, 0x4010));
+  const Actions::Outcome exists = saveToDisk(app.machine, drive, "LOGO", 0x4000, 0x4010);
+  ASSERT_TRUE(exists);
+  EXPECT_EQ(exists->text, drive.error);
+
+  const std::vector<DiskDrive::Entry> files = drive.list();
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(files[0].name, "PICTURE");
+  EXPECT_EQ(files[1].name, "LOGO");
+  std::vector<unsigned char> got;
+  ASSERT_TRUE(drive.readFile(0, got));
+  EXPECT_EQ(got, FileFormats::savePrg(app.machine, 0x2000, 8000));
+  ASSERT_TRUE(drive.readFile(1, got));
+  EXPECT_EQ(got, FileFormats::savePrg(app.machine, 0x4000, 0x10));
+
+  if (!haveCc1541()) GTEST_SKIP() << "cc1541 is not installed";
+  const std::string copy = disk.file("copy.d64");
+  std::filesystem::copy_file(image, copy);
+  std::string out;
+  EXPECT_EQ(run(commandLine({"cc1541", "-V", copy}), out), 0) << out;
+  // 8002 bytes in 254-byte blocks, and one block.
+  EXPECT_TRUE(std::regex_search(out, std::regex(R"(\n32 +"picture" +prg)"))) << out;
+  EXPECT_TRUE(std::regex_search(out, std::regex(R"(\n1 +"logo" +prg)"))) << out;
+}
+
+TEST_F(DiskWinTest, LoadsReportAndCanBeUndone) {
+  App app;
+  DiskDrive& drive = app.drives[0];
+  ASSERT_TRUE(drive.mountDirectory(disk.path().string()));
+  const std::vector<unsigned char> prg = makePrg(0x3000, 0x123, 5);
+  writeBytes(disk.file("DATA.prg"), prg);
+  writeBytes(disk.file("SHORT.prg"), {0x00, 0x60});
+  drive.rescanDirectory();
+  const uint8_t before = app.machine.ram[0x3000];
+
+  const Actions::Message m = loadFileFromDisk(app, drive, 0);
+  EXPECT_EQ(m, (Actions::Message{"Info", "$0123 bytes written from $3000 to $3123"}));
+  EXPECT_TRUE(std::equal(prg.begin() + 2, prg.end(), app.machine.ram.begin() + 0x3000));
+  EXPECT_EQ(app.undo.undoItems.back().description, "load file");
+  app.undo.MakeUndo();
+  EXPECT_EQ(app.machine.ram[0x3000], before);
+
+  // A bad row is the drive's error, with no undo step.
+  const size_t steps = app.undo.undoItems.size();
+  const Actions::Message bad = loadFileFromDisk(app, drive, 7);
+  EXPECT_EQ(bad.title, "Error");
+  EXPECT_EQ(bad.text, drive.error);
+  EXPECT_EQ(app.undo.undoItems.size(), steps);
+
+  // As a Koala picture, a file of only its load address fails in the
+  // format and keeps its step.
+  const Actions::Outcome failed = loadImageFromDisk(app, drive, 1, 0);
+  ASSERT_TRUE(failed);
+  EXPECT_EQ(*failed, (Actions::Message{"Error", "Error"}));
+  EXPECT_EQ(app.undo.undoItems.back().description, "load image");
+}
+
+TEST_F(DiskWinTest, NewImageNamesAndContents) {
+  EXPECT_EQ(newImageFileName("MY DISK"), "my disk.d64");
+  EXPECT_EQ(newImageFileName("TILVOX"), "tilvox.d64");
+  EXPECT_EQ(DiskDrive::blankD64("MY DISK", "01").size(), static_cast<size_t>(kD64Size));
+}
+
+TEST_F(DiskWinTest, ACopyOfAnUnreadableImageReportsAndHoldsNothing) {
+  const std::string image = blankImage("copy.d64");
+  std::vector<uint8_t> bytes;
+  EXPECT_FALSE(readImageCopy(image, bytes));
+  EXPECT_EQ(bytes.size(), static_cast<size_t>(kD64Size));
+
+  std::filesystem::remove(image);
+  const Actions::Outcome gone = readImageCopy(image, bytes);
+  ASSERT_TRUE(gone);
+  EXPECT_EQ(gone->title, "Error");
+  EXPECT_EQ(gone->text, "Could not read the disk image " + image + ": No such file or directory");
+  EXPECT_TRUE(bytes.empty());
+
+  writeBytes(image, {1, 2, 3});
+  const Actions::Outcome cut = readImageCopy(image, bytes);
+  ASSERT_TRUE(cut);
+  EXPECT_NE(cut->text.find("3 bytes"), std::string::npos) << cut->text;
+  EXPECT_TRUE(bytes.empty());
+}
+
+TEST_F(DiskWinTest, MountingAnImageAnotherDriveHoldsIsRefused) {
+  App app;
+  const std::string image = blankImage("shared.d64");
+  EXPECT_FALSE(mountImageFromWindow(app, 1, image));
+  const Actions::Outcome second = mountImageFromWindow(app, 3, disk.file("./shared.d64"));
+  ASSERT_TRUE(second);
+  EXPECT_EQ(*second, (Actions::Message{"Error", "Could not mount D64-file: The image is already mounted on device 9"}));
+  EXPECT_EQ(app.drives[3].mode, DriveMode::None);
+}
+
+TEST_F(DiskWinTest, DroppingAnImageTwiceMountsItOnce) {
+  App app;
+  const std::string image = blankImage("drop.d64");
+  Actions::openDropped(app, image);
+  EXPECT_TRUE(app.showMountDisk);
+  EXPECT_EQ(app.drives[0].mode, DriveMode::Image);
+  EXPECT_TRUE(app.popups.empty());
+  Actions::openDropped(app, image);
+  EXPECT_EQ(app.drives[1].mode, DriveMode::None);
+  ASSERT_EQ(app.popups.size(), 1u);
+  EXPECT_EQ(app.popups[0].text, "Could not mount D64-file: The image is already mounted on device 8");
+}
+
+}  // namespace

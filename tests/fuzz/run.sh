@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer harnesses with clang in build-fuzz/ and runs each for
+# SECONDS (default 10), all at once, from the committed seed corpus. New
+# inputs collect in build-fuzz/corpus/, crashes in build-fuzz/artifacts/.
+#   bash tests/fuzz/run.sh          # the short run of test.sh
+#   bash tests/fuzz/run.sh 3600     # an hour per harness
+set -euo pipefail
+seconds="${1:-10}"
+cd "$(dirname "${BASH_SOURCE[0]}")/../.."
+here=tests/fuzz
+out=build-fuzz
+
+CC=clang CXX=clang++ cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTILVOX_FUZZ=ON \
+  -DTILVOX_BUILD_APP=OFF -DTILVOX_BUILD_TESTS=OFF -DTILVOX_BUILD_BENCH=OFF >/dev/null
+cmake --build "$out" --target fuzz
+
+harnesses=(project picture spritecharset settings d64 hostdir assembler lineassembler cpu monitor font)
+pids=()
+for h in "${harnesses[@]}"; do
+  mkdir -p "$out/corpus/$h" "$out/artifacts/$h"
+  # The first directory takes new inputs; the committed seeds are only read.
+  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    "$out/fuzz/fuzz_$h" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -max_len=70000 \
+    -artifact_prefix="$out/artifacts/$h/" "$out/corpus/$h" "$here/corpus/$h" >"$out/fuzz_$h.log" 2>&1 &
+  pids+=($!)
+done
+passed=0
+failed=0
+for i in "${!harnesses[@]}"; do
+  h="${harnesses[$i]}"
+  if wait "${pids[$i]}"; then
+    passed=$((passed + 1))
+    echo "fuzz_$h: $(grep -o 'Done [0-9]* runs' "$out/fuzz_$h.log" | tail -1 || true)"
+  else
+    failed=$((failed + 1))
+    echo "fuzz_$h FAILED:"
+    tail -40 "$out/fuzz_$h.log"
+  fi
+done
+echo "fuzz: $passed passed, $failed failed"
+((failed == 0))
