@@ -5,13 +5,13 @@
 // and shows the result.
 #pragma once
 
+#include "core/CharOps.h"
 #include "core/Machine.h"
 #include "core/Palette.h"
 
 #include <cstdint>
 #include <string>
 
-constexpr int kCharsetSlots = 8;       // 2 KB slots per 16 KB video bank
 constexpr int kCharsetChars = 256;     // characters of one set
 constexpr uint16_t kColorRamEnd = kColorRam + kScreenCells - 1;  // $DBE7
 

@@ -8,6 +8,7 @@
 // floats are the very ones the one-pixel-at-a-time rules give.
 #include "convert/ColorReducer.h"
 
+#include "core/MemoryLayout.h"
 #include "core/PixelOps.h"
 #include "core/Vic.h"
 
@@ -483,8 +484,6 @@ std::vector<uint32_t> ColorReducer::Preview() const {
 void ColorReducer::Store(Machine& m) const {
   const bool multi = width == kMultiWidth;
   m.setGfxMode(multi ? kModeMultiBitmap : kModeHires);
-  const uint32_t bitmap = m.bitmapAddr();
-  const uint32_t matrix = m.screenAddr();
   auto pixel = [&](int x, int y) -> int {
     const size_t i = static_cast<size_t>(y) * width + x;
     return i < index.size() ? index[i] : 0;
@@ -492,7 +491,7 @@ void ColorReducer::Store(Machine& m) const {
   for (int cy = 0; cy < kScreenRows; ++cy)
     for (int cx = 0; cx < kScreenCols; ++cx) {
       const uint8_t* cell = cells[cx][cy];
-      const int i = cy * kScreenCols + cx;
+      const uint32_t i = cellIndex(cx, cy);
       for (int row = 0; row < kCellSize; ++row) {
         const int y = cy * kCellSize + row;
         uint8_t byte = 0;
@@ -510,13 +509,13 @@ void ColorReducer::Store(Machine& m) const {
           for (int k = 0; k < kCellSize; ++k)
             if (pixel(cx * kCellSize + k, y) == cell[1]) byte |= sptab[k];
         }
-        m.ram[(bitmap + i * kBitmapCellBytes + row) & 0xFFFF] = byte;
+        m.ram[cellBitmapAddr(m, i) + row] = byte;
       }
       if (multi) {
-        m.ram[(matrix + i) & 0xFFFF] = static_cast<uint8_t>(cell[0] * 16 + cell[1]);
-        m.ram[kColorRam + i] = cell[2];
+        m.ram[cellScreenAddr(m, i)] = static_cast<uint8_t>(cell[0] * 16 + cell[1]);
+        m.ram[cellColorAddr(i)] = cell[2];
       } else {
-        m.ram[(matrix + i) & 0xFFFF] = static_cast<uint8_t>(cell[1] * 16 + cell[0]);
+        m.ram[cellScreenAddr(m, i)] = static_cast<uint8_t>(cell[1] * 16 + cell[0]);
       }
     }
   if (multi) m.vicRegs[kRegBg0] = static_cast<uint8_t>(background);
