@@ -4,8 +4,9 @@
 // to a word. The mapping is bound by the chain from one pixel's error to
 // the next pixel's choice, so that chain is kept short: the pixel and its
 // error are one vector of four floats, all candidates are compared four at
-// a time, and the share for the right neighbour stays in a register. The
-// floats are the very ones the one-pixel-at-a-time rules give.
+// a time, the share for the right neighbour stays in a register, and with
+// Floyd-Steinberg two rows run side by side. The floats are the very ones
+// the one-pixel-at-a-time rules give.
 #include "convert/ColorReducer.h"
 
 #include "core/MemoryLayout.h"
