@@ -2,10 +2,12 @@
 // creates the one App, runs the frame loop that draws every window once
 // per frame, and tears everything down again.
 #include "app/App.h"
+#include "app/CharsetConvertWin.h"
 #include "app/CpuWindows.h"
 #include "app/DiskWin.h"
 #include "app/Dialogs.h"
 #include "app/FileActions.h"
+#include "app/ImportWin.h"
 #include "app/MainWindow.h"
 #include "app/MonitorWin.h"
 #include "app/ScreenEditor.h"
@@ -169,9 +171,11 @@ void frame() {
   if (app.showProcessor) drawProcessor(app);
   if (app.showAssembler) drawAssembler(app);
   if (app.showMountDisk) drawMountDisk(app);
+  if (app.showImportPicture) drawImportPicture(app);
   if (app.showPreferences) drawPreferences(app);
   if (app.showAbout) drawAbout(app);
   if (app.showHelp) drawHelp(app);
+  if (app.showCharsetConverter) drawCharsetConverter(app);
 
   drawPopups(app);
   FileIO::draw();
