@@ -4,6 +4,7 @@
 
 #include <stb_image.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,67 @@ namespace {
 constexpr int kDecodeChannels = 4;  // RGBA, whatever the file holds
 constexpr size_t kDoneTextSize = 256;
 constexpr size_t kSlotTextSize = 128;
+
+// JPEG markers and the Huffman table layout.
+constexpr int kMarkerPrefix = 0xFF;
+constexpr int kMarkerSoi = 0xD8;
+constexpr int kMarkerEoi = 0xD9;
+constexpr int kMarkerDht = 0xC4;
+constexpr int kMarkerTem = 0x01;
+constexpr int kMarkerRst0 = 0xD0;
+constexpr int kMarkerRst7 = 0xD7;
+constexpr int kHuffmanCodeLengths = 16;
+constexpr int kHuffmanMaxCodes = 256;
+constexpr const char* kBadHuffmanTable = "bad DHT header";
+
+// The packaged decoder does not check that a JPEG Huffman table lists at
+// most 256 codes and writes past its tables for one that lists more. This
+// walks the file's markers as the decoder does (skipping stray bytes
+// between segments, fill bytes before a marker and the entropy-coded data
+// after a scan header, and reading zeros past the end) and looks at every
+// table segment the decoder could read; true when one lists too many.
+bool jpegHasOverlongHuffmanTable(const std::vector<uint8_t>& b) {
+  const auto at = [&b](size_t i) -> int { return i < b.size() ? b[i] : 0; };
+  size_t p = 0;
+  while (p < b.size() && b[p] == kMarkerPrefix) ++p;
+  if (p == 0 || at(p) != kMarkerSoi) return false;  // not a JPEG
+  ++p;
+  while (p < b.size()) {
+    if (b[p] != kMarkerPrefix) {
+      ++p;
+      continue;
+    }
+    size_t q = p;
+    while (q < b.size() && b[q] == kMarkerPrefix) ++q;
+    if (q >= b.size()) break;
+    const int marker = b[q];
+    const size_t segment = q + 1;  // the length field
+    if (marker == kMarkerEoi) break;
+    if (marker == 0 || marker == kMarkerTem || marker == kMarkerSoi ||
+        (marker >= kMarkerRst0 && marker <= kMarkerRst7)) {
+      p = segment;  // stuffed byte or a marker without a segment
+      continue;
+    }
+    const size_t length = static_cast<size_t>(at(segment) << 8 | at(segment + 1));
+    if (marker == kMarkerDht) {
+      long left = static_cast<long>(length) - 2;
+      size_t i = segment + 2;
+      while (left > 0) {
+        const int table = at(i++);
+        if ((table >> 4) > 1 || (table & 15) > 3) break;  // the decoder refuses this itself
+        int codes = 0;
+        for (int k = 0; k < kHuffmanCodeLengths; ++k) codes += at(i++);
+        if (codes > kHuffmanMaxCodes) return true;
+        i += static_cast<size_t>(codes);
+        left -= 1 + kHuffmanCodeLengths + codes;
+      }
+    }
+    // After a scan header the entropy-coded data is passed over byte by
+    // byte up to the next marker.
+    p = segment + std::max<size_t>(length, 2);
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -28,6 +90,7 @@ std::string DecodePicture(const std::vector<uint8_t>& bytes, std::vector<uint32_
   static const stbi_uc kNoBytes = 0;
   const stbi_uc* data = bytes.empty() ? &kNoBytes : bytes.data();
   const int size = static_cast<int>(bytes.size());
+  if (jpegHasOverlongHuffmanTable(bytes)) return kBadHuffmanTable;
   int iw = 0, ih = 0, channels = 0;
   // The header gives the size before any pixel memory is taken.
   if (stbi_info_from_memory(data, size, &iw, &ih, &channels) && static_cast<int64_t>(iw) * ih > maxPixels)

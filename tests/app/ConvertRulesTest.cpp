@@ -27,6 +27,16 @@ std::vector<uint8_t> pngHeaderOnly(uint32_t w, uint32_t h) {
   return b;
 }
 
+// The JPEG with its first Huffman table claiming 16 x 32 = 512 codes.
+std::vector<uint8_t> overlongHuffmanTable(std::vector<uint8_t> jpg) {
+  for (size_t i = 0; i + 21 < jpg.size(); ++i)
+    if (jpg[i] == 0xFF && jpg[i + 1] == 0xC4) {
+      for (size_t k = 0; k < 16; ++k) jpg[i + 5 + k] = 32;
+      break;
+    }
+  return jpg;
+}
+
 bool near(uint32_t px, int r, int g, int b, int tolerance) {
   return std::abs(int(px & 255) - r) <= tolerance && std::abs(int(px >> 8 & 255) - g) <= tolerance &&
          std::abs(int(px >> 16 & 255) - b) <= tolerance && (px >> 24) == 255;
@@ -67,6 +77,7 @@ TEST(ConvertRules, UnreadableFilesGiveTheErrorAndKeepThePicture) {
       {"truncated PNG", std::vector<uint8_t>(png.begin(), png.begin() + png.size() / 2), ""},
       {"PNG header only", std::vector<uint8_t>(png.begin(), png.begin() + 33), ""},
       {"JPEG without its scan", std::vector<uint8_t>(jpg.begin(), jpg.begin() + 100), ""},
+      {"Huffman table of 512 codes", overlongHuffmanTable(jpg), "bad DHT header"},
       {"60000 x 60000 declared", pngHeaderOnly(60000, 60000), ""},  // the decoder's own limit
       {"16000 x 16000 declared", pngHeaderOnly(16000, 16000), kImportTooLarge},
       {"8193 x 8193 declared", pngHeaderOnly(8193, 8193), kImportTooLarge},
