@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: once in an optimised build, once with
 # AddressSanitizer and UndefinedBehaviorSanitizer; then every loader's
-# libFuzzer harness for a few seconds (clang build in build-fuzz/).
+# libFuzzer harness for a few seconds (clang build in build-fuzz/); then the
+# tests once more in a build without the window.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 bash tools/install-deps.sh
@@ -17,3 +18,9 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
 bash tests/fuzz/run.sh 10
+
+# Without the window: the engines and the app logic they serve build and
+# pass on their own.
+cmake -S . -B build-headless -G Ninja -DCMAKE_BUILD_TYPE=Release -DTILVOX_BUILD_APP=OFF -DTILVOX_BUILD_BENCH=OFF >/dev/null
+cmake --build build-headless -j "$jobs"
+ctest --test-dir build-headless --output-on-failure -j "$jobs"

@@ -2,6 +2,7 @@
 // queue and the zoom that keeps a point of the picture in place.
 #include "app/App.h"
 
+#include "core/Ascii.h"
 #include "platform/FileDialog.h"
 #include "platform/Platform.h"
 
@@ -9,7 +10,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cctype>
 #include <climits>
 
 const char* const kDefaultAssemblerSource =
@@ -70,8 +70,7 @@ void App::connectMonitor() {
   };
   monitor.hostSave = [this](const std::string& name, const std::vector<uint8_t>& prg) {
     // "@:" asks a disk to replace the file; on the host the dialog asks.
-    std::string file = name.size() >= 3 && name.compare(0, 2, "@:") == 0 ? name.substr(2) : name;
-    for (char& c : file) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string file = toLowerAscii(name.size() >= 3 && name.compare(0, 2, "@:") == 0 ? name.substr(2) : name);
     const int count = static_cast<int>(prg.size()) - 2;
     FileIO::save("Monitor save", file + ".prg", prg,
                  [this, count](const std::string&) { monitor.hostSaveDone(true, count); });
@@ -150,7 +149,7 @@ void App::change(const UndoStep& step, const std::function<void()>& apply) {
       // One step holds the cell memory and the registers, whichever the
       // change touches.
       undo.TakeScreenUndo(step.label);
-      undo.TakeUndo(kUndoRegisters, step.label);
+      undo.TakeUndo(UndoKind::Registers, step.label);
       undo.MergeLast();
       break;
   }

@@ -27,7 +27,7 @@ std::string ConvertCharsetOnScreen(App& app, int slot, bool merge) {
     r = ConvertBitmapToCharset(trial, app.palette, slot, merge);
   });
   if (!r.ok) return r.error;
-  app.change(UndoStep::of(kUndoEverything, kCharsetConvertLabel), [&] { app.machine = trial; });
+  app.change(UndoStep::of(UndoKind::All, kCharsetConvertLabel), [&] { app.machine = trial; });
   return CharsetDoneText(r);
 }
 

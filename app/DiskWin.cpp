@@ -5,9 +5,9 @@
 #include "app/App.h"
 #include "app/Theme.h"
 #include "app/Widgets.h"
+#include "core/Ascii.h"
 #include "core/FileFormats.h"
 #include "core/FileUtil.h"
-#include "cpu/AsmText.h"
 #include "disk/DriveMounts.h"
 #include "platform/FileDialog.h"
 
@@ -33,8 +33,6 @@ constexpr int kMatrixBytes = 1000;
 constexpr int kColorRamStart = 0xD800;
 constexpr int kColorRamEnd = 0xDBE8;
 constexpr int kCharsetBytes = 2048;
-
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::vector<FileIO::Filter> imageFilters() { return {{"D64 image (*.d64)", {"d64"}}, {"All files", {}}}; }
 
@@ -104,9 +102,7 @@ Actions::Outcome saveToDisk(const Machine& m, DiskDrive& drive, const std::strin
 }
 
 std::string newImageFileName(const std::string& diskName) {
-  std::string out = diskName + ".d64";
-  for (char& c : out) c = asciiLower(c);
-  return out;
+  return toLowerAscii(diskName + ".d64");
 }
 
 Actions::Outcome readImageCopy(const std::string& path, std::vector<uint8_t>& bytes) {

@@ -4,6 +4,7 @@
 
 #include "app/App.h"
 #include "core/Editor.h"
+#include "core/MemoryLayout.h"
 #include "core/Vic.h"
 
 #include <algorithm>
@@ -187,12 +188,11 @@ ScreenKey RouteScreenKey(const KeyPress& k, const ScreenKeyState& s) {
 StatusInfo StatusInfoAt(const Machine& m, int x, int y) {
   StatusInfo r;
   if (m.isBitmap()) {
-    r.address = m.bitmapAddr() + (y / kCellSize) * (kScreenCols * kCellSize) + (y % kCellSize) +
-                (x / kCellSize) * kCellSize;
+    r.address = pixelBitmapAddr(m, x, y);
     r.posX = m.isMulticolor() ? x / 2 : x;
     r.posY = y;
   } else {
-    r.address = m.screenAddr() + (y / kCellSize) * kScreenCols + x / kCellSize;
+    r.address = cellScreenAddr(m, cellIndex(x / kCellSize, y / kCellSize));
     r.posX = x / kCellSize;
     r.posY = y / kCellSize;
   }

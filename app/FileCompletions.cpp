@@ -92,7 +92,7 @@ Outcome completeLoadProject(Machine& m, const std::vector<uint8_t>& bytes) {
 }
 
 Message completeLoadMemory(Machine& m, UndoBuffer& undo, const std::vector<uint8_t>& bytes) {
-  undo.TakeUndo(kUndoEverything, "load memory");
+  undo.TakeUndo(UndoKind::All, "load memory");
   if (tooShortForPrg(bytes)) return {"Error", kLoadFailed};
   int address = 0;
   const int n = FileFormats::loadPrg(m, bytes, address);
@@ -119,7 +119,7 @@ Outcome completeLoadImage(Machine& m, UndoBuffer& undo, int format, const std::s
                           const std::vector<uint8_t>& bytes) {
   format = imageFormatFor(format, path);
   if (format < 0) return Message{"Error", "Couldn't determine file format!"};
-  undo.TakeUndo(kUndoEverything, "load image");
+  undo.TakeUndo(UndoKind::All, "load image");
   if (!FileFormats::load(m, format, bytes)) return Message{"Error", kLoadFailed};
   return std::nullopt;
 }
@@ -128,7 +128,7 @@ Message completeLoadSprites(Machine& m, UndoBuffer& undo, int& currentSprite, co
                             const std::vector<uint8_t>& bytes) {
   char buf[kMessageBufSize];
   if (FileIO::extension(path) == "prg") {
-    undo.TakeUndo(kUndoEverything, "load sprites");
+    undo.TakeUndo(UndoKind::All, "load sprites");
     if (tooShortForPrg(bytes)) return {"Error", kLoadFailed};
     int a = 0;
     const int n = FileFormats::loadPrg(m, bytes, a);
@@ -164,14 +164,14 @@ bool charsetLoadRefused(const Machine& m, const std::string& path) {
 Outcome completeLoadCharset(Machine& m, UndoBuffer& undo, const std::string& path,
                             const std::vector<uint8_t>& bytes) {
   if (isCharsetPrg(path)) {
-    undo.TakeUndo(kUndoEverything, "load charset");
+    undo.TakeUndo(UndoKind::All, "load charset");
     if (tooShortForPrg(bytes)) return Message{"Error", kLoadFailed};
     int a = 0;
     const int n = FileFormats::loadPrg(m, bytes, a);
     return Message{"Load charset", bytesRead(n, a)};
   }
   if (charsetLoadRefused(m, path)) return Message{"Load charset", kCharsetIsRom};
-  undo.TakeUndo(kUndoCharset, "load charset");
+  undo.TakeUndo(UndoKind::Charset, "load charset");
   const size_t n = std::min<size_t>(bytes.size(), kCharsetSize);
   std::copy_n(bytes.begin(), n, m.ram.begin() + m.charsetAddr());
   return std::nullopt;
@@ -252,14 +252,14 @@ int dropDrive(const DiskDrive* drives, int count) {
 
 Outcome completeDropPicture(Machine& m, UndoBuffer& undo, const std::string& name,
                             const std::vector<uint8_t>& bytes) {
-  undo.TakeUndo(kUndoEverything, "load image");
+  undo.TakeUndo(UndoKind::All, "load image");
   if (!FileFormats::load(m, FileFormats::findByExtension(FileIO::extension(name)), bytes))
     return Message{"Error", "Couldn't load " + name};
   return std::nullopt;
 }
 
 Message completeDropPrg(Machine& m, UndoBuffer& undo, const std::string& name, const std::vector<uint8_t>& bytes) {
-  undo.TakeUndo(kUndoEverything, "load memory");
+  undo.TakeUndo(UndoKind::All, "load memory");
   if (tooShortForPrg(bytes)) return {"Error", kLoadFailed};
   int address = 0;
   const int n = FileFormats::loadPrg(m, bytes, address);

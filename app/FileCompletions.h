@@ -35,7 +35,6 @@ constexpr int kDropMessageBufSize = 160;  // the dropped PRG's message, name inc
 constexpr int kAddressSpaceEnd = 0x10000;
 constexpr int kBankSize = 16384;
 constexpr int kBlocksPerBank = 256;
-constexpr int kBitmapSlotSize = 8192;     // the bitmap the executable carries
 constexpr int kMatrixBlockSize = 1024;    // video matrix and the 24 bytes after it
 constexpr int kColorRamSize = 1024;       // $D800-$DBFF
 

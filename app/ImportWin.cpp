@@ -163,7 +163,7 @@ void closeImportPicture(App& app) {
 
 void acceptImportPicture(App& app) {
   if (!g_pic.hasPicture()) return;
-  app.change(UndoStep::of(kUndoEverything, kImportUndoLabel), [&app] { StoreImportPicture(g_pic, app.machine); });
+  app.change(UndoStep::of(UndoKind::All, kImportUndoLabel), [&app] { StoreImportPicture(g_pic, app.machine); });
   // The document is shown in the palette it was converted with.
   if (g_pic.paletteIndex != app.palette.index) app.setPalette(g_pic.paletteIndex);
   closeImportPicture(app);

@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 
 #include "app/App.h"
+#include "core/SpriteOps.h"
 #include "app/FileActions.h"
 #include "app/EditorInput.h"
 #include "app/Icons.h"
@@ -60,8 +61,6 @@ void runMenuShortcut(App& app, const MenuShortcut& m) {
 }
 
 constexpr size_t kMenuLabelSize = 96;
-// The bitmap the save menu writes: the whole 8 KB slot the video chip reads.
-constexpr int kBitmapSlotSize = 8192;
 
 const char* const kBanks[] = {"1 $0000-$3FFF", "2 $4000-$7FFF", "3 $8000-$BFFF", "4 $C000-$FFFF"};
 const float kScales[] = {0.75f, 1.0f, 1.25f, 1.5f, 2.0f};
@@ -108,6 +107,10 @@ void saveMenu(App& app) {
   if (ImGui::MenuItem("Koala image...")) Actions::saveKoala(app);
   if (ImGui::MenuItem("Doodle image (hires)...")) Actions::saveDoodle(app);
   if (ImGui::MenuItem(charsetLabel)) Actions::saveArea(app, charset, kCharsetSize, "charset.prg");
+  if (ImGui::MenuItem("Sprites...")) {
+    SpriteOps::pointerRange(m, app.saveSpritesFirst, app.saveSpritesLast);
+    app.saveSpritesOpen = true;
+  }
   if (ImGui::MenuItem("Executable (.prg)...")) Actions::saveExecutable(app);
   ImGui::EndMenu();
 }
@@ -282,6 +285,10 @@ struct ToolbarToggle {
 const ToolbarToggle kToolbarToggles[] = {
     {48, "sv", 11, "2nd", "Second View", &App::showSecondView},
     {80, "mo", 10, "Mon", "Monitor", &App::showMonitor},
+    {112, "sp", 12, "Spr", "Sprites", &App::showSprites},
+    {144, "se", 6, "SprEd", "Sprite Editor", &App::showSpriteEditor},
+    {176, "cs", 0, "Chr", "Charset", &App::showCharset},
+    {208, "ce", 1, "ChrEd", "Edit Charset", &App::showCharEditor},
     {240, "rg", -1, "Reg", "Registers", &App::showRegisters},
     {832, "hl", 8, "?", "Help", &App::showHelp},
 };
@@ -338,7 +345,7 @@ void drawToolbar(App& app) {
     if (ImGui::BeginCombo("##gfxmode", gfxModeNames[std::clamp(mode, 0, kGfxModeCount - 1)])) {
       for (int i = 0; i < kGfxModeCount; ++i) {
         if (ImGui::Selectable(gfxModeNames[i], i == mode) && i != mode) {
-          app.change(UndoStep::of(kUndoRegisters, "gfx mode change"), [&app, i] { app.machine.setGfxMode(i); });
+          app.change(UndoStep::of(UndoKind::Registers, "gfx mode change"), [&app, i] { app.machine.setGfxMode(i); });
         }
       }
       ImGui::EndCombo();
@@ -381,8 +388,8 @@ void panelText(ImDrawList* dl, ImVec2 min, ImVec2 max, const char* text) {
   dl->PopClipRect();
 }
 
-// The "Color editor" and these panels set colours without an undo step,
-// the way the F5-F8 keys do.
+// These panels cycle a cell colour without an undo step, the way the F5-F8
+// keys do; the Color editor's OK takes one ("color change").
 void colorPanel(App& app, int slot, int colour, ImVec2 min, ImVec2 max) {
   ImDrawList* dl = ImGui::GetWindowDrawList();
   if (colour >= 0) dl->AddRectFilled(ImVec2(min.x + 1, min.y + 1), ImVec2(max.x - 1, max.y - 1), Vic::paletteWord(app.palette, colour));
@@ -575,7 +582,7 @@ void colorArea(App& app, float s) {
   if (left) {
     app.machine.pen = colour;
   } else {
-    app.change(UndoStep::of(kUndoRegisters, "background color"),
+    app.change(UndoStep::of(UndoKind::Registers, "background color"),
                [&app, colour] { app.machine.vicRegs[kRegBg0] = static_cast<uint8_t>(colour); });
   }
 }

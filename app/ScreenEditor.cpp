@@ -178,7 +178,7 @@ void handleKeys(App& app) {
     // with AltGr (Ctrl+Alt) come through here.
     for (ImWchar c : io.InputQueueCharacters) {
       const int code = CharToScreenCode(c);
-      if (code >= 0) app.editor.typeChar(static_cast<uint8_t>(code));
+      if (code >= 0) app.change(UndoStep::byEngine(), [&app, code] { app.editor.typeChar(static_cast<uint8_t>(code)); });
     }
   }
   // Letters typed as commands must not reach any text field.
@@ -217,6 +217,8 @@ void handleMouse(App& app, bool hovered, bool focused, ImVec2 imagePos, int x, i
           ImGui::SetScrollX(ImGui::GetScrollX() - io.MouseDelta.x);
           ImGui::SetScrollY(ImGui::GetScrollY() - io.MouseDelta.y);
         } else {
+          // Not through App::change: a press during a paste preview drops the
+          // block, so the editor itself withdraws previews and takes the step.
           ed.mouseDown(x, y, b);
         }
         break;

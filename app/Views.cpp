@@ -88,7 +88,7 @@ bool CommitRegister(App& app, int reg, int value) {
   if (reg < 0 || reg >= kVicRegCount) return false;
   const uint8_t v = static_cast<uint8_t>(value);
   if (app.machine.vicRegs[reg] == v) return false;
-  app.change(UndoStep::of(kUndoRegisters, "register change"), [&app, reg, v] { app.machine.vicRegs[reg] = v; });
+  app.change(UndoStep::of(UndoKind::Registers, "register change"), [&app, reg, v] { app.machine.vicRegs[reg] = v; });
   return true;
 }
 

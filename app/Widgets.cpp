@@ -2,6 +2,7 @@
 #include "app/Widgets.h"
 
 #include "app/App.h"
+#include "core/Vic.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -49,11 +50,6 @@ constexpr ImU32 kMarkFrame = IM_COL32(160, 160, 160, 255);
 constexpr float kGridGap = 5.0f;
 constexpr float kGridInset = 2.0f;
 
-ImU32 paletteColor(const App& app, int color) {
-  const auto& c = app.palette.rgb[color & 15];
-  return IM_COL32(c[0], c[1], c[2], 255);
-}
-
 }  // namespace
 
 void ColorSwatch(App& app, int color, ImVec2 size, bool selected) {
@@ -64,7 +60,7 @@ void ColorSwatch(App& app, int color, ImVec2 size, bool selected) {
     dl->AddRectFilled(tl, br, kNoColorFill);
     dl->AddLine(tl, br, kNoColorCross);
   } else {
-    dl->AddRectFilled(tl, br, paletteColor(app, color));
+    dl->AddRectFilled(tl, br, Vic::paletteWord(app.palette, color));
   }
   dl->AddRect(tl, br, kBlack);
   if (selected) dl->AddRect(ImVec2(tl.x - 2, tl.y - 2), ImVec2(br.x + 2, br.y + 2), kWhite, 0, 0, 2.0f);
@@ -99,7 +95,7 @@ bool PaletteGrid(const char* id, App& app, int selected, int marked, int& picked
         result = true;
       }
       if (ImGui::IsItemHovered()) ImGui::SetTooltip("Color %d", i);
-      dl->AddRectFilled(tl, br, paletteColor(app, i));
+      dl->AddRectFilled(tl, br, Vic::paletteWord(app.palette, i));
       dl->AddRect(tl, br, kBlack);
       if (i == selected)
         dl->AddRect(ImVec2(tl.x - 2, tl.y - 2), ImVec2(br.x + 2, br.y + 2), kWhite, 0, 0, 2.0f);

@@ -3,14 +3,17 @@
 // per frame, and tears everything down again.
 #include "app/App.h"
 #include "app/CharsetConvertWin.h"
+#include "app/CharsetWindows.h"
 #include "app/CpuWindows.h"
-#include "app/DiskWin.h"
 #include "app/Dialogs.h"
+#include "app/DiskWin.h"
 #include "app/FileActions.h"
+#include "app/ImportCharsetWin.h"
 #include "app/ImportWin.h"
 #include "app/MainWindow.h"
 #include "app/MonitorWin.h"
 #include "app/ScreenEditor.h"
+#include "app/SpriteWindows.h"
 #include "app/Theme.h"
 #include "app/Views.h"
 #include "platform/FileDialog.h"
@@ -54,7 +57,9 @@ constexpr const char* kDockSpaceName = "MainDockSpace";
 // The second view's title carries its zoom; "###" names its fixed identity.
 const char* const kUpperRightWindows[] = {"###Second view", "Registers", "Monitor",
                                           "Processor", "Assembler", "Memory bitmap"};
-const char* const kLowerRightWindows[] = {"Character set", "Sprites", "Character editor", "Sprite editor"};
+// The character editor's title changes with the character; its identity
+// is the part after "###".
+const char* const kLowerRightWindows[] = {"Character set", "Sprites", "###Character editor", "Sprite editor"};
 
 std::function<void()> g_exitAction;
 
@@ -164,6 +169,10 @@ void frame() {
   drawScreenEditor(app);
   // Every other window whose flag is set, in this fixed order.
   if (app.showSecondView) drawSecondView(app);
+  if (app.showSprites) drawSpriteView(app);
+  if (app.showSpriteEditor) drawSpriteEditor(app);
+  if (app.showCharset) drawCharsetView(app);
+  if (app.showCharEditor) drawCharEditor(app);
   if (app.showRegisters) drawRegisterView(app);
   if (app.showBitmapMem) drawBitmapMemView(app);
   if (app.showCalc) drawCalcConverter(app);
@@ -172,10 +181,12 @@ void frame() {
   if (app.showAssembler) drawAssembler(app);
   if (app.showMountDisk) drawMountDisk(app);
   if (app.showImportPicture) drawImportPicture(app);
+  if (app.showImportCharset) drawImportCharset(app);
   if (app.showPreferences) drawPreferences(app);
   if (app.showAbout) drawAbout(app);
   if (app.showHelp) drawHelp(app);
   if (app.showCharsetConverter) drawCharsetConverter(app);
+  drawSaveSpritesDialog(app);
 
   drawPopups(app);
   FileIO::draw();

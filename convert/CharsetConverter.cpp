@@ -6,7 +6,7 @@
 // union-find with path compression joins them until 256 groups are left.
 #include "convert/CharsetConverter.h"
 
-#include "core/PixelOps.h"
+#include "core/MemoryLayout.h"
 
 #include <algorithm>
 #include <array>
@@ -63,19 +63,17 @@ struct Cells {
   int misfits = 0;
 };
 
-int readColour(const Machine& m, uint32_t addr) { return m.ram[addr & 0xFFFF]; }
 
 // Hires: the colour of most 0 pixels becomes the shared background; a cell
 // keeps its pattern when its 0 pixels already show it, else it is inverted
 // when its 1 pixels do.
 uint8_t hiresCells(const Machine& m, Cells& c) {
-  const uint32_t matrix = m.screenAddr();
   int zeros[16] = {};
   for (int i = 0; i < kScreenCells; ++i)
-    zeros[readColour(m, matrix + i) & 15] += kMaxDistance - std::popcount(c.pattern[i]);
+    zeros[m.ram[cellScreenAddr(m, i)] & 15] += kMaxDistance - std::popcount(c.pattern[i]);
   const int bg = static_cast<int>(std::max_element(zeros, zeros + 16) - zeros);
   for (int i = 0; i < kScreenCells; ++i) {
-    const int vm = readColour(m, matrix + i);
+    const int vm = m.ram[cellScreenAddr(m, i)];
     const int lo = vm & 15, hi = vm >> 4;
     Pattern& p = c.pattern[i];
     if (lo == bg || p == ~Pattern{0}) {
@@ -105,14 +103,13 @@ int rgbDistance(const Palette& pal, int a, int b) {
 // multicolour text can only be 0-7) become $D022 and $D023, and every
 // cell's bit pairs are mapped onto those and one cell colour of 0-7.
 void multiCells(const Machine& m, const Palette& pal, Cells& c, int& d2, int& d3) {
-  const uint32_t matrix = m.screenAddr();
   const int bg = m.vicRegs[kRegBg0] & 15;
   auto shown = [&](int i, int q) {
     switch (q) {
       case 0: return bg;
-      case 1: return readColour(m, matrix + i) >> 4;
-      case 2: return readColour(m, matrix + i) & 15;
-      default: return readColour(m, kColorRam + i) & 15;
+      case 1: return m.ram[cellScreenAddr(m, i)] >> 4;
+      case 2: return m.ram[cellScreenAddr(m, i)] & 15;
+      default: return m.ram[cellColorAddr(i)] & 15;
     }
   };
   int count[16] = {};
@@ -253,13 +250,8 @@ CharsetConvertResult ConvertBitmapToCharset(Machine& m, const Palette& pal, int 
   }
 
   const bool multi = m.isMulticolor();
-  const uint32_t bitmap = m.bitmapAddr();
   Cells cells;
-  for (int i = 0; i < kScreenCells; ++i) {
-    uint8_t bytes[kBitmapCellBytes];
-    for (int k = 0; k < kBitmapCellBytes; ++k) bytes[k] = m.ram[(bitmap + i * kBitmapCellBytes + k) & 0xFFFF];
-    cells.pattern[i] = readPattern(bytes);
-  }
+  for (int i = 0; i < kScreenCells; ++i) cells.pattern[i] = readPattern(m.ram.data() + cellBitmapAddr(m, i));
   int hiresBg = 0, d2 = 0, d3 = 0;
   if (multi) multiCells(m, pal, cells, d2, d3);
   else hiresBg = hiresCells(m, cells);
@@ -313,10 +305,9 @@ CharsetConvertResult ConvertBitmapToCharset(Machine& m, const Palette& pal, int 
   const uint32_t s = charsetSlotAddr(m, slot);
   std::fill_n(m.ram.begin() + s, kCharsetSize, uint8_t{0});
   for (size_t c = 0; c < chars.size(); ++c) std::memcpy(m.ram.data() + s + c * kBitmapCellBytes, &chars[c], kBitmapCellBytes);
-  const uint32_t matrix = m.screenAddr();
   for (int i = 0; i < kScreenCells; ++i) {
-    m.ram[(matrix + i) & 0xFFFF] = static_cast<uint8_t>(charOf[patternOf[i]]);
-    m.ram[kColorRam + i] = cells.colour[i];
+    m.ram[cellScreenAddr(m, i)] = static_cast<uint8_t>(charOf[patternOf[i]]);
+    m.ram[cellColorAddr(i)] = cells.colour[i];
   }
 
   m.setGfxMode(multi ? kModeMultiText : kModeText);

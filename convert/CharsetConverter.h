@@ -5,13 +5,13 @@
 // and shows the result.
 #pragma once
 
+#include "core/CharOps.h"
 #include "core/Machine.h"
 #include "core/Palette.h"
 
 #include <cstdint>
 #include <string>
 
-constexpr int kCharsetSlots = 8;       // 2 KB slots per 16 KB video bank
 constexpr int kCharsetChars = 256;     // characters of one set
 constexpr uint16_t kColorRamEnd = kColorRam + kScreenCells - 1;  // $DBE7
 
@@ -26,7 +26,7 @@ struct CharsetConvertResult {
 
 // First address of charset slot 0-7 in the current video bank.
 inline uint32_t charsetSlotAddr(const Machine& m, int slot) {
-  return (m.bank * 8u + static_cast<uint32_t>(slot)) * kCharsetSize;
+  return ((m.bank & 3u) * 8u + static_cast<uint32_t>(slot)) * kCharsetSize;
 }
 
 // Why a slot cannot take a character set; empty when it can.

@@ -1,10 +1,14 @@
 // Resizing, colour mapping with error diffusion, cell-colour choice and the
 // bitmap writer of the PC picture import. Everything runs in the frame in
-// which an import option changes, so the passes avoid per-pixel floating
-// point in the resize and compare all free candidates of a pixel in one
-// straight loop the compiler can vectorise.
+// which an import option changes. The resize sums integers, two channels
+// to a word. The mapping is bound by the chain from one pixel's error to
+// the next pixel's choice, so that chain is kept short: the pixel and its
+// error are one vector of four floats, all candidates are compared four at
+// a time, and the share for the right neighbour stays in a register. The
+// floats are the very ones the one-pixel-at-a-time rules give.
 #include "convert/ColorReducer.h"
 
+#include "core/MemoryLayout.h"
 #include "core/PixelOps.h"
 #include "core/Vic.h"
 
@@ -27,7 +31,7 @@ constexpr int kMultiCellWidth = 4;  // multicolour pixels per cell row
 constexpr int kMaxTaps = 12;        // taps of the largest kernel
 constexpr int kMargin = 2;          // farthest reach of a tap, in pixels
 
-// Four floats or ints handled at once (SSE on x86-64); lane by lane the
+// Four floats handled at once (SSE on x86-64); lane by lane the
 // same IEEE operations as single floats.
 typedef float Vec4 __attribute__((vector_size(16)));
 constexpr int kChoiceVecs = 4;  // 16 choices
@@ -57,14 +61,24 @@ struct Choices {
   Vec4 target[kMaxChoices];
   int colour[kMaxChoices];
 
+  // Fills the vectors that hold k choices, each written whole so the next
+  // pixel reads it straight from the store.
   void set(const int* list, int k, const float* tr, const float* tg, const float* tb) {
     k = std::min(k, kMaxChoices);
-    for (int i = 0; i < kMaxChoices; ++i) {
-      colour[i] = i < k ? list[i] & 15 : 0;
-      r[i / 4][i % 4] = i < k ? tr[colour[i]] : kUnused;
-      g[i / 4][i % 4] = i < k ? tg[colour[i]] : kUnused;
-      b[i / 4][i % 4] = i < k ? tb[colour[i]] : kUnused;
-      target[i] = Vec4{tr[colour[i]], tg[colour[i]], tb[colour[i]], 0};
+    const int vecs = std::max((k + 3) / 4, 1);
+    for (int i = 0; i < vecs * 4; ++i) colour[i] = i < k ? list[i] & 15 : 0;
+    for (int v = 0; v < vecs; ++v) {
+      float lr[4], lg[4], lb[4];
+      for (int j = 0; j < 4; ++j) {
+        const int i = v * 4 + j, c = colour[i];
+        lr[j] = i < k ? tr[c] : kUnused;
+        lg[j] = i < k ? tg[c] : kUnused;
+        lb[j] = i < k ? tb[c] : kUnused;
+        target[i] = Vec4{tr[c], tg[c], tb[c], 0};
+      }
+      r[v] = Vec4{lr[0], lr[1], lr[2], lr[3]};
+      g[v] = Vec4{lg[0], lg[1], lg[2], lg[3]};
+      b[v] = Vec4{lb[0], lb[1], lb[2], lb[3]};
     }
   }
 
@@ -77,6 +91,15 @@ struct Choices {
     for (int k = 0; k < vecs; ++k) {
       const Vec4 dr = vr - r[k], dg = vg - g[k], db = vb - b[k];
       d[k] = dr * dr + dg * dg + db * db;
+    }
+    if constexpr (vecs == 1) {
+      // Up to four choices: a short tree of scalar comparisons, the later
+      // one taken only when strictly nearer.
+      const float d0 = d[0][0], d1 = d[0][1], d2 = d[0][2], d3 = d[0][3];
+      const int i01 = d1 < d0 ? 1 : 0, i23 = d3 < d2 ? 3 : 2;
+      const float m01 = d1 < d0 ? d1 : d0, m23 = d3 < d2 ? d3 : d2;
+      const float m = m23 < m01 ? m23 : m01;
+      return m < kFarAway ? (m23 < m01 ? i23 : i01) : 0;
     }
     Vec4 least = d[0];
     if constexpr (vecs == 2) least = vmin(d[0], d[1]);
@@ -191,38 +214,50 @@ std::vector<uint32_t> ColorReducer::Resize(const uint32_t* pixels, int w, int h,
   if (colHi <= colLo) return out;
 
   // Per output row: channel sums of every source column over the row's
-  // source rows, then each output pixel adds up its columns. Rows without
-  // transparency take a straight loop the compiler vectorises.
+  // source rows, then each output pixel adds up its columns. The rows are
+  // summed two channels to a word (red and blue, green and alpha, 16 bits
+  // each), which holds 257 rows of 255; longer spans flush into 32-bit
+  // sums every 257 rows. A row with any transparency takes its opaque
+  // values back out and adds the blended ones.
   const auto& mul = alphaTable();
-  std::vector<uint32_t> sumR(w), sumG(w), sumB(w);
+  constexpr int kPackedRows = 257;
+  constexpr uint32_t kLowBytes = 0x00FF00FFu;
+  std::vector<uint32_t> sumR(w), sumG(w), sumB(w), packedRB(w), packedGA(w);
+  uint32_t* sr = sumR.data();
+  uint32_t* sg = sumG.data();
+  uint32_t* sb = sumB.data();
+  uint32_t* rb = packedRB.data();
+  uint32_t* ga = packedGA.data();
   for (int y = 0; y < kReduceHeight; ++y) {
     const Span rows = sourceSpan((y - oY) * h / dH, (y + 1 - oY) * h / dH, h);
     if (rows.hi <= rows.lo) continue;
-    std::fill(sumR.begin() + colLo, sumR.begin() + colHi, 0u);
-    std::fill(sumG.begin() + colLo, sumG.begin() + colHi, 0u);
-    std::fill(sumB.begin() + colLo, sumB.begin() + colHi, 0u);
-    uint32_t* sr = sumR.data();
-    uint32_t* sg = sumG.data();
-    uint32_t* sb = sumB.data();
+    for (uint32_t* a : {sr, sg, sb, rb, ga}) std::fill(a + colLo, a + colHi, 0u);
+    int batch = 0;
     for (int sy = rows.lo; sy < rows.hi; ++sy) {
       const uint32_t* src = pixels + static_cast<size_t>(sy) * w;
       uint32_t opaque = 0xFFFFFFFFu;
-      for (int sx = colLo; sx < colHi; ++sx) opaque &= src[sx];
-      if (opaque >> 24 == 255) {
-        for (int sx = colLo; sx < colHi; ++sx) {
-          const uint32_t p = src[sx];
-          sr[sx] += p & 255;
-          sg[sx] += (p >> 8) & 255;
-          sb[sx] += (p >> 16) & 255;
-        }
-      } else {
+      for (int sx = colLo; sx < colHi; ++sx) {
+        const uint32_t p = src[sx];
+        opaque &= p;
+        rb[sx] += p & kLowBytes;
+        ga[sx] += (p >> 8) & kLowBytes;
+      }
+      if (opaque >> 24 != 255) {
         for (int sx = colLo; sx < colHi; ++sx) {
           const uint32_t p = src[sx];
           const uint8_t* m = mul.data() + (p >> 24) * 256;
-          sr[sx] += m[p & 255];
-          sg[sx] += m[(p >> 8) & 255];
-          sb[sx] += m[(p >> 16) & 255];
+          rb[sx] += (m[p & 255] | static_cast<uint32_t>(m[(p >> 16) & 255]) << 16) - (p & kLowBytes);
+          ga[sx] += m[(p >> 8) & 255] - ((p >> 8) & kLowBytes);
         }
+      }
+      if (++batch == kPackedRows || sy == rows.hi - 1) {
+        for (int sx = colLo; sx < colHi; ++sx) {
+          sr[sx] += rb[sx] & 0xFFFF;
+          sb[sx] += rb[sx] >> 16;
+          sg[sx] += ga[sx] & 0xFFFF;
+          rb[sx] = ga[sx] = 0;
+        }
+        batch = 0;
       }
     }
     const uint64_t height = static_cast<uint64_t>(rows.hi - rows.lo);
@@ -290,32 +325,46 @@ void ColorReducer::quantize(const std::vector<uint32_t>& pixels, int dither, boo
   Choices choices;
   if (!withinCells) choices.set(candidates.data(), static_cast<int>(candidates.size()), tr, tg, tb);
 
-  // Error per pixel as one vector (R, G, B, 0) with a margin of two rows
-  // below and two pixels on each side, so taps need no bounds check; what
-  // lands in the margin is dropped. A share is error x weight / divisor,
-  // lane by lane; for a power-of-two divisor weight / divisor is exact and
-  // one multiplication gives the very same float.
+  // Error per pixel as one vector (R, G, B, 0) in a ring of three rows
+  // (the current one and the two the taps reach below), each with two
+  // margin pixels on either side, so taps need no bounds check; what lands
+  // in a margin, or below row 199, is dropped. A row is final once visited:
+  // it goes to `errors` and its slot takes the row three further down.
+  // A share is error x weight / divisor, lane by lane; dividing by a power
+  // of two and multiplying by its exact reciprocal round the same real
+  // value, so they give the very same float (subnormals included).
   const DitherKernel kernel = ditherKernel(dither);
   const int stride = width + 2 * kMargin;
-  std::vector<Vec4> err(static_cast<size_t>(stride) * (kReduceHeight + kMargin) + kMargin, Vec4{});
+  constexpr int kRingRows = kMargin + 1;
+  std::vector<Vec4> err(static_cast<size_t>(stride) * kRingRows, Vec4{});
+  errors.resize(static_cast<size_t>(n) * 3);
   const float div = kernel.divisor;
   const bool powerOfTwo = (static_cast<int>(div) & (static_cast<int>(div) - 1)) == 0;
   const Vec4 divisor = {div, div, div, div};
-  int tapOffset[kMaxTaps] = {};
+  const Vec4 reciprocal = Vec4{1, 1, 1, 1} / divisor;
+  int tapOffset[kMaxTaps] = {}, tapRow[kMaxTaps] = {};
   Vec4 tapWeight[kMaxTaps] = {};
   for (int t = 0; t < kernel.count; ++t) {
-    tapOffset[t] = kernel.taps[t].dy * stride + kernel.taps[t].dx;
-    const float wt = powerOfTwo ? kernel.taps[t].weight / div : kernel.taps[t].weight;
+    tapOffset[t] = kernel.taps[t].dx;
+    tapRow[t] = kernel.taps[t].dy;
+    const float wt = kernel.taps[t].weight;
     tapWeight[t] = Vec4{wt, wt, wt, wt};
   }
 
   const size_t have = pixels.size();
   uint8_t* out = index.data();
+  // The share for the right neighbour is the last one that pixel gets
+  // before its turn, so it waits in a register instead of going through
+  // memory on the path from one pixel to the next.
+  const bool carryRight = kernel.count > 0 && kernel.taps[0].dx == 1 && kernel.taps[0].dy == 0;
+  Vec4 carry = {};
   // One pass, compiled for each number of choice vectors.
   auto run = [&](auto vecsConstant) {
     constexpr int vecs = decltype(vecsConstant)::value;
     for (int y = 0; y < kReduceHeight; ++y) {
-      Vec4* errRow = err.data() + static_cast<size_t>(y) * stride + kMargin;
+      Vec4* ring[kRingRows];
+      for (int k = 0; k < kRingRows; ++k) ring[k] = err.data() + static_cast<size_t>((y + k) % kRingRows) * stride + kMargin;
+      Vec4* errRow = ring[0];
       for (int x = 0; x < width; ++x) {
         if (withinCells && (x & cellMask) == 0) {
           const uint8_t* cell = cells[x >> cellShift][y / kCellSize];
@@ -337,16 +386,25 @@ void ColorReducer::quantize(const std::vector<uint32_t>& pixels, int dither, boo
         } else {
           v = Vec4{static_cast<float>(r), static_cast<float>(g), static_cast<float>(b), 0};
         }
+        if (carryRight && x > 0) errRow[x] += carry;
         v += errRow[x];
         const int pick = choices.nearest<vecs>(v);
         out[i] = static_cast<uint8_t>(choices.colour[pick]);
 
         const Vec4 q = v - choices.target[pick];
         for (int t = 0; t < kernel.count; ++t) {
-          const Vec4 share = powerOfTwo ? q * tapWeight[t] : q * tapWeight[t] / divisor;
-          errRow[x + tapOffset[t]] += share;
+          const Vec4 share = powerOfTwo ? q * tapWeight[t] * reciprocal : q * tapWeight[t] / divisor;
+          if (carryRight && t == 0) carry = share;
+          else ring[tapRow[t]][x + tapOffset[t]] += share;
         }
       }
+      float* o = errors.data() + static_cast<size_t>(y) * width * 3;
+      for (int x = 0; x < width; ++x) {
+        o[x * 3] = errRow[x][0];
+        o[x * 3 + 1] = errRow[x][1];
+        o[x * 3 + 2] = errRow[x][2];
+      }
+      std::fill(errRow - kMargin, errRow - kMargin + stride, Vec4{});
     }
   };
   const int vecs = withinCells ? 1 : (static_cast<int>(candidates.size()) + 3) / 4;
@@ -354,16 +412,6 @@ void ColorReducer::quantize(const std::vector<uint32_t>& pixels, int dither, boo
   else if (vecs == 2) run(std::integral_constant<int, 2>{});
   else if (vecs == 3) run(std::integral_constant<int, 3>{});
   else run(std::integral_constant<int, 4>{});
-
-  errors.resize(static_cast<size_t>(n) * 3);
-  for (int y = 0; y < kReduceHeight; ++y)
-    for (int x = 0; x < width; ++x) {
-      const Vec4& e = err[static_cast<size_t>(y) * stride + kMargin + x];
-      float* o = errors.data() + (static_cast<size_t>(y) * width + x) * 3;
-      o[0] = e[0];
-      o[1] = e[1];
-      o[2] = e[2];
-    }
 }
 
 void ColorReducer::distribute(int x, int y, const float* err, int method) {
@@ -436,8 +484,6 @@ std::vector<uint32_t> ColorReducer::Preview() const {
 void ColorReducer::Store(Machine& m) const {
   const bool multi = width == kMultiWidth;
   m.setGfxMode(multi ? kModeMultiBitmap : kModeHires);
-  const uint32_t bitmap = m.bitmapAddr();
-  const uint32_t matrix = m.screenAddr();
   auto pixel = [&](int x, int y) -> int {
     const size_t i = static_cast<size_t>(y) * width + x;
     return i < index.size() ? index[i] : 0;
@@ -445,7 +491,7 @@ void ColorReducer::Store(Machine& m) const {
   for (int cy = 0; cy < kScreenRows; ++cy)
     for (int cx = 0; cx < kScreenCols; ++cx) {
       const uint8_t* cell = cells[cx][cy];
-      const int i = cy * kScreenCols + cx;
+      const uint32_t i = cellIndex(cx, cy);
       for (int row = 0; row < kCellSize; ++row) {
         const int y = cy * kCellSize + row;
         uint8_t byte = 0;
@@ -463,13 +509,13 @@ void ColorReducer::Store(Machine& m) const {
           for (int k = 0; k < kCellSize; ++k)
             if (pixel(cx * kCellSize + k, y) == cell[1]) byte |= sptab[k];
         }
-        m.ram[(bitmap + i * kBitmapCellBytes + row) & 0xFFFF] = byte;
+        m.ram[cellBitmapAddr(m, i) + row] = byte;
       }
       if (multi) {
-        m.ram[(matrix + i) & 0xFFFF] = static_cast<uint8_t>(cell[0] * 16 + cell[1]);
-        m.ram[kColorRam + i] = cell[2];
+        m.ram[cellScreenAddr(m, i)] = static_cast<uint8_t>(cell[0] * 16 + cell[1]);
+        m.ram[cellColorAddr(i)] = cell[2];
       } else {
-        m.ram[(matrix + i) & 0xFFFF] = static_cast<uint8_t>(cell[1] * 16 + cell[0]);
+        m.ram[cellScreenAddr(m, i)] = static_cast<uint8_t>(cell[1] * 16 + cell[0]);
       }
     }
   if (multi) m.vicRegs[kRegBg0] = static_cast<uint8_t>(background);

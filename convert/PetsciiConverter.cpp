@@ -7,6 +7,7 @@
 // glyph as soon as a partial sum of its score reaches the best one.
 #include "convert/PetsciiConverter.h"
 
+#include "core/MemoryLayout.h"
 #include "core/PixelOps.h"
 #include "core/Vic.h"
 
@@ -260,10 +261,9 @@ void PetsciiConverter::Store(Machine& m, int which) const {
     const uint8_t slot = which == PetsciiCharset::RomLower ? kRomLowerSlot : kRomUpperSlot;
     m.vicRegs[kRegMemPtr] = static_cast<uint8_t>((matrix << 4) | (slot << 1) | (d018 & 1));
   }
-  const uint32_t matrix = m.screenAddr();
   for (int i = 0; i < kScreenCells; ++i) {
-    m.ram[(matrix + i) & 0xFFFF] = screen[i];
-    m.ram[kColorRam + i] = colorRam[i];
+    m.ram[cellScreenAddr(m, i)] = screen[i];
+    m.ram[cellColorAddr(i)] = colorRam[i];
   }
   m.vicRegs[kRegBg0] = static_cast<uint8_t>(background);
 }

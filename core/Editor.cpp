@@ -1,6 +1,9 @@
-// Mouse tools, shapes, flood fill, typing, clipboards, block transforms and
-// clearing of the screen editor.
+// Mouse dispatch, previews, typing, clipboards and clearing of the screen
+// editor; the shapes, the flood-fill search and the block transforms it
+// applies live in Shapes and CellBlock.
 #include "core/Editor.h"
+
+#include "core/MemoryLayout.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,106 +12,11 @@
 
 namespace {
 
-struct BrushPoint {
-  int dx;
-  int dy;
-};
-
-// Brush shapes as offsets around the mode pixel, in drawing order.
-constexpr BrushPoint kBrushSquare[] = {
-    {-1, -1}, {0, -1}, {1, -1}, {-1, 0}, {0, 0}, {1, 0}, {-1, 1}, {0, 1}, {1, 1},
-};
-constexpr BrushPoint kBrushDiamond[] = {
-    {0, -2}, {-1, -1}, {0, -1}, {1, -1}, {-2, 0}, {-1, 0}, {0, 0},
-    {1, 0},  {2, 0},   {-1, 1}, {0, 1},  {1, 1},  {0, 2},
-};
-// A chequered spray; the centre itself stays empty.
-constexpr BrushPoint kBrushSpray[] = {
-    {-1, -2}, {1, -2}, {-2, -1}, {0, -1}, {2, -1}, {-1, 0},
-    {1, 0},   {-2, 1}, {0, 1},   {2, 1},  {-1, 2}, {1, 2},
-};
-
-constexpr int kSpaceCode = 32;
-constexpr int kReverseBit = 128;
+constexpr uint8_t kSpaceCode = 32;
 constexpr int kLowerCaseRomOffset = 2048;  // second half of the character ROM
 constexpr uint8_t kD018LowerCase = 0x02;
-// The bitmap occupies an 8 KB slot; clearing wipes all of it.
-constexpr int kBitmapSlotSize = 8192;
-constexpr int kCellRowBytes = kScreenCols * kBitmapCellBytes;  // 320 bitmap bytes per cell row
 
 int clampInt(int v, int lo, int hi) { return std::max(lo, std::min(v, hi)); }
-int sign(int v) { return (v > 0) - (v < 0); }
-
-uint8_t reverseBits(uint8_t b) {
-  uint8_t r = 0;
-  for (int i = 0; i < 8; ++i)
-    if (b & (1 << i)) r |= static_cast<uint8_t>(0x80 >> i);
-  return r;
-}
-
-// Multicolour pixels are bit pairs: mirroring keeps each pair intact.
-uint8_t reversePairs(uint8_t b) {
-  return static_cast<uint8_t>(((b & 0x03) << 6) | ((b & 0x0C) << 2) | ((b & 0x30) >> 2) | ((b & 0xC0) >> 6));
-}
-
-uint64_t mapBytes(uint64_t cell, uint8_t (*f)(uint8_t)) {
-  uint64_t out = 0;
-  for (int i = 0; i < kBitmapCellBytes; ++i)
-    out |= static_cast<uint64_t>(f(static_cast<uint8_t>(cell >> (8 * i)))) << (8 * i);
-  return out;
-}
-
-uint64_t reverseByteOrder(uint64_t cell) {
-  uint64_t out = 0;
-  for (int i = 0; i < kBitmapCellBytes; ++i)
-    out |= ((cell >> (8 * i)) & 0xFF) << (8 * (kBitmapCellBytes - 1 - i));
-  return out;
-}
-
-}  // namespace
-
-Editor::Editor(Machine& m, UndoBuffer& u) : machine(m), undo(u), pix(m), textStamp_(u.changeCount) {}
-
-// ---------------------------------------------------------------------------
-// Memory of one cell
-
-namespace {
-
-uint32_t cellOffset(int cx, int cy) { return static_cast<uint32_t>(cy * kScreenCols + cx); }
-
-uint32_t cellBitmapAddr(const Machine& m, int cx, int cy) {
-  return m.bitmapAddr() + static_cast<uint32_t>(cy * kCellRowBytes + cx * kBitmapCellBytes);
-}
-
-uint64_t readCellBitmap(const Machine& m, int cx, int cy) {
-  const uint32_t a = cellBitmapAddr(m, cx, cy);
-  uint64_t v = 0;
-  for (int i = 0; i < kBitmapCellBytes; ++i) v |= static_cast<uint64_t>(m.ram[a + i]) << (8 * i);
-  return v;
-}
-
-void writeCellBitmap(Machine& m, int cx, int cy, uint64_t v) {
-  const uint32_t a = cellBitmapAddr(m, cx, cy);
-  for (int i = 0; i < kBitmapCellBytes; ++i) m.ram[a + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-uint8_t& screenByte(Machine& m, int cx, int cy) { return m.ram[m.screenAddr() + cellOffset(cx, cy)]; }
-
-// Rewrites every cell of the rectangle in place: in the bitmap modes its 8
-// bitmap bytes (as one word) through `bitmapFn`, in the text modes its
-// screen code through `textFn`.
-template <class BitmapFn, class TextFn>
-void rewriteCells(Machine& m, int l, int t, int r, int b, BitmapFn bitmapFn, TextFn textFn) {
-  const bool bitmap = m.isBitmap();
-  for (int cy = t; cy <= b; ++cy)
-    for (int cx = l; cx <= r; ++cx) {
-      if (bitmap)
-        writeCellBitmap(m, cx, cy, bitmapFn(readCellBitmap(m, cx, cy)));
-      else
-        screenByte(m, cx, cy) = textFn(screenByte(m, cx, cy));
-    }
-}
-uint8_t& colorByte(Machine& m, int cx, int cy) { return m.ram[kColorRam + cellOffset(cx, cy)]; }
 
 // Screen byte of a bitmap cell drawn in the drawing colour on the background.
 uint8_t penOnBackground(const Machine& m) {
@@ -116,6 +24,8 @@ uint8_t penOnBackground(const Machine& m) {
 }
 
 }  // namespace
+
+Editor::Editor(Machine& m, UndoBuffer& u) : machine(m), undo(u), pix(m), textStamp_(u.changeCount) {}
 
 // ---------------------------------------------------------------------------
 // Mouse
@@ -221,7 +131,7 @@ void Editor::mouseMove(int x, int y) {
     pasteX = cx;
     pasteY = cy;
     restoreImage();
-    stamp(clipBlock, pasteX, pasteY);
+    stampBlock(machine, clipBlock, pasteX, pasteY);
     return;
   }
   if (tool == kToolDot || tool == kToolDraw) {
@@ -254,14 +164,15 @@ void Editor::mouseMove(int x, int y) {
   }
   int px, py;
   modePixel(x, y, px, py);
+  const ShapePen stroke = pen();
   if (tool == kToolDot) {
-    brushAt(px, py);
+    stroke.dot(px, py);
     return;
   }
   if (lastX != -1 && lastY != -1)
-    brushLine(lastX, lastY, px, py);
+    stroke.line(lastX, lastY, px, py);
   else
-    brushAt(px, py);
+    stroke.dot(px, py);
   lastX = px;
   lastY = py;
 }
@@ -283,7 +194,7 @@ void Editor::pickColor(int x, int y) {
     const int cx = x / 8;
     const int cy = y / 8;
     if (y >= -7 && y <= kDisplayHeight - 1 && cx >= 0 && cx < kScreenCols)
-      machine.pen = colorByte(machine, cx, cy) & 15;
+      machine.pen = cellColorByte(machine, cx, cy) & 15;
     return;
   }
   int px, py;
@@ -317,8 +228,8 @@ void Editor::cellColors(int x, int y, int out[4]) const {
   const int cx = clampInt(x, 0, kDisplayWidth - 1) >> 3;
   const int cy = clampInt(y, 0, kDisplayHeight - 1) >> 3;
   const Machine& m = machine;
-  const uint8_t scr = m.ram[m.screenAddr() + cellOffset(cx, cy)];
-  const uint8_t col = m.ram[kColorRam + cellOffset(cx, cy)];
+  const uint8_t scr = cellScreenByte(m, cx, cy);
+  const uint8_t col = cellColorByte(m, cx, cy);
   const auto reg = [&](int r) { return m.vicRegs[r] & 15; };
   if (m.isBitmap()) {
     out[0] = m.isMulticolor() ? reg(kRegBg0) : -1;
@@ -343,7 +254,7 @@ void Editor::setCellColor(int slot, int x, int y, int colour) {
   const int cy = clampInt(y, 0, kDisplayHeight - 1) >> 3;
   Machine& m = machine;
   const uint8_t c = static_cast<uint8_t>(colour & 15);
-  uint8_t& scr = screenByte(m, cx, cy);
+  uint8_t& scr = cellScreenByte(m, cx, cy);
   switch (slot) {
     case 0:
       if (m.isExtBg() && !m.isBitmap())
@@ -364,7 +275,7 @@ void Editor::setCellColor(int slot, int x, int y, int colour) {
         m.vicRegs[kRegBg2] = c;
       break;
     case 3:
-      colorByte(m, cx, cy) = c;
+      cellColorByte(m, cx, cy) = c;
       break;
   }
 }
@@ -372,41 +283,9 @@ void Editor::setCellColor(int slot, int x, int y, int colour) {
 // ---------------------------------------------------------------------------
 // Brushes and shapes
 
-void Editor::brushAt(int x, int y) {
-  const bool e = erasing;
-  switch (brush) {
-    case 2:
-      for (const BrushPoint& p : kBrushSquare) pix.SetPixel(x + p.dx, y + p.dy, e);
-      break;
-    case 3:
-      for (const BrushPoint& p : kBrushDiamond) pix.SetPixel(x + p.dx, y + p.dy, e);
-      break;
-    case 4: {
-      // Odd coordinates move up to the next even value, so the chequer
-      // stays on one fixed grid however the strokes wander.
-      const int sx = x + (x & 1);
-      const int sy = y + (y & 1);
-      for (const BrushPoint& p : kBrushSpray) pix.SetPixel(sx + p.dx, sy + p.dy, e);
-      break;
-    }
-    default:
-      pix.SetPixel(x, y, e);
-      break;
-  }
-}
-
-void Editor::brushLine(int x0, int y0, int x1, int y1) {
-  const int dx = x1 - x0;
-  const int dy = y1 - y0;
-  const int adx = std::abs(dx);
-  const int ady = std::abs(dy);
-  if (dx == 0 && dy == 0) {
-    brushAt(x0, y0);
-  } else if (adx <= ady) {
-    for (int k = 0; k <= ady; ++k) brushAt(x0 + k * dx / ady, y0 + k * sign(dy));
-  } else {
-    for (int k = 0; k <= adx; ++k) brushAt(x0 + k * sign(dx), y0 + k * dy / adx);
-  }
+// The brush and setter of the current drag, in the current mode's pixels.
+ShapePen Editor::pen() {
+  return ShapePen(brush, erasing, [this](int x, int y, bool erase) { pix.SetPixel(x, y, erase); });
 }
 
 void Editor::drawShape(int x0, int y0, int x1, int y1) {
@@ -420,10 +299,10 @@ void Editor::drawShape(int x0, int y0, int x1, int y1) {
   modePixel(x1, y1, mx1, my1);
   switch (tool) {
     case kToolLine:
-      brushLine(mx0, my0, mx1, my1);
+      pen().line(mx0, my0, mx1, my1);
       break;
     case kToolBox:
-      rectangle(mx0, my0, mx1, my1, fillShapes);
+      pen().rectangle(mx0, my0, mx1, my1, fillShapes);
       break;
     case kToolCircle: {
       const int dx = x1 - x0;
@@ -442,87 +321,11 @@ void Editor::drawShape(int x0, int y0, int x1, int y1) {
       } else if (machine.isMulticolor()) {
         rx /= 2;
       }
-      ellipse(mx0, my0, rx, ry, fillShapes);
+      pen().ellipse(mx0, my0, rx, ry, fillShapes);
       break;
     }
     default:
       break;
-  }
-}
-
-void Editor::rectangle(int x0, int y0, int x1, int y1, bool filled) {
-  const int l = std::min(x0, x1);
-  const int r = std::max(x0, x1);
-  const int t = std::min(y0, y1);
-  const int b = std::max(y0, y1);
-  // A filled shape always sets its pixels, whichever button drew it.
-  if (filled) {
-    for (int y = t; y <= b; ++y)
-      for (int x = l; x <= r; ++x) pix.SetPixel(x, y, false);
-    return;
-  }
-  brushLine(l, t, r, t);
-  brushLine(r, t, r, b);
-  brushLine(r, b, l, b);
-  brushLine(l, b, l, t);
-}
-
-void Editor::ellipse(int cx, int cy, int rx, int ry, bool filled) {
-  if (rx == 0 && ry == 0) {
-    brushAt(cx, cy);
-    return;
-  }
-  if (rx == 0 || ry == 0) {
-    brushLine(cx - rx, cy - ry, cx + rx, cy + ry);
-    return;
-  }
-  const auto plot = [&](int64_t x, int64_t y) {
-    const int ix = static_cast<int>(x);
-    const int iy = static_cast<int>(y);
-    if (filled) {
-      for (int px = cx - ix; px <= cx + ix; ++px) pix.SetPixel(px, cy + iy, false);
-      for (int px = cx - ix; px <= cx + ix; ++px) pix.SetPixel(px, cy - iy, false);
-    } else {
-      brushAt(cx + ix, cy + iy);
-      brushAt(cx - ix, cy + iy);
-      brushAt(cx + ix, cy - iy);
-      brushAt(cx - ix, cy - iy);
-    }
-  };
-  // Integer midpoint ellipse: region 1 steps x while the slope is shallow,
-  // region 2 steps y down to the axis.
-  const int64_t a2 = static_cast<int64_t>(rx) * rx;
-  const int64_t b2 = static_cast<int64_t>(ry) * ry;
-  int64_t x = 0;
-  int64_t y = ry;
-  int64_t d = b2 - a2 * ry + a2 / 4;
-  int64_t dx = 0;
-  int64_t dy = 2 * a2 * ry;
-  while (dx < dy) {
-    plot(x, y);
-    ++x;
-    dx += 2 * b2;
-    if (d < 0) {
-      d += dx + b2;
-    } else {
-      --y;
-      dy -= 2 * a2;
-      d += dx - dy + b2;
-    }
-  }
-  d = (b2 * (2 * x + 1) * (2 * x + 1)) / 4 + a2 * (y - 1) * (y - 1) - a2 * b2;
-  while (y >= 0) {
-    plot(x, y);
-    --y;
-    if (d > 0) {
-      dy -= 2 * a2;
-      d += a2 - dy;
-    } else {
-      ++x;
-      dx += 2 * b2;
-      dy -= 2 * a2;
-      d += dx - dy + a2;
-    }
   }
 }
 
@@ -551,47 +354,12 @@ void Editor::floodFill(int x, int y) {
     get = &PixelOperator::GetPixelMulticolor;
     set = &PixelOperator::SetPixelMulticolor;
   }
-  // Each pixel's colour is read at most once and cached here.
-  enum : uint8_t { kUnseen = 0, kTarget = 1, kOther = 2, kInRegion = 3 };
-  std::vector<uint8_t> state(static_cast<size_t>(w) * h, kUnseen);
-  const auto isTarget = [&](int qx, int qy) {
-    uint8_t& st = state[static_cast<size_t>(qy) * w + qx];
-    if (st == kUnseen) st = (pix.*get)(qx, qy) == target ? kTarget : kOther;
-    return st == kTarget;
-  };
-  // Span search: each seed grows into the whole run of its row, and the
-  // rows above and below get one seed per run of target pixels beside it.
-  struct Seed {
-    int x;
-    int y;
-  };
-  std::vector<Seed> seeds;
-  seeds.reserve(256);
-  seeds.push_back({px, py});
-  for (int steps = 0; steps < kFloodFillMaxSteps && !seeds.empty(); ++steps) {
-    const Seed sd = seeds.back();
-    seeds.pop_back();
-    if (!isTarget(sd.x, sd.y)) continue;
-    uint8_t* row = &state[static_cast<size_t>(sd.y) * w];
-    int l = sd.x;
-    int r = sd.x;
-    while (l > 0 && isTarget(l - 1, sd.y)) --l;
-    while (r < w - 1 && isTarget(r + 1, sd.y)) ++r;
-    std::fill(row + l, row + r + 1, kInRegion);
-    for (int ny : {sd.y - 1, sd.y + 1}) {
-      if (ny < 0 || ny >= h) continue;
-      bool inRun = false;
-      for (int qx = l; qx <= r; ++qx) {
-        const bool t = isTarget(qx, ny);
-        if (t && !inRun) seeds.push_back({qx, ny});
-        inRun = t;
-      }
-    }
-  }
+  const std::vector<uint8_t> region =
+      floodFillRegion(w, h, px, py, [&](int qx, int qy) { return (pix.*get)(qx, qy) == target; });
   for (int qy = 0; qy < h; ++qy) {
-    const uint8_t* row = &state[static_cast<size_t>(qy) * w];
+    const uint8_t* row = &region[static_cast<size_t>(qy) * w];
     for (int qx = 0; qx < w; ++qx)
-      if (row[qx] == kInRegion) (pix.*set)(qx, qy, false);
+      if (row[qx]) (pix.*set)(qx, qy, false);
   }
 }
 
@@ -670,18 +438,18 @@ void Editor::typeChar(uint8_t code) {
   if (!m.isBitmap()) {
     if (insertMode && cx < kScreenCols - 1) {
       for (int c = kScreenCols - 2; c >= cx; --c) {
-        screenByte(m, c + 1, cy) = screenByte(m, c, cy);
-        colorByte(m, c + 1, cy) = colorByte(m, c, cy);
+        cellScreenByte(m, c + 1, cy) = cellScreenByte(m, c, cy);
+        cellColorByte(m, c + 1, cy) = cellColorByte(m, c, cy);
       }
     }
-    screenByte(m, cx, cy) = code;
-    colorByte(m, cx, cy) = static_cast<uint8_t>(m.pen);
+    cellScreenByte(m, cx, cy) = code;
+    cellColorByte(m, cx, cy) = static_cast<uint8_t>(m.pen);
   } else {
     // The ROM glyph, whatever character set the memory holds.
     const int base = (m.vicRegs[kRegMemPtr] & kD018LowerCase) ? kLowerCaseRomOffset : 0;
-    const uint32_t a = cellBitmapAddr(m, cx, cy);
+    const uint32_t a = cellBitmapAddr(m, cellIndex(cx, cy));
     for (int i = 0; i < kBitmapCellBytes; ++i) m.ram[a + i] = m.charRom[base + code * kBitmapCellBytes + i];
-    screenByte(m, cx, cy) = penOnBackground(m);
+    cellScreenByte(m, cx, cy) = penOnBackground(m);
   }
   if (++cursorX >= kScreenCols) {
     cursorX = 0;
@@ -694,25 +462,25 @@ void Editor::deleteAtCursor() {
   if (m.isBitmap()) return;
   const int cy = cursorY;
   for (int c = cursorX; c < kScreenCols - 1; ++c) {
-    screenByte(m, c, cy) = screenByte(m, c + 1, cy);
-    colorByte(m, c, cy) = colorByte(m, c + 1, cy);
+    cellScreenByte(m, c, cy) = cellScreenByte(m, c + 1, cy);
+    cellColorByte(m, c, cy) = cellColorByte(m, c + 1, cy);
   }
-  screenByte(m, kScreenCols - 1, cy) = kSpaceCode;
+  cellScreenByte(m, kScreenCols - 1, cy) = kSpaceCode;
 }
 
 void Editor::editKey(int key, bool shift) {
   clampCursor();
   const auto wrap = [](int v, int n) { return (v % n + n) % n; };
   switch (key) {
-    case kKeyInsert:
+    case EditKey::Insert:
       insertMode = !insertMode;
       break;
-    case kKeyDelete:
+    case EditKey::Delete:
       cancelPreview();
       takeTypingUndoIfNeeded();
       deleteAtCursor();
       break;
-    case kKeyBackspace:
+    case EditKey::Backspace:
       if (cursorX == 0) {
         cursorX = kScreenCols - 1;
         cursorY = std::max(cursorY - 1, 0);
@@ -723,23 +491,23 @@ void Editor::editKey(int key, bool shift) {
       takeTypingUndoIfNeeded();
       deleteAtCursor();
       break;
-    case kKeyUp:
+    case EditKey::Up:
       cursorY = wrap(cursorY + (shift ? 1 : -1), kScreenRows);
       break;
-    case kKeyDown:
+    case EditKey::Down:
       cursorY = wrap(cursorY + (shift ? -1 : 1), kScreenRows);
       break;
-    case kKeyLeft:
+    case EditKey::Left:
       cursorX = wrap(cursorX + (shift ? 1 : -1), kScreenCols);
       break;
-    case kKeyRight:
+    case EditKey::Right:
       cursorX = wrap(cursorX + (shift ? -1 : 1), kScreenCols);
       break;
-    case kKeyReturn:
+    case EditKey::Return:
       cursorX = 0;
       cursorY = wrap(cursorY + 1, kScreenRows);
       break;
-    case kKeyHome:
+    case EditKey::Home:
       cursorX = 0;
       if (shift) cursorY = 0;
       break;
@@ -755,11 +523,11 @@ void Editor::copyChar() {
   clampCursor();
   Machine& m = machine;
   if (m.isBitmap()) {
-    const uint32_t a = cellBitmapAddr(m, cursorX, cursorY);
+    const uint32_t a = cellBitmapAddr(m, cellIndex(cursorX, cursorY));
     for (int i = 0; i < kBitmapCellBytes; ++i) charClip.bitmap[i] = m.ram[a + i];
   }
-  charClip.code = screenByte(m, cursorX, cursorY);
-  charClip.color = colorByte(m, cursorX, cursorY);
+  charClip.code = cellScreenByte(m, cursorX, cursorY);
+  charClip.color = cellColorByte(m, cursorX, cursorY);
 }
 
 void Editor::pasteChar() {
@@ -768,55 +536,21 @@ void Editor::pasteChar() {
   undo.TakeScreenUndo("paste");
   Machine& m = machine;
   if (m.isBitmap()) {
-    const uint32_t a = cellBitmapAddr(m, cursorX, cursorY);
+    const uint32_t a = cellBitmapAddr(m, cellIndex(cursorX, cursorY));
     for (int i = 0; i < kBitmapCellBytes; ++i) m.ram[a + i] = charClip.bitmap[i];
   }
-  screenByte(m, cursorX, cursorY) = charClip.code;
-  colorByte(m, cursorX, cursorY) = charClip.color;
+  cellScreenByte(m, cursorX, cursorY) = charClip.code;
+  cellColorByte(m, cursorX, cursorY) = charClip.color;
 }
 
 // ---------------------------------------------------------------------------
 // Blocks
 
-Editor::Block Editor::grab(int left, int top, int right, int bottom) const {
-  Machine& m = machine;
-  Block b;
-  b.width = right - left + 1;
-  b.height = bottom - top + 1;
-  b.isBitmap = m.isBitmap();
-  for (int cy = top; cy <= bottom; ++cy) {
-    for (int cx = left; cx <= right; ++cx) {
-      if (b.isBitmap) b.bitmap.push_back(readCellBitmap(m, cx, cy));
-      b.screen.push_back(screenByte(m, cx, cy));
-      b.color.push_back(colorByte(m, cx, cy));
-    }
-  }
-  return b;
-}
-
-void Editor::stamp(const Block& b, int cx, int cy) {
-  if (b.width < 1 || b.height < 1) return;
-  Machine& m = machine;
-  const bool bitmap = b.isBitmap && m.isBitmap();
-  for (int r = 0; r < b.height; ++r) {
-    const int ty = cy + r;
-    if (ty < 0 || ty >= kScreenRows) continue;
-    for (int c = 0; c < b.width; ++c) {
-      const int tx = cx + c;
-      if (tx < 0 || tx >= kScreenCols) continue;
-      const size_t i = static_cast<size_t>(r) * b.width + c;
-      if (bitmap) writeCellBitmap(m, tx, ty, b.bitmap[i]);
-      screenByte(m, tx, ty) = b.screen[i];
-      colorByte(m, tx, ty) = b.color[i];
-    }
-  }
-}
-
 void Editor::copyBlock() {
   if (!selActive) return;
   int l, t, r, b;
   selRect(l, t, r, b);
-  clipBlock = grab(l, t, r, b);
+  clipBlock = grabBlock(machine, l, t, r, b);
 }
 
 void Editor::cutBlock() {
@@ -827,62 +561,41 @@ void Editor::cutBlock() {
   clearBlock();
 }
 
-void Editor::clearBlock() {
-  if (!selActive) return;
+// The common start of the block transforms: nothing without a selection;
+// otherwise any preview is withdrawn, the step is taken and the selected
+// rectangle returned.
+bool Editor::beginBlockChange(const char* label, int& l, int& t, int& r, int& b) {
+  if (!selActive) return false;
   cancelPreview();
-  undo.TakeScreenUndo("clear block");
-  int l, t, r, b;
+  undo.TakeScreenUndo(label);
   selRect(l, t, r, b);
-  rewriteCells(machine, l, t, r, b, [](uint64_t) { return uint64_t{0}; }, [](uint8_t) { return kSpaceCode; });
+  return true;
+}
+
+void Editor::clearBlock() {
+  int l, t, r, b;
+  if (beginBlockChange("clear block", l, t, r, b)) clearCells(machine, l, t, r, b);
 }
 
 void Editor::invertBlock() {
-  if (!selActive) return;
-  cancelPreview();
-  undo.TakeScreenUndo("invert block");
   int l, t, r, b;
-  selRect(l, t, r, b);
-  rewriteCells(machine, l, t, r, b, [](uint64_t bits) { return ~bits; },
-               [](uint8_t code) { return static_cast<uint8_t>(code + kReverseBit); });
+  if (beginBlockChange("invert block", l, t, r, b)) invertCells(machine, l, t, r, b);
 }
 
 void Editor::flipBlockX() {
-  if (!selActive) return;
-  cancelPreview();
-  undo.TakeScreenUndo("flip block");
   int l, t, r, b;
-  selRect(l, t, r, b);
-  Block blk = grab(l, t, r, b);
-  uint8_t (*mirror)(uint8_t) = machine.isMulticolor() ? reversePairs : reverseBits;
-  for (int row = 0; row < blk.height; ++row) {
-    const size_t first = static_cast<size_t>(row) * blk.width;
-    std::reverse(blk.screen.begin() + first, blk.screen.begin() + first + blk.width);
-    std::reverse(blk.color.begin() + first, blk.color.begin() + first + blk.width);
-    if (blk.isBitmap) {
-      std::reverse(blk.bitmap.begin() + first, blk.bitmap.begin() + first + blk.width);
-      for (int c = 0; c < blk.width; ++c) blk.bitmap[first + c] = mapBytes(blk.bitmap[first + c], mirror);
-    }
-  }
-  stamp(blk, l, t);
+  if (!beginBlockChange("flip block", l, t, r, b)) return;
+  Block blk = grabBlock(machine, l, t, r, b);
+  ::flipBlockX(blk, machine.isMulticolor());
+  stampBlock(machine, blk, l, t);
 }
 
 void Editor::flipBlockY() {
-  if (!selActive) return;
-  cancelPreview();
-  undo.TakeScreenUndo("flip block");
   int l, t, r, b;
-  selRect(l, t, r, b);
-  Block blk = grab(l, t, r, b);
-  for (int row = 0; row < blk.height / 2; ++row) {
-    const size_t a = static_cast<size_t>(row) * blk.width;
-    const size_t z = static_cast<size_t>(blk.height - 1 - row) * blk.width;
-    std::swap_ranges(blk.screen.begin() + a, blk.screen.begin() + a + blk.width, blk.screen.begin() + z);
-    std::swap_ranges(blk.color.begin() + a, blk.color.begin() + a + blk.width, blk.color.begin() + z);
-    if (blk.isBitmap)
-      std::swap_ranges(blk.bitmap.begin() + a, blk.bitmap.begin() + a + blk.width, blk.bitmap.begin() + z);
-  }
-  for (uint64_t& cell : blk.bitmap) cell = reverseByteOrder(cell);
-  stamp(blk, l, t);
+  if (!beginBlockChange("flip block", l, t, r, b)) return;
+  Block blk = grabBlock(machine, l, t, r, b);
+  ::flipBlockY(blk);
+  stampBlock(machine, blk, l, t);
 }
 
 bool Editor::startPaste() {
@@ -900,7 +613,7 @@ bool Editor::startPaste() {
     pasteX = 0;
     pasteY = 0;
   }
-  stamp(clipBlock, pasteX, pasteY);
+  stampBlock(machine, clipBlock, pasteX, pasteY);
   return true;
 }
 

@@ -5,12 +5,16 @@
 // clipboards with the movable paste preview, block transforms and clearing
 // the screen. All drawing goes through the editor's PixelOperator in the
 // pixel grid of the current graphics mode; every change first takes its
-// step in the UndoBuffer. The application holds one Editor; the screen
-// window, menus and tool palette call it.
+// step in the UndoBuffer. The shapes and the flood-fill search come from
+// Shapes, the block operations from CellBlock; the Editor decides when and
+// where they apply. The application holds one Editor; the screen window,
+// menus and tool palette call it.
 #pragma once
 
+#include "core/CellBlock.h"
 #include "core/Machine.h"
 #include "core/PixelOps.h"
+#include "core/Shapes.h"
 #include "core/UndoBuffer.h"
 
 #include <array>
@@ -31,9 +35,9 @@ enum EditorTool : int {
   kToolSelect = 9,
 };
 
-// Keys of text editing; the monitor console takes the same values. The key
-// tables name them EditKey::Up and so on; the short names stay inside their
-// own namespace so that None, Delete, ... never clash with other globals.
+// Keys of text editing; the monitor console takes the same values. Named
+// EditKey::Up and so on; the short names stay inside their own namespace so
+// that None, Delete, ... never clash with other globals.
 namespace edit_keys {
 enum EditKey : int {
   None = 0,
@@ -50,17 +54,6 @@ enum EditKey : int {
 }  // namespace edit_keys
 using edit_keys::EditKey;
 
-inline constexpr EditKey kKeyNone = EditKey::None;
-inline constexpr EditKey kKeyInsert = EditKey::Insert;
-inline constexpr EditKey kKeyDelete = EditKey::Delete;
-inline constexpr EditKey kKeyBackspace = EditKey::Backspace;
-inline constexpr EditKey kKeyUp = EditKey::Up;
-inline constexpr EditKey kKeyDown = EditKey::Down;
-inline constexpr EditKey kKeyLeft = EditKey::Left;
-inline constexpr EditKey kKeyRight = EditKey::Right;
-inline constexpr EditKey kKeyReturn = EditKey::Return;
-inline constexpr EditKey kKeyHome = EditKey::Home;
-
 // Choices of the Clear dialog, in its order; any other value clears to
 // the background.
 enum ClearMode : int {
@@ -75,22 +68,11 @@ enum ClearMode : int {
 constexpr int kButtonDraw = 0;
 constexpr int kButtonPick = 2;
 
-constexpr int kBrushCount = 4;  // brushes 1-4
-// Bound on the row spans one flood fill examines; a 320x200 region never
-// comes near it.
-constexpr int kFloodFillMaxSteps = 1000000;
 
 class Editor {
 public:
   // A rectangle of character cells in row order, left to right.
-  struct Block {
-    int width = 0;   // cells; 0 = empty clipboard
-    int height = 0;  // cells
-    bool isBitmap = false;         // grabbed in a bitmap mode
-    std::vector<uint64_t> bitmap;  // per cell its 8 bitmap bytes, byte i in bits 8i..8i+7
-    std::vector<uint8_t> screen;   // per cell its video-matrix byte
-    std::vector<uint8_t> color;    // per cell its colour-memory byte
-  };
+  using Block = CellBlock;
 
   struct CharClip {
     std::array<uint8_t, kBitmapCellBytes> bitmap{};
@@ -189,11 +171,8 @@ private:
   void modePixel(int x, int y, int& px, int& py) const;
   void takeToolUndo();
   void takeTypingUndoIfNeeded();
-  void brushAt(int x, int y);
-  void brushLine(int x0, int y0, int x1, int y1);
+  ShapePen pen();
   void drawShape(int x0, int y0, int x1, int y1);
-  void rectangle(int x0, int y0, int x1, int y1, bool filled);
-  void ellipse(int cx, int cy, int rx, int ry, bool filled);
   void floodFill(int x, int y);
 
   void saveImage();
@@ -202,8 +181,7 @@ private:
   bool savedImageValid() const;
   void dropPaste();
 
-  Block grab(int left, int top, int right, int bottom) const;
-  void stamp(const Block& block, int cx, int cy);
+  bool beginBlockChange(const char* label, int& l, int& t, int& r, int& b);
   void deleteAtCursor();
   void clampCursor();
 };

@@ -2,6 +2,8 @@
 // files read and written from the document.
 #include "core/FileFormats.h"
 
+#include "core/Ascii.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -79,7 +81,6 @@ bool isPacked(int index, const std::vector<uint8_t>& data) {
   return false;
 }
 
-uint8_t asciiLower(uint8_t c) { return (c >= 'A' && c <= 'Z') ? static_cast<uint8_t>(c + ('a' - 'A')) : c; }
 
 // Copies up to `count` bytes to `addr`, never past the end of the 64 KB image.
 void copyClipped(Machine& m, uint32_t addr, const uint8_t* src, int count) {
@@ -114,7 +115,7 @@ void loadRaw(Machine& m, int bits, const std::vector<uint8_t>& data) {
 void loadChunks(Machine& m, const Format& f, const std::vector<uint8_t>& data) {
   const int avail = static_cast<int>(data.size()) - kPrgAddressSize;
   const uint8_t d018 = m.vicRegs[kRegMemPtr];
-  const uint32_t bitmapHalf = (d018 & 8) ? 8192u : 0u;
+  const uint32_t bitmapHalf = (d018 & 8) ? uint32_t{kBitmapSlotSize} : 0u;
   const uint32_t screenSlot = (d018 >> 4) * 1024u;
   constexpr uint32_t kBank1 = 0x4000;
   for (const Chunk& c : f.chunks) {
@@ -172,8 +173,7 @@ std::vector<std::string> extensions(int index) {
 }
 
 int findByExtension(const std::string& ext) {
-  std::string lower = ext;
-  for (char& c : lower) c = static_cast<char>(asciiLower(static_cast<uint8_t>(c)));
+  const std::string lower = toLowerAscii(ext);
   for (int i = 0; i < kFormatCount; ++i) {
     const std::vector<std::string> list = extensions(i);
     if (std::find(list.begin(), list.end(), lower) != list.end()) return i;

@@ -22,7 +22,8 @@ constexpr int kDisplayWidth = 320;
 constexpr int kDisplayHeight = 200;
 constexpr uint16_t kVicBase = 0xD000;
 constexpr uint16_t kColorRam = 0xD800;
-constexpr int kBitmapSize = 8000;
+constexpr int kBitmapSize = 8000;      // bitmap bytes the display shows
+constexpr int kBitmapSlotSize = 8192;  // the 8 KB slot a bitmap occupies
 constexpr int kCharsetSize = 2048;
 constexpr int kSpriteBlockSize = 64;
 constexpr int kSpritePointerOffset = 1016;  // from the video matrix
@@ -86,7 +87,7 @@ public:
   // Derived addresses, always inside the 64 KB image.
   uint32_t screenAddr() const { return (bank * 16u + (vicRegs[kRegMemPtr] >> 4)) * 1024u; }
   uint32_t spritePtrAddr() const { return screenAddr() + kSpritePointerOffset; }
-  uint32_t bitmapAddr() const { return (bank * 2u + ((vicRegs[kRegMemPtr] & 8) ? 1u : 0u)) * 8192u; }
+  uint32_t bitmapAddr() const { return (bank * 2u + ((vicRegs[kRegMemPtr] & 8) ? 1u : 0u)) * kBitmapSlotSize; }
   uint32_t charsetOffset() const { return ((vicRegs[kRegMemPtr] >> 1) & 7u) * 2048u; }
   uint32_t charsetAddr() const { return bank * 16384u + charsetOffset(); }
   uint32_t spriteBlockAddr(uint8_t p) const { return (bank * 256u + p) * 64u; }

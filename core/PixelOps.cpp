@@ -3,14 +3,6 @@
 
 namespace {
 
-// Bitmap bytes per row of character cells: 40 cells of 8 bytes.
-constexpr int kBitmapRowBytes = kScreenCols * kBitmapCellBytes;
-
-// Where the cell holding a pixel keeps its screen byte and colour.
-uint32_t cellIndex(int cellX, int cellY) {
-  return static_cast<uint32_t>(cellY) * kScreenCols + static_cast<uint32_t>(cellX);
-}
-
 // Quarter mask of a screen code; codes that are not quarter blocks count as empty.
 int textMask(uint8_t code) {
   for (int i = 0; i < 16; ++i)
@@ -20,13 +12,8 @@ int textMask(uint8_t code) {
 
 int textBit(int x, int y) { return 1 << ((1 - (y & 1)) * 2 + (1 - (x & 1))); }
 
-uint32_t hiresByteAddr(const Machine& m, int x, int y) {
-  return m.bitmapAddr() + static_cast<uint32_t>((y >> 3) * kBitmapRowBytes + (x & ~7) + (y & 7));
-}
-
-uint32_t multiCellAddr(const Machine& m, int x, int y) {
-  return m.bitmapAddr() + static_cast<uint32_t>((y >> 3) * kBitmapRowBytes + (x >> 2) * kBitmapCellBytes);
-}
+// The 8 bitmap bytes of the cell holding multicolour pixel (x, y).
+uint32_t multiCellAddr(const Machine& m, int x, int y) { return cellBitmapAddr(m, cellIndex(x >> 2, y >> 3)); }
 
 bool inside(int x, int y, int w, int h) {
   return static_cast<unsigned>(x) < static_cast<unsigned>(w) &&
@@ -78,8 +65,8 @@ int PixelOperator::GetPixelTextMode(int x, int y) const {
   if (!inside(x, y, kTextPixelWidth, kTextPixelHeight)) return -1;
   const Machine& m = *machine;
   uint32_t cell = cellIndex(x >> 1, y >> 1);
-  int mask = textMask(m.ram[m.screenAddr() + cell]);
-  if (mask & textBit(x, y)) return m.ram[kColorRam + cell] & 15;
+  int mask = textMask(m.ram[cellScreenAddr(m, cell)]);
+  if (mask & textBit(x, y)) return m.ram[cellColorAddr(cell)] & 15;
   return m.vicRegs[kRegBg0] & 15;
 }
 
@@ -87,33 +74,33 @@ void PixelOperator::SetPixelTextMode(int x, int y, bool erase) {
   if (!inside(x, y, kTextPixelWidth, kTextPixelHeight)) return;
   Machine& m = *machine;
   uint32_t cell = cellIndex(x >> 1, y >> 1);
-  uint8_t& code = m.ram[m.screenAddr() + cell];
+  uint8_t& code = m.ram[cellScreenAddr(m, cell)];
   int mask = textMask(code);
   mask = erase ? (mask & ~textBit(x, y)) : (mask | textBit(x, y));
   code = textpixtab[mask];
   // The whole cell takes the drawing colour, also when erasing.
-  m.ram[kColorRam + cell] = static_cast<uint8_t>(m.pen & 15);
+  m.ram[cellColorAddr(cell)] = static_cast<uint8_t>(m.pen & 15);
 }
 
 int PixelOperator::GetPixelHires(int x, int y) const {
   if (!inside(x, y, kDisplayWidth, kDisplayHeight)) return -1;
   const Machine& m = *machine;
-  uint8_t screen = m.ram[m.screenAddr() + cellIndex(x >> 3, y >> 3)];
-  if (m.ram[hiresByteAddr(m, x, y)] & sptab[x & 7]) return screen >> 4;
+  uint8_t screen = m.ram[cellScreenAddr(m, cellIndex(x >> 3, y >> 3))];
+  if (m.ram[pixelBitmapAddr(m, x, y)] & sptab[x & 7]) return screen >> 4;
   return screen & 15;
 }
 
 void PixelOperator::SetPixelHires(int x, int y, bool erase) {
   if (!inside(x, y, kDisplayWidth, kDisplayHeight)) return;
   Machine& m = *machine;
-  uint8_t& byte = m.ram[hiresByteAddr(m, x, y)];
+  uint8_t& byte = m.ram[pixelBitmapAddr(m, x, y)];
   if (erase)
     byte = static_cast<uint8_t>(byte & ~sptab[x & 7]);
   else
     byte = static_cast<uint8_t>(byte | sptab[x & 7]);
   // Foreground becomes the drawing colour, background the background
   // register, so the cell never keeps a stale colour pair.
-  m.ram[m.screenAddr() + cellIndex(x >> 3, y >> 3)] =
+  m.ram[cellScreenAddr(m, cellIndex(x >> 3, y >> 3))] =
       static_cast<uint8_t>(((m.pen & 15) << 4) | (m.vicRegs[kRegBg0] & 15));
 }
 
@@ -124,9 +111,9 @@ int PixelOperator::GetPixelMulticolor(int x, int y) const {
   uint8_t byte = m.ram[multiCellAddr(m, x, y) + (y & 7)];
   switch ((byte & mcpixtab[x & 3]) >> mcshifttab[x & 3]) {
     case 0: return m.vicRegs[kRegBg0] & 15;
-    case 1: return m.ram[m.screenAddr() + cell] >> 4;
-    case 2: return m.ram[m.screenAddr() + cell] & 15;
-    default: return m.ram[kColorRam + cell] & 15;
+    case 1: return m.ram[cellScreenAddr(m, cell)] >> 4;
+    case 2: return m.ram[cellScreenAddr(m, cell)] & 15;
+    default: return m.ram[cellColorAddr(cell)] & 15;
   }
 }
 
@@ -139,7 +126,7 @@ void PixelOperator::SetPixelMulticolor(int x, int y, bool erase) {
     byte &= mcerasetab[x & 3];
     return;
   }
-  int slot = _AllocMultiColor(m.pen, x >> 2, y >> 3, &m.ram[cellAddr]);
+  int slot = AllocMultiColor(m.pen, x >> 2, y >> 3, &m.ram[cellAddr]);
   if (slot < 0) {
     pixelWarning = true;
     return;
@@ -147,14 +134,14 @@ void PixelOperator::SetPixelMulticolor(int x, int y, bool erase) {
   byte = static_cast<uint8_t>((byte & mcerasetab[x & 3]) | mcsettab[x & 3][slot]);
 }
 
-int PixelOperator::_AllocMultiColor(int colour, int cellX, int cellY, const uint8_t* cellBytes) {
+int PixelOperator::AllocMultiColor(int colour, int cellX, int cellY, const uint8_t* cellBytes) {
   // A cell outside the screen has no slots (and no memory to touch).
   if (!inside(cellX, cellY, kScreenCols, kScreenRows)) return -1;
   Machine& m = *machine;
   colour &= 15;
   uint32_t cell = cellIndex(cellX, cellY);
-  uint8_t& screen = m.ram[m.screenAddr() + cell];
-  uint8_t& colourMem = m.ram[kColorRam + cell];
+  uint8_t& screen = m.ram[cellScreenAddr(m, cell)];
+  uint8_t& colourMem = m.ram[cellColorAddr(cell)];
 
   // A colour already in one of the four slots is used as it is.
   if (colour == (m.vicRegs[kRegBg0] & 15)) return 0;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "core/Machine.h"
+#include "core/MemoryLayout.h"
 
 #include <cstdint>
 #include <vector>
@@ -16,7 +17,6 @@
 constexpr int kTextPixelWidth = kScreenCols * 2;   // 80
 constexpr int kTextPixelHeight = kScreenRows * 2;  // 50
 constexpr int kMultiPixelWidth = kDisplayWidth / 2;  // 160
-constexpr int kBitmapCellBytes = 8;  // bitmap bytes of one character cell
 
 // Screen code showing a 4-bit quarter mask (top-left 8, top-right 4,
 // bottom-left 2, bottom-right 1); mask 0 is the space, 15 the reversed space.
@@ -82,7 +82,7 @@ public:
   // Slot 0-3 of the cell (cellX 0-39, cellY 0-24) that shows the colour,
   // taking a free or the least used slot when needed; -1 when no slot may
   // be taken. cellBytes are the cell's 8 bitmap bytes.
-  int _AllocMultiColor(int colour, int cellX, int cellY, const uint8_t* cellBytes);
+  int AllocMultiColor(int colour, int cellX, int cellY, const uint8_t* cellBytes);
 
   // Drawing-pixel size of the current mode.
   void Resolution(int& w, int& h) const;

@@ -7,7 +7,6 @@
 namespace {
 
 constexpr uint32_t kAddrMask = 0xFFFF;
-constexpr size_t kBitmapSlotSize = 8192;  // the bitmap's reserved 8 KB
 constexpr uint32_t kSpriteCount = 8;
 
 // Bytes from address on that stay inside the 64 KB image.
@@ -32,18 +31,18 @@ void UndoBuffer::TakeUndo(int kind, const std::string& description) {
   item.description = description;
   item.bank = m.bank;
   switch (kind) {
-    case kUndoTextScreen:
+    case UndoKind::TextScreen:
       item.regions.push_back(captureRegion(m, m.screenAddr(), kScreenCells));
       item.regions.push_back(captureRegion(m, kColorRam, kScreenCells));
       break;
-    case kUndoHires:
-    case kUndoMulticolor:
+    case UndoKind::Hires:
+    case UndoKind::Multicolor:
       // The whole reserved 8 KB, so the unused tail of the bitmap is kept too.
       item.regions.push_back(captureRegion(m, m.bitmapAddr(), kBitmapSlotSize));
       item.regions.push_back(captureRegion(m, m.screenAddr(), kScreenCells));
       item.regions.push_back(captureRegion(m, kColorRam, kScreenCells));
       break;
-    case kUndoSprites: {
+    case UndoKind::Sprites: {
       uint32_t pointers = m.spritePtrAddr();
       item.regions.push_back(captureRegion(m, pointers, kSpriteCount));
       // The blocks named now; undo restores them even if the pointers change.
@@ -52,13 +51,13 @@ void UndoBuffer::TakeUndo(int kind, const std::string& description) {
       item.hasVic = true;
       break;
     }
-    case kUndoCharset:
+    case UndoKind::Charset:
       if (!m.charsetIsRom()) item.regions.push_back(captureRegion(m, m.charsetAddr(), kCharsetSize));
       break;
-    case kUndoRegisters:
+    case UndoKind::Registers:
       item.hasVic = true;
       break;
-    case kUndoEverything:
+    case UndoKind::All:
       item.regions.push_back(captureRegion(m, 0, kRamSize));
       item.hasVic = true;
       break;
@@ -84,11 +83,11 @@ void UndoBuffer::TakeUndoRange(int address, int length, const std::string& descr
 void UndoBuffer::TakeScreenUndo(const std::string& description) {
   const Machine& m = *machine;
   if (!m.isBitmap())
-    TakeUndo(kUndoTextScreen, "textmode " + description);
+    TakeUndo(UndoKind::TextScreen, "textmode " + description);
   else if (m.isMulticolor())
-    TakeUndo(kUndoMulticolor, "multicolor " + description);
+    TakeUndo(UndoKind::Multicolor, "multicolor " + description);
   else
-    TakeUndo(kUndoHires, "hires " + description);
+    TakeUndo(UndoKind::Hires, "hires " + description);
 }
 
 void UndoBuffer::push(Item&& item) {

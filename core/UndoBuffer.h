@@ -14,7 +14,7 @@
 #include <vector>
 
 // Capture kinds of UndoBuffer::TakeUndo (a plain int; other values capture
-// nothing), reachable as UndoKind::All and as the kUndo* constants.
+// nothing), named UndoKind::All and so on.
 namespace UndoKind {
 enum : int {
   TextScreen = 1,  // video matrix and colour memory
@@ -26,14 +26,6 @@ enum : int {
   All = 7,         // all 64 KB and the registers
 };
 }  // namespace UndoKind
-
-constexpr int kUndoTextScreen = UndoKind::TextScreen;
-constexpr int kUndoHires = UndoKind::Hires;
-constexpr int kUndoMulticolor = UndoKind::Multicolor;
-constexpr int kUndoSprites = UndoKind::Sprites;
-constexpr int kUndoCharset = UndoKind::Charset;
-constexpr int kUndoRegisters = UndoKind::Registers;
-constexpr int kUndoEverything = UndoKind::All;
 
 constexpr int kUndoLimit = 256;  // undo steps kept; older ones are dropped
 

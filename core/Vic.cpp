@@ -4,6 +4,8 @@
 // function that resolves a cell's glyph and colours, so both always agree.
 #include "core/Vic.h"
 
+#include "core/MemoryLayout.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -96,7 +98,7 @@ inline void drawCell(const ScreenSource& s, int i, uint32_t* out, int stride) {
   const unsigned code = s.matrix[i];
   const unsigned k = s.colorRam[i] & 15;
   if (s.bitmap) {
-    const uint8_t* glyph = s.ram + ((s.bitmapAddr + i * 8u) & 0xFFF8u);
+    const uint8_t* glyph = s.ram + s.bitmapAddr + cellBitmapOffset(i);
     if (s.multi) {
       // Pair 00 background, 01 upper nibble, 10 lower nibble, 11 colour RAM.
       const uint32_t colors[kCellColors] = {s.bg[0], s.words[code >> 4], s.words[code & 15],
@@ -144,7 +146,7 @@ void renderCell(const Machine& m, const Palette& pal, int column, int row, uint3
                 int stride) {
   // A cell outside the 40x25 grid would read past the screen's areas.
   if (column < 0 || column >= kScreenCols || row < 0 || row >= kScreenRows) return;
-  drawCell(screenSource(m, pal), row * kScreenCols + column, out, stride);
+  drawCell(screenSource(m, pal), cellIndex(column, row), out, stride);
 }
 
 void renderScreen(const Machine& m, const Palette& pal, uint32_t* out, int stride) {

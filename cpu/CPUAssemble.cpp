@@ -6,7 +6,6 @@
 #include "cpu/CPU6502.h"
 
 #include <array>
-#include <cctype>
 
 namespace {
 
@@ -97,7 +96,7 @@ bool CPU6502::parseNumber(const std::string& text, int& value, bool* wide) {
 
   int v = 0;
   for (size_t i = digits; i < end; ++i) {
-    int c = std::toupper(static_cast<unsigned char>(text[i]));
+    int c = asciiUpper(text[i]);
     int d;
     if (c >= '0' && c <= '9')
       d = c - '0';

@@ -2,6 +2,7 @@
 // image or a host directory, and blank formatted images.
 #include "disk/DiskDrive.h"
 
+#include "core/Ascii.h"
 #include "core/Machine.h"
 
 #include <algorithm>
@@ -21,13 +22,11 @@ constexpr size_t kHostExtensionSize = 4;
 
 constexpr char const* kTypeNames[] = {"DEL", "SEQ", "PRG", "USR", "REL"};
 
-unsigned char upper(unsigned char c) { return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c; }
-
 bool hasPrgExtension(const std::string& file) {
   if (file.size() <= kHostExtensionSize) return false;  // ".prg" alone has no name
   for (size_t k = 0; k < kHostExtensionSize; ++k) {
     char c = file[file.size() - kHostExtensionSize + k];
-    if (static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != kHostExtension[k]) return false;
+    if (asciiLower(c) != kHostExtension[k]) return false;
   }
   return true;
 }
@@ -293,8 +292,8 @@ std::vector<unsigned char> DiskDrive::blankD64(const std::string& name, const st
   dirEntry[0] = static_cast<unsigned char>(D64::sector_count[kD64DirTrack] - 2);
   std::memset(bam + kBamDiskName, kD64Pad, kBamHeaderEnd - kBamDiskName);
   for (size_t k = 0; k < name.size() && k < static_cast<size_t>(kD64NameSize); ++k)
-    bam[kBamDiskName + k] = upper(static_cast<unsigned char>(name[k]));
-  for (size_t k = 0; k < 2; ++k) bam[kBamDiskId + k] = k < id.size() ? upper(static_cast<unsigned char>(id[k])) : '0';
+    bam[kBamDiskName + k] = asciiUpper(name[k]);
+  for (size_t k = 0; k < 2; ++k) bam[kBamDiskId + k] = k < id.size() ? asciiUpper(id[k]) : '0';
   bam[kBamDiskId + 2] = kD64Pad;
   bam[kBamDosType] = '2';
   bam[kBamDosType + 1] = 'A';

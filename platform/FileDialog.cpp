@@ -4,6 +4,8 @@
 // confirmation, messages) hold without a window.
 #include "platform/FileDialog.h"
 
+#include "core/Ascii.h"
+
 #include <imgui.h>
 
 #include <algorithm>
@@ -52,10 +54,7 @@ std::string parentOf(const fs::path& p) { return p.parent_path().string(); }
 // Byte order with ASCII letters folded to lower case, bytes unsigned.
 bool nameLess(const std::string& a, const std::string& b) {
   return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    unsigned char ux = static_cast<unsigned char>(x), uy = static_cast<unsigned char>(y);
-    if (ux >= 'A' && ux <= 'Z') ux += 32;
-    if (uy >= 'A' && uy <= 'Z') uy += 32;
-    return ux < uy;
+    return static_cast<unsigned char>(asciiLower(x)) < static_cast<unsigned char>(asciiLower(y));
   });
 }
 

@@ -2,6 +2,7 @@
 // and the path-string helpers. Independent of SDL.
 #include "platform/Platform.h"
 
+#include "core/Ascii.h"
 #include "core/FileUtil.h"
 
 #include <cerrno>
@@ -185,10 +186,7 @@ std::string extension(const std::string& path) {
   if (dot == std::string::npos) return {};
   const size_t sep = path.find_last_of("/\\");
   if (sep != std::string::npos && sep > dot) return {};
-  std::string ext = path.substr(dot + 1);
-  for (char& c : ext)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return ext;
+  return toLowerAscii(path.substr(dot + 1));
 }
 
 std::string baseName(const std::string& path) {

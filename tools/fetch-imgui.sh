@@ -7,8 +7,19 @@
 # (extern/imgui_patched); the SDL2 and OpenGL 3 backends come unmodified
 # from the source package "imgui". That copy has a few application-specific
 # changes, which the patch step below takes back so the library behaves as
-# upstream 1.92.2b. apt runs with private lists, caches and source lists,
-# so the system's apt configuration and state are left as they are.
+# upstream 1.92.2b.
+#
+# What is taken is pinned: the versions of both source packages and the
+# SHA-256 of every file used from them (the two upstream tarballs and the
+# two Debian diffs). A file that differs from its pin stops the script; a
+# pinned version that has left the archive stops it too, so a newer copy is
+# never taken unseen. To move to another version, fetch it once, check it,
+# and put its versions and checksums below.
+#
+# Environment: TILVOX_DEPS_DIR puts the result into that directory instead
+# of .deps/ of the repository; TILVOX_IMGUI_ARCHIVES names a directory that
+# already holds the four files, which are then verified and used instead of
+# downloading them.
 #
 # Quick when already done: a stamp file records what was fetched.
 set -euo pipefail
@@ -17,118 +28,115 @@ FURNACE_VERSION="0.6.8.3+git20250912+ds-2"
 IMGUI_VERSION="1.92.2b+ds-1"
 RECIPE=1   # raise when the extraction or patch steps change
 
+# File name and SHA-256 of every file taken from the archive.
+PINNED=(
+  "furnace_0.6.8.3+git20250912+ds.orig.tar.xz 51047f604c2eeb11b973271b38ba31187f6d7169e760696abaa997aa27261a90"
+  "furnace_0.6.8.3+git20250912+ds-2.debian.tar.xz 2ba4d38e2adcce73f61cf1bc42da77a54d233b6f6d71ead10878fd17fe2190a2"
+  "imgui_1.92.2b+ds.orig.tar.xz e7bd201d56b5ee90d24d5dac85e5c12f98bdb95410252a62d27b7f89e4566d48"
+  "imgui_1.92.2b+ds-1.debian.tar.xz ca9d561ab86e0a8ec10438ec32cdbdd6ec783550e06a63c1b8042ec50899f80d"
+)
+
+fail() {
+  echo "fetch-imgui: $*" >&2
+  exit 1
+}
+
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-out="$root/.deps/imgui"
+deps="${TILVOX_DEPS_DIR:-$root/.deps}"
+out="$deps/imgui"
 stamp="$out/.stamp"
 want="want furnace=$FURNACE_VERSION imgui=$IMGUI_VERSION recipe=$RECIPE"
+have="have furnace=$FURNACE_VERSION imgui=$IMGUI_VERSION"
 
-if [[ -f "$stamp" ]] && [[ "$(head -n1 "$stamp")" == "$want" ]]; then
+# A copy that an earlier script took from other versions is fetched again.
+if [[ -f "$stamp" ]] && [[ "$(head -n2 "$stamp")" == "$want"$'\n'"$have" ]]; then
   exit 0
 fi
 
-# The archive address is the one this machine already uses for Debian.
-mirror=""
-if [[ -f /etc/apt/sources.list.d/debian.sources ]]; then
-  mirror="$(awk '/^URIs:/ { for (i = 2; i <= NF; i++) if ($i !~ /security/) { print $i; exit } }' \
-    /etc/apt/sources.list.d/debian.sources)"
-fi
-if [[ -z "$mirror" && -f /etc/apt/sources.list ]]; then
-  mirror="$(awk '$1 == "deb" || $1 == "deb-src" {
-      for (i = 2; i <= NF; i++) if ($i ~ /^[a-z]+:\/\//) { if ($i !~ /security/) { print $i; exit } break } }' \
-    /etc/apt/sources.list)"
-fi
-if [[ -z "$mirror" ]]; then
-  echo "fetch-imgui: no Debian archive address found in the apt sources" >&2
-  exit 1
-fi
-
-work="$root/.deps/apt"
+work="$deps/apt"
 rm -rf "$work"
 mkdir -p "$work/lists/partial" "$work/cache/archives/partial" "$work/dl" "$work/parts"
-touch "$work/status"
-printf 'deb-src %s sid main\ndeb-src %s forky main\n' "$mirror" "$mirror" > "$work/sources.list"
 
-apt_opts=(
-  -o "Dir::Etc::SourceList=$work/sources.list"
-  -o "Dir::Etc::SourceParts=$work/parts"
-  -o "Dir::State::Lists=$work/lists"
-  -o "Dir::State::status=$work/status"
-  -o "Dir::Cache=$work/cache"
-  -o "Debug::NoLocking=1"
-  # The configured archive may be a dated snapshot whose sid and forky
-  # Release files are past their Valid-Until; their signatures and the .dsc
-  # checksums below still vouch for the files.
-  -o "Acquire::Check-Valid-Until=false"
-  -o "APT::Sandbox::User=root"
-)
-
-echo "fetch-imgui: reading the source lists of sid and forky"
-if ! apt-get "${apt_opts[@]}" -qq update; then
-  # The system keyring may not know the newest archive keys yet; the files
-  # are still checked against the checksums of their .dsc below.
-  echo "fetch-imgui: signature check of the source lists failed; relying on .dsc checksums" >&2
-  sed -i 's/^deb-src /deb-src [trusted=yes] /' "$work/sources.list"
-  apt-get "${apt_opts[@]}" -qq -o Acquire::AllowInsecureRepositories=true update
-fi
-
-# The pinned version when offered, else the newest one.
-pick() {
-  local pkg="$1" pinned="$2" versions
-  versions="$(apt-cache "${apt_opts[@]}" showsrc "$pkg" | awk '/^Version:/ { print $2 }')"
-  if grep -qxF "$pinned" <<<"$versions"; then
-    echo "$pinned"
-    return
+if [[ -n "${TILVOX_IMGUI_ARCHIVES:-}" ]]; then
+  echo "fetch-imgui: taking the source files from $TILVOX_IMGUI_ARCHIVES"
+  for entry in "${PINNED[@]}"; do
+    name="${entry%% *}"
+    [[ -f "$TILVOX_IMGUI_ARCHIVES/$name" ]] || fail "$name is missing in $TILVOX_IMGUI_ARCHIVES"
+    cp "$TILVOX_IMGUI_ARCHIVES/$name" "$work/dl/"
+  done
+else
+  # The archive address is the one this machine already uses for Debian.
+  mirror=""
+  if [[ -f /etc/apt/sources.list.d/debian.sources ]]; then
+    mirror="$(awk '/^URIs:/ { for (i = 2; i <= NF; i++) if ($i !~ /security/) { print $i; exit } }' \
+      /etc/apt/sources.list.d/debian.sources)"
   fi
-  local newest
-  newest="$(sort -V <<<"$versions" | tail -n1)"
-  if [[ -z "$newest" ]]; then
-    echo "fetch-imgui: source package $pkg is not in the archive" >&2
-    return 1
+  if [[ -z "$mirror" && -f /etc/apt/sources.list ]]; then
+    mirror="$(awk '$1 == "deb" || $1 == "deb-src" {
+        for (i = 2; i <= NF; i++) if ($i ~ /^[a-z]+:\/\//) { if ($i !~ /security/) { print $i; exit } break } }' \
+      /etc/apt/sources.list)"
   fi
-  echo "fetch-imgui: $pkg $pinned has left the archive; taking $newest" >&2
-  echo "$newest"
-}
-fur_ver="$(pick furnace "$FURNACE_VERSION")"
-img_ver="$(pick imgui "$IMGUI_VERSION")"
+  [[ -n "$mirror" ]] || fail "no Debian archive address found in the apt sources"
 
-cd "$work/dl"
-if ! apt-get "${apt_opts[@]}" -qq source --download-only "furnace=$fur_ver" "imgui=$img_ver" \
-    > "$work/source.log" 2>&1; then
-  cat "$work/source.log" >&2
-  echo "fetch-imgui: downloading the source packages failed" >&2
-  exit 1
-fi
+  # apt runs with private lists, caches and source lists, so the system's
+  # apt configuration and state are left as they are.
+  touch "$work/status"
+  printf 'deb-src %s sid main\ndeb-src %s forky main\n' "$mirror" "$mirror" > "$work/sources.list"
+  apt_opts=(
+    -o "Dir::Etc::SourceList=$work/sources.list"
+    -o "Dir::Etc::SourceParts=$work/parts"
+    -o "Dir::State::Lists=$work/lists"
+    -o "Dir::State::status=$work/status"
+    -o "Dir::Cache=$work/cache"
+    -o "Debug::NoLocking=1"
+    # The configured archive may be a dated snapshot whose sid and forky
+    # Release files are past their Valid-Until; their signatures still
+    # count, and the pinned checksums decide about every file taken.
+    -o "Acquire::Check-Valid-Until=false"
+    -o "APT::Sandbox::User=root"
+  )
 
-# Every file named in a .dsc must match its SHA-256 there.
-verify_dsc() {
-  local dsc="$1" line sum size name
-  local in=0 count=0
-  while IFS= read -r line; do
-    if [[ "$line" == "Checksums-Sha256:" ]]; then in=1; continue; fi
-    if ((in)); then
-      [[ "$line" == " "* ]] || break
-      read -r sum size name <<<"$line"
-      if [[ "$(sha256sum "$name" | cut -d' ' -f1)" != "$sum" ]]; then
-        echo "fetch-imgui: checksum mismatch for $name" >&2
-        exit 1
-      fi
-      count=$((count + 1))
+  echo "fetch-imgui: reading the source lists of sid and forky"
+  if ! apt-get "${apt_opts[@]}" -qq update; then
+    fail "reading the signed source lists of $mirror failed (network, or a keyring that lacks the" \
+      "archive's newest keys: install a newer debian-archive-keyring)"
+  fi
+
+  for pair in "furnace=$FURNACE_VERSION" "imgui=$IMGUI_VERSION"; do
+    pkg="${pair%%=*}"
+    ver="${pair#*=}"
+    if ! apt-cache "${apt_opts[@]}" showsrc "$pkg" 2>/dev/null | awk '/^Version:/ { print $2 }' | grep -qxF "$ver"; then
+      fail "source package $pkg $ver is no longer in the archive; pin a newer version and its" \
+        "checksums in tools/fetch-imgui.sh"
     fi
-  done < "$dsc"
-  if ((count == 0)); then
-    echo "fetch-imgui: no checksums in $dsc" >&2
-    exit 1
+  done
+
+  cd "$work/dl"
+  if ! apt-get "${apt_opts[@]}" -qq source --download-only "furnace=$FURNACE_VERSION" \
+      "imgui=$IMGUI_VERSION" > "$work/source.log" 2>&1; then
+    cat "$work/source.log" >&2
+    fail "downloading the source packages failed"
   fi
-}
-fur_dsc="$(ls furnace_*.dsc)"
-img_dsc="$(ls imgui_*.dsc)"
-verify_dsc "$fur_dsc"
-verify_dsc "$img_dsc"
+fi
+
+# Every file must match its pinned SHA-256 before anything is unpacked.
+cd "$work/dl"
+for entry in "${PINNED[@]}"; do
+  name="${entry%% *}"
+  sum="${entry##* }"
+  [[ -f "$name" ]] || fail "$name was not downloaded"
+  got="$(sha256sum "$name" | cut -d' ' -f1)"
+  if [[ "$got" != "$sum" ]]; then
+    rm -rf "$work"
+    fail "$name does not match its pinned SHA-256 (expected $sum, got $got); nothing was unpacked"
+  fi
+done
+echo "fetch-imgui: all source files match their pinned SHA-256"
 
 stage="$work/stage"
 mkdir -p "$stage"
-tar -xJf furnace_*.orig.tar.xz -C "$stage" --wildcards '*/extern/imgui_patched/*'
-tar -xJf imgui_*.orig.tar.xz -C "$stage" --wildcards '*/backends/imgui_impl_sdl2.*' \
+tar -xJf "${PINNED[0]%% *}" -C "$stage" --wildcards '*/extern/imgui_patched/*'
+tar -xJf "${PINNED[2]%% *}" -C "$stage" --wildcards '*/backends/imgui_impl_sdl2.*' \
   '*/backends/imgui_impl_opengl3*'
 core="$(ls -d "$stage"/furnace-*/extern/imgui_patched)"
 back="$(ls -d "$stage"/imgui-*/backends)"
@@ -178,8 +186,8 @@ check imgui_widgets.cpp 'ImGuiInputTextFlags_UndoRedo' 0
 check imgui_widgets.cpp 'hides everything after ##' 0
 check imgui.h '#define IMGUI_VERSION       "1.92.' 1
 
-printf '%s\nhave furnace=%s imgui=%s\n' "$want" "$fur_ver" "$img_ver" > "$new/.stamp"
+printf '%s\n%s\n' "$want" "$have" > "$new/.stamp"
 rm -rf "$out"
 mv "$new" "$out"
 rm -rf "$work"
-echo "fetch-imgui: Dear ImGui ready in .deps/imgui (furnace $fur_ver, imgui $img_ver)"
+echo "fetch-imgui: Dear ImGui ready in $out (furnace $FURNACE_VERSION, imgui $IMGUI_VERSION)"

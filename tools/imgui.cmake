@@ -4,7 +4,8 @@
 # the project's warning flags, as third-party code.
 set(IMGUI_DIR ${CMAKE_SOURCE_DIR}/.deps/imgui)
 if(NOT EXISTS ${IMGUI_DIR}/.stamp)
-  execute_process(COMMAND ${CMAKE_SOURCE_DIR}/tools/fetch-imgui.sh RESULT_VARIABLE fetch_result)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env TILVOX_DEPS_DIR=${CMAKE_SOURCE_DIR}/.deps
+    ${CMAKE_SOURCE_DIR}/tools/fetch-imgui.sh RESULT_VARIABLE fetch_result)
   if(NOT fetch_result EQUAL 0)
     message(FATAL_ERROR "Fetching Dear ImGui failed; run tools/fetch-imgui.sh")
   endif()

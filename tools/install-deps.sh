@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsdl2-dev libgl-dev libgl1-mesa-dri libstb-dev
+  libsdl2-dev libgl-dev libgl1-mesa-dri libstb-dev libfreetype-dev
   fonts-liberation
   64tass cc1541
   clang libclang-rt-14-dev

@@ -99,7 +99,7 @@ TEST_F(AppChangeTest, StepsAreTakenBeforeTheChange) {
   App app;
   const int screen = static_cast<int>(app.machine.screenAddr());
   const Case cases[] = {
-      {UndoStep::of(kUndoEverything, "all"), 0x1234, "all"},
+      {UndoStep::of(UndoKind::All, "all"), 0x1234, "all"},
       {UndoStep::range(0x2000, 16, "range"), 0x2005, "range"},
       {UndoStep::screen("scr"), screen, "textmode scr"},
       {UndoStep::screenAndRegisters("color change"), screen + 3, "textmode color change"},

@@ -181,12 +181,12 @@ TEST_F(AppTest, ZoomKeepsTheAnchorInPlace) {
 
 TEST_F(AppTest, NewProjectAndAfterLoadEmptyTheHistory) {
   App app;
-  app.undo.TakeUndo(kUndoEverything, "drawing");
+  app.undo.TakeUndo(UndoKind::All, "drawing");
   app.machine.ram[app.machine.spritePtrAddr()] = 0x80;
   app.afterLoad();
   EXPECT_TRUE(app.undo.undoItems.empty());
   EXPECT_EQ(app.currentSprite, 0x80);
-  app.undo.TakeUndo(kUndoEverything, "drawing");
+  app.undo.TakeUndo(UndoKind::All, "drawing");
   app.editor.cursorX = 12;
   app.editor.cursorY = 20;
   app.editor.undoPending = false;

@@ -52,6 +52,7 @@ std::vector<uint32_t> refResize(const uint32_t* px, int w, int h, int outW, bool
 
 struct RefResult {
   std::vector<uint8_t> index;
+  std::vector<float> errors;
   int cells[40][25][3] = {};
   int background = 0;
 };
@@ -71,7 +72,8 @@ int refLuma(int r, int g, int b) { return (222 * r + 707 * g + 71 * b) / 1000; }
 
 void refPass(RefResult& R, const std::vector<uint32_t>& px, int width, int colors, int dither, bool within,
              const uint8_t* pal) {
-  std::vector<float> err(width * 200 * 3, 0.0f);
+  std::vector<float>& err = R.errors;
+  err.assign(width * 200 * 3, 0.0f);
   R.index.assign(width * 200, 0);
   std::vector<int> cand = colors == 0 ? std::vector<int>{0, 1}
                         : colors == 1 ? std::vector<int>{0, 11, 12, 15, 1}
@@ -187,6 +189,7 @@ TEST(ColorReducer, MatchesPlainReferenceOnRandomPicturesAndPalettes) {
     cr.Reduce(resized, outW, colors, dither, bg);
     const RefResult R = refReduce(resized, outW, std::min(colors, 2), dither, bg, pal.data(), last);
     ASSERT_EQ(cr.index, R.index);
+    ASSERT_TRUE(cr.errors == R.errors) << "diffused errors differ";
     ASSERT_EQ(cr.background, R.background);
     for (int cx = 0; cx < 40; ++cx)
       for (int cy = 0; cy < 25; ++cy)
@@ -210,6 +213,11 @@ TEST(ColorReducer, ResizePlacesThePictureInTheFrame) {
     for (int x = 0; x < 320; x += 3) ASSERT_EQ(out[y * 320 + x], big[(y + 100) * 640 + x + 160]);
   out = ColorReducer::Resize(clear, 2, 2, 320, true, false);
   EXPECT_EQ(std::count(out.begin(), out.end(), rgba(0, 0, 0)), 320 * 200);
+  // More than 257 source rows per output row, some transparent.
+  Rng rng(8);
+  std::vector<uint32_t> tall(3 * 90000);
+  for (uint32_t& p : tall) p = rng.next() | (rng.below(4) ? 0xFF000000u : 0);
+  EXPECT_EQ(ColorReducer::Resize(tall.data(), 3, 90000, 160, true, false), refResize(tall.data(), 3, 90000, 160, true, false));
   out = ColorReducer::Resize(nullptr, 5, 5, 320, true, false);
   EXPECT_EQ(std::count(out.begin(), out.end(), rgba(0, 0, 0)), 320 * 200);
 }

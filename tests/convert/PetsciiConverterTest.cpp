@@ -157,7 +157,7 @@ TEST(PetsciiConverter, MatchesPlainReferenceOnRandomPictures) {
   Rng rng(99);
   const Machine rom = romMachine();
   const float details[] = {0.0f, 0.5f, 1.0f, -0.5f, 3.0f, 0.3f, 0.77f};
-  for (int round = 0; round < 150; ++round) {
+  for (int round = 0; round < 120; ++round) {
     SCOPED_TRACE(round);
     const std::vector<uint8_t> pal = rng.below(3) ? randomPaletteBytes(rng) : presetBytes(rng.below(10));
     PetsciiConverter pc;

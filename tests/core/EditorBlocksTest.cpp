@@ -415,7 +415,7 @@ TEST(EditorPreview, EditsWithdrawThePreviewFirst) {
   using Op = void (*)(Editor&);
   const Op ops[] = {
       [](Editor& e) { e.typeChar(1); },
-      [](Editor& e) { e.editKey(kKeyDelete, false); },
+      [](Editor& e) { e.editKey(EditKey::Delete, false); },
       [](Editor& e) { e.pasteChar(); },
       [](Editor& e) { e.clearBlock(); },
       [](Editor& e) { e.invertBlock(); },

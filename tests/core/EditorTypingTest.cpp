@@ -42,7 +42,7 @@ TEST(EditorTyping, InsertShiftsTheRowAndDropsColumn39) {
     d.m.ram[kScreen + 6 * 40 + c] = static_cast<uint8_t>(c);
     d.m.ram[kColorRam + 6 * 40 + c] = static_cast<uint8_t>(c & 15);
   }
-  d.ed.editKey(kKeyInsert, false);
+  d.ed.editKey(EditKey::Insert, false);
   EXPECT_TRUE(d.ed.insertMode);
   d.ed.cursorX = 10;
   d.m.pen = 15;
@@ -69,7 +69,7 @@ TEST(EditorTyping, DeleteAndBackspace) {
   }
   d.ed.cursorX = 0;
   d.ed.cursorY = 5;
-  d.ed.editKey(kKeyBackspace, false);  // column 0: up to (39, 4), nothing deleted
+  d.ed.editKey(EditKey::Backspace, false);  // column 0: up to (39, 4), nothing deleted
   EXPECT_EQ(d.ed.cursorX, 39);
   EXPECT_EQ(d.ed.cursorY, 4);
   EXPECT_EQ(scr(d, 0, 5), 1);
@@ -77,7 +77,7 @@ TEST(EditorTyping, DeleteAndBackspace) {
 
   d.ed.cursorX = 5;
   d.ed.cursorY = 5;
-  d.ed.editKey(kKeyBackspace, false);  // deletes column 4
+  d.ed.editKey(EditKey::Backspace, false);  // deletes column 4
   EXPECT_EQ(d.ed.cursorX, 4);
   EXPECT_EQ(scr(d, 3, 5), 4);
   EXPECT_EQ(scr(d, 4, 5), 6);
@@ -85,14 +85,14 @@ TEST(EditorTyping, DeleteAndBackspace) {
   EXPECT_EQ(scr(d, 38, 5), 40);
   EXPECT_EQ(scr(d, 39, 5), 0x20);
   EXPECT_EQ(col(d, 39, 5), 39 & 15);  // its colour stays
-  d.ed.editKey(kKeyDelete, false);
+  d.ed.editKey(EditKey::Delete, false);
   EXPECT_EQ(scr(d, 4, 5), 7);
   EXPECT_EQ(d.ed.cursorX, 4);
   EXPECT_EQ(d.labels(), std::vector<std::string>{"textmode text"});
 
   d.ed.cursorX = 0;
   d.ed.cursorY = 0;
-  d.ed.editKey(kKeyBackspace, false);  // row 0 stays row 0
+  d.ed.editKey(EditKey::Backspace, false);  // row 0 stays row 0
   EXPECT_EQ(d.ed.cursorX, 39);
   EXPECT_EQ(d.ed.cursorY, 0);
 }
@@ -105,11 +105,11 @@ TEST(EditorTyping, CursorKeys) {
     int x0, y0, x1, y1;
   };
   const Case cases[] = {
-      {kKeyUp, false, 3, 0, 3, 24},    {kKeyUp, true, 3, 24, 3, 0},     {kKeyDown, false, 3, 24, 3, 0},
-      {kKeyDown, true, 3, 0, 3, 24},   {kKeyLeft, false, 0, 7, 39, 7},  {kKeyLeft, true, 39, 7, 0, 7},
-      {kKeyRight, false, 39, 7, 0, 7}, {kKeyRight, true, 0, 7, 39, 7},  {kKeyReturn, false, 12, 24, 0, 0},
-      {kKeyReturn, true, 12, 3, 0, 4}, {kKeyHome, false, 12, 9, 0, 9},  {kKeyHome, true, 12, 9, 0, 0},
-      {kKeyNone, false, 12, 9, 12, 9}, {10, true, 12, 9, 12, 9},        {kKeyUp, false, 5, 5, 5, 4},
+      {EditKey::Up, false, 3, 0, 3, 24},    {EditKey::Up, true, 3, 24, 3, 0},     {EditKey::Down, false, 3, 24, 3, 0},
+      {EditKey::Down, true, 3, 0, 3, 24},   {EditKey::Left, false, 0, 7, 39, 7},  {EditKey::Left, true, 39, 7, 0, 7},
+      {EditKey::Right, false, 39, 7, 0, 7}, {EditKey::Right, true, 0, 7, 39, 7},  {EditKey::Return, false, 12, 24, 0, 0},
+      {EditKey::Return, true, 12, 3, 0, 4}, {EditKey::Home, false, 12, 9, 0, 9},  {EditKey::Home, true, 12, 9, 0, 0},
+      {EditKey::None, false, 12, 9, 12, 9}, {10, true, 12, 9, 12, 9},        {EditKey::Up, false, 5, 5, 5, 4},
   };
   for (const Case& c : cases) {
     d.ed.cursorX = c.x0;
@@ -140,7 +140,7 @@ TEST(EditorTyping, BitmapTypingWritesTheRomGlyph) {
   for (int i = 0; i < 8; ++i) EXPECT_EQ(d.m.ram[kBitmap + 320 + 24 + i], d.m.charRom[2048 + 5 * 8 + i]);
   // Delete moves nothing in bitmap modes.
   d.ed.cursorX = 2;
-  d.ed.editKey(kKeyDelete, false);
+  d.ed.editKey(EditKey::Delete, false);
   EXPECT_EQ(d.m.ram[kBitmap + 320 + 16], d.m.charRom[40]);
   EXPECT_EQ(d.labels(), std::vector<std::string>{"hires text"});
 }

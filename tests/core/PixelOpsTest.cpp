@@ -272,7 +272,7 @@ TEST(PixelOps, AllocationPicksSlotByCountsWithHigherSlotOnTies) {
     m.ram[kScreen + 1] = 0x12;
     m.ram[kColorRam + 1] = 3;
     std::vector<uint8_t> cell = cellWithCounts(c.c1, c.c2, c.c3);
-    EXPECT_EQ(pix._AllocMultiColor(0x1D, 1, 0, cell.data()), c.slot) << c.c1 << " " << c.c2 << " " << c.c3;
+    EXPECT_EQ(pix.AllocMultiColor(0x1D, 1, 0, cell.data()), c.slot) << c.c1 << " " << c.c2 << " " << c.c3;
     const uint8_t screen[4] = {0, 0xD2, 0x1D, 0x12};
     EXPECT_EQ(m.ram[kScreen + 1], screen[c.slot]);
     EXPECT_EQ(m.ram[kColorRam + 1], c.slot == 3 ? 13 : 3);
@@ -283,16 +283,16 @@ TEST(PixelOps, AllocationPicksSlotByCountsWithHigherSlotOnTies) {
   m.ram[kScreen] = 0x66;
   m.ram[kColorRam] = 6;
   uint8_t none[kBitmapCellBytes] = {};
-  EXPECT_EQ(pix._AllocMultiColor(6, 0, 0, none), 0);
+  EXPECT_EQ(pix.AllocMultiColor(6, 0, 0, none), 0);
   m.vicRegs[kRegBg0] = 0;
-  EXPECT_EQ(pix._AllocMultiColor(6, 0, 0, none), 3);
+  EXPECT_EQ(pix.AllocMultiColor(6, 0, 0, none), 3);
   m.ram[kColorRam] = 0;
-  EXPECT_EQ(pix._AllocMultiColor(6, 0, 0, none), 1);
+  EXPECT_EQ(pix.AllocMultiColor(6, 0, 0, none), 1);
   m.ram[kScreen] = 0x06;
-  EXPECT_EQ(pix._AllocMultiColor(6, 0, 0, none), 2);
+  EXPECT_EQ(pix.AllocMultiColor(6, 0, 0, none), 2);
   // Cells outside the screen have no slots.
-  EXPECT_EQ(pix._AllocMultiColor(1, 40, 0, none), -1);
-  EXPECT_EQ(pix._AllocMultiColor(1, 0, 25, none), -1);
+  EXPECT_EQ(pix.AllocMultiColor(1, 40, 0, none), -1);
+  EXPECT_EQ(pix.AllocMultiColor(1, 0, 25, none), -1);
 }
 
 TEST(PixelOps, FixedColoursRefuseAFifthColourAndWarn) {

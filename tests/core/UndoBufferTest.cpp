@@ -33,12 +33,12 @@ TEST(UndoBuffer, KindsCaptureTheirRangesInOrder) {
   m.bank = 1;
   m.vicRegs[kRegMemPtr] = 0x2C;  // screen $4800, charset $7000 (RAM), bitmap $6000
   UndoBuffer undo(m);
-  undo.TakeUndo(kUndoTextScreen, "t");
-  undo.TakeUndo(kUndoHires, "h");
-  undo.TakeUndo(kUndoMulticolor, "m");
-  undo.TakeUndo(kUndoCharset, "c");
-  undo.TakeUndo(kUndoRegisters, "r");
-  undo.TakeUndo(kUndoEverything, "e");
+  undo.TakeUndo(UndoKind::TextScreen, "t");
+  undo.TakeUndo(UndoKind::Hires, "h");
+  undo.TakeUndo(UndoKind::Multicolor, "m");
+  undo.TakeUndo(UndoKind::Charset, "c");
+  undo.TakeUndo(UndoKind::Registers, "r");
+  undo.TakeUndo(UndoKind::All, "e");
   ASSERT_EQ(undo.undoItems.size(), 6u);
   const auto& it = undo.undoItems;
   EXPECT_EQ(layout(it[0]), (Layout{{0x4800, 1000}, {0xD800, 1000}}));
@@ -64,8 +64,8 @@ TEST(UndoBuffer, HighestAreasEndAtTheTopOfMemory) {
   m.setGfxMode(kModeHires);
   UndoBuffer undo(m);
   undo.TakeScreenUndo("drawing");
-  undo.TakeUndo(kUndoCharset, "charset change");
-  undo.TakeUndo(kUndoSprites, "Edit sprite");
+  undo.TakeUndo(UndoKind::Charset, "charset change");
+  undo.TakeUndo(UndoKind::Sprites, "Edit sprite");
   EXPECT_EQ(layout(undo.undoItems[0]), (Layout{{0xE000, 8192}, {0xFC00, 1000}, {0xD800, 1000}}));
   EXPECT_EQ(layout(undo.undoItems[1]), (Layout{{0xF800, 2048}}));
   EXPECT_EQ(undo.undoItems[2].regions[0].address, 0xFFF8);
@@ -126,7 +126,7 @@ TEST(UndoBuffer, SpriteStepRestoresTheBlocksNamedWhenTaken) {
   for (int i = 0; i < 8; ++i) m.ram[ptr + i] = static_cast<uint8_t>(40 + i);
   m.vicRegs[kRegSpriteEnable] = 0x0F;
   auto before = m.ram;
-  undo.TakeUndo(kUndoSprites, "Edit sprite");
+  undo.TakeUndo(UndoKind::Sprites, "Edit sprite");
   const auto& item = undo.undoItems.back();
   ASSERT_EQ(item.regions.size(), 9u);
   EXPECT_EQ(item.regions[0].address, 0x87F8);
@@ -157,7 +157,7 @@ TEST(UndoBuffer, SpriteStepRestoresTheBlocksNamedWhenTaken) {
 TEST(UndoBuffer, RegisterAndEverythingStepsRoundTrip) {
   Machine m = freshMachine();
   UndoBuffer undo(m);
-  undo.TakeUndo(kUndoRegisters, "register change");
+  undo.TakeUndo(UndoKind::Registers, "register change");
   m.vicRegs[kRegBorder] = 3;
   m.bank = 3;
   m.ram[100] = 1;  // not part of a register step
@@ -168,7 +168,7 @@ TEST(UndoBuffer, RegisterAndEverythingStepsRoundTrip) {
 
   auto ram = m.ram;
   auto regs = m.vicRegs;
-  undo.TakeUndo(kUndoEverything, "load image");
+  undo.TakeUndo(UndoKind::All, "load image");
   m.ram.fill(0x55);
   m.vicRegs.fill(9);
   m.bank = 1;
@@ -185,18 +185,18 @@ TEST(UndoBuffer, RegisterAndEverythingStepsRoundTrip) {
 TEST(UndoBuffer, EmptyCapturesLeaveBothListsAlone) {
   Machine m = freshMachine();
   UndoBuffer undo(m);
-  undo.TakeUndo(kUndoTextScreen, "text");
-  undo.TakeUndo(kUndoTextScreen, "text");
+  undo.TakeUndo(UndoKind::TextScreen, "text");
+  undo.TakeUndo(UndoKind::TextScreen, "text");
   undo.MakeUndo();
   ASSERT_EQ(undo.redoItems.size(), 1u);
   int changes = undo.changeCount;
   ASSERT_TRUE(m.charsetIsRom());
-  for (int kind : {int{kUndoCharset}, 0, -1, 8, 1000}) undo.TakeUndo(kind, "nothing");
+  for (int kind : {int{UndoKind::Charset}, 0, -1, 8, 1000}) undo.TakeUndo(kind, "nothing");
   EXPECT_EQ(undo.undoItems.size(), 1u);
   EXPECT_EQ(undo.redoItems.size(), 1u);
   EXPECT_EQ(undo.changeCount, changes);
   // A real step empties the redo list, also one of registers only.
-  undo.TakeUndo(kUndoRegisters, "register change");
+  undo.TakeUndo(UndoKind::Registers, "register change");
   EXPECT_EQ(undo.undoItems.size(), 2u);
   EXPECT_TRUE(undo.redoItems.empty());
 }
@@ -272,7 +272,7 @@ TEST(UndoBuffer, MergedStepsUndoAndRedoAsOne) {
   undo.TakeUndoRange(0x1001, 4, "other");
   m.ram[0x1001] = 3;
   m.ram[0x1004] = 4;
-  undo.TakeUndo(kUndoRegisters, "register change");
+  undo.TakeUndo(UndoKind::Registers, "register change");
   m.vicRegs[kRegBg0] = 0;
   m.bank = 2;
   undo.MergeLast();
@@ -308,9 +308,9 @@ TEST(UndoBuffer, MergedStepsUndoAndRedoAsOne) {
 TEST(UndoBuffer, MergeKeepsTheOlderRegisterSnapshot) {
   Machine m = freshMachine();
   UndoBuffer undo(m);
-  undo.TakeUndo(kUndoRegisters, "first");
+  undo.TakeUndo(UndoKind::Registers, "first");
   m.vicRegs[kRegBorder] = 1;
-  undo.TakeUndo(kUndoRegisters, "second");
+  undo.TakeUndo(UndoKind::Registers, "second");
   m.vicRegs[kRegBorder] = 2;
   undo.MergeLast();
   undo.MakeUndo();

@@ -1,0 +1,88 @@
+// The font import window. Opening takes a backup of the charset and one
+// undo step; every option change renders the enabled character groups
+// into the document again; OK keeps the result, Cancel or closing puts the
+// backup back. When the document changes underneath (a load, New, an undo
+// or any other step, a bank or slot change) the session ends without
+// writing the backup, which belongs to the document that was replaced.
+#include "app/ImportCharsetWin.h"
+
+#include "app/App.h"
+#include "platform/FileDialog.h"
+
+#include <imgui.h>
+
+ImportFontState g_font;
+
+namespace {
+
+constexpr float kButtonWidth = 100;
+const ImVec2 kWindowSize(380, 330);
+
+void chooseFont() {
+  FileIO::open("Choose font", {{"Fonts (*.ttf;*.otf)", {"ttf", "otf"}}, {"All files", {}}},
+               [](const std::string& path, std::vector<uint8_t>& bytes) { loadFont(g_font, path, std::move(bytes)); });
+}
+
+// Opening: a backup and one undo step, or the message for a ROM charset.
+bool open(App& app) {
+  if (app.machine.charsetIsRom()) {
+    app.message("Information", kImportRomMessage);
+    app.showImportCharset = false;
+    return false;
+  }
+  const int address = static_cast<int>(app.machine.charsetAddr());
+  app.change(UndoStep::range(address, kCharsetSize, "import charset"), [&app] {
+    beginImport(app.machine, g_font);
+    markHistory(g_font, app.undo);
+  });
+  app.showCharset = true;
+  return true;
+}
+
+void close(App& app, bool restore) {
+  app.change(UndoStep::none(), [&app, restore] { finishImport(app.machine, app.undo, g_font, restore); });
+  app.showImportCharset = false;
+}
+
+}  // namespace
+
+void drawImportCharset(App& app) {
+  ImportFontState& s = g_font;
+  if (s.active && !sessionCurrent(app.machine, app.undo, s)) {
+    // The backup belongs to a document that is no longer there.
+    close(app, false);
+    return;
+  }
+  if (!s.active && !open(app)) return;
+
+  ImGui::SetNextWindowSize(kWindowSize, ImGuiCond_FirstUseEver);
+  bool windowOpen = true;
+  bool ok = false, cancel = false;
+  if (ImGui::Begin("Import charset from font", &windowOpen)) {
+    if (ImGui::Button("Choose font...")) chooseFont();
+    ImGui::SameLine();
+    ImGui::TextDisabled("%s", s.name.empty() ? "(no font)" : !s.valid ? "not a font!" : s.name.c_str());
+    bool changed = false;
+    changed |= ImGui::SliderInt("Size", &s.size, kFontSizeMin, kFontSizeMax, "%d");
+    changed |= ImGui::SliderInt("X offset", &s.xOffset, -kFontOffsetMax, kFontOffsetMax, "%d");
+    changed |= ImGui::SliderInt("Y offset", &s.yOffset, -kFontOffsetMax, kFontOffsetMax, "%d");
+    changed |= ImGui::SliderInt("Threshold", &s.threshold, kThresholdMin, kThresholdMax, "%d");
+    changed |= ImGui::Checkbox("Capital letters", &s.capitals);
+    changed |= ImGui::Checkbox("Small letters", &s.small);
+    changed |= ImGui::Checkbox("Numbers", &s.numbers);
+    changed |= ImGui::Checkbox("Symbols", &s.symbols);
+    if (changed) s.dirty = true;
+    ImGui::TextDisabled("The result is shown in the Character set window.");
+    ok = ImGui::Button("OK", ImVec2(kButtonWidth, 0));
+    ImGui::SameLine();
+    cancel = ImGui::Button("Cancel", ImVec2(kButtonWidth, 0));
+  }
+  ImGui::End();
+
+  if (s.dirty && s.valid) {
+    app.change(UndoStep::none(), [&app, &s] { doImport(app.machine, s); });
+    s.dirty = false;
+  }
+  if (cancel || !windowOpen) close(app, true);
+  else if (ok) close(app, false);
+}

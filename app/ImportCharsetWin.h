@@ -1,0 +1,13 @@
+// The "Import charset from font" window: renders a TrueType or OpenType
+// font into the charset the video chip shows, live, until OK or Cancel.
+// The rendering itself is convert/FontImport.
+#pragma once
+
+#include "convert/FontImport.h"
+
+class App;
+
+// The one import state of the process; its options last between openings.
+extern ImportFontState g_font;
+
+void drawImportCharset(App& app);

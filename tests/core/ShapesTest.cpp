@@ -1,0 +1,95 @@
+// ShapePen and floodFillRegion in a plain grid of their own, away from any
+// graphics mode: what the sprite and character editors will draw with.
+#include "core/Shapes.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <map>
+#include <random>
+#include <set>
+#include <utility>
+
+namespace {
+
+using Points = std::set<std::pair<int, int>>;
+
+Points drawn(const std::function<void(const ShapePen&)>& draw) {
+  Points p;
+  draw(ShapePen(1, false, [&](int x, int y, bool) { p.insert({x, y}); }));
+  return p;
+}
+
+// A slow plain breadth-first fill as the reference.
+std::vector<uint8_t> plainFill(const std::vector<uint8_t>& grid, int w, int h, int x, int y) {
+  std::vector<uint8_t> in(grid.size(), 0);
+  if (!grid[y * w + x]) return in;
+  std::deque<std::pair<int, int>> todo{{x, y}};
+  in[y * w + x] = 1;
+  while (!todo.empty()) {
+    const auto [px, py] = todo.front();
+    todo.pop_front();
+    for (const auto& [dx, dy] : {std::pair{0, -1}, {-1, 0}, {1, 0}, {0, 1}}) {
+      const int nx = px + dx, ny = py + dy;
+      if (nx < 0 || ny < 0 || nx >= w || ny >= h || !grid[ny * w + nx] || in[ny * w + nx]) continue;
+      in[ny * w + nx] = 1;
+      todo.push_back({nx, ny});
+    }
+  }
+  return in;
+}
+
+}  // namespace
+
+TEST(Shapes, FloodFillRegionMatchesAPlainSearch) {
+  struct Case {
+    int w, h, density;  // density: per cent of target pixels
+  };
+  const Case cases[] = {{1, 1, 100}, {24, 21, 60}, {80, 50, 55}, {160, 200, 70}, {320, 200, 45}};
+  std::mt19937 rng(12);
+  for (const Case& c : cases) {
+    std::vector<uint8_t> grid(static_cast<size_t>(c.w) * c.h);
+    for (uint8_t& g : grid) g = static_cast<int>(rng() % 100) < c.density;
+    for (int k = 0; k < 5; ++k) {
+      const int x = static_cast<int>(rng() % c.w), y = static_cast<int>(rng() % c.h);
+      int asked = 0;
+      const auto region = floodFillRegion(c.w, c.h, x, y, [&](int qx, int qy) {
+        ++asked;
+        return grid[qy * c.w + qx] != 0;
+      });
+      EXPECT_EQ(region, plainFill(grid, c.w, c.h, x, y)) << c.w << "x" << c.h << " at " << x << "," << y;
+      EXPECT_LE(asked, c.w * c.h);
+    }
+  }
+  EXPECT_TRUE(floodFillRegion(10, 10, 10, 0, [](int, int) { return true; }).empty());
+  EXPECT_TRUE(floodFillRegion(10, 10, 0, -1, [](int, int) { return true; }).empty());
+}
+
+TEST(Shapes, FilledShapesCoverTheirOutlines) {
+  struct Case {
+    int rx, ry;
+  };
+  for (const Case c : {Case{1, 1}, Case{5, 3}, Case{3, 9}, Case{40, 40}, Case{80, 12}}) {
+    const Points outline = drawn([&](const ShapePen& p) { p.ellipse(100, 100, c.rx, c.ry, false); });
+    const Points filled = drawn([&](const ShapePen& p) { p.ellipse(100, 100, c.rx, c.ry, true); });
+    // Every row of the fill spans its outline row from end to end, and the
+    // outline is symmetric about both axes.
+    std::map<int, std::pair<int, int>> rows;
+    for (const auto& [x, y] : outline) {
+      auto [it, fresh] = rows.try_emplace(y, x, x);
+      it->second = {std::min(it->second.first, x), std::max(it->second.second, x)};
+      EXPECT_TRUE(outline.count({200 - x, y}) && outline.count({x, 200 - y})) << c.rx << "," << c.ry;
+    }
+    Points expect;
+    for (const auto& [y, span] : rows)
+      for (int x = span.first; x <= span.second; ++x) expect.insert({x, y});
+    EXPECT_EQ(filled, expect) << c.rx << "," << c.ry;
+    EXPECT_EQ(rows.begin()->first, 100 - c.ry);
+    EXPECT_EQ(rows.rbegin()->first, 100 + c.ry);
+  }
+  // A rectangle's outline is exactly its border; filled, every pixel.
+  const Points box = drawn([](const ShapePen& p) { p.rectangle(7, 2, 3, 5, false); });
+  const Points full = drawn([](const ShapePen& p) { p.rectangle(7, 2, 3, 5, true); });
+  EXPECT_EQ(full.size(), 5u * 4u);
+  for (const auto& pt : full) EXPECT_EQ(box.count(pt) == 1, pt.first == 3 || pt.first == 7 || pt.second == 2 || pt.second == 5);
+}
