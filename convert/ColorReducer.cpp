@@ -4,8 +4,9 @@
 // to a word. The mapping is bound by the chain from one pixel's error to
 // the next pixel's choice, so that chain is kept short: the pixel and its
 // error are one vector of four floats, all candidates are compared four at
-// a time, and the share for the right neighbour stays in a register. The
-// floats are the very ones the one-pixel-at-a-time rules give.
+// a time, the share for the right neighbour stays in a register, and with
+// Floyd-Steinberg two rows run side by side. The floats are the very ones
+// the one-pixel-at-a-time rules give.
 #include "convert/ColorReducer.h"
 
 #include "core/MemoryLayout.h"
@@ -357,54 +358,102 @@ void ColorReducer::quantize(const std::vector<uint32_t>& pixels, int dither, boo
   // before its turn, so it waits in a register instead of going through
   // memory on the path from one pixel to the next.
   const bool carryRight = kernel.count > 0 && kernel.taps[0].dx == 1 && kernel.taps[0].dy == 0;
-  Vec4 carry = {};
+  // A kernel that reaches only the next row and one column either way
+  // (Floyd-Steinberg, or none) lets two rows run at once, the lower one
+  // two pixels behind: each of its pixels then already holds everything
+  // the upper row sends it, added in the same order as row by row, and
+  // the two independent chains keep the processor busy.
+  bool paired = true;
+  for (int t = 0; t < kernel.count; ++t)
+    paired = paired && kernel.taps[t].dy <= 1 && std::abs(kernel.taps[t].dx) <= 1;
+  constexpr int kLag = 2;
+
+  struct Row {
+    int y;
+    Vec4* ring[kRingRows];  // this row and the two below
+    Vec4 carry;
+    Choices choices;
+    // The row's colours, kept as ints until the row is done: byte stores
+    // may alias anything and would make the compiler reload the row's
+    // state after every pixel.
+    int colour[kHiresWidth];
+  };
+  auto startRow = [&](Row& row, int y) {
+    row.y = y;
+    for (int k = 0; k < kRingRows; ++k)
+      row.ring[k] = err.data() + static_cast<size_t>((y + k) % kRingRows) * stride + kMargin;
+    row.carry = Vec4{};
+    if (!withinCells) row.choices = choices;
+  };
+  // Hands a finished row to `errors` and clears its slot for row y + 3.
+  auto finishRow = [&](Row& row) {
+    for (int x = 0; x < width; ++x) out[static_cast<size_t>(row.y) * width + x] = static_cast<uint8_t>(row.colour[x]);
+    Vec4* e = row.ring[0];
+    float* o = errors.data() + static_cast<size_t>(row.y) * width * 3;
+    for (int x = 0; x < width; ++x) {
+      o[x * 3] = e[x][0];
+      o[x * 3 + 1] = e[x][1];
+      o[x * 3 + 2] = e[x][2];
+    }
+    std::fill(e - kMargin, e - kMargin + stride, Vec4{});
+  };
+
   // One pass, compiled for each number of choice vectors.
   auto run = [&](auto vecsConstant) {
     constexpr int vecs = decltype(vecsConstant)::value;
-    for (int y = 0; y < kReduceHeight; ++y) {
-      Vec4* ring[kRingRows];
-      for (int k = 0; k < kRingRows; ++k) ring[k] = err.data() + static_cast<size_t>((y + k) % kRingRows) * stride + kMargin;
-      Vec4* errRow = ring[0];
-      for (int x = 0; x < width; ++x) {
-        if (withinCells && (x & cellMask) == 0) {
-          const uint8_t* cell = cells[x >> cellShift][y / kCellSize];
-          int list[4];
-          int k = 0;
-          if (multi) list[k++] = background;
-          list[k++] = cell[0];
-          list[k++] = cell[1];
-          if (multi) list[k++] = cell[2];
-          choices.set(list, k, tr, tg, tb);
-        }
-        const size_t i = static_cast<size_t>(y) * width + x;
-        const uint32_t p = i < have ? pixels[i] : 0;
-        const int r = p & 255, g = (p >> 8) & 255, b = (p >> 16) & 255;
-        Vec4 v;
-        if (gray) {
-          const float l = static_cast<float>(luma(r, g, b));
-          v = Vec4{l, l, l, 0};
-        } else {
-          v = Vec4{static_cast<float>(r), static_cast<float>(g), static_cast<float>(b), 0};
-        }
-        if (carryRight && x > 0) errRow[x] += carry;
-        v += errRow[x];
-        const int pick = choices.nearest<vecs>(v);
-        out[i] = static_cast<uint8_t>(choices.colour[pick]);
+    auto visit = [&](Row& row, int x) {
+      const int y = row.y;
+      if (withinCells && (x & cellMask) == 0) {
+        const uint8_t* cell = cells[x >> cellShift][y / kCellSize];
+        int list[4];
+        int k = 0;
+        if (multi) list[k++] = background;
+        list[k++] = cell[0];
+        list[k++] = cell[1];
+        if (multi) list[k++] = cell[2];
+        row.choices.set(list, k, tr, tg, tb);
+      }
+      const size_t i = static_cast<size_t>(y) * width + x;
+      const uint32_t p = i < have ? pixels[i] : 0;
+      const int r = p & 255, g = (p >> 8) & 255, b = (p >> 16) & 255;
+      Vec4 v;
+      if (gray) {
+        const float l = static_cast<float>(luma(r, g, b));
+        v = Vec4{l, l, l, 0};
+      } else {
+        v = Vec4{static_cast<float>(r), static_cast<float>(g), static_cast<float>(b), 0};
+      }
+      Vec4* errRow = row.ring[0];
+      if (carryRight && x > 0) errRow[x] += row.carry;
+      v += errRow[x];
+      const int pick = row.choices.template nearest<vecs>(v);
+      row.colour[x] = row.choices.colour[pick];
 
-        const Vec4 q = v - choices.target[pick];
-        for (int t = 0; t < kernel.count; ++t) {
-          const Vec4 share = powerOfTwo ? q * tapWeight[t] * reciprocal : q * tapWeight[t] / divisor;
-          if (carryRight && t == 0) carry = share;
-          else ring[tapRow[t]][x + tapOffset[t]] += share;
+      const Vec4 q = v - row.choices.target[pick];
+      for (int t = 0; t < kernel.count; ++t) {
+        const Vec4 share = powerOfTwo ? q * tapWeight[t] * reciprocal : q * tapWeight[t] / divisor;
+        if (carryRight && t == 0) row.carry = share;
+        else row.ring[tapRow[t]][x + tapOffset[t]] += share;
+      }
+    };
+    Row upper{}, lower{};
+    if (paired) {
+      for (int y = 0; y < kReduceHeight; y += 2) {
+        startRow(upper, y);
+        startRow(lower, y + 1);
+        for (int s = 0; s < width + kLag; ++s) {
+          if (s < width) visit(upper, s);
+          if (s >= kLag) visit(lower, s - kLag);
         }
+        finishRow(upper);
+        finishRow(lower);
       }
-      float* o = errors.data() + static_cast<size_t>(y) * width * 3;
-      for (int x = 0; x < width; ++x) {
-        o[x * 3] = errRow[x][0];
-        o[x * 3 + 1] = errRow[x][1];
-        o[x * 3 + 2] = errRow[x][2];
+    } else {
+      for (int y = 0; y < kReduceHeight; ++y) {
+        startRow(upper, y);
+        for (int x = 0; x < width; ++x) visit(upper, x);
+        finishRow(upper);
       }
-      std::fill(errRow - kMargin, errRow - kMargin + stride, Vec4{});
     }
   };
   const int vecs = withinCells ? 1 : (static_cast<int>(candidates.size()) + 3) / 4;
