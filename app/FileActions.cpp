@@ -6,6 +6,7 @@
 #include "app/FileActions.h"
 
 #include "app/App.h"
+#include "app/ImportWin.h"
 #include "core/FileFormats.h"
 #include "disk/DriveMounts.h"
 #include "platform/FileDialog.h"
@@ -171,7 +172,7 @@ void openDropped(App& app, const std::string& path) {
     case DropAction::MountDisk:
       break;
     case DropAction::ImportPicture:
-      app.message("Sorry", "Importing PC pictures is not available yet.");
+      openImportPicture(app, name, bytes);
       break;
     case DropAction::Project:
       finishProjectLoad(app, bytes);

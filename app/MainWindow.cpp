@@ -92,6 +92,7 @@ void loadMenu(App& app) {
     }
     ImGui::EndMenu();
   }
+  if (ImGui::MenuItem("Import PC image...")) app.showImportPicture = true;
   ImGui::EndMenu();
 }
 
@@ -173,6 +174,8 @@ void editMenu(App& app) {
   if (ImGui::MenuItem("Paste character cell", "V")) app.change(UndoStep::byEngine(), [&app] { app.editor.pasteChar(); });
   ImGui::Separator();
   blockMenu(app);
+  if (ImGui::MenuItem("Convert bitmap to charset...", nullptr, false, app.machine.isBitmap()))
+    app.showCharsetConverter = true;
   ImGui::Separator();
   if (ImGui::MenuItem("Preferences...", "Ctrl+Alt+P")) app.showPreferences = true;
   ImGui::EndMenu();

@@ -2,6 +2,7 @@
 // creates the one App, runs the frame loop that draws every window once
 // per frame, and tears everything down again.
 #include "app/App.h"
+#include "app/CharsetConvertWin.h"
 #include "app/CharsetWindows.h"
 #include "app/CpuWindows.h"
 #include "app/Dialogs.h"
@@ -9,6 +10,7 @@
 #include "app/FileActions.h"
 #include "app/FramePacer.h"
 #include "app/ImportCharsetWin.h"
+#include "app/ImportWin.h"
 #include "app/MainWindow.h"
 #include "app/MonitorWin.h"
 #include "app/ScreenEditor.h"
@@ -231,10 +233,12 @@ void frame() {
   if (app.showProcessor) drawProcessor(app);
   if (app.showAssembler) drawAssembler(app);
   if (app.showMountDisk) drawMountDisk(app);
+  if (app.showImportPicture) drawImportPicture(app);
   if (app.showImportCharset) drawImportCharset(app);
   if (app.showPreferences) drawPreferences(app);
   if (app.showAbout) drawAbout(app);
   if (app.showHelp) drawHelp(app);
+  if (app.showCharsetConverter) drawCharsetConverter(app);
   drawSaveSpritesDialog(app);
 
   drawPopups(app);

@@ -218,11 +218,14 @@ TEST_F(FileActionsTest, DroppedFiles) {
   EXPECT_EQ(app.assemblerSource, "lda");
   EXPECT_TRUE(app.showAssembler);
 
-  // The picture import is not there yet: say so and change nothing.
+  // A PC picture goes to the import, which refuses bytes that are no
+  // picture and changes nothing.
   write("Image.PNG", {1, 2, 3, 4});
   const Bytes ram(app.machine.ram.begin(), app.machine.ram.end());
   Actions::openDropped(app, path("Image.PNG"));
-  EXPECT_EQ(app.popups.back().title, "Sorry");
+  EXPECT_EQ(app.popups.back().title, "Error");
+  EXPECT_EQ(app.popups.back().text.rfind("Couldn't read the image: ", 0), 0u);
+  EXPECT_FALSE(app.showImportPicture);
   EXPECT_TRUE(app.undo.undoItems.empty());
   EXPECT_EQ(Bytes(app.machine.ram.begin(), app.machine.ram.end()), ram);
 

@@ -1,0 +1,114 @@
+// The rules behind the picture import window and the bitmap-to-charset
+// dialog, free of any window so that they are tested headless and fuzzed:
+// decoding a PC picture (with a limit on its size), the import state with
+// its options, the conversion the window runs whenever an option changes,
+// storing the result, and the texts and slot choice of the charset dialog.
+// The windows (app/ImportWin.cpp, app/CharsetConvertWin.cpp) draw around
+// these and change the document through App::change.
+#pragma once
+
+#include "convert/CharsetConverter.h"
+#include "convert/ColorReducer.h"
+#include "convert/ImportColors.h"
+#include "convert/PetsciiConverter.h"
+#include "core/Machine.h"
+#include "core/Palette.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What a picture becomes (a plain int).
+namespace ImportMode {
+enum : int {
+  Hires = 0,       // 320x200 hires bitmap
+  Multicolor = 1,  // 160x200 multicolour bitmap
+  Petscii = 2,     // 40x25 text screen
+};
+}  // namespace ImportMode
+
+// A decoded picture needs 4 bytes per pixel, and the decoder more while it
+// works; pictures above this many pixels are refused before decoding, so
+// that a small file declaring a huge size cannot exhaust memory.
+constexpr int64_t kImportMaxPixels = 64LL * 1024 * 1024;
+constexpr const char* kImportReadError = "Couldn't read the image: ";
+constexpr const char* kImportTooLarge = "the picture is larger than 64 megapixels";
+constexpr int kImportDetailDefault = 50;  // percent
+constexpr int kImportDetailMax = 100;
+
+// One preview of the window: pixels, width and height.
+struct ImportPreview {
+  std::vector<uint32_t> pixels;
+  int w = 0;
+  int h = 0;
+};
+
+// The picture import's state apart from the window's textures: the decoded
+// picture, the options (kept between openings), the two engines and the
+// two previews.
+struct ImportPicture {
+  std::vector<uint32_t> pixels;  // red lowest, alpha highest, rows top to bottom
+  int width = 0;
+  int height = 0;
+  std::string name;
+  int mode = ImportMode::Multicolor;
+  PetsciiOptions petsciiOptions;
+  int detail = kImportDetailDefault;   // percent 0-100
+  int colors = ImportColors::Color;
+  int dither = DitherMethod::FloydSteinberg;
+  int paletteIndex = -1;  // -1: take the application's on the next draw
+  int background = -1;    // -1 automatic, else colour 0-15
+  bool keepAspect = false;
+  bool zoomToFit = true;
+  bool dirty = true;        // convert again in the next drawn frame
+  bool pickerShown = false; // the file dialog was offered since the window opened
+  bool autoOk = false;      // press OK by itself once the result is up to date
+  ColorReducer colorReducer;
+  PetsciiConverter petsciiConverter;
+  ImportPreview sourcePreview;
+  ImportPreview resultPreview;
+
+  bool hasPicture() const { return !pixels.empty(); }
+  // The background the last conversion used (PETSCII or multicolour).
+  int usedBackground() const;
+};
+
+// Decodes a PNG, JPEG, BMP, GIF, TGA or PSD file into RGBA pixels. Returns
+// the reason when it cannot (empty on success); the outputs change only on
+// success. Pictures of more than maxPixels pixels are refused unread.
+std::string DecodePicture(const std::vector<uint8_t>& bytes, std::vector<uint32_t>& pixels, int& w, int& h,
+                          int64_t maxPixels = kImportMaxPixels);
+
+// Puts a decoded picture into the state (name shown in the window, a new
+// conversion due). Returns the error text "Couldn't read the image: " and
+// the reason when it cannot be decoded; then nothing changes.
+std::string LoadImportPicture(ImportPicture& pic, const std::string& name, const std::vector<uint8_t>& bytes,
+                              int64_t maxPixels = kImportMaxPixels);
+
+// The palette a conversion uses: the preset `index`, whose "Custom" is the
+// application's custom colours. The application's palette is not changed.
+Palette ImportPalette(const Palette& appPalette, int index);
+
+// Resizes the picture into the frame, converts it by the options and fills
+// both previews; clears `dirty`. Does nothing (and returns false) without a
+// picture. `m` gives the current character set for PETSCII matching.
+bool ConvertImportPicture(ImportPicture& pic, const Machine& m, const Palette& appPalette);
+
+// Writes the last conversion into the document (bitmap or text screen).
+void StoreImportPicture(const ImportPicture& pic, Machine& m);
+
+// ---- Bitmap-to-charset dialog ----------------------------------------------
+
+constexpr const char* kCharsetConvertLabel = "convert to charset";
+
+// The first charset position 0-7 of the current bank that can take a
+// character set, or 0 when none can.
+int FirstUsableCharsetSlot(const Machine& m);
+// "n: $XXXX-$XXXX" for position `slot`, and with the reason after "  - "
+// when the position cannot take a character set.
+std::string CharsetSlotPreview(const Machine& m, int slot);
+std::string CharsetSlotRow(const Machine& m, int slot);
+// The text shown after a successful conversion.
+std::string CharsetDoneText(const CharsetConvertResult& r);
+// The video-matrix line under the options.
+std::string CharsetMatrixText(const Machine& m);

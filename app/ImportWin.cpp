@@ -1,0 +1,218 @@
+// The picture import window; see ImportWin.h. The options change g_pic and
+// mark it dirty; in the next drawn frame the picture is converted again
+// (app/ConvertRules) and both previews are uploaded.
+#include "app/ImportWin.h"
+
+#include "app/App.h"
+#include "app/FileCompletions.h"
+#include "app/Theme.h"
+#include "app/Widgets.h"
+#include "core/UndoBuffer.h"
+#include "platform/FileDialog.h"
+
+#include <imgui.h>
+
+#include <cfloat>
+#include <cstdio>
+
+ImportPicState g_pic;
+
+namespace {
+
+constexpr float kWindowWidth = 920;   // first use, times the font scale
+constexpr float kWindowHeight = 560;
+constexpr float kMinWidth = 900;
+constexpr float kMinHeight = 300;
+constexpr float kOptionsWidth = 250;  // times the font scale
+constexpr float kComboWidth = 170;
+constexpr float kSliderWidth = 120;
+constexpr float kPreviewWidth = 320;  // each preview, fixed pixels
+constexpr float kPreviewHeight = 200;
+constexpr float kEmptyPreviewWidth = 648;
+constexpr float kButtonWidth = 100;
+constexpr ImVec2 kSwatchSize(20, 14);
+constexpr int kColorCount = 16;
+
+const char* const kResolutions[] = {"Hires 320x200", "Multicolor 160x200", "PETSCII text 40x25"};
+const char* const kColorNames[] = {"Mono", "Grayscale", "Color"};
+const char* const kDitherNames[] = {"None", "Floyd-Steinberg", "Jarvis", "Stucki"};
+
+// A row of radio buttons on one int; true when one was chosen.
+template <size_t N>
+bool radios(const char* const (&labels)[N], int& value) {
+  bool changed = false;
+  for (size_t i = 0; i < N; ++i)
+    if (ImGui::RadioButton(labels[i], &value, static_cast<int>(i))) changed = true;
+  return changed;
+}
+
+void options(App& app, ImportPicState& p) {
+  // The charset combo's names, by PetsciiCharset.
+  static const char* const sets[] = {"ROM upper case/graphics", "ROM lower case", "Current charset"};
+  bool changed = false;
+  ImGui::SeparatorText("Resolution");
+  changed |= radios(kResolutions, p.mode);
+  if (p.mode == ImportMode::Petscii) {
+    ImGui::SeparatorText("Characters");
+    ImGui::SetNextItemWidth(kComboWidth);
+    changed |= ImGui::Combo("##charset", &p.petsciiOptions.charset, sets, IM_ARRAYSIZE(sets));
+    changed |= ImGui::Checkbox("Reversed characters", &p.petsciiOptions.reversed);
+    changed |= ImGui::Checkbox("No letters or digits", &p.petsciiOptions.noLetters);
+    ImGui::SetNextItemWidth(kSliderWidth);
+    ImGui::SliderInt("Detail", &p.detail, 0, kImportDetailMax, "%d%%");
+    if (ImGui::IsItemHovered(ImGuiHoveredFlags_DelayShort))
+      ImGui::SetTooltip("Low: match the tone of areas. High: match the pixels exactly.");
+    // Converting while the slider is dragged would stall every frame.
+    changed |= ImGui::IsItemDeactivatedAfterEdit();
+  }
+  ImGui::SeparatorText("Resize");
+  changed |= ImGui::Checkbox("Keep aspect ratio", &p.keepAspect);
+  changed |= ImGui::Checkbox("Zoom to fit", &p.zoomToFit);
+  ImGui::SeparatorText("Colors");
+  changed |= radios(kColorNames, p.colors);
+  if (p.mode != ImportMode::Petscii) {
+    ImGui::SeparatorText("Dithering");
+    changed |= radios(kDitherNames, p.dither);
+  }
+  ImGui::SeparatorText("Palette");
+  ImGui::SetNextItemWidth(kComboWidth);
+  if (ImGui::BeginCombo("##pal", Palette::name(p.paletteIndex))) {
+    for (int i = 0; i < kPresetCount; ++i) {
+      ImGui::PushID(i);
+      if (ImGui::Selectable(Palette::name(i), i == p.paletteIndex)) {
+        p.paletteIndex = i;
+        changed = true;
+      }
+      ImGui::PopID();
+    }
+    ImGui::EndCombo();
+  }
+  if (p.mode != ImportMode::Hires) {
+    char preview[32];
+    if (p.background < 0)
+      std::snprintf(preview, sizeof preview, "Automatic");
+    else
+      std::snprintf(preview, sizeof preview, "Color %d", p.background);
+    ImGui::SetNextItemWidth(kComboWidth);
+    if (ImGui::BeginCombo("Background", preview)) {
+      if (ImGui::Selectable("Automatic", p.background < 0)) {
+        p.background = -1;
+        changed = true;
+      }
+      for (int c = 0; c < kColorCount; ++c) {
+        char item[32];
+        std::snprintf(item, sizeof item, "Color %d", c);
+        if (ImGui::Selectable(item, p.background == c)) {
+          p.background = c;
+          changed = true;
+        }
+      }
+      ImGui::EndCombo();
+    }
+    ImGui::TextUnformatted("Used background:");
+    ImGui::SameLine();
+    Widgets::ColorSwatch(app, p.usedBackground(), kSwatchSize, false);
+  }
+  if (changed) p.dirty = true;
+}
+
+void previews(const ImportPicState& p) {
+  ImGui::BeginGroup();
+  if (p.sourceTexture.id) {
+    // A 160-wide multicolour picture is stretched to the same 320 x 200.
+    const ImVec2 size(kPreviewWidth, kPreviewHeight);
+    ImGui::Image(ImTextureRef(static_cast<ImTextureID>(p.sourceTexture.id)), size);
+    ImGui::SameLine();
+    ImGui::Image(ImTextureRef(static_cast<ImTextureID>(p.resultTexture.id)), size);
+  } else {
+    ImGui::Dummy(ImVec2(kEmptyPreviewWidth, kPreviewHeight));
+  }
+  ImGui::EndGroup();
+}
+
+}  // namespace
+
+void openImportPicture(App& app, const std::string& path, const std::vector<uint8_t>& bytes) {
+  const std::string error = LoadImportPicture(g_pic, path, bytes);
+  if (!error.empty()) {
+    app.message("Error", error);
+    return;
+  }
+  app.showImportPicture = true;
+}
+
+void pickPicture(App& app) {
+  const std::vector<FileIO::Filter> filters = {
+      {"Images (*.png;*.jpg;*.bmp;*.gif;*.tga)", {"png", "jpg", "jpeg", "bmp", "gif", "tga", "psd"}},
+      Actions::allFiles};
+  FileIO::open("Import PC image", filters, [&app](const std::string& path, std::vector<uint8_t>& bytes) {
+    openImportPicture(app, path, bytes);
+  });
+}
+
+void importPictureForTest(int mode, bool autoOk) {
+  g_pic.mode = mode;
+  g_pic.dirty = true;
+  g_pic.autoOk = autoOk;
+}
+
+void closeImportPicture(App& app) {
+  app.showImportPicture = false;
+  g_pic.pickerShown = false;
+}
+
+void acceptImportPicture(App& app) {
+  if (!g_pic.hasPicture()) return;
+  app.change(UndoStep::of(UndoKind::All, kImportUndoLabel), [&app] { StoreImportPicture(g_pic, app.machine); });
+  // The document is shown in the palette it was converted with.
+  if (g_pic.paletteIndex != app.palette.index) app.setPalette(g_pic.paletteIndex);
+  closeImportPicture(app);
+}
+
+void drawImportPicture(App& app) {
+  ImportPicState& p = g_pic;
+  if (p.paletteIndex < 0) p.paletteIndex = app.palette.index;
+  // An empty window offers the file dialog once per opening.
+  if (!p.hasPicture() && !p.pickerShown) {
+    p.pickerShown = true;
+    pickPicture(app);
+  }
+  const float scale = Classic::Scale();
+  ImGui::SetNextWindowSize(ImVec2(kWindowWidth * scale, kWindowHeight * scale), ImGuiCond_FirstUseEver);
+  ImGui::SetNextWindowSizeConstraints(ImVec2(kMinWidth * scale, kMinHeight * scale), ImVec2(FLT_MAX, FLT_MAX));
+  bool open = true;
+  if (!ImGui::Begin("Import PC image", &open)) {
+    ImGui::End();
+    if (!open) closeImportPicture(app);
+    return;
+  }
+  if (ImGui::Button("Open image...")) pickPicture(app);
+  ImGui::SameLine();
+  ImGui::TextDisabled("%s", p.name.empty() ? "(no image)" : p.name.c_str());
+
+  ImGui::BeginChild("##options", ImVec2(kOptionsWidth * scale, 0), ImGuiChildFlags_AutoResizeY);
+  options(app, p);
+  ImGui::EndChild();
+  ImGui::SameLine();
+  if (p.dirty && ConvertImportPicture(p, app.machine, app.palette)) {
+    p.sourceTexture.update(p.sourcePreview.pixels, p.sourcePreview.w, p.sourcePreview.h);
+    p.resultTexture.update(p.resultPreview.pixels, p.resultPreview.w, p.resultPreview.h);
+  }
+  previews(p);
+
+  ImGui::Spacing();
+  ImGui::BeginDisabled(!p.hasPicture());
+  bool ok = ImGui::Button("OK", ImVec2(kButtonWidth, 0));
+  ImGui::EndDisabled();
+  ImGui::SameLine();
+  const bool cancel = ImGui::Button("Cancel", ImVec2(kButtonWidth, 0));
+  if (p.autoOk && !p.dirty) {
+    p.autoOk = false;
+    ok = true;
+  }
+  ImGui::End();
+  if (ok && p.hasPicture())
+    acceptImportPicture(app);
+  else if (cancel || !open)
+    closeImportPicture(app);
+}

@@ -1,0 +1,131 @@
+// Speed of the picture conversions, which the import window runs in the
+// frame in which an option changes: resizing a full-HD picture plus the
+// Floyd-Steinberg reduction (hires and multicolour), PETSCII matching in
+// colour with reversed characters, and a bitmap of 1000 distinct cells
+// turned into a charset with merging.
+#include "convert/CharsetConverter.h"
+#include "convert/ColorReducer.h"
+#include "convert/PetsciiConverter.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+uint32_t xorshift(uint32_t& s) {
+  s ^= s << 13;
+  s ^= s >> 17;
+  s ^= s << 5;
+  return s;
+}
+
+// Photograph-like: smooth colour gradients, a few soft shapes and grain.
+std::vector<uint32_t> photo(int w, int h) {
+  std::vector<uint32_t> px(static_cast<size_t>(w) * h);
+  uint32_t s = 0x2468ACE1u;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const double u = double(x) / w, v = double(y) / h;
+      const double ring = std::sin(20 * std::hypot(u - 0.4, v - 0.5));
+      const int grain = static_cast<int>(xorshift(s) % 24) - 12;
+      auto ch = [&](double c) { return std::clamp(static_cast<int>(c) + grain, 0, 255); };
+      const int r = ch(255 * u * (0.6 + 0.4 * ring)), g = ch(200 * v + 40 * ring), b = ch(255 * (1 - u) * v);
+      px[static_cast<size_t>(y) * w + x] = static_cast<uint32_t>(r | g << 8 | b << 16) | 0xFF000000u;
+    }
+  return px;
+}
+
+std::vector<uint8_t> paletteBytes() {
+  Palette p;
+  std::vector<uint8_t> out;
+  for (const auto& c : p.rgb) out.insert(out.end(), c.begin(), c.end());
+  return out;
+}
+
+void BM_ResizeAndReduce(benchmark::State& state) {
+  const int outW = static_cast<int>(state.range(0));
+  static const std::vector<uint32_t> src = photo(1920, 1080);
+  const std::vector<uint8_t> pal = paletteBytes();
+  ColorReducer cr;
+  cr.SetPalette(pal.data());
+  for (auto _ : state) {
+    const std::vector<uint32_t> resized = ColorReducer::Resize(src.data(), 1920, 1080, outW, true, true);
+    cr.Reduce(resized, outW, ImportColors::Color, DitherMethod::FloydSteinberg, -1);
+    benchmark::DoNotOptimize(cr.index.data());
+  }
+}
+BENCHMARK(BM_ResizeAndReduce)->Arg(320)->Arg(160)->Unit(benchmark::kMillisecond);
+
+// The two halves of the chain apart.
+void BM_Resize(benchmark::State& state) {
+  static const std::vector<uint32_t> src = photo(1920, 1080);
+  for (auto _ : state) {
+    const std::vector<uint32_t> resized = ColorReducer::Resize(src.data(), 1920, 1080, 320, true, true);
+    benchmark::DoNotOptimize(resized.data());
+  }
+}
+BENCHMARK(BM_Resize)->Unit(benchmark::kMillisecond);
+
+void BM_Reduce(benchmark::State& state) {
+  const int outW = static_cast<int>(state.range(0));
+  const int dither = static_cast<int>(state.range(1));
+  const std::vector<uint32_t> resized = ColorReducer::Resize(photo(1920, 1080).data(), 1920, 1080, outW, true, true);
+  const std::vector<uint8_t> pal = paletteBytes();
+  ColorReducer cr;
+  cr.SetPalette(pal.data());
+  for (auto _ : state) {
+    cr.Reduce(resized, outW, ImportColors::Color, dither, -1);
+    benchmark::DoNotOptimize(cr.index.data());
+  }
+}
+BENCHMARK(BM_Reduce)->Args({320, 1})->Args({160, 1})->Args({320, 3})->Unit(benchmark::kMillisecond);
+
+void BM_PetsciiConvert(benchmark::State& state) {
+  const std::vector<uint8_t> pal = paletteBytes();
+  const std::vector<uint32_t> src = ColorReducer::Resize(photo(640, 400).data(), 640, 400, 320, true, false);
+  // 256 distinct glyphs: no duplicates to drop, the most the search can meet.
+  std::vector<uint8_t> glyphs(kGlyphCount * kGlyphBytes);
+  uint32_t s = 12345;
+  for (uint8_t& b : glyphs) b = static_cast<uint8_t>(xorshift(s));
+  PetsciiConverter pc;
+  pc.SetPalette(pal.data());
+  pc.SetCharset(glyphs.data());
+  PetsciiOptions o;
+  o.colors = ImportColors::Color;
+  o.reversed = true;
+  o.detail = static_cast<float>(state.range(0)) / 100;
+  for (auto _ : state) {
+    pc.Convert(src, o);
+    benchmark::DoNotOptimize(pc.screen);
+  }
+}
+BENCHMARK(BM_PetsciiConvert)->Arg(0)->Arg(50)->Arg(100)->Unit(benchmark::kMillisecond);
+
+void BM_BitmapToCharset(benchmark::State& state) {
+  const bool multi = state.range(0) != 0;
+  Machine base;
+  base.reset();
+  base.setGfxMode(multi ? kModeMultiBitmap : kModeHires);
+  uint32_t s = 777;
+  for (int i = 0; i < kBitmapSize; ++i) base.ram[base.bitmapAddr() + i] = static_cast<uint8_t>(xorshift(s));
+  // Hires: random cell colours. Multicolour: the same three colours in
+  // every cell, so every bit pair keeps its value and all cells differ.
+  base.vicRegs[kRegBg0] = 0;
+  for (int i = 0; i < kScreenCells; ++i) {
+    base.ram[base.screenAddr() + i] = multi ? 0x12 : static_cast<uint8_t>(xorshift(s));
+    base.ram[kColorRam + i] = multi ? 3 : static_cast<uint8_t>(xorshift(s) & 15);
+  }
+  const Palette pal;
+  for (auto _ : state) {
+    Machine m = base;
+    const CharsetConvertResult r = ConvertBitmapToCharset(m, pal, 1, true);
+    if (!r.ok || r.differentCells < 990) state.SkipWithError("the bitmap did not convert with merging");
+    benchmark::DoNotOptimize(r.charsUsed);
+  }
+}
+BENCHMARK(BM_BitmapToCharset)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace

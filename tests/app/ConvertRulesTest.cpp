@@ -1,0 +1,212 @@
+// The picture import's decoding and conversion step and the texts of the
+// bitmap-to-charset dialog. Pictures are ImageMagick's files in the fuzz
+// corpus: 16x8, left half red, right half blue, in every format the import
+// reads.
+#include "app/ConvertRules.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+std::vector<uint8_t> corpusFile(const std::string& name) {
+  std::ifstream in(std::string(TILVOX_TEST_SOURCE_DIR) + "/tests/fuzz/corpus/importpicture/" + name,
+                   std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// A PNG header that declares w x h RGBA pixels and holds none of them.
+std::vector<uint8_t> pngHeaderOnly(uint32_t w, uint32_t h) {
+  std::vector<uint8_t> b = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+  for (uint32_t v : {w, h})
+    for (int s = 24; s >= 0; s -= 8) b.push_back(static_cast<uint8_t>(v >> s));
+  for (uint8_t v : {8, 6, 0, 0, 0, 0, 0, 0, 0}) b.push_back(v);  // depth, RGBA, methods, CRC
+  return b;
+}
+
+// The JPEG with its first Huffman table claiming 16 x 32 = 512 codes.
+std::vector<uint8_t> overlongHuffmanTable(std::vector<uint8_t> jpg) {
+  for (size_t i = 0; i + 21 < jpg.size(); ++i)
+    if (jpg[i] == 0xFF && jpg[i + 1] == 0xC4) {
+      for (size_t k = 0; k < 16; ++k) jpg[i + 5 + k] = 32;
+      break;
+    }
+  return jpg;
+}
+
+bool near(uint32_t px, int r, int g, int b, int tolerance) {
+  return std::abs(int(px & 255) - r) <= tolerance && std::abs(int(px >> 8 & 255) - g) <= tolerance &&
+         std::abs(int(px >> 16 & 255) - b) <= tolerance && (px >> 24) == 255;
+}
+
+TEST(ConvertRules, DecodesEveryFormatAnotherProgramWrote) {
+  const struct {
+    const char* file;
+    int tolerance;  // JPEG is lossy
+  } cases[] = {{"split.png", 0},  {"palette.png", 0}, {"deep-interlaced.png", 0}, {"split.jpg", 40},
+               {"progressive.jpg", 40}, {"split.bmp", 0}, {"split.gif", 0}, {"split.tga", 0},
+               {"rle.tga", 0},    {"split.psd", 0},   {"split8.psd", 0}};
+  for (const auto& c : cases) {
+    std::vector<uint32_t> px;
+    int w = 0, h = 0;
+    EXPECT_EQ(DecodePicture(corpusFile(c.file), px, w, h), "") << c.file;
+    ASSERT_EQ(w, 16) << c.file;
+    ASSERT_EQ(h, 8) << c.file;
+    ASSERT_EQ(px.size(), 128u) << c.file;
+    for (int y : {0, 3, 7}) {
+      EXPECT_TRUE(near(px[y * 16 + 2], 255, 0, 0, c.tolerance)) << c.file << " row " << y;
+      EXPECT_TRUE(near(px[y * 16 + 13], 0, 0, 255, c.tolerance)) << c.file << " row " << y;
+    }
+  }
+}
+
+TEST(ConvertRules, UnreadableFilesGiveTheErrorAndKeepThePicture) {
+  const std::vector<uint8_t> png = corpusFile("split.png");
+  const std::vector<uint8_t> jpg = corpusFile("split.jpg");
+  const std::string text = "hello, this is not a picture\n";
+  const struct {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    std::string reason;  // empty: whatever the decoder says
+  } cases[] = {
+      {"empty file", {}, ""},
+      {"text file", std::vector<uint8_t>(text.begin(), text.end()), ""},
+      {"truncated PNG", std::vector<uint8_t>(png.begin(), png.begin() + png.size() / 2), ""},
+      {"PNG header only", std::vector<uint8_t>(png.begin(), png.begin() + 33), ""},
+      {"JPEG without its scan", std::vector<uint8_t>(jpg.begin(), jpg.begin() + 100), ""},
+      {"Huffman table of 512 codes", overlongHuffmanTable(jpg), "bad DHT header"},
+      {"60000 x 60000 declared", pngHeaderOnly(60000, 60000), ""},  // the decoder's own limit
+      {"16000 x 16000 declared", pngHeaderOnly(16000, 16000), kImportTooLarge},
+      {"8193 x 8193 declared", pngHeaderOnly(8193, 8193), kImportTooLarge},
+  };
+  for (const auto& c : cases) {
+    ImportPicture pic;
+    ASSERT_EQ(LoadImportPicture(pic, "first.png", png), "");
+    pic.dirty = false;
+    pic.pickerShown = false;
+    const std::string error = LoadImportPicture(pic, "second.png", c.bytes);
+    ASSERT_EQ(error.rfind(kImportReadError, 0), 0u) << c.what << ": " << error;
+    EXPECT_GT(error.size(), std::string(kImportReadError).size()) << c.what;
+    if (!c.reason.empty()) {
+      EXPECT_EQ(error, kImportReadError + c.reason) << c.what;
+    }
+    EXPECT_EQ(pic.name, "first.png") << c.what;
+    EXPECT_EQ(pic.width, 16) << c.what;
+    EXPECT_EQ(pic.pixels.size(), 128u) << c.what;
+    EXPECT_FALSE(pic.dirty) << c.what;
+    EXPECT_FALSE(pic.pickerShown) << c.what;
+  }
+}
+
+TEST(ConvertRules, PixelLimitIsInclusive) {
+  const std::vector<uint8_t> png = corpusFile("split.png");  // 128 pixels
+  for (const auto& [limit, ok] : {std::pair{int64_t{127}, false}, {int64_t{128}, true}}) {
+    ImportPicture pic;
+    EXPECT_EQ(LoadImportPicture(pic, "p.png", png, limit).empty(), ok) << limit;
+    EXPECT_EQ(pic.hasPicture(), ok) << limit;
+    EXPECT_EQ(pic.dirty, true);
+    EXPECT_EQ(pic.pickerShown, ok);
+  }
+}
+
+// The window's conversion step against the engines called by hand.
+TEST(ConvertRules, ConversionFollowsTheOptions) {
+  Machine m;
+  m.reset();
+  Palette app;
+  const std::vector<uint8_t> png = corpusFile("split.png");
+  const struct {
+    int mode, background, detail;
+    int outW;
+    int reduceBackground;  // what the reducer is given (-1 in hires)
+  } cases[] = {{ImportMode::Hires, 5, 50, 320, -1},
+               {ImportMode::Multicolor, 5, 50, 160, 5},
+               {ImportMode::Petscii, 6, 37, 320, -1}};
+  for (const auto& c : cases) {
+    ImportPicture pic;
+    ASSERT_EQ(LoadImportPicture(pic, "p.png", png), "");
+    pic.mode = c.mode;
+    pic.background = c.background;
+    pic.detail = c.detail;
+    pic.paletteIndex = 3;
+    ASSERT_TRUE(ConvertImportPicture(pic, m, app));
+    EXPECT_FALSE(pic.dirty);
+    EXPECT_EQ(pic.sourcePreview.w, c.outW);
+    EXPECT_EQ(pic.sourcePreview.h, 200);
+    EXPECT_EQ(pic.resultPreview.w, c.outW);
+    EXPECT_EQ(pic.resultPreview.pixels.size(), size_t(c.outW) * 200);
+
+    Palette pal;
+    pal.set(3);
+    const std::vector<uint32_t> resized = ColorReducer::Resize(pic.pixels.data(), 16, 8, c.outW, true, false);
+    EXPECT_EQ(pic.sourcePreview.pixels, resized);
+    std::vector<uint32_t> expected;
+    if (c.mode == ImportMode::Petscii) {
+      EXPECT_FLOAT_EQ(pic.petsciiOptions.detail, c.detail / 100.0f);
+      EXPECT_EQ(pic.petsciiOptions.background, c.background);
+      PetsciiConverter pc;
+      pc.SetPalette(pal.rgb[0].data());
+      pc.SetCharset(m, PetsciiCharset::RomUpper);
+      pc.Convert(resized, pic.petsciiOptions);
+      expected = pc.Preview();
+      EXPECT_EQ(pic.usedBackground(), c.background);
+    } else {
+      ColorReducer cr;
+      cr.SetPalette(pal.rgb[0].data());
+      cr.Reduce(resized, c.outW, ImportColors::Color, DitherMethod::FloydSteinberg, c.reduceBackground);
+      expected = cr.Preview();
+    }
+    EXPECT_EQ(pic.resultPreview.pixels, expected) << c.mode;
+  }
+}
+
+TEST(ConvertRules, CustomPresetUsesTheApplicationsCustomColours) {
+  Palette app;
+  for (int i = 0; i < kPaletteColors; ++i) app.custom[i] = {uint8_t(i * 16), uint8_t(255 - i), 7};
+  const Palette before = app;
+  const Palette p = ImportPalette(app, kCustomPreset);
+  EXPECT_EQ(p.rgb, app.custom);
+  EXPECT_EQ(app.rgb, before.rgb);
+  EXPECT_EQ(app.index, before.index);
+}
+
+TEST(ConvertRules, NothingToConvertWithoutAPicture) {
+  ImportPicture pic;
+  Machine m;
+  EXPECT_FALSE(ConvertImportPicture(pic, m, Palette()));
+  EXPECT_TRUE(pic.dirty);
+  EXPECT_EQ(pic.sourcePreview.w, 0);
+}
+
+TEST(ConvertRules, CharsetPositionsAfterReset) {
+  Machine m;
+  m.reset();  // bank 0, video matrix at $0400
+  const char* const rows[] = {"1: $0000-$07FF  - It overlaps the video matrix", "2: $0800-$0FFF",
+                              "3: $1000-$17FF  - The VIC sees the character ROM there",
+                              "4: $1800-$1FFF  - The VIC sees the character ROM there",
+                              "5: $2000-$27FF", "6: $2800-$2FFF", "7: $3000-$37FF", "8: $3800-$3FFF"};
+  for (int s = 0; s < kCharsetSlots; ++s) EXPECT_EQ(CharsetSlotRow(m, s), rows[s]);
+  EXPECT_EQ(FirstUsableCharsetSlot(m), 1);
+  EXPECT_EQ(CharsetSlotPreview(m, 1), "2: $0800-$0FFF");
+  EXPECT_EQ(CharsetMatrixText(m), "The video matrix stays at $0400. Color memory is rewritten.");
+  m.bank = 3;
+  m.vicRegs[kRegMemPtr] = 0x08;  // matrix at $C000 overlaps position 0 only
+  EXPECT_EQ(FirstUsableCharsetSlot(m), 1);
+  EXPECT_EQ(CharsetSlotPreview(m, 7), "8: $F800-$FFFF");
+}
+
+TEST(ConvertRules, DoneText) {
+  CharsetConvertResult r;
+  r.differentCells = 518;
+  r.charsUsed = 256;
+  r.similarCells = 451;
+  r.misfitCells = 3;
+  EXPECT_EQ(CharsetDoneText(r),
+            "Done: 518 different cells, 256 characters used.\n451 cells use a similar character.\n3 cells had "
+            "colors that don't fit the text mode.");
+}
+
+}  // namespace
