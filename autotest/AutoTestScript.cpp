@@ -9,6 +9,7 @@
 #include "app/App.h"
 #include "app/FileActions.h"
 #include "app/FileCompletions.h"
+#include "app/ImportWin.h"
 #include "core/Machine.h"
 #include "core/PixelOps.h"
 #include "platform/Platform.h"
@@ -24,6 +25,7 @@ namespace {
 
 constexpr int kHiresMode = 3;       // graphics mode numbers of the document
 constexpr int kMulticolorMode = 4;
+constexpr int kImportPetscii = 2;   // the import window's PETSCII text mode
 constexpr int kPrepareFrames = 3;
 constexpr int kCheckFrames = 1;
 
@@ -224,6 +226,19 @@ void dropFiles() {
     Actions::openDropped(app, path);
     check(app.showImportPicture, "import dialog opened with the dropped picture");
     app.machine.setGfxMode(kMulticolorMode);
+    importPictureForTest(kImportPetscii, false);
+  });
+  shot("import-petscii", 3);
+  add("accept import", 3, [](App&) { importPictureForTest(kImportPetscii, true); });
+  add("check petscii import", kCheckFrames, [](App& app) {
+    check(!app.showImportPicture, "PETSCII import accepted");
+    check(app.machine.gfxMode() == 0 && app.machine.charsetIsRom(), "text mode with the ROM charset");
+    const uint8_t cell = screen(app)[500];
+    const int colour = app.machine.ram[kColorRam + 500] & 15;
+    check((cell == 160 && colour == 1) || (cell == 32 && app.machine.vicRegs[kRegBg0] == 1),
+          "white square became solid white cells");
+    check(!app.undo.undoItems.empty() && app.undo.undoItems.back().description == "import image",
+          "import can be undone");
   });
 }
 

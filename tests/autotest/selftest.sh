@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # Runs the program's built-in self-test under Xvfb. Passes only when it
 # announces its 98 steps, ends with 29 checks and no failure, and exits 0.
-# The screenshots of a failing run are kept and their folder is printed.
+# The screenshots of a run are kept in SHOTS (the second argument).
 set -u
 tilvox="$1"
+shots="$2"
 if ! command -v xvfb-run >/dev/null 2>&1; then
   echo "xvfb-run not found: skipping"
   exit 77
 fi
 work="$(mktemp -d)"
 export XDG_CONFIG_HOME="$work/config" TMPDIR="$work"
-mkdir -p "$XDG_CONFIG_HOME" "$work/shots"
+rm -rf "$shots"
+mkdir -p "$XDG_CONFIG_HOME" "$shots"
 
-TILVOX_AUTOTEST=1 TILVOX_AUTOTEST_SHOTS="$work/shots" \
+TILVOX_AUTOTEST=1 TILVOX_AUTOTEST_SHOTS="$shots" \
   timeout 300 xvfb-run -a -s "-screen 0 1600x1000x24" "$tilvox" >"$work/out.txt" 2>&1
 code=$?
 cat "$work/out.txt"
@@ -27,5 +29,6 @@ if [[ $code -eq 0 ]] && grep -qx "AUTOTEST: 98 steps" "$work/out.txt" &&
   fi
   exit 0
 fi
-echo "FAIL: self-test exited $code; screenshots kept in $work/shots"
+rm -rf "$work"
+echo "FAIL: self-test exited $code; its screenshots are in $shots"
 exit 1
