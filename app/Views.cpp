@@ -93,7 +93,7 @@ bool CommitRegister(App& app, int reg, int value) {
 }
 
 void drawRegisterView(App& app) {
-  ImGui::SetNextWindowSize(ImVec2(360, 500), ImGuiCond_FirstUseEver);
+  ImGui::SetNextWindowSize(ImVec2(420, 600), ImGuiCond_FirstUseEver);
   if (!ImGui::Begin("Registers", &app.showRegisters)) {
     ImGui::End();
     return;
