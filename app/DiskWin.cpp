@@ -123,10 +123,17 @@ Actions::Outcome readImageCopy(const std::string& path, std::vector<uint8_t>& by
   return std::nullopt;
 }
 
+void forgetSelectionOnNewMedium(const DiskDrive& drive, SeenMedium& seen, int& selected) {
+  if (drive.mode == seen.mode && drive.path == seen.path) return;
+  seen = {drive.mode, drive.path};
+  selected = -1;
+}
+
 namespace {
 
 struct WindowState {
   int selected[kDriveCount] = {-1, -1, -1, -1};
+  SeenMedium seen[kDriveCount];
   char newName[kDiskNameChars + 1] = "TILVOX";
   char newId[kDiskIdChars + 1] = "01";
   int formatIdx = 0;
@@ -278,6 +285,7 @@ void saveControls(App& app, WindowState& st, DiskDrive& drive) {
 
 void driveTab(App& app, WindowState& st, int i) {
   DiskDrive& drive = app.drives[i];
+  forgetSelectionOnNewMedium(drive, st.seen[i], st.selected[i]);
   driveButtons(app, st, i);
   ImGui::Separator();
   if (drive.mode == DriveMode::None) {
