@@ -238,7 +238,9 @@ void loadControls(App& app, WindowState& st, DiskDrive& drive, int i, int fileCo
       if (ImGui::Selectable(FileFormats::name(f).c_str(), f == st.formatIdx)) st.formatIdx = f;
     ImGui::EndCombo();
   }
-  if (ImGui::IsItemHovered()) ImGui::SetTooltip("%s", FileFormats::information(st.formatIdx).c_str());
+  // The tooltips show also while the controls are disabled.
+  if (ImGui::IsItemHovered(ImGuiHoveredFlags_AllowWhenDisabled))
+    ImGui::SetTooltip("%s", FileFormats::information(st.formatIdx).c_str());
   ImGui::SameLine();
   if (ImGui::Button("Load as image")) show(app, loadImageFromDisk(app, drive, row, st.formatIdx));
   ImGui::EndDisabled();
@@ -262,7 +264,7 @@ void saveControls(App& app, WindowState& st, DiskDrive& drive) {
   Widgets::HexWordInput("##to", st.saveEnd, kAddressFieldWidth * s);
   ImGui::SameLine();
   if (ImGui::Button("Save to disk")) show(app, saveToDisk(app.machine, drive, st.saveName, st.saveStart, st.saveEnd));
-  if (ImGui::IsItemHovered()) ImGui::SetTooltip("Prefix the name with @: to replace an existing file");
+  if (ImGui::IsItemHovered(ImGuiHoveredFlags_AllowWhenDisabled)) ImGui::SetTooltip("Prefix the name with @: to replace an existing file");
   ImGui::EndDisabled();
 
   struct Preset {
