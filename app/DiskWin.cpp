@@ -123,10 +123,17 @@ Actions::Outcome readImageCopy(const std::string& path, std::vector<uint8_t>& by
   return std::nullopt;
 }
 
+void forgetSelectionOnNewMedium(const DiskDrive& drive, SeenMedium& seen, int& selected) {
+  if (drive.mode == seen.mode && drive.path == seen.path) return;
+  seen = {drive.mode, drive.path};
+  selected = -1;
+}
+
 namespace {
 
 struct WindowState {
   int selected[kDriveCount] = {-1, -1, -1, -1};
+  SeenMedium seen[kDriveCount];
   char newName[kDiskNameChars + 1] = "TILVOX";
   char newId[kDiskIdChars + 1] = "01";
   int formatIdx = 0;
@@ -231,7 +238,9 @@ void loadControls(App& app, WindowState& st, DiskDrive& drive, int i, int fileCo
       if (ImGui::Selectable(FileFormats::name(f).c_str(), f == st.formatIdx)) st.formatIdx = f;
     ImGui::EndCombo();
   }
-  if (ImGui::IsItemHovered()) ImGui::SetTooltip("%s", FileFormats::information(st.formatIdx).c_str());
+  // The tooltips show also while the controls are disabled.
+  if (ImGui::IsItemHovered(ImGuiHoveredFlags_AllowWhenDisabled))
+    ImGui::SetTooltip("%s", FileFormats::information(st.formatIdx).c_str());
   ImGui::SameLine();
   if (ImGui::Button("Load as image")) show(app, loadImageFromDisk(app, drive, row, st.formatIdx));
   ImGui::EndDisabled();
@@ -255,7 +264,7 @@ void saveControls(App& app, WindowState& st, DiskDrive& drive) {
   Widgets::HexWordInput("##to", st.saveEnd, kAddressFieldWidth * s);
   ImGui::SameLine();
   if (ImGui::Button("Save to disk")) show(app, saveToDisk(app.machine, drive, st.saveName, st.saveStart, st.saveEnd));
-  if (ImGui::IsItemHovered()) ImGui::SetTooltip("Prefix the name with @: to replace an existing file");
+  if (ImGui::IsItemHovered(ImGuiHoveredFlags_AllowWhenDisabled)) ImGui::SetTooltip("Prefix the name with @: to replace an existing file");
   ImGui::EndDisabled();
 
   struct Preset {
@@ -278,6 +287,7 @@ void saveControls(App& app, WindowState& st, DiskDrive& drive) {
 
 void driveTab(App& app, WindowState& st, int i) {
   DiskDrive& drive = app.drives[i];
+  forgetSelectionOnNewMedium(drive, st.seen[i], st.selected[i]);
   driveButtons(app, st, i);
   ImGui::Separator();
   if (drive.mode == DriveMode::None) {

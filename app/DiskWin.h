@@ -51,4 +51,13 @@ std::string newImageFileName(const std::string& diskName);
 // when the file can no longer be read whole as a D64 image.
 Actions::Outcome readImageCopy(const std::string& path, std::vector<uint8_t>& bytes);
 
+// The medium a drive held when the window last looked. A different one
+// (mounted here, by a dropped image or by unmounting) clears the drive's
+// selected row, so no row of the old listing stays chosen in the new one.
+struct SeenMedium {
+  int mode = DriveMode::None;
+  std::string path;
+};
+void forgetSelectionOnNewMedium(const DiskDrive& drive, SeenMedium& seen, int& selected);
+
 void drawMountDisk(App& app);

@@ -4,7 +4,6 @@
 #include "app/MonitorWin.h"
 
 #include "app/App.h"
-#include "app/Theme.h"
 #include "app/Widgets.h"
 #include "core/Vic.h"
 
@@ -90,8 +89,7 @@ void handleInput(App& app) {
 
 void drawMonitor(App& app) {
   static PixelCanvas canvas;
-  const float s = Classic::Scale();
-  ImGui::SetNextWindowSize(ImVec2(kDefaultWidth * s, kDefaultHeight * s), ImGuiCond_FirstUseEver);
+  ImGui::SetNextWindowSize(ImVec2(kDefaultWidth, kDefaultHeight), ImGuiCond_FirstUseEver);
   if (!ImGui::Begin("Monitor", &app.showMonitor)) {
     ImGui::End();
     return;

@@ -72,9 +72,10 @@ bool isUserInput(const SDL_Event& ev) {
 }
 
 // Windows docked into the two right-hand groups of the default layout.
-// The second view's title carries its zoom; "###" names its fixed identity.
+// The second view's and the processor's titles change (zoom, running);
+// "###" names their fixed identity.
 const char* const kUpperRightWindows[] = {"###Second view", "Registers", "Monitor",
-                                          "Processor", "Assembler", "Memory bitmap"};
+                                          "###Processor", "Assembler", "Memory bitmap"};
 // The character editor's title changes with the character; its identity
 // is the part after "###".
 const char* const kLowerRightWindows[] = {"Character set", "Sprites", "###Character editor", "Sprite editor"};

@@ -198,12 +198,12 @@ void Monitor::enter() {
 
 // ---- Printing ----------------------------------------------------------------
 
-// A printed new line starts a fresh row: the row it moves to is blanked, so
-// output never mixes with what stood there before.
+// A printed new line only moves the cursor, as the C64's screen editor
+// does: text after what is printed stays, so a prompt printed over the next
+// listed row keeps that row's bytes and Return walks down a listing.
 void Monitor::putChar(char c) {
   if (c == '\n') {
     newLine();
-    blankRow(row);
     return;
   }
   uint8_t code = static_cast<uint8_t>(c);

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <regex>
 
 using namespace disktest;
@@ -182,6 +183,33 @@ TEST_F(DiskWinTest, DroppingAnImageTwiceMountsItOnce) {
   EXPECT_EQ(app.drives[1].mode, DriveMode::None);
   ASSERT_EQ(app.popups.size(), 1u);
   EXPECT_EQ(app.popups[0].text, "Could not mount D64-file: The image is already mounted on device 8");
+}
+
+TEST_F(DiskWinTest, ANewMediumClearsTheSelectedRow) {
+  App app;
+  DiskDrive& drive = app.drives[0];
+  SeenMedium seen;
+  int selected = 5;
+  forgetSelectionOnNewMedium(drive, seen, selected);  // nothing mounted yet: nothing seen differs
+  EXPECT_EQ(selected, 5);
+  ASSERT_TRUE(drive.mountD64(blankImage("a.d64")));
+  // Each step leaves row 5 selected; `cleared` says whether the window
+  // forgets it in its next frame.
+  const std::pair<std::function<void()>, bool> steps[] = {
+      {[] {}, true},
+      {[] {}, false},
+      {[&] { Actions::openDropped(app, blankImage("b.d64")); }, false},  // device 9 was free
+      {[&] { for (int i = 1; i < kDriveCount; ++i) app.drives[i].mountDirectory(disk.path().string()); }, false},
+      {[&] { Actions::openDropped(app, blankImage("c.d64")); }, true},  // all busy: replaces device 8
+      {[&] { drive.unmount(); }, true},
+  };
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    SCOPED_TRACE(i);
+    selected = 5;
+    steps[i].first();
+    forgetSelectionOnNewMedium(drive, seen, selected);
+    EXPECT_EQ(selected, steps[i].second ? -1 : 5);
+  }
 }
 
 }  // namespace

@@ -236,6 +236,21 @@ TEST_F(MonitorTest, EditedRowsWriteMemoryAndPromptForTheNextLine) {
   EXPECT_EQ(line(2), ".>C011");
   EXPECT_EQ(m.ram[0xC011], 0x00);
 
+  // The prompt is printed over the next listed row, whose bytes stay, so
+  // Return walks down a listing.
+  m.ram[0xC00A] = 0x5A;
+  mon.clear();
+  run(".M C000 C008");
+  finishListing();
+  key(EditKey::Up);
+  key(EditKey::Return);
+  EXPECT_EQ(line(2).substr(0, 16), ".:C008 00 00 5A ");
+  EXPECT_EQ(mon.row, 2);
+  EXPECT_EQ(mon.col, 7);
+  key(EditKey::Return);
+  EXPECT_EQ(m.ram[0xC00A], 0x5A);
+  EXPECT_EQ(line(3).substr(0, 7), ".:C010");
+
   mon.clear();
   run(".J C100");  // text row: the codes of columns 7-38 become the bytes
   type("HI");
