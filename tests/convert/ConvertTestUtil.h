@@ -1,5 +1,5 @@
-// Shared pieces of the conversion tests: a fixed pseudo-random source and
-// palettes to convert against.
+// Shared pieces of the conversion tests: a fixed pseudo-random source,
+// palettes to convert against and the colour sets of the colour modes.
 #pragma once
 
 #include "core/Palette.h"
@@ -11,16 +11,15 @@
 struct Rng {
   uint32_t s;
   explicit Rng(uint32_t seed) : s(seed ? seed : 1) {}
-  uint32_t next() {
-    s ^= s << 13;
-    s ^= s >> 17;
-    s ^= s << 5;
-    return s;
-  }
+  uint32_t next() { return s ^= s << 13, s ^= s >> 17, s ^= s << 5; }
   int below(int n) { return static_cast<int>(next() % static_cast<uint32_t>(n)); }
 };
 
-// 48 bytes R, G, B of the default preset.
+inline uint32_t rgba(int r, int g, int b, int a = 255) {
+  return static_cast<uint32_t>(r | (g << 8) | (b << 16)) | (static_cast<uint32_t>(a) << 24);
+}
+
+// 48 bytes R, G, B of a preset.
 inline std::vector<uint8_t> presetBytes(int preset = 0) {
   Palette p;
   p.set(preset);
@@ -28,6 +27,8 @@ inline std::vector<uint8_t> presetBytes(int preset = 0) {
   for (const auto& c : p.rgb) out.insert(out.end(), c.begin(), c.end());
   return out;
 }
+
+inline uint32_t palRgba(const std::vector<uint8_t>& pal, int c) { return rgba(pal[c * 3], pal[c * 3 + 1], pal[c * 3 + 2]); }
 
 // Random colours; every fourth palette repeats colours to force ties.
 inline std::vector<uint8_t> randomPaletteBytes(Rng& rng) {
@@ -37,6 +38,12 @@ inline std::vector<uint8_t> randomPaletteBytes(Rng& rng) {
   return out;
 }
 
-inline uint32_t rgba(int r, int g, int b, int a = 255) {
-  return static_cast<uint32_t>(r | (g << 8) | (b << 16)) | (static_cast<uint32_t>(a) << 24);
+// The colours Mono (0), Grayscale (1) and Color (2 and up) choose from, in order.
+inline std::vector<int> candidates(int colors) {
+  if (colors == 0) return {0, 1};
+  if (colors == 1) return {0, 11, 12, 15, 1};
+  return {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
 }
+
+// Index into a 320 x 200 picture of pixel p (0-63) of character cell `cell`.
+inline int cellPixel(int cell, int p) { return ((cell / 40) * 8 + p / 8) * 320 + (cell % 40) * 8 + p % 8; }
