@@ -36,31 +36,20 @@ Glyph render(ImportFontState& s, int codepoint) {
   return g;
 }
 
-bool pixel(const Glyph& g, int x, int y) { return g[y] & (0x80 >> x); }
-
-// Columns and rows that hold at least one set pixel.
+// Columns and rows that hold at least one set pixel, set pixels, top and
+// bottom row.
 struct Extent {
-  int columns = 0, rows = 0, count = 0;
-  int left = 8, right = -1, top = 8, bottom = -1;
+  int columns = 0, rows = 0, count = 0, top = 8, bottom = -1;
 };
 Extent extent(const Glyph& g) {
   Extent e;
-  for (int x = 0; x < 8; ++x) {
-    bool any = false;
-    for (int y = 0; y < 8; ++y)
-      if (pixel(g, x, y)) {
-        any = true;
-        ++e.count;
-        e.top = std::min(e.top, y);
-        e.bottom = std::max(e.bottom, y);
-      }
-    if (any) {
-      ++e.columns;
-      e.left = std::min(e.left, x);
-      e.right = std::max(e.right, x);
-    }
+  uint8_t any = 0;
+  for (int y = 0; y < 8; ++y) {
+    any |= g[y];
+    e.count += __builtin_popcount(g[y]);
+    if (g[y]) ++e.rows, e.top = std::min(e.top, y), e.bottom = y;
   }
-  for (int y = 0; y < 8; ++y) e.rows += g[y] != 0;
+  e.columns = __builtin_popcount(any);
   return e;
 }
 
@@ -90,42 +79,23 @@ Glyph stbReference(const std::vector<uint8_t>& font, int size, int threshold, in
 
 }  // namespace
 
+// Most shapes are checked against stb_truetype below; here what that
+// comparison's tolerance could let through.
 TEST(FontImport, GlyphShapes) {
   ImportFontState s;
   loadPath(s, kSans);
   ASSERT_TRUE(s.valid);
   s.size = 12;
-
   const Extent bar = extent(render(s, 'I'));  // one vertical stroke
   EXPECT_EQ(bar.columns, 1);
   EXPECT_GE(bar.rows, 5);
   EXPECT_EQ(bar.count, bar.rows);
-
-  const Extent dash = extent(render(s, '-'));  // one horizontal run
-  EXPECT_EQ(dash.rows, 1);
-  EXPECT_GE(dash.columns, 2);
-  EXPECT_EQ(dash.count, dash.columns);
-  EXPECT_GT(dash.top, bar.top);
-  EXPECT_LT(dash.bottom, bar.bottom);
-
-  const Extent dot = extent(render(s, '.'));  // a blob on the baseline
-  EXPECT_LE(dot.count, 2);
-  EXPECT_EQ(dot.bottom, bar.bottom);
-
-  const Glyph l = render(s, 'L');  // the stroke's foot is its widest row
-  const Extent le = extent(l);
-  EXPECT_EQ(extent(Glyph{l[le.bottom]}).columns, le.columns);
-  EXPECT_EQ(le.columns, le.right - le.left + 1);
-
-  const Glyph space = render(s, ' ');
-  EXPECT_EQ(extent(space).count, 0);
-
+  EXPECT_EQ(extent(render(s, ' ')).count, 0);
   // A code point the font lacks shows the missing-glyph shape (a box in
   // these fonts), not nothing.
   s.size = 16;
   EXPECT_GE(extent(render(s, 0xE123)).count, 6);
-
-  // Liberation Mono's "I" has serifs: wider at the top and foot than between.
+  // Liberation Mono's "I" has serifs: wider at the top than in the middle.
   ImportFontState mono;
   loadPath(mono, kMono);
   mono.size = 10;
@@ -213,6 +183,14 @@ TEST(FontImport, CharacterGroups) {
   EXPECT_EQ(glyphs[7 + 52 + 10], std::make_pair(33, int('!')));  // after the symbol table
 }
 
+// An import session over a charset in RAM, as the window starts it.
+void startSession(Machine& m, UndoBuffer& undo, ImportFontState& s) {
+  loadPath(s, kSans);
+  ASSERT_EQ(beginImport(m, s), "");
+  undo.TakeUndoRange(s.charsetAddr, kCharsetSize, "import charset");
+  markHistory(s, undo);
+}
+
 TEST(FontImport, CancelRestoresAndOkKeeps) {
   for (bool cancel : {true, false}) {
     Machine m;
@@ -222,31 +200,21 @@ TEST(FontImport, CancelRestoresAndOkKeeps) {
     std::mt19937 rng(5);
     for (auto& b : m.ram) b = static_cast<uint8_t>(rng());
     const auto before = m.ram;
-
     ImportFontState s;
-    loadPath(s, kSans);
-    ASSERT_EQ(beginImport(m, s), "");
-    undo.TakeUndoRange(s.charsetAddr, kCharsetSize, "import charset");
-    markHistory(s, undo);
-    for (int size : {6, 9, 12}) {
-      s.size = size;
-      doImport(m, s);
-    }
-    EXPECT_NE(m.ram, before);
+    startSession(m, undo, s);
+    for (int size : {6, 9, 12}) s.size = size, doImport(m, s);
     const auto rendered = m.ram;
+    EXPECT_NE(rendered, before);
     EXPECT_TRUE(std::equal(m.ram.begin() + 0xA800 + 128 * 8, m.ram.begin() + 0xB000,
                            before.begin() + 0xA800 + 128 * 8));  // codes outside the groups kept
     EXPECT_EQ(finishImport(m, undo, s, cancel), cancel);
     EXPECT_FALSE(s.active);
     EXPECT_EQ(m.ram, cancel ? before : rendered);
   }
-}
-
-TEST(FontImport, RomCharsetRefused) {
-  Machine m;
-  m.vicRegs[kRegMemPtr] = 0x14;  // bank 0, slot 2: the ROM
+  Machine rom;
+  rom.vicRegs[kRegMemPtr] = 0x14;  // bank 0, slot 2: the ROM
   ImportFontState s;
-  EXPECT_EQ(beginImport(m, s), "I'm sorry, i cannot import to ROM. Please select a RAM bank.");
+  EXPECT_EQ(beginImport(rom, s), "I'm sorry, i cannot import to ROM. Please select a RAM bank.");
   EXPECT_FALSE(s.active);
 }
 
@@ -269,10 +237,7 @@ TEST(FontImport, DocumentChangedUnderneath) {
     m.bank = 1;
     m.vicRegs[kRegMemPtr] = 0x1A;  // $6800
     ImportFontState s;
-    loadPath(s, kSans);
-    beginImport(m, s);
-    undo.TakeUndoRange(s.charsetAddr, kCharsetSize, "import charset");
-    markHistory(s, undo);
+    startSession(m, undo, s);
     doImport(m, s);
     EXPECT_TRUE(sessionCurrent(m, undo, s));
     c.change(m, undo);
@@ -283,30 +248,27 @@ TEST(FontImport, DocumentChangedUnderneath) {
   }
 }
 
+// Files that are no font, cut short or scrambled: never a crash; the ones
+// that do not parse are "not a font!" in the window and render nothing.
 TEST(FontImport, DamagedFontFiles) {
-  Machine m;
-  m.bank = 1;
   const std::vector<uint8_t> font = readFont(kSans);
-  std::mt19937 rng(11);
-  std::vector<std::vector<uint8_t>> files = {{}, {0, 1, 0, 0}, {'O', 'T', 'T', 'O', 0, 9}, {'t', 't', 'c', 'f', 0, 1, 0, 0, 0, 0, 0, 1}};
+  std::vector<std::vector<uint8_t>> files = {{}, {'n', 'o', 't', ' ', 'a', ' ', 'f', 'o', 'n', 't'}, {0, 1, 0, 0},
+                                             {'O', 'T', 'T', 'O', 0, 9}, {'t', 't', 'c', 'f', 0, 1, 0, 0, 0, 0, 0, 1}};
   for (size_t cut : {12u, 100u, 1000u, 5000u, 50000u}) files.emplace_back(font.begin(), font.begin() + cut);
+  std::mt19937 rng(11);
   for (int i = 0; i < 60; ++i) {
     std::vector<uint8_t> f(font.begin(), font.begin() + std::min<size_t>(font.size(), 4096 + rng() % font.size()));
-    for (int k = 0; k < 20; ++k) f[rng() % std::min<size_t>(f.size(), 2048)] = static_cast<uint8_t>(rng());
-    for (int k = 0; k < 20; ++k) f[rng() % f.size()] = static_cast<uint8_t>(rng());
+    for (int k = 0; k < 40; ++k) f[rng() % (k < 20 ? std::min<size_t>(f.size(), 2048) : f.size())] = static_cast<uint8_t>(rng());
     files.push_back(std::move(f));
   }
-  for (const auto& f : files) {
+  Machine m;
+  m.bank = 1;
+  for (size_t i = 0; i < files.size(); ++i) {
     ImportFontState s;
-    for (auto& b : m.ram) b = 0x5A;
     beginImport(m, s);
-    loadFont(s, "damaged.ttf", f);
-    // Must not crash; a file that did not parse renders nothing (and the
-    // window does not call the import for it).
+    loadFont(s, "damaged.ttf", files[i]);
+    EXPECT_TRUE(i >= 6 || !s.valid) << i;
     if (s.valid) doImport(m, s);
     else EXPECT_EQ(render(s, 'A'), Glyph{});
   }
-  ImportFontState s;
-  loadFont(s, "x.ttf", {'n', 'o', 't', ' ', 'a', ' ', 'f', 'o', 'n', 't'});
-  EXPECT_FALSE(s.valid);
 }
