@@ -10,18 +10,10 @@
 
 namespace {
 
-// Bank 1, slot 2: a RAM charset at $5000.
-Machine ramCharset() {
+// Slot 2 of a bank: RAM at $5000 in bank 1, the ROM at $1000 in bank 0.
+Machine charsetIn(int bank) {
   Machine m;
-  m.bank = 1;
-  CharOps::setSlot(m, 2);
-  return m;
-}
-
-// Bank 0, slot 2: the video chip reads the ROM at $1000.
-Machine romCharset() {
-  Machine m;
-  m.bank = 0;
+  m.bank = static_cast<uint16_t>(bank);
   CharOps::setSlot(m, 2);
   return m;
 }
@@ -38,19 +30,17 @@ std::vector<uint32_t> picture(const Machine& m, int code, bool multi) {
 TEST(CharOps, TransformsMatchTheRenderedGlyph) {
   std::mt19937 rng(3);
   for (bool multi : {false, true}) {
-    Machine m = ramCharset();
+    Machine m = charsetIn(1);
     const int code = 77;
     for (int i = 0; i < kCharBytes; ++i) m.ram[CharOps::charAddress(m, code) + i] = static_cast<uint8_t>(rng());
     const std::vector<uint32_t> before = picture(m, code, multi);
     ASSERT_TRUE(CharOps::mirror(m, code, multi));
     std::vector<uint32_t> after = picture(m, code, multi);
-    for (int y = 0; y < 8; ++y)
-      for (int x = 0; x < 8; ++x) ASSERT_EQ(after[y * 8 + x], before[y * 8 + 7 - x]) << multi;
+    for (int i = 0; i < 64; ++i) ASSERT_EQ(after[i], before[i ^ 7]) << multi;  // x to 7 - x
     ASSERT_TRUE(CharOps::mirror(m, code, multi));
     ASSERT_TRUE(CharOps::flip(m, code));
     after = picture(m, code, multi);
-    for (int y = 0; y < 8; ++y)
-      for (int x = 0; x < 8; ++x) ASSERT_EQ(after[y * 8 + x], before[(7 - y) * 8 + x]);
+    for (int i = 0; i < 64; ++i) ASSERT_EQ(after[i], before[i ^ 56]);  // y to 7 - y
   }
 }
 
@@ -61,12 +51,12 @@ TEST(CharOps, ByteExamples) {
     uint8_t mirrored;
   } cases[] = {{0xC0, false, 0x03}, {0xC0, true, 0x03}, {0x80, false, 0x01}, {0x80, true, 0x02}};
   for (const Case& c : cases) {
-    Machine m = ramCharset();
+    Machine m = charsetIn(1);
     m.ram[CharOps::charAddress(m, 1)] = c.row;
     CharOps::mirror(m, 1, c.multi);
     EXPECT_EQ(m.ram[CharOps::charAddress(m, 1)], c.mirrored) << int(c.row) << c.multi;
   }
-  Machine m = ramCharset();
+  Machine m = charsetIn(1);
   const uint32_t a = CharOps::charAddress(m, 5);
   EXPECT_EQ(a, 0x5000u + 5 * 8);
   for (int i = 0; i < 8; ++i) m.ram[a + i] = static_cast<uint8_t>(i + 1);
@@ -77,7 +67,7 @@ TEST(CharOps, ByteExamples) {
 }
 
 TEST(CharOps, RomCharsetIsNeverWritten) {
-  Machine m = romCharset();
+  Machine m = charsetIn(0);
   for (int i = 0; i < 4096; ++i) m.charRom[i] = static_cast<uint8_t>(i * 7);
   const auto ram = m.ram;
   CharClip clip{};
@@ -97,7 +87,7 @@ TEST(CharOps, RomCharsetIsNeverWritten) {
 }
 
 TEST(CharOps, RomCopiesAndPainting) {
-  Machine m = ramCharset();
+  Machine m = charsetIn(1);
   for (int i = 0; i < 4096; ++i) m.charRom[i] = static_cast<uint8_t>(i * 13 + 1);
   CharOps::copyFromRom(m, 9, 1);
   for (int i = 0; i < 8; ++i) EXPECT_EQ(m.ram[0x5000 + 72 + i], m.charRom[2048 + 72 + i]);
@@ -133,8 +123,7 @@ TEST(CharOps, SlotsMulticolourAndLabels) {
 
   m.pen = 14;
   CharOps::setMulticolor(m, true);
-  EXPECT_EQ(m.pen, 6);
-  EXPECT_TRUE(CharOps::multicolor(m));
+  EXPECT_TRUE(m.pen == 6 && CharOps::multicolor(m));
   CharOps::setMulticolor(m, false);
   EXPECT_FALSE(CharOps::multicolor(m));
 }
@@ -170,9 +159,7 @@ TEST(CharOps, PaletteClicks) {
     const char* label = CharOps::colorUndoLabel(c.multi, c.pen, c.right);
     EXPECT_EQ(label ? std::string(label) : "", c.label ? std::string(c.label) : "");
     CharOps::pickColor(m, c.multi, c.pen, c.right, c.colour);
-    if (c.refused) EXPECT_EQ(m.pen, 2);
-    else if (c.reg < 0) EXPECT_EQ(m.pen, c.colour);
-    else EXPECT_EQ(m.vicRegs[c.reg], c.colour);
+    EXPECT_EQ(c.reg < 0 ? m.pen : m.vicRegs[c.reg], c.refused ? 2 : c.colour);
   }
 }
 
@@ -182,11 +169,9 @@ TEST(CharOps, CharColorsUseThePen) {
   m.pen = 13;
   m.vicRegs[kRegBg0] = 0x11, m.vicRegs[kRegBg1] = 2, m.vicRegs[kRegBg2] = 3;
   uint32_t c[kCellColors];
+  const int hires[] = {1, 13}, multi[] = {1, 2, 3, 5};
   CharOps::charColors(m, pal, c, false);
-  EXPECT_EQ(c[0], Vic::paletteWord(pal, 1));
-  EXPECT_EQ(c[1], Vic::paletteWord(pal, 13));
+  for (int k = 0; k < 2; ++k) EXPECT_EQ(c[k], Vic::paletteWord(pal, hires[k])) << k;
   CharOps::charColors(m, pal, c, true);
-  EXPECT_EQ(c[1], Vic::paletteWord(pal, 2));
-  EXPECT_EQ(c[2], Vic::paletteWord(pal, 3));
-  EXPECT_EQ(c[3], Vic::paletteWord(pal, 5));
+  for (int k = 0; k < 4; ++k) EXPECT_EQ(c[k], Vic::paletteWord(pal, multi[k])) << k;
 }

@@ -39,45 +39,31 @@ TEST(SpriteOps, TransformsMatchTheRenderedPicture) {
     for (int i = 0; i < kSpriteBlockSize; ++i) block(m, kBlock)[i] = static_cast<uint8_t>(rng());
     const std::vector<uint32_t> before = picture(m, kBlock, multi);
     const uint8_t last = block(m, kBlock)[63];
-
+    // The transformed picture at (x, y) shows the original at from(x, y); the 64th byte stays.
+    auto expectMoved = [&](auto from) {
+      const std::vector<uint32_t> after = picture(m, kBlock, multi);
+      for (int i = 0; i < kSpriteWidth * kSpriteHeight; ++i)
+        ASSERT_EQ(after[i], before[from(i % kSpriteWidth, i / kSpriteWidth)]) << multi << " " << i;
+      EXPECT_EQ(block(m, kBlock)[63], last);
+    };
     SpriteOps::mirror(m, kBlock, multi);
-    std::vector<uint32_t> after = picture(m, kBlock, multi);
-    for (int y = 0; y < kSpriteHeight; ++y)
-      for (int x = 0; x < kSpriteWidth; ++x)
-        ASSERT_EQ(after[y * kSpriteWidth + x], before[y * kSpriteWidth + kSpriteWidth - 1 - x]) << multi;
-    EXPECT_EQ(block(m, kBlock)[63], last);
+    expectMoved([](int x, int y) { return y * kSpriteWidth + kSpriteWidth - 1 - x; });
     SpriteOps::mirror(m, kBlock, multi);
-
     SpriteOps::flip(m, kBlock);
-    after = picture(m, kBlock, multi);
-    for (int y = 0; y < kSpriteHeight; ++y)
-      for (int x = 0; x < kSpriteWidth; ++x)
-        ASSERT_EQ(after[y * kSpriteWidth + x], before[(kSpriteHeight - 1 - y) * kSpriteWidth + x]);
-    EXPECT_EQ(block(m, kBlock)[63], last);
+    expectMoved([](int x, int y) { return (kSpriteHeight - 1 - y) * kSpriteWidth + x; });
     SpriteOps::flip(m, kBlock);
-
     SpriteOps::invert(m, kBlock);
     EXPECT_EQ(block(m, kBlock)[63], static_cast<uint8_t>(last ^ 0xFF));  // the 64th byte too
-    if (!multi) {
-      after = picture(m, kBlock, false);
-      for (size_t i = 0; i < after.size(); ++i) ASSERT_EQ(after[i], before[i] == 2u ? 1u : 2u);
-    }
+    const std::vector<uint32_t> inverted = picture(m, kBlock, false);
+    for (size_t i = 0; i < inverted.size() && !multi; ++i) ASSERT_EQ(inverted[i], before[i] == 2u ? 1u : 2u);
   }
-}
-
-TEST(SpriteOps, MirrorOfARow) {
-  struct Case {
-    bool multi;
-    uint8_t expect[3];
-  } cases[] = {{false, {0x80, 0x00, 0x03}}, {true, {0x40, 0x00, 0x03}}};
-  for (const Case& c : cases) {
+  // A row in bytes: hires pixels or multicolour pairs change places.
+  for (auto [multi, first] : {std::pair{false, 0x80}, {true, 0x40}}) {
     Machine m;
     uint8_t* b = block(m, 3);
     b[0] = 0xC0, b[1] = 0x00, b[2] = 0x01;
-    SpriteOps::mirror(m, 3, c.multi);
-    EXPECT_EQ(b[0], c.expect[0]) << c.multi;
-    EXPECT_EQ(b[1], c.expect[1]);
-    EXPECT_EQ(b[2], c.expect[2]);
+    SpriteOps::mirror(m, 3, multi);
+    EXPECT_EQ(b[0] << 16 | b[1] << 8 | b[2], first << 16 | 0x03) << multi;
   }
 }
 
@@ -86,9 +72,7 @@ TEST(SpriteOps, ClipboardCutPasteClear) {
   SpriteClip clip{};
   for (int i = 0; i < kSpriteBlockSize; ++i) block(m, 255)[i] = static_cast<uint8_t>(i + 1);
   SpriteOps::cut(m, 255, clip);  // block 255 of bank 3 ends at $FFFF
-  EXPECT_EQ(clip[0], 1);
-  EXPECT_EQ(clip[63], 64);
-  EXPECT_EQ(m.ram[0xFFFF], 0);
+  EXPECT_TRUE(clip[0] == 1 && clip[63] == 64 && m.ram[0xFFFF] == 0);
   SpriteOps::paste(m, 10, clip);
   EXPECT_EQ(block(m, 10)[63], 64);
   SpriteOps::clear(m, 10);
@@ -97,10 +81,8 @@ TEST(SpriteOps, ClipboardCutPasteClear) {
 
 TEST(SpriteOps, PenRules) {
   struct Case {
-    bool multi;
-    bool erase;
-    int pen;
-    int x;
+    bool multi, erase;
+    int pen, x;
     uint8_t before, after;
   } cases[] = {
       {false, false, 2, 0, 0x00, 0x80}, {false, false, 2, 7, 0x00, 0x01}, {false, true, 2, 1, 0xFF, 0xBF},
@@ -133,10 +115,7 @@ TEST(SpriteOps, BlocksSharedByTwoHardwareSprites) {
   EXPECT_TRUE(SpriteOps::editorMulticolor(m, kBlock));
   int colour = 1;
   SpriteOps::pickColor(m, kBlock, colour, false, 2, false, 9);
-  EXPECT_EQ(colour, 9);
-  EXPECT_EQ(m.vicRegs[0x29], 9);
-  EXPECT_EQ(m.vicRegs[0x2C], 9);
-  EXPECT_EQ(m.vicRegs[0x27], 0);
+  EXPECT_TRUE(colour == 9 && m.vicRegs[0x29] == 9 && m.vicRegs[0x2C] == 9 && m.vicRegs[0x27] == 0);
 
   // A block no hardware sprite shows is edited in hires; toggling changes
   // no register.
@@ -158,13 +137,8 @@ TEST(SpriteOps, PaletteClickTargets) {
     SpriteOps::setPointer(m, 0, kBlock);
     int colour = 1;
     SpriteOps::pickColor(m, kBlock, colour, c.multi, c.pen, c.right, 0x1B);  // masked to 11
-    if (c.reg >= 0) {
-      EXPECT_EQ(m.vicRegs[c.reg], 11);
-      EXPECT_EQ(colour, 1);
-    } else {
-      EXPECT_EQ(colour, 11);
-      EXPECT_EQ(m.vicRegs[kRegSprite0Color], 11);
-    }
+    EXPECT_EQ(m.vicRegs[c.reg >= 0 ? c.reg : kRegSprite0Color], 11);
+    EXPECT_EQ(colour, c.reg >= 0 ? 1 : 11);
   }
 }
 
@@ -213,6 +187,5 @@ TEST(SpriteOps, ArrowsWrapAndSaveRange) {
   for (int n = 0; n < kHardwareSprites; ++n) SpriteOps::setPointer(m, n, pointers[n]);
   int first = 0, last = 0;
   SpriteOps::pointerRange(m, first, last);
-  EXPECT_EQ(first, 3);
-  EXPECT_EQ(last, 200);
+  EXPECT_EQ(std::pair(first, last), std::pair(3, 200));
 }
