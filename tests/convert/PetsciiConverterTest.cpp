@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <map>
+#include <tuple>
 
 namespace {
 
@@ -243,10 +244,8 @@ TEST(PetsciiConverter, StoreShowsTheCharsetItMatchedWith) {
     m.bank = (uint16_t)c.bank;
     m.vicRegs[kRegMemPtr] = (uint8_t)c.d018;
     pc.Store(m, c.which);
-    EXPECT_EQ(m.gfxMode(), kModeText);
-    EXPECT_EQ(m.bank, c.bankAfter);
-    EXPECT_EQ(m.vicRegs[kRegMemPtr], c.d018After) << std::hex << c.d018;
-    EXPECT_EQ(m.screenAddr(), c.matrix);
+    EXPECT_EQ(std::tuple(m.gfxMode(), (int)m.bank, (int)m.vicRegs[kRegMemPtr], m.screenAddr()),
+              std::tuple(int(kModeText), c.bankAfter, c.d018After, c.matrix)) << std::hex << c.d018;
     EXPECT_TRUE(std::equal(pc.screen, pc.screen + 1000, m.ram.begin() + c.matrix));
     EXPECT_TRUE(std::equal(pc.colorRam, pc.colorRam + 1000, m.ram.begin() + kColorRam));
     EXPECT_EQ(m.vicRegs[kRegBg0], 11);
