@@ -162,6 +162,11 @@ public:
   // Chooses an editor tool and gives the keyboard to the Screen window; the
   // Text tool starts a new typing step.
   void chooseTool(int tool);
+  // Select all: the Select tool with the whole screen selected.
+  void selectAll() {
+    chooseTool(kToolSelect);
+    editor.selectAll();
+  }
   // Sets the zoom (clamped to 1..24) keeping the anchor, in frame pixels,
   // at the same place of the Screen window; a negative anchor coordinate
   // means the centre of the visible area. Returns the zoom in force.

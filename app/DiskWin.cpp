@@ -28,11 +28,6 @@ constexpr float kFrameLinesBelowTable = 5.5f;
 constexpr float kFormatComboWidth = 200;
 constexpr float kSaveNameWidth = 150;
 constexpr float kAddressFieldWidth = 56;
-constexpr int kBitmapBytes = 8000;
-constexpr int kMatrixBytes = 1000;
-constexpr int kColorRamStart = 0xD800;
-constexpr int kColorRamEnd = 0xDBE8;
-constexpr int kCharsetBytes = 2048;
 
 std::vector<FileIO::Filter> imageFilters() { return {{"D64 image (*.d64)", {"d64"}}, {"All files", {}}}; }
 
@@ -53,16 +48,16 @@ SaveRange presetRange(const Machine& m, RangePreset preset) {
   switch (preset) {
     case RangePreset::Bitmap: {
       const int start = static_cast<int>(m.bitmapAddr());
-      return {start, start + kBitmapBytes};
+      return {start, start + kBitmapSize};
     }
     case RangePreset::VideoMatrix: {
       const int start = static_cast<int>(m.screenAddr());
-      return {start, start + kMatrixBytes};
+      return {start, start + kScreenCells};
     }
-    case RangePreset::ColorMemory: return {kColorRamStart, kColorRamEnd};
+    case RangePreset::ColorMemory: return {kColorRam, kColorRam + kScreenCells};
     case RangePreset::Charset: {
       const int start = static_cast<int>(m.charsetAddr());
-      return {start, start + kCharsetBytes};
+      return {start, start + kCharsetSize};
     }
   }
   return {};

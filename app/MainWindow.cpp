@@ -142,10 +142,7 @@ void blockMenu(App& app) {
   if (!ImGui::BeginMenu("Block")) return;
   Editor& ed = app.editor;
   if (ImGui::MenuItem("Select tool", "S")) app.chooseTool(kToolSelect);
-  if (ImGui::MenuItem("Select all", "Ctrl+A")) {
-    ed.tool = kToolSelect;
-    ed.selectAll();
-  }
+  if (ImGui::MenuItem("Select all", "Ctrl+A")) app.selectAll();
   ImGui::Separator();
   const bool sel = ed.selActive;
   if (ImGui::MenuItem("Cut", "Ctrl+X", false, sel)) app.change(UndoStep::byEngine(), [&ed] { ed.cutBlock(); });

@@ -145,10 +145,7 @@ void runScreenKey(App& app, const ScreenKey& cmd, bool shift) {
     case ScreenCommand::Copy: ed.copyBlock(); break;
     case ScreenCommand::Cut: edit([&ed] { ed.cutBlock(); }); break;
     case ScreenCommand::Paste: edit([&ed] { ed.startPaste(); }); break;
-    case ScreenCommand::SelectAll:
-      ed.tool = kToolSelect;
-      ed.selectAll();
-      break;
+    case ScreenCommand::SelectAll: app.selectAll(); break;
     case ScreenCommand::Deselect: ed.selActive = false; break;
     case ScreenCommand::ZoomIn: app.setZoom(app.zoom + 1, -1, -1); break;
     case ScreenCommand::ZoomOut: app.setZoom(app.zoom - 1, -1, -1); break;
