@@ -145,22 +145,22 @@ TEST_F(DiskWinTest, ACopyOfAnUnreadableImageReportsAndHoldsNothing) {
   EXPECT_TRUE(bytes.empty());
 }
 
+// The paths that reach one file are the drive mounts' tests; here the
+// window's and a drop's message.
 TEST_F(DiskWinTest, AnImageAnotherDriveHoldsIsRefusedFromTheWindowAndWhenDropped) {
   App app;
   const std::string image = blankImage("shared.d64");
   EXPECT_FALSE(mountImageFromWindow(app, 1, image));
-  const Actions::Outcome second = mountImageFromWindow(app, 3, disk.file("./shared.d64"));
+  const Actions::Outcome second = mountImageFromWindow(app, 3, image);
   ASSERT_TRUE(second);
   EXPECT_EQ(*second, (Actions::Message{"Error", "Could not mount D64-file: The image is already mounted on device 9"}));
   EXPECT_EQ(app.drives[3].mode, DriveMode::None);
 
   App dropped;
-  const std::string drop = blankImage("drop.d64");
-  Actions::openDropped(dropped, drop);
-  EXPECT_TRUE(dropped.showMountDisk);
+  Actions::openDropped(dropped, image);
+  EXPECT_TRUE(dropped.showMountDisk && dropped.popups.empty());
   EXPECT_EQ(dropped.drives[0].mode, DriveMode::Image);
-  EXPECT_TRUE(dropped.popups.empty());
-  Actions::openDropped(dropped, drop);
+  Actions::openDropped(dropped, image);
   EXPECT_EQ(dropped.drives[1].mode, DriveMode::None);
   ASSERT_EQ(dropped.popups.size(), 1u);
   EXPECT_EQ(dropped.popups[0].text, "Could not mount D64-file: The image is already mounted on device 8");

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstring>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,11 @@ protected:
   }
   std::string line(int r) const { return rstrip(mon.rowText(r)); }
   std::string head(int r, size_t n) const { return line(r).substr(0, n); }
+  std::vector<std::string> rows(int from, int count) const {
+    std::vector<std::string> v;
+    for (int r = from; r < from + count; ++r) v.push_back(line(r));
+    return v;
+  }
   void finishListing() {
     for (int i = 0; i < 100000 && mon.listing; ++i) mon.tick();
   }
@@ -87,7 +93,7 @@ TEST_F(MonitorTest, CommandsPrintTheirMessagesAndPlaceTheCursor) {
     mon.onGo = [&go](uint16_t a) { go = a; };
     run(c.row);
     EXPECT_EQ(line(0), rstrip(std::string(c.row) + c.mark));
-    for (size_t i = 0; i < c.below.size(); ++i) EXPECT_EQ(line(static_cast<int>(i + 1)), c.below[i]);
+    EXPECT_EQ(rows(1, int(c.below.size())), std::vector<std::string>(c.below.begin(), c.below.end()));
     EXPECT_EQ(std::make_pair(mon.row, mon.col), std::make_pair(c.cursorRow, c.cursorCol));
     EXPECT_FALSE(mon.listing);
     EXPECT_EQ(go, std::string(c.row) == ".G C123" ? 0xC123 : -1);
@@ -100,13 +106,12 @@ TEST_F(MonitorTest, HelpClearsTheScreenAndEndsWithAPrompt) {
   run(".?");
   EXPECT_EQ(line(0), "TILVOX - MONITOR HELP");
   EXPECT_EQ(line(8), "L\"NAME\",8,1111,2222 LOAD (FROM TO)");
-  EXPECT_EQ(line(12), "X               EXIT");
-  EXPECT_EQ(line(13), ".");
+  EXPECT_EQ(rows(12, 2), (std::vector<std::string>{"X               EXIT", "."}));
   EXPECT_EQ(std::make_pair(mon.row, mon.col), std::make_pair(13, 1));
 }
 
 TEST_F(MonitorTest, ListingsStopAtTheirEndOrWhenTheAddressWraps) {
-  for (int i = 0; i < 8; ++i) m.ram[0xC000 + i] = static_cast<uint8_t>(0x81 + i);
+  std::iota(m.ram.begin() + 0xC000, m.ram.begin() + 0xC008, 0x81);
   run(".M C000");
   // The bytes stand unconverted as screen codes: $81-$88 are reverse A-H.
   EXPECT_EQ(line(1), ".:C000 81 82 83 84 85 86 87 88 ABCDEFGH");
@@ -193,8 +198,7 @@ TEST_F(MonitorTest, EditedRowsWriteMemoryAndPromptForTheNextLine) {
   mon.clear();
   run(".D C010");
   key(EditKey::Return);
-  EXPECT_EQ(line(1), ".>C010 CA        DEX");
-  EXPECT_EQ(line(2), ".>C011");
+  EXPECT_EQ(rows(1, 2), (std::vector<std::string>{".>C010 CA        DEX", ".>C011"}));
   EXPECT_EQ(m.ram[0xC011], 0x00);
 
   // The prompt overwrites the next listed row, whose bytes stay, so
@@ -221,9 +225,8 @@ TEST_F(MonitorTest, EditedRowsWriteMemoryAndPromptForTheNextLine) {
   run(".A C000 LDA #$01");
   run("sta $d020");
   run("XYZ");
-  EXPECT_EQ(line(0), ".AC000 A9 01     LDA #$01");
-  EXPECT_EQ(line(1), ".AC002 8D 20 D0  STA $D020");
-  EXPECT_EQ(line(2), ".AC005 XYZ?");
+  EXPECT_EQ(rows(0, 3), (std::vector<std::string>{".AC000 A9 01     LDA #$01", ".AC002 8D 20 D0  STA $D020",
+                                                  ".AC005 XYZ?"}));
   EXPECT_TRUE(std::equal(m.ram.begin() + 0xC000, m.ram.begin() + 0xC005,
                          std::array<uint8_t, 5>{0xA9, 0x01, 0x8D, 0x20, 0xD0}.begin()));
 }
@@ -335,9 +338,7 @@ TEST_F(MonitorTest, HostTransfersFinishThroughTheirCompletions) {
     answer = c.file;
     run(c.row);
     EXPECT_EQ(asked, c.name);
-    EXPECT_EQ(line(1), std::string("SEARCHING FOR ") + c.name);
-    EXPECT_EQ(line(2), c.result);
-    EXPECT_EQ(line(3), ".");
+    EXPECT_EQ(rows(1, 3), (std::vector<std::string>{std::string("SEARCHING FOR ") + c.name, c.result, "."}));
     EXPECT_EQ(mon.loadFrom, -1);
   }
   EXPECT_EQ((std::array<int, 3>{m.ram[0xFFFF], m.ram[0x0400], m.ram[0x0401]}), (std::array<int, 3>{4, 9, 8}));
@@ -352,8 +353,7 @@ TEST_F(MonitorTest, HostTransfersFinishThroughTheirCompletions) {
   run(".S\"@:OUT\",6,FFFC,FFFF");
   EXPECT_EQ(asked, "@:OUT");
   EXPECT_EQ(handed, (std::vector<uint8_t>{0xFC, 0xFF, 1, 2, 3}));
-  EXPECT_EQ(line(1), "SAVING @:OUT");
-  EXPECT_EQ(line(2), "$0003 BYTES SAVED");
+  EXPECT_EQ(rows(1, 2), (std::vector<std::string>{"SAVING @:OUT", "$0003 BYTES SAVED"}));
 }
 
 TEST(MonitorInput, TypedCharactersAndClicksAsTheWindowMapsThem) {
