@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -44,10 +43,8 @@ protected:
 
 TEST_F(AppMonitorTest, DrivesGoAndExit) {
   App app;
-  for (int device = 5; device <= 13; ++device) {
-    DiskDrive* d = app.monitor.getDrive(device);
-    EXPECT_EQ(d, device >= 8 && device <= 11 ? &app.drives[device - 8] : nullptr) << device;
-  }
+  for (int device = 5; device <= 13; ++device)
+    EXPECT_EQ(app.monitor.getDrive(device), device >= 8 && device <= 11 ? &app.drives[device - 8] : nullptr) << device;
   app.cpu.stopped = true;
   app.showMonitor = true;
   run(app, ".G C123");
@@ -62,27 +59,22 @@ TEST_F(AppMonitorTest, DrivesGoAndExit) {
 TEST_F(AppMonitorTest, HostSaveAndLoadGoThroughTheFileDialog) {
   App app;
   for (int i = 0; i < 16; ++i) app.machine.ram[0xC000 + i] = static_cast<uint8_t>(0xF0 + i);
-  struct Case {
-    const char* row;
-    const char* proposed;
-  };
-  const Case cases[] = {{".S\"@:DEMO\",6,C000,C010", "demo.prg"}, {".S\"@:\",6,C000,C010", "@:.prg"},
-                        {".S\"PIC 1\",6,C000,C010", "pic 1.prg"}};
-  for (const Case& c : cases) {
-    run(app, c.row);
+  const std::pair<const char*, const char*> cases[] = {  // typed name, proposed file name
+      {"@:DEMO", "demo.prg"}, {"@:", "@:.prg"}, {"PIC 1", "pic 1.prg"}};
+  for (const auto& [name, proposed] : cases) {
+    run(app, std::string(".S\"") + name + "\",6,C000,C010");
     EXPECT_TRUE(FileIO::g_dlg.saveMode);
     EXPECT_EQ(FileIO::g_dlg.title, "Monitor save");
-    EXPECT_STREQ(FileIO::g_dlg.nameBuf, c.proposed);
+    EXPECT_STREQ(FileIO::g_dlg.nameBuf, proposed);
   }
   run(app, ".S\"@:DEMO\",6,C000,C010");
   confirm("demo.prg");
   EXPECT_EQ(line(app, 2), "$0010 BYTES SAVED");
   std::ifstream f(dir_ / "demo.prg", std::ios::binary);
   const std::vector<uint8_t> file{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-  ASSERT_EQ(file.size(), 18u);
-  EXPECT_EQ(file[0], 0x00);
-  EXPECT_EQ(file[1], 0xC0);
-  EXPECT_EQ(std::memcmp(file.data() + 2, app.machine.ram.data() + 0xC000, 16), 0);
+  std::vector<uint8_t> want = {0x00, 0xC0};
+  want.insert(want.end(), app.machine.ram.begin() + 0xC000, app.machine.ram.begin() + 0xC010);
+  EXPECT_EQ(file, want);
 
   run(app, ".L\"DEMO\",6,2000");
   EXPECT_EQ(FileIO::g_dlg.title, "Monitor load: DEMO");
@@ -93,7 +85,7 @@ TEST_F(AppMonitorTest, HostSaveAndLoadGoThroughTheFileDialog) {
   EXPECT_TRUE(FileIO::g_dlg.filters[1].exts.empty());
   confirm("demo.prg");
   EXPECT_EQ(line(app, 2), "$0010 BYTES READ FROM $2000 TO $2010");
-  EXPECT_EQ(std::memcmp(app.machine.ram.data() + 0x2000, file.data() + 2, 16), 0);
+  EXPECT_TRUE(std::equal(want.begin() + 2, want.end(), app.machine.ram.begin() + 0x2000));
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -52,140 +52,88 @@ TEST(Calculator, EveryOperationWrapsAroundLike128BitArithmeticCut) {
       for (int64_t v : values) ASSERT_EQ(CalcApply(op, l, v), reference(op, l, v)) << op << " " << l << " " << v;
 }
 
+// The cases where the reference itself makes a choice.
 TEST(Calculator, EdgeCasesOfDivisionAndShifts) {
-  struct Case {
-    int op;
-    int64_t left, value, want;
-  };
-  const Case cases[] = {
+  const std::array<int64_t, 4> cases[] = {  // operation, left, value, result
       {kCalcDiv, 7, 0, 0},                   // a zero divisor gives 0
       {kCalcDiv, INT64_MIN, -1, INT64_MIN},  // does not fit: wraps, and does not trap
       {kCalcDiv, -7, 2, -3},                 // toward zero
-      {kCalcAdd, INT64_MAX, 1, INT64_MIN},
-      {kCalcSub, INT64_MIN, 1, INT64_MAX},
-      {kCalcMul, INT64_MIN, -1, INT64_MIN},
-      {kCalcShl, 1, 33, 2},      // counts are taken modulo 32
-      {kCalcShl, -1, 4, -16},    // negative values shift too
-      {kCalcShr, -16, 2, -4},    // the sign bit is copied in
-      {kCalcShr, -1, 31, -1},
-      {kCalcShr, 256, 36, 16},
-      {kCalcNone, 5, 9, 9},
+      {kCalcShl, 1, 33, 2},                  // counts are taken modulo 32
+      {kCalcShl, -1, 4, -16}, {kCalcShr, -16, 2, -4}, {kCalcShr, -1, 31, -1},  // the sign bit is copied in
+      {kCalcShr, 256, 36, 16}, {kCalcNone, 5, 9, 9},
   };
-  for (const Case& c : cases) EXPECT_EQ(CalcApply(c.op, c.left, c.value), c.want) << c.op << " " << c.left;
+  for (const auto& [op, left, value, want] : cases) EXPECT_EQ(CalcApply(int(op), left, value), want) << op << " " << left;
 }
 
-// Presses a sequence of buttons: hex digits, "+", "-", "*", "/", "OR",
-// "AND", "XOR", "<<", ">>", "=", "C", "NOT", "+/-", "MS", "MR", "M+", "MC".
+// Presses buttons: "0"-"F" (but "C" clears; "hexC" is the digit), the
+// operations, "=", "NOT", "+/-" and the memory keys.
 void press(Calculator& c, const std::vector<std::string>& keys) {
+  const std::pair<const char*, int> ops[] = {{"+", kCalcAdd}, {"-", kCalcSub}, {"*", kCalcMul}, {"/", kCalcDiv},
+                                             {"OR", kCalcOr}, {"AND", kCalcAnd}, {"XOR", kCalcXor},
+                                             {"<<", kCalcShl}, {">>", kCalcShr}};
+  const std::pair<const char*, void (Calculator::*)()> others[] = {
+      {"=", &Calculator::equals},     {"C", &Calculator::clear},        {"NOT", &Calculator::complement},
+      {"+/-", &Calculator::negate},   {"MS", &Calculator::memStore},    {"MR", &Calculator::memRecall},
+      {"M+", &Calculator::memAdd},    {"MC", &Calculator::memClear}};
   for (const std::string& k : keys) {
-    if (k.size() == 1 && std::isxdigit(static_cast<unsigned char>(k[0])) && k != "C") c.digit(std::stoi(k, nullptr, 16));
-    else if (k == "+") c.operation(kCalcAdd);
-    else if (k == "-") c.operation(kCalcSub);
-    else if (k == "*") c.operation(kCalcMul);
-    else if (k == "/") c.operation(kCalcDiv);
-    else if (k == "OR") c.operation(kCalcOr);
-    else if (k == "AND") c.operation(kCalcAnd);
-    else if (k == "XOR") c.operation(kCalcXor);
-    else if (k == "<<") c.operation(kCalcShl);
-    else if (k == ">>") c.operation(kCalcShr);
-    else if (k == "=") c.equals();
-    else if (k == "C") c.clear();
-    else if (k == "hexC") c.digit(12);
-    else if (k == "NOT") c.complement();
-    else if (k == "+/-") c.negate();
-    else if (k == "MS") c.memStore();
-    else if (k == "MR") c.memRecall();
-    else if (k == "M+") c.memAdd();
-    else if (k == "MC") c.memClear();
-    else ADD_FAILURE() << "unknown key " << k;
+    bool done = false;
+    for (auto [name, op] : ops) done = done || (k == name && (c.operation(op), true));
+    for (auto [name, fn] : others) done = done || (k == name && ((c.*fn)(), true));
+    if (!done) c.digit(std::stoi(k == "hexC" ? "C" : k, nullptr, 16));
   }
 }
 
 TEST(Calculator, KeypadSequences) {
-  struct Case {
+  const struct {
     std::vector<std::string> keys;
-    int64_t value;
-    int64_t mem;
+    int64_t value, mem;
+  } cases[] = {
+      {{"1", "2"}, 0x12, 0} /* hexadecimal entry */, {{"7", "/", "0", "="}, 0, 0}, {{"7", "-", "9", "="}, -2, 0},
+      {{"1", "<<", "2", "1", "="}, 2, 0},       // hex 21 = 33, modulo 32 = 1
+      {{"2", "+", "3", "*", "4", "="}, 20, 0},  // chains left to right
+      {{"5", "=", "3"}, 3, 0},                  // a digit after "=" starts anew
+      {{"5", "+", "=", "="}, 10, 0},            // the shown value is the right operand
+      {{"hexC", "A"}, 0xCA, 0}, {{"9", "MS", "C"}, 0, 9} /* C keeps the memory */,
+      {{"9", "MS", "C", "MR", "4"}, 4, 9},  // MR then a digit starts anew
+      {{"9", "MS", "M+", "M+"}, 9, 27}, {{"9", "MS", "MC"}, 9, 0}, {{"1", "+/-"}, -1, 0},
+      {{"1", "+/-", "NOT"}, 0, 0}, {{"1", "+/-", "+/-"}, 1, 0}, {{"5", "NOT"}, 0xFFFFFFFA, 0} /* upper half cleared */,
+      {{"F", "0", "OR", "F", "="}, 0xFF, 0}, {{"F", "F", "AND", "3", "C", "="}, 0, 0} /* C drops the operation */,
   };
-  const Case cases[] = {
-      {{"1", "2"}, 0x12, 0},                          // hexadecimal entry
-      {{"7", "/", "0", "="}, 0, 0},
-      {{"7", "-", "9", "="}, -2, 0},
-      {{"1", "<<", "2", "1", "="}, 2, 0},             // hex 21 = 33, modulo 32 = 1
-      {{"2", "+", "3", "*", "4", "="}, 20, 0},         // chains left to right
-      {{"5", "=", "3"}, 3, 0},                        // a digit after "=" starts anew
-      {{"5", "+", "=", "="}, 10, 0},                  // the shown value is the right operand
-      {{"hexC", "A"}, 0xCA, 0},
-      {{"9", "MS", "C"}, 0, 9},                       // C keeps the memory
-      {{"9", "MS", "C", "MR", "4"}, 4, 9},            // MR then a digit starts anew
-      {{"9", "MS", "M+", "M+"}, 9, 27},
-      {{"9", "MS", "MC"}, 9, 0},
-      {{"1", "+/-"}, -1, 0},
-      {{"1", "+/-", "NOT"}, 0, 0},
-      {{"1", "+/-", "+/-"}, 1, 0},
-      {{"5", "NOT"}, 0xFFFFFFFA, 0},                  // upper half cleared
-      {{"F", "0", "OR", "F", "="}, 0xFF, 0},
-      {{"F", "F", "AND", "3", "C", "="}, 0, 0},       // C drops the pending operation
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     Calculator calc;
     press(calc, c.keys);
-    std::string seq;
-    for (const std::string& k : c.keys) seq += k + " ";
-    EXPECT_EQ(calc.value, c.value) << seq;
-    EXPECT_EQ(calc.mem, c.mem) << seq;
+    EXPECT_EQ(std::make_pair(calc.value, calc.mem), std::make_pair(c.value, c.mem)) << ::testing::PrintToString(c.keys);
   }
 }
 
-TEST(Calculator, FieldTexts) {
-  struct Case {
+TEST(Calculator, NumberFieldsShowAndRead) {
+  const struct {
     int64_t v;
-    const char* dec;
-    const char* hex;
-    const char* bin;
-  };
-  const Case cases[] = {
-      {0, "0", "0", "0"},
-      {-1, "-1", "FFFFFFFF", "11111111111111111111111111111111"},
+    const char *dec, *hex, *bin;
+  } shown[] = {
+      {0, "0", "0", "0"}, {-1, "-1", "FFFFFFFF", "11111111111111111111111111111111"},
       {4294967296LL, "4294967296", "0", "0"},  // Hex and Bin show the low 32 bits
-      {0x1A5, "421", "1A5", "110100101"},
-      {INT64_MIN, "-9223372036854775808", "0", "0"},
+      {0x1A5, "421", "1A5", "110100101"}, {INT64_MIN, "-9223372036854775808", "0", "0"},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(CalcDecText(c.v), c.dec);
-    EXPECT_EQ(CalcHexText(c.v), c.hex);
-    EXPECT_EQ(CalcBinText(c.v), c.bin);
-  }
-}
+  for (const auto& c : shown)
+    EXPECT_EQ((std::array<std::string, 3>{CalcDecText(c.v), CalcHexText(c.v), CalcBinText(c.v)}),
+              (std::array<std::string, 3>{c.dec, c.hex, c.bin}));
 
-TEST(Calculator, FieldReadings) {
-  struct Case {
+  const std::string ones(64, '1');
+  const struct {
     int64_t (*parse)(const char*);
     const char* text;
     int64_t want;
+  } read[] = {
+      {CalcParseDec, "4294967296", 4294967296LL}, {CalcParseDec, "-42", -42}, {CalcParseDec, "+7", 7},
+      {CalcParseDec, "", 0}, {CalcParseDec, "-", 0}, {CalcParseDec, "12-3", 12} /* stops at another character */,
+      {CalcParseDec, "9223372036854775807", INT64_MAX}, {CalcParseDec, "9223372036854775808", INT64_MAX} /* saturates */,
+      {CalcParseDec, "-9223372036854775808", INT64_MIN}, {CalcParseDec, "-99999999999999999999", INT64_MIN},
+      {CalcParseHex, "FF", 255}, {CalcParseHex, "123456789", 0x123456789LL} /* more than eight digits: upper half */,
+      {CalcParseHex, "FFFFFFFFFFFFFFFF", -1}, {CalcParseHex, "1FFFFFFFFFFFFFFFF", -1} /* saturates at all ones */,
+      {CalcParseHex, "", 0}, {CalcParseBin, "101", 5}, {CalcParseBin, "102", 2}, {CalcParseBin, ones.c_str(), -1},
   };
-  const std::string ones(64, '1');
-  const Case cases[] = {
-      {CalcParseDec, "4294967296", 4294967296LL},
-      {CalcParseDec, "-42", -42},
-      {CalcParseDec, "+7", 7},
-      {CalcParseDec, "", 0},
-      {CalcParseDec, "-", 0},
-      {CalcParseDec, "12-3", 12},  // reading stops at the first other character
-      {CalcParseDec, "9223372036854775807", INT64_MAX},
-      {CalcParseDec, "9223372036854775808", INT64_MAX},  // saturates
-      {CalcParseDec, "-9223372036854775808", INT64_MIN},
-      {CalcParseDec, "-99999999999999999999", INT64_MIN},
-      {CalcParseHex, "FF", 255},
-      {CalcParseHex, "123456789", 0x123456789LL},  // more than eight digits set the upper half
-      {CalcParseHex, "FFFFFFFFFFFFFFFF", -1},
-      {CalcParseHex, "1FFFFFFFFFFFFFFFF", -1},  // saturates at all ones
-      {CalcParseHex, "", 0},
-      {CalcParseBin, "101", 5},
-      {CalcParseBin, "102", 2},
-      {CalcParseBin, ones.c_str(), -1},
-  };
-  for (const Case& c : cases) EXPECT_EQ(c.parse(c.text), c.want) << c.text;
+  for (const auto& c : read) EXPECT_EQ(c.parse(c.text), c.want) << c.text;
 }
 
 }  // namespace

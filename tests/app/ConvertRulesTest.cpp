@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <tuple>
 
 namespace {
 
@@ -53,9 +54,7 @@ TEST(ConvertRules, DecodesEveryFormatAnotherProgramWrote) {
     std::vector<uint32_t> px;
     int w = 0, h = 0;
     EXPECT_EQ(DecodePicture(corpusFile(c.file), px, w, h), "") << c.file;
-    ASSERT_EQ(w, 16) << c.file;
-    ASSERT_EQ(h, 8) << c.file;
-    ASSERT_EQ(px.size(), 128u) << c.file;
+    ASSERT_EQ(std::make_tuple(w, h, px.size()), std::make_tuple(16, 8, size_t{128})) << c.file;
     for (int y : {0, 3, 7}) {
       EXPECT_TRUE(near(px[y * 16 + 2], 255, 0, 0, c.tolerance)) << c.file << " row " << y;
       EXPECT_TRUE(near(px[y * 16 + 13], 0, 0, 255, c.tolerance)) << c.file << " row " << y;
@@ -93,21 +92,17 @@ TEST(ConvertRules, UnreadableFilesGiveTheErrorAndKeepThePicture) {
     if (!c.reason.empty()) {
       EXPECT_EQ(error, kImportReadError + c.reason) << c.what;
     }
-    EXPECT_EQ(pic.name, "first.png") << c.what;
-    EXPECT_EQ(pic.width, 16) << c.what;
-    EXPECT_EQ(pic.pixels.size(), 128u) << c.what;
-    EXPECT_FALSE(pic.dirty) << c.what;
-    EXPECT_FALSE(pic.pickerShown) << c.what;
+    EXPECT_EQ(std::make_tuple(pic.name, pic.width, pic.pixels.size(), pic.dirty, pic.pickerShown),
+              std::make_tuple("first.png", 16, size_t{128}, false, false)) << c.what;
   }
 }
 
 TEST(ConvertRules, PixelLimitIsInclusive) {
-  const std::vector<uint8_t> png = corpusFile("split.png");  // 128 pixels
-  for (const auto& [limit, ok] : {std::pair{int64_t{127}, false}, {int64_t{128}, true}}) {
+  for (const auto& [limit, ok] : {std::pair{int64_t{127}, false}, {int64_t{128}, true}}) {  // split.png has 128
     ImportPicture pic;
-    EXPECT_EQ(LoadImportPicture(pic, "p.png", png, limit).empty(), ok) << limit;
+    EXPECT_EQ(LoadImportPicture(pic, "p.png", corpusFile("split.png"), limit).empty(), ok) << limit;
     EXPECT_EQ(pic.hasPicture(), ok) << limit;
-    EXPECT_EQ(pic.dirty, true);
+    EXPECT_TRUE(pic.dirty);
     EXPECT_EQ(pic.pickerShown, ok);
   }
 }
@@ -119,8 +114,7 @@ TEST(ConvertRules, ConversionFollowsTheOptions) {
   Palette app;
   const std::vector<uint8_t> png = corpusFile("split.png");
   const struct {
-    int mode, background, detail;
-    int outW;
+    int mode, background, detail, outW;
     int reduceBackground;  // what the reducer is given (-1 in hires)
   } cases[] = {{ImportMode::Hires, 5, 50, 320, -1},
                {ImportMode::Multicolor, 5, 50, 160, 5},
@@ -134,10 +128,8 @@ TEST(ConvertRules, ConversionFollowsTheOptions) {
     pic.paletteIndex = 3;
     ASSERT_TRUE(ConvertImportPicture(pic, m, app));
     EXPECT_FALSE(pic.dirty);
-    EXPECT_EQ(pic.sourcePreview.w, c.outW);
-    EXPECT_EQ(pic.sourcePreview.h, 200);
+    EXPECT_EQ(std::make_pair(pic.sourcePreview.w, pic.sourcePreview.h), std::make_pair(c.outW, 200));
     EXPECT_EQ(pic.resultPreview.w, c.outW);
-    EXPECT_EQ(pic.resultPreview.pixels.size(), size_t(c.outW) * 200);
 
     Palette pal;
     pal.set(3);
@@ -163,25 +155,22 @@ TEST(ConvertRules, ConversionFollowsTheOptions) {
   }
 }
 
-TEST(ConvertRules, CustomPresetUsesTheApplicationsCustomColours) {
+TEST(ConvertRules, CustomPresetUsesTheApplicationsCustomColoursAndNeedsAPicture) {
   Palette app;
   for (int i = 0; i < kPaletteColors; ++i) app.custom[i] = {uint8_t(i * 16), uint8_t(255 - i), 7};
   const Palette before = app;
-  const Palette p = ImportPalette(app, kCustomPreset);
-  EXPECT_EQ(p.rgb, app.custom);
+  EXPECT_EQ(ImportPalette(app, kCustomPreset).rgb, app.custom);
   EXPECT_EQ(app.rgb, before.rgb);
   EXPECT_EQ(app.index, before.index);
-}
 
-TEST(ConvertRules, NothingToConvertWithoutAPicture) {
   ImportPicture pic;
   Machine m;
-  EXPECT_FALSE(ConvertImportPicture(pic, m, Palette()));
+  EXPECT_FALSE(ConvertImportPicture(pic, m, app));
   EXPECT_TRUE(pic.dirty);
   EXPECT_EQ(pic.sourcePreview.w, 0);
 }
 
-TEST(ConvertRules, CharsetPositionsAfterReset) {
+TEST(ConvertRules, CharsetDialogTexts) {
   Machine m;
   m.reset();  // bank 0, video matrix at $0400
   const char* const rows[] = {"1: $0000-$07FF  - It overlaps the video matrix", "2: $0800-$0FFF",
@@ -196,9 +185,7 @@ TEST(ConvertRules, CharsetPositionsAfterReset) {
   m.vicRegs[kRegMemPtr] = 0x08;  // matrix at $C000 overlaps position 0 only
   EXPECT_EQ(FirstUsableCharsetSlot(m), 1);
   EXPECT_EQ(CharsetSlotPreview(m, 7), "8: $F800-$FFFF");
-}
 
-TEST(ConvertRules, DoneText) {
   CharsetConvertResult r;
   r.differentCells = 518;
   r.charsUsed = 256;

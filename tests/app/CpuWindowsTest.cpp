@@ -1,7 +1,7 @@
-// The Processor and Assembler windows' rules, headless: a source assembled
-// here runs in the processor to a breakpoint with the expected registers;
-// steps and runs take the undo steps a user expects; a frame runs a
-// bounded slice; a message's line selects that line of the source.
+// The Processor and Assembler windows' rules, headless: assembled source
+// runs to a breakpoint with the expected registers, steps and runs take
+// their undo steps, a frame runs a bounded slice, and a message's line
+// selects that line of the source.
 #include "app/App.h"
 #include "app/CpuWindows.h"
 
@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 #include <imgui.h>
 
-#include <functional>
+#include <set>
 #include <string>
 
 namespace {
@@ -20,15 +20,15 @@ protected:
   CpuWindowsTest() : ScratchConfigTest("cpuwin") {}
 };
 
-// Runs frames until running ends; the frame count stays small for code
-// that ends soon, and a runaway fails instead of hanging.
-int runToEnd(App& app, int maxFrames = 100) {
+// Runs frames until running ends; a runaway fails instead of hanging.
+int runToEnd(App& app) {
   int frames = 0;
-  while (app.processorRunning && frames < maxFrames) {
-    processorAdvance(app);
-    ++frames;
-  }
+  for (; app.processorRunning && frames < 100; ++frames) processorAdvance(app);
   return frames;
+}
+
+void fillNops(App& app, int end) {
+  std::fill(app.machine.ram.begin() + 0xC000, app.machine.ram.begin() + end, 0xEA);
 }
 
 TEST_F(CpuWindowsTest, AssembledSourceRunsToABreakpointWithTheExpectedRegisters) {
@@ -56,93 +56,61 @@ TEST_F(CpuWindowsTest, AssembledSourceRunsToABreakpointWithTheExpectedRegisters)
   processorRun(app);
   ASSERT_TRUE(app.processorRunning);
   EXPECT_EQ(runToEnd(app), 1);
-
-  EXPECT_FALSE(app.processorRunning);
   EXPECT_FALSE(app.cpu.stopped);
   EXPECT_EQ(app.cpu.pc, 0xC10B);
-  EXPECT_EQ(app.cpu.a, 0x42);
-  EXPECT_EQ(app.cpu.x, 0x00);
-  EXPECT_EQ(app.cpu.y, 0x05);
+  EXPECT_EQ((std::array<int, 3>{app.cpu.a, app.cpu.x, app.cpu.y}), (std::array<int, 3>{0x42, 0, 5}));
   EXPECT_EQ(app.cpu.p & (kFlagC | kFlagZ | kFlagN), kFlagC);
   EXPECT_EQ(app.machine.ram[0x0400], 0x20);  // halted before the store
 
-  // Running on from the breakpoint executes it and stops at BRK.
+  // Running on executes the breakpoint's store and stops at BRK; undo of
+  // that run restores memory.
   processorRun(app);
   runToEnd(app);
   EXPECT_EQ(app.machine.ram[0x0400], 0x42);
   EXPECT_TRUE(app.cpu.stopped);
   EXPECT_EQ(app.cpu.stopReason, kStopBrk);
+  app.undo.MakeUndo();
+  EXPECT_EQ(app.machine.ram[0x0400], 0x20);
 }
 
 TEST_F(CpuWindowsTest, StepsAndRunsTakeTheirUndoSteps) {
-  struct Case {
-    const char* name;
-    std::string actions;  // s = step, r = run
-    std::vector<std::string> labels;
-  } cases[] = {
-      {"ten steps", "ssssssssss", {"cpu step"}},
-      {"step run step", "srs", {"cpu step", "cpu run", "cpu step"}},
-      {"run run", "rr", {"cpu run", "cpu run"}},
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
+      {"ssssssssss", {"cpu step"}},  // s = step, r = run
+      {"srs", {"cpu step", "cpu run", "cpu step"}},
+      {"rr", {"cpu run", "cpu run"}},
   };
-  for (const Case& c : cases) {
+  for (const auto& [actions, want] : cases) {
     App app;
-    // NOPs ending in BRK: nothing runs on past the end of the slice.
-    for (int a = 0xC000; a < 0xC040; ++a) app.machine.ram[a] = 0xEA;
-    app.machine.ram[0xC040] = 0x00;
+    fillNops(app, 0xC040);  // then BRK: nothing runs on past the slice
     app.cpu.breakpoints = {0xC020};
-    for (char a : c.actions) {
-      if (a == 's') processorStep(app);
-      if (a == 'r') {
-        processorRun(app);
-        runToEnd(app);
-      }
+    for (const char* a = actions; *a; ++a) {
+      if (*a == 'r') processorRun(app), runToEnd(app);
+      else processorStep(app);
     }
     std::vector<std::string> labels;
     for (const auto& item : app.undo.undoItems) labels.push_back(item.description);
-    EXPECT_EQ(labels, c.labels) << c.name;
+    EXPECT_EQ(labels, want) << actions;
   }
 }
 
-TEST_F(CpuWindowsTest, UndoOfARunRestoresMemory) {
-  App app;
-  app.cpu.pc = 0xC000;
-  const uint8_t code[] = {0xA9, 0x07, 0x8D, 0x00, 0x50, 0x00};  // LDA #7, STA $5000, BRK
-  std::copy(std::begin(code), std::end(code), app.machine.ram.begin() + 0xC000);
-  app.machine.ram[0x5000] = 1;
-  processorRun(app);
-  runToEnd(app);
-  ASSERT_EQ(app.machine.ram[0x5000], 7);
-  app.undo.MakeUndo();
-  EXPECT_EQ(app.machine.ram[0x5000], 1);
-}
-
 TEST_F(CpuWindowsTest, BreakpointsHaltBeforeTheirInstruction) {
-  // NOPs at $C000.. and the breakpoints of each case; Run from $C000.
-  struct Case {
-    const char* name;
-    std::set<uint16_t> breakpoints;
-    uint16_t haltPc;
-  } cases[] = {
-      {"next instruction", {0xC001}, 0xC001},
-      {"on pc and further on", {0xC000, 0xC010}, 0xC010},
-      {"two ahead, first wins", {0xC008, 0xC004}, 0xC004},
-  };
-  for (const Case& c : cases) {
+  const std::pair<std::set<uint16_t>, uint16_t> cases[] = {
+      {{0xC001}, 0xC001}, {{0xC000, 0xC010}, 0xC010}, {{0xC008, 0xC004}, 0xC004}};  // not on pc; first wins
+  for (const auto& [breakpoints, haltPc] : cases) {
     App app;
-    for (int a = 0xC000; a < 0xC100; ++a) app.machine.ram[a] = 0xEA;
+    fillNops(app, 0xC100);
     app.cpu.pc = 0xC000;
-    app.cpu.breakpoints = c.breakpoints;
+    app.cpu.breakpoints = breakpoints;
     processorRun(app);
     runToEnd(app);
-    EXPECT_FALSE(app.processorRunning) << c.name;
-    EXPECT_EQ(app.cpu.pc, c.haltPc) << c.name;
+    EXPECT_FALSE(app.processorRunning);
+    EXPECT_EQ(app.cpu.pc, haltPc);
   }
 }
 
 TEST_F(CpuWindowsTest, OneFrameRunsABoundedSlice) {
   App app;
-  // loop: INX / JMP loop never ends by itself.
-  const uint8_t code[] = {0xE8, 0x4C, 0x00, 0xC0};
+  const uint8_t code[] = {0xE8, 0x4C, 0x00, 0xC0};  // loop: INX / JMP loop
   std::copy(std::begin(code), std::end(code), app.machine.ram.begin() + 0xC000);
   app.cpu.pc = 0xC000;
   processorRun(app);  // one INX
@@ -150,29 +118,24 @@ TEST_F(CpuWindowsTest, OneFrameRunsABoundedSlice) {
   EXPECT_TRUE(app.processorRunning);
   EXPECT_EQ(app.cpu.x, (1 + kRunStepsPerFrame / 2) & 0xFF);
   EXPECT_EQ(app.cpu.pc, 0xC001);  // JMP and INX alternate from $C001
-  // Stopping by hand keeps the state where it is.
-  app.processorRunning = false;
+  app.processorRunning = false;   // stopped by hand: the state stays
   processorAdvance(app);
   EXPECT_EQ(app.cpu.x, (1 + kRunStepsPerFrame / 2) & 0xFF);
 }
 
 TEST_F(CpuWindowsTest, FollowingPcKeepsTheViewOrMovesIt) {
   App app;
-  for (int a = 0xC000; a < 0xC100; ++a) app.machine.ram[a] = 0xEA;  // 1-byte rows
+  fillNops(app, 0xC100);           // 1-byte rows
   app.machine.ram[0xC000] = 0x4C;  // JMP: a 3-byte first row
-  struct Case {
-    uint16_t pc;
-    uint16_t top;
-    int row;
-  } cases[] = {{0xC000, 0xC000, 0}, {0xC003, 0xC000, 1}, {0xC015, 0xC000, 19}, {0xC016, 0xC016, 0}, {0xC001, 0xC001, 0}};
-  for (const Case& c : cases) {
+  const std::array<int, 3> cases[] = {  // pc, top, row
+      {0xC000, 0xC000, 0}, {0xC003, 0xC000, 1}, {0xC015, 0xC000, 19}, {0xC016, 0xC016, 0}, {0xC001, 0xC001, 0}};
+  for (const auto& [pc, wantTop, wantRow] : cases) {
     uint16_t top = 0xC000;
     int row = 7;
-    app.cpu.pc = c.pc;
+    app.cpu.pc = static_cast<uint16_t>(pc);
     followPc(app.cpu, top, row);
-    EXPECT_EQ(top, c.top) << std::hex << c.pc;
-    EXPECT_EQ(row, c.row) << std::hex << c.pc;
-    EXPECT_EQ(rowAddress(app.cpu, top, row), c.pc);
+    EXPECT_EQ(std::make_pair(int{top}, row), std::make_pair(wantTop, wantRow)) << std::hex << pc;
+    EXPECT_EQ(rowAddress(app.cpu, top, row), pc);
   }
 }
 
@@ -180,12 +143,11 @@ TEST_F(CpuWindowsTest, PanesShowStackAndMemory) {
   App app;
   EXPECT_TRUE(stackLines(app.cpu).empty());
   app.cpu.push(0xAB);
-  EXPECT_EQ(stackLines(app.cpu), std::vector<std::string>{"$01FF AB"});
   app.cpu.push(0x01);
   EXPECT_EQ(stackLines(app.cpu), (std::vector<std::string>{"$01FF AB", "$01FE 01"}));
 
-  const char bytes[] = {'H', 'i', 0x00, 0x7F, 0x20, '~', static_cast<char>(0xC1), '0'};
-  for (int i = 0; i < 8; ++i) app.machine.ram[(0xFFFC + i) & 0xFFFF] = static_cast<uint8_t>(bytes[i]);
+  const uint8_t bytes[] = {'H', 'i', 0x00, 0x7F, 0x20, '~', 0xC1, '0'};
+  for (int i = 0; i < 8; ++i) app.machine.ram[(0xFFFC + i) & 0xFFFF] = bytes[i];
   EXPECT_EQ(memoryLine(app.machine, 0xFFFC), "FFFC  48 69 00 7F 20 7E C1 30  Hi.. ~.0");
   app.machine.vicRegs[0] = 0x99;  // registers are not shown: the pane reads RAM
   app.machine.ram[0xD000] = 0x11;
@@ -193,17 +155,16 @@ TEST_F(CpuWindowsTest, PanesShowStackAndMemory) {
 }
 
 TEST_F(CpuWindowsTest, RunInProcessorIsRefusedAfterAnyError) {
-  struct Case {
+  const struct {
     const char* source;
-    bool codeWritten;
-    bool runnable;
+    bool codeWritten, runnable;
   } cases[] = {
       {"*=$C000\n LDA #$01\n RTS\n", true, true},
       {"*=$C000\n LDA #$01\n LDA #$01,Q\n RTS\n", true, false},  // code, but with an error
       {"*=$C000\n BNE nowhere\n", false, false},                  // an unknown label
-      {"; nothing\n", false, false},                               // no code
+      {"; nothing\n", false, false},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     App app;
     app.assemblerSource = c.source;
     const AssemblyResult r = assembleSource(app);
@@ -216,17 +177,13 @@ TEST_F(CpuWindowsTest, RunInProcessorIsRefusedAfterAnyError) {
 
 TEST_F(CpuWindowsTest, AMessageLineSelectsThatLine) {
   const std::string text = "; c\n*=$C000\nstart LDA #0\n\nRTS";
-  struct Case {
-    int line;
-    int start, end;
-  } cases[] = {{1, 0, 3}, {2, 4, 11}, {3, 12, 24}, {4, 25, 25}, {5, 26, 29}, {6, 29, 29}, {99, 29, 29}};
-  for (const Case& c : cases) {
-    const LineSpan s = lineSpan(text, c.line);
-    EXPECT_EQ(s.start, c.start) << c.line;
-    EXPECT_EQ(s.end, c.end) << c.line;
+  const std::array<int, 3> cases[] = {{1, 0, 3}, {2, 4, 11}, {3, 12, 24}, {4, 25, 25},
+                                      {5, 26, 29}, {6, 29, 29}, {99, 29, 29}};
+  for (const auto& [line, start, end] : cases) {
+    const LineSpan s = lineSpan(text, line);
+    EXPECT_EQ(std::make_pair(s.start, s.end), std::make_pair(start, end)) << line;
   }
-  // A text ending in a newline: the line after it is the end of the text.
-  EXPECT_EQ(lineSpan("a\n", 2).start, 2);
+  EXPECT_EQ(lineSpan("a\n", 2).start, 2);  // the line after a final newline
 
   // The editor's callback applies the jump once.
   std::string src = text;
@@ -236,9 +193,8 @@ TEST_F(CpuWindowsTest, AMessageLineSelectsThatLine) {
   data.BufTextLen = static_cast<int>(src.size());
   g_jumpLine = 3;
   resizeCallback(&data);
-  EXPECT_EQ(data.SelectionStart, 12);
-  EXPECT_EQ(data.SelectionEnd, 24);
-  EXPECT_EQ(data.CursorPos, 24);
+  EXPECT_EQ((std::array<int, 3>{data.SelectionStart, data.SelectionEnd, data.CursorPos}),
+            (std::array<int, 3>{12, 24, 24}));
   EXPECT_EQ(g_jumpLine, -1);
 }
 

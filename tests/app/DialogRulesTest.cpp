@@ -12,28 +12,21 @@ namespace {
 std::vector<uint8_t> bytes(const std::string& s) { return {s.begin(), s.end()}; }
 
 TEST(DialogRules, HelpTextSplitsAtLineFeeds) {
-  struct Case {
-    std::string text;
-    std::vector<std::string> lines;
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      {"", {"Help text not found."}},      {"a\nb", {"a", "b"}},  // a last line without a line feed counts
+      {"a\nb\n", {"a", "b"}},             // none follows a final line feed
+      {"a\r\nb\r\n", {"a\r", "b\r"}},     // carriage returns stay
+      {"\n", {""}},                        {"a\n\n\nb", {"a", "", "", "b"}},
   };
-  const Case cases[] = {
-      {"", {"Help text not found."}},
-      {"a\nb", {"a", "b"}},        // a last line without a line feed counts
-      {"a\nb\n", {"a", "b"}},      // none follows a final line feed
-      {"a\r\nb\r\n", {"a\r", "b\r"}},  // carriage returns stay
-      {"\n", {""}},
-      {"a\n\n\nb", {"a", "", "", "b"}},
-  };
-  for (const Case& c : cases) EXPECT_EQ(SplitHelpLines(bytes(c.text)), c.lines) << c.text;
+  for (const auto& [text, lines] : cases) EXPECT_EQ(SplitHelpLines(bytes(text)), lines) << text;
 }
 
 TEST(DialogRules, HelpLineKinds) {
-  struct Case {
+  const struct {
     const char* line;
     HelpLine::Kind kind;
     const char* text;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"## Keys", HelpLine::Kind::Heading, "Keys"},
       {"### Mouse", HelpLine::Kind::SubHeading, "Mouse"},
       {"plain", HelpLine::Kind::Plain, "plain"},
@@ -42,10 +35,9 @@ TEST(DialogRules, HelpLineKinds) {
       {"  ## indented", HelpLine::Kind::Plain, "  ## indented"},
       {"## ", HelpLine::Kind::Heading, ""},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     const HelpLine h = ClassifyHelpLine(c.line);
-    EXPECT_EQ(h.kind, c.kind) << c.line;
-    EXPECT_EQ(h.text, c.text) << c.line;
+    EXPECT_EQ(std::make_pair(h.kind, h.text), std::make_pair(c.kind, std::string(c.text))) << c.line;
   }
 }
 

@@ -24,21 +24,18 @@ class DiskWinTest : public ScratchConfigTest {
 protected:
   DiskWinTest() : ScratchConfigTest("diskwin") {}
   std::string blankImage(const std::string& name) {
-    const std::string path = disk.file(name);
-    writeBytes(path, DiskDrive::blankD64("TEST", "01"));
-    return path;
+    writeBytes(disk.file(name), DiskDrive::blankD64("TEST", "01"));
+    return disk.file(name);
   }
   TempDir disk;
 };
 
-TEST_F(DiskWinTest, DisplayNameShowsOnlyPrintableAscii) {
+TEST_F(DiskWinTest, NamesAsShownAndAsNewImages) {
   const std::pair<std::string, std::string> cases[] = {
-      {"PICTURE", "PICTURE"},
-      {std::string("A\xA0" "B"), "A?B"},
-      {std::string("\x1F \x7E\x7F", 4), "? ~?"},
-      {"", ""},
-  };
+      {"PICTURE", "PICTURE"}, {std::string("A\xA0" "B"), "A?B"}, {std::string("\x1F \x7E\x7F", 4), "? ~?"}, {"", ""}};
   for (const auto& [in, out] : cases) EXPECT_EQ(displayName(in), out);
+  EXPECT_EQ(newImageFileName("MY DISK"), "my disk.d64");
+  EXPECT_EQ(DiskDrive::blankD64("MY DISK", "01").size(), static_cast<size_t>(kD64Size));
 }
 
 TEST_F(DiskWinTest, PresetsFollowTheVideoChip) {
@@ -46,23 +43,18 @@ TEST_F(DiskWinTest, PresetsFollowTheVideoChip) {
   Machine& m = app.machine;
   m.bank = 3;
   m.vicRegs[kRegMemPtr] = 0x1E;  // matrix offset 1, bitmap half 1, charset offset 7
-  struct Case {
-    RangePreset preset;
-    int start, end;
-  } cases[] = {{RangePreset::Bitmap, 0xE000, 0xE000 + 8000},
-               {RangePreset::VideoMatrix, 0xC400, 0xC400 + 1000},
-               {RangePreset::ColorMemory, 0xD800, 0xDBE8},
-               {RangePreset::Charset, 0xF800, 0x10000}};
-  for (const Case& c : cases) {
-    const SaveRange r = presetRange(m, c.preset);
-    EXPECT_EQ(r.start, c.start);
-    EXPECT_EQ(r.end, c.end);
+  const std::array<int, 3> cases[] = {{int(RangePreset::Bitmap), 0xE000, 0xE000 + 8000},
+                                      {int(RangePreset::VideoMatrix), 0xC400, 0xC400 + 1000},
+                                      {int(RangePreset::ColorMemory), 0xD800, 0xDBE8},
+                                      {int(RangePreset::Charset), 0xF800, 0x10000}};
+  for (const auto& [preset, start, end] : cases) {
+    const SaveRange r = presetRange(m, static_cast<RangePreset>(preset));
+    EXPECT_EQ(std::make_pair(r.start, r.end), std::make_pair(start, end)) << preset;
   }
   // The charset range at the top of memory saves its 2048 bytes.
   DiskDrive drive;
   ASSERT_TRUE(drive.mountDirectory(disk.path().string()));
-  const SaveRange r = presetRange(m, RangePreset::Charset);
-  EXPECT_FALSE(saveToDisk(m, drive, "font", r.start, r.end));
+  EXPECT_FALSE(saveToDisk(m, drive, "font", 0xF800, 0x10000));
   EXPECT_EQ(readBytes(disk.file("FONT.prg")).size(), 2u + 2048u);
 }
 
@@ -114,8 +106,7 @@ TEST_F(DiskWinTest, LoadsReportAndCanBeUndone) {
   drive.rescanDirectory();
   const uint8_t before = app.machine.ram[0x3000];
 
-  const Actions::Message m = loadFileFromDisk(app, drive, 0);
-  EXPECT_EQ(m, (Actions::Message{"Info", "$0123 bytes written from $3000 to $3123"}));
+  EXPECT_EQ(loadFileFromDisk(app, drive, 0), (Actions::Message{"Info", "$0123 bytes written from $3000 to $3123"}));
   EXPECT_TRUE(std::equal(prg.begin() + 2, prg.end(), app.machine.ram.begin() + 0x3000));
   EXPECT_EQ(app.undo.undoItems.back().description, "load file");
   app.undo.MakeUndo();
@@ -124,8 +115,7 @@ TEST_F(DiskWinTest, LoadsReportAndCanBeUndone) {
   // A bad row is the drive's error, with no undo step.
   const size_t steps = app.undo.undoItems.size();
   const Actions::Message bad = loadFileFromDisk(app, drive, 7);
-  EXPECT_EQ(bad.title, "Error");
-  EXPECT_EQ(bad.text, drive.error);
+  EXPECT_EQ(bad, (Actions::Message{"Error", drive.error}));
   EXPECT_EQ(app.undo.undoItems.size(), steps);
 
   // As a Koala picture, a file of only its load address fails in the
@@ -134,12 +124,6 @@ TEST_F(DiskWinTest, LoadsReportAndCanBeUndone) {
   ASSERT_TRUE(failed);
   EXPECT_EQ(*failed, (Actions::Message{"Error", "Error"}));
   EXPECT_EQ(app.undo.undoItems.back().description, "load image");
-}
-
-TEST_F(DiskWinTest, NewImageNamesAndContents) {
-  EXPECT_EQ(newImageFileName("MY DISK"), "my disk.d64");
-  EXPECT_EQ(newImageFileName("TILVOX"), "tilvox.d64");
-  EXPECT_EQ(DiskDrive::blankD64("MY DISK", "01").size(), static_cast<size_t>(kD64Size));
 }
 
 TEST_F(DiskWinTest, ACopyOfAnUnreadableImageReportsAndHoldsNothing) {
@@ -151,8 +135,7 @@ TEST_F(DiskWinTest, ACopyOfAnUnreadableImageReportsAndHoldsNothing) {
   std::filesystem::remove(image);
   const Actions::Outcome gone = readImageCopy(image, bytes);
   ASSERT_TRUE(gone);
-  EXPECT_EQ(gone->title, "Error");
-  EXPECT_EQ(gone->text, "Could not read the disk image " + image + ": No such file or directory");
+  EXPECT_EQ(*gone, (Actions::Message{"Error", "Could not read the disk image " + image + ": No such file or directory"}));
   EXPECT_TRUE(bytes.empty());
 
   writeBytes(image, {1, 2, 3});
@@ -162,27 +145,25 @@ TEST_F(DiskWinTest, ACopyOfAnUnreadableImageReportsAndHoldsNothing) {
   EXPECT_TRUE(bytes.empty());
 }
 
-TEST_F(DiskWinTest, MountingAnImageAnotherDriveHoldsIsRefused) {
+// The paths that reach one file are the drive mounts' tests; here the
+// window's and a drop's message.
+TEST_F(DiskWinTest, AnImageAnotherDriveHoldsIsRefusedFromTheWindowAndWhenDropped) {
   App app;
   const std::string image = blankImage("shared.d64");
   EXPECT_FALSE(mountImageFromWindow(app, 1, image));
-  const Actions::Outcome second = mountImageFromWindow(app, 3, disk.file("./shared.d64"));
+  const Actions::Outcome second = mountImageFromWindow(app, 3, image);
   ASSERT_TRUE(second);
   EXPECT_EQ(*second, (Actions::Message{"Error", "Could not mount D64-file: The image is already mounted on device 9"}));
   EXPECT_EQ(app.drives[3].mode, DriveMode::None);
-}
 
-TEST_F(DiskWinTest, DroppingAnImageTwiceMountsItOnce) {
-  App app;
-  const std::string image = blankImage("drop.d64");
-  Actions::openDropped(app, image);
-  EXPECT_TRUE(app.showMountDisk);
-  EXPECT_EQ(app.drives[0].mode, DriveMode::Image);
-  EXPECT_TRUE(app.popups.empty());
-  Actions::openDropped(app, image);
-  EXPECT_EQ(app.drives[1].mode, DriveMode::None);
-  ASSERT_EQ(app.popups.size(), 1u);
-  EXPECT_EQ(app.popups[0].text, "Could not mount D64-file: The image is already mounted on device 8");
+  App dropped;
+  Actions::openDropped(dropped, image);
+  EXPECT_TRUE(dropped.showMountDisk && dropped.popups.empty());
+  EXPECT_EQ(dropped.drives[0].mode, DriveMode::Image);
+  Actions::openDropped(dropped, image);
+  EXPECT_EQ(dropped.drives[1].mode, DriveMode::None);
+  ASSERT_EQ(dropped.popups.size(), 1u);
+  EXPECT_EQ(dropped.popups[0].text, "Could not mount D64-file: The image is already mounted on device 8");
 }
 
 TEST_F(DiskWinTest, ANewMediumClearsTheSelectedRow) {
@@ -193,8 +174,7 @@ TEST_F(DiskWinTest, ANewMediumClearsTheSelectedRow) {
   forgetSelectionOnNewMedium(drive, seen, selected);  // nothing mounted yet: nothing seen differs
   EXPECT_EQ(selected, 5);
   ASSERT_TRUE(drive.mountD64(blankImage("a.d64")));
-  // Each step leaves row 5 selected; `cleared` says whether the window
-  // forgets it in its next frame.
+  // Each step, then whether the window forgets row 5 in its next frame.
   const std::pair<std::function<void()>, bool> steps[] = {
       {[] {}, true},
       {[] {}, false},
@@ -204,11 +184,10 @@ TEST_F(DiskWinTest, ANewMediumClearsTheSelectedRow) {
       {[&] { drive.unmount(); }, true},
   };
   for (size_t i = 0; i < std::size(steps); ++i) {
-    SCOPED_TRACE(i);
     selected = 5;
     steps[i].first();
     forgetSelectionOnNewMedium(drive, seen, selected);
-    EXPECT_EQ(selected, steps[i].second ? -1 : 5);
+    EXPECT_EQ(selected, steps[i].second ? -1 : 5) << i;
   }
 }
 

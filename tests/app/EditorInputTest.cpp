@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <tuple>
 
 namespace {
 
@@ -120,22 +122,17 @@ TEST(EditorInput, MenuShortcutsForClearGridAndPalettes) {
 }
 
 TEST(EditorInput, F1OpensHelpAndCtrlAltPPreferences) {
-  struct Case {
-    KeyPress k;
-    bool textTyping;
-    MenuCommand want;
-  };
-  const Case cases[] = {
+  const std::tuple<KeyPress, bool, MenuCommand> cases[] = {  // key, typing text, command
       {key(ImGuiKey_F1), false, MenuCommand::OpenHelp},
       {key(ImGuiKey_F1), true, MenuCommand::OpenHelp},  // typing text does not own F1
-      {key(ImGuiKey_F1, false, false, false, true), false, MenuCommand::None},            // holding F1 opens it once
+      {key(ImGuiKey_F1, false, false, false, true), false, MenuCommand::None},  // holding F1 opens it once
       {key(ImGuiKey_F1, true), false, MenuCommand::None},
       {key(ImGuiKey_P, true, false, true), false, MenuCommand::OpenPreferences},
       {key(ImGuiKey_P, true, false, true), true, MenuCommand::OpenPreferences},
       {key(ImGuiKey_P, true), false, MenuCommand::None},
       {key(ImGuiKey_P, true, true, true), false, MenuCommand::None},
   };
-  for (const Case& c : cases) EXPECT_EQ(RouteMenuKey(c.k, c.textTyping).command, c.want) << c.k.key;
+  for (const auto& [k, typing, want] : cases) EXPECT_EQ(RouteMenuKey(k, typing).command, want) << k.key;
 }
 
 TEST(EditorInput, CtrlKeysTypeReversedCharactersWithTheTextTool) {
@@ -301,34 +298,21 @@ TEST(EditorInput, ClearDialogValue) {
 // interface scale: at least the classic 70 units, wider when the font's
 // widest digit needs it (text from 3 pixels in, 5 pixels clear after it).
 TEST(EditorInput, PositionPanelFitsTheLongestPosition) {
-  // A proportional font: "1" narrow, "8" the widest digit, the rest 6.
-  const auto proportional = [](float unit) {
-    return [unit](const char* t) {
+  // A proportional font of `unit` per step: "1" and blanks 3 steps, "8"
+  // (the widest digit) 7, the rest 6. "Pos: 888 x 888" is 81 steps; the
+  // panel is 81 x unit rounded up, plus 8; a small font keeps 70.
+  const std::array<float, 3> kCases[] = {  // scale, unit, width
+      {0.75f, 0.75f, 69}, {1.0f, 1.0f, 89}, {1.0f, 0.25f, 70}, {1.5f, 1.5f, 130}, {2.0f, 2.0f, 170}};
+  for (const auto& [scale, unit, expected] : kCases) {
+    const auto measure = [unit = unit](const char* t) {
       float w = 0;
-      for (; *t; ++t) w += unit * (*t == '1' ? 3 : *t == '8' ? 7 : *t == ' ' ? 3 : 6);
+      for (; *t; ++t) w += unit * (*t == '1' || *t == ' ' ? 3 : *t == '8' ? 7 : 6);
       return w;
     };
-  };
-  struct Case {
-    float scale;
-    float unit;  // font pixels per width step, growing with the scale
-    float expected;
-  };
-  // "Pos: 888 x 888": 5 letters and signs of 6, 3 blanks of 3, 6 digits of 7.
-  // That is 81 steps; the panel is 81 x unit rounded up, plus 8.
-  const Case kCases[] = {
-      {0.75f, 0.75f, 69},   // 60.75 -> 61 + 8
-      {1.0f, 1.0f, 89},
-      {1.0f, 0.25f, 70},    // a small font keeps the classic width
-      {1.5f, 1.5f, 130},    // 121.5 -> 122 + 8
-      {2.0f, 2.0f, 170},
-  };
-  for (const Case& c : kCases) {
-    const auto measure = proportional(c.unit);
-    const float w = PositionPanelWidth(c.scale, measure);
-    EXPECT_FLOAT_EQ(w, c.expected) << c.scale << " " << c.unit;
-    EXPECT_GE(w, measure("Pos: 319 x 199") + kPanelTextInset + kPanelTextMargin) << c.scale;
-    EXPECT_GE(w, kPositionPanelUnits * c.scale);
+    const float w = PositionPanelWidth(scale, measure);
+    EXPECT_FLOAT_EQ(w, expected) << scale << " " << unit;
+    EXPECT_GE(w, measure("Pos: 319 x 199") + kPanelTextInset + kPanelTextMargin) << scale;
+    EXPECT_GE(w, kPositionPanelUnits * scale);
   }
 }
 

@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -296,63 +297,57 @@ TEST_F(FileDialogTest, AcceptCommitsTheNameFieldAndRunsTheCompletionOnceClosed) 
   ImGui::DestroyContext();
 }
 
-// A directory of many files is read when the dialog opens, its directory
-// or filter changes or a name is committed, and otherwise only when its
-// modification time moved, checked at most once a second.
+// A listing is read when the dialog opens, its directory or filter changes
+// or it is invalidated, and otherwise only when the directory's time moved,
+// checked at most once a second.
 TEST_F(FileDialogTest, ListingIsReadAgainOnlyWhenTheDirectoryMayHaveChanged) {
   const fs::path dir = root_ / "sub";
   touch(dir / "a.prg");
   const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
   fs::last_write_time(dir, old);
-  const FileIO::Filter all{"All files", {}};
-  const FileIO::Filter koala{"Koala", {"koa"}};
-  const auto names = [](const FileIO::Listing& l) {
-    std::string out;
-    for (const auto& [name, isDir] : l.entries) out += (isDir ? "[" + name + "]" : name) + " ";
-    return out;
-  };
-
+  const FileIO::Filter filters[] = {{"All files", {}}, {"Koala", {"koa"}}};
   FileIO::Listing l;
-  EXPECT_TRUE(FileIO::refreshListing(l, dir.string(), all, 0, 10.0));
-  EXPECT_EQ(names(l), "[deeper] a.prg ");
-  touch(dir / "b.prg");
-  fs::last_write_time(dir, old);  // a change the directory's time does not show
-  struct Step {
+  const auto add = [&](const char* name, fs::file_time_type time) {
+    return [&, name, time] {
+      touch(dir / name);
+      fs::last_write_time(dir, time);
+    };
+  };
+  const struct {
+    std::function<void()> before;
+    fs::path at;
     double now;
-    int filterIndex;
+    int filter;
     bool read;
     const char* shown;
+  } kSteps[] = {
+      {[] {}, dir, 10.0, 0, true, "[deeper] a.prg "},
+      {add("b.prg", old), dir, 10.5, 0, false, "[deeper] a.prg "},  // within the second: not even checked
+      {[] {}, dir, 11.2, 0, false, "[deeper] a.prg "},              // checked: the time is unchanged
+      {[] {}, dir, 11.3, 1, true, "[deeper] "},                     // another filter: read at once
+      {[] {}, dir, 11.4, 0, true, "[deeper] a.prg b.prg "},
+      {add("c.prg", old + std::chrono::minutes(1)), dir, 12.0, 0, false, "[deeper] a.prg b.prg "},
+      {[] {}, dir, 12.5, 0, true, "[deeper] a.prg b.prg c.prg "},
+      {[] {}, root_, 12.6, 0, true, "[sub] "},  // another directory
+      {[&] { l.valid = false; }, root_, 12.7, 0, true, "[sub] "},
   };
-  const Step kSteps[] = {
-      {10.5, 0, false, "[deeper] a.prg "},   // within the second: not even checked
-      {11.2, 0, false, "[deeper] a.prg "},   // checked, the time is unchanged
-      {11.3, 1, true, "[deeper] "},          // another filter: read at once
-      {11.4, 0, true, "[deeper] a.prg b.prg "},
-  };
-  for (const Step& s : kSteps) {
-    EXPECT_EQ(FileIO::refreshListing(l, dir.string(), s.filterIndex ? koala : all, s.filterIndex, s.now), s.read)
-        << s.now;
-    EXPECT_EQ(names(l), s.shown) << s.now;
+  for (const auto& s : kSteps) {
+    s.before();
+    EXPECT_EQ(FileIO::refreshListing(l, s.at.string(), filters[s.filter], s.filter, s.now), s.read) << s.now;
+    std::string names;
+    for (const auto& [name, isDir] : l.entries) names += (isDir ? "[" + name + "]" : name) + " ";
+    EXPECT_EQ(names, s.shown) << s.now;
   }
-  touch(dir / "c.prg");
-  fs::last_write_time(dir, old + std::chrono::minutes(1));
-  EXPECT_FALSE(FileIO::refreshListing(l, dir.string(), all, 0, 12.0));
-  EXPECT_TRUE(FileIO::refreshListing(l, dir.string(), all, 0, 12.5));
-  EXPECT_EQ(names(l), "[deeper] a.prg b.prg c.prg ");
-  // Another directory is read at once; an invalidated listing too.
-  EXPECT_TRUE(FileIO::refreshListing(l, root_.string(), all, 0, 12.6));
-  EXPECT_EQ(names(l), "[sub] ");
-  l.valid = false;
-  EXPECT_TRUE(FileIO::refreshListing(l, root_.string(), all, 0, 12.7));
 }
 
 // Enter in the name field on a typed directory, or on a name that only
 // brings a message, leaves the keyboard in the field for the next name.
 TEST_F(FileDialogTest, NameFieldKeepsTheKeyboardAfterEnter) {
   ImGuiIO& io = createContext();
-  const auto frame = [&](ImGuiKey key = ImGuiKey_None) {
+  const auto frame = [&](ImGuiKey key = ImGuiKey_None, ImGuiID activate = 0) {
     if (key != ImGuiKey_None) io.AddKeyEvent(key, true);
     ImGui::NewFrame();
+    if (activate) ImGui::ActivateItemByID(activate);
     FileIO::draw();
     ImGui::EndFrame();
     if (key != ImGuiKey_None) io.AddKeyEvent(key, false);
@@ -363,16 +358,11 @@ TEST_F(FileDialogTest, NameFieldKeepsTheKeyboardAfterEnter) {
   ImGuiWindow* w = ImGui::FindWindowByName("##filedialog");
   ASSERT_NE(w, nullptr);
   const ImGuiID field = w->GetID("##name");
-  ImGui::NewFrame();
-  ImGui::ActivateItemByID(field);
-  FileIO::draw();
-  ImGui::EndFrame();
+  frame(ImGuiKey_None, field);
   frame();
   ASSERT_EQ(ImGui::GetActiveID(), field);
-
-  const std::vector<std::string> names = {"sub", "missing.prg"};
-  for (const std::string& name : names) {
-    io.AddInputCharactersUTF8(name.c_str());
+  for (const char* name : {"sub", "missing.prg"}) {
+    io.AddInputCharactersUTF8(name);
     frame();
     frame(ImGuiKey_Enter);
     frame();

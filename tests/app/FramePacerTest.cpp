@@ -8,18 +8,16 @@
 namespace {
 
 TEST(FramePacer, WaitsByInputAnimationAndTheRefreshRate) {
-  struct Case {
+  constexpr double p = 1.0 / 60;
+  const struct {
     const char* what;
     bool everyFrame;
     double lastInput;  // seconds before the frame began at 100.0
     double now;        // end of that frame
     double dueAt;
     bool held;
-    double sleepUntil;
-    double deadline;
-  };
-  constexpr double p = 1.0 / 60;
-  const Case kCases[] = {
+    double sleepUntil, deadline;
+  } kCases[] = {
       // A fast frame without vertical sync sleeps out the refresh.
       {"fresh input", false, 0.2, 100.002, kNever, false, 100 + p, 100 + p},
       {"key held", false, 30, 100.002, kNever, true, 100 + p, 100 + p},
@@ -30,12 +28,11 @@ TEST(FramePacer, WaitsByInputAnimationAndTheRefreshRate) {
       {"idle", false, 5, 100.002, kNever, false, 100 + p, 100 + kIdleFrameSeconds},
       {"blink due", false, 5, 100.002, 100.125, false, 100 + p, 100.125},
       {"due at once", false, 5, 100.002, 100.0, false, 100 + p, 100 + p},
-      {"input settled", false, kInputSettleSeconds + 0.01, 100.002, kNever, false, 100 + p,
-       100 + kIdleFrameSeconds},
+      {"input settled", false, kInputSettleSeconds + 0.01, 100.002, kNever, false, 100 + p, 100 + kIdleFrameSeconds},
       // Scripted runs never wait.
       {"self-test", true, 5, 100.002, kNever, false, 100.002, 100.002},
   };
-  for (const Case& c : kCases) {
+  for (const auto& c : kCases) {
     FramePacer pacer;
     pacer.setRefreshRate(0);  // unknown: 60 per second
     pacer.everyFrame = c.everyFrame;

@@ -207,9 +207,8 @@ TEST_F(MainWindowTest, ScreenMapsTheMouseToDisplayPixelsAndZoomsWithTheWheel) {
   EXPECT_EQ(app.zoom, kZoomMax);
 }
 
-// Keys meant for a dialog must not change the picture behind it: with
-// the Clear dialog or a question open, neither the global shortcuts nor
-// the keys of the Screen window act; once it is closed they do again.
+// With the Clear dialog or a question open, neither the global shortcuts
+// nor the Screen window's keys change the picture; once closed they do.
 TEST_F(MainWindowTest, ShortcutsDoNothingBehindModalDialogs) {
   App app;
   const auto draw = [&] {
@@ -223,42 +222,31 @@ TEST_F(MainWindowTest, ShortcutsDoNothingBehindModalDialogs) {
   app.focusScreen = true;
   frame(draw);
   ASSERT_TRUE(g_screenFocused);
-
-  g_clearOpen = true;
-  frame(draw);
-  ASSERT_TRUE(isOpen(draw, "Clear##dlg"));
-  chord(draw, ImGuiMod_Ctrl, ImGuiKey_Z);
-  chord(draw, ImGuiMod_Ctrl | ImGuiMod_Alt, ImGuiKey_G);
-  frame(draw, ImGuiKey_G);
-  EXPECT_EQ(app.machine.vicRegs[kRegBorder], 3);
-  EXPECT_FALSE(app.showGrid);
-  ASSERT_TRUE(isOpen(draw, "Clear##dlg"));
-  frame(draw, ImGuiKey_Escape);
-  EXPECT_FALSE(isOpen(draw, "Clear##dlg"));
-
-  app.confirm("Question", "Sure?", [] {});
-  frame(draw);
-  chord(draw, ImGuiMod_Ctrl, ImGuiKey_Z);
-  chord(draw, ImGuiMod_Ctrl | ImGuiMod_Alt, ImGuiKey_G);
-  EXPECT_EQ(app.machine.vicRegs[kRegBorder], 3);
-  EXPECT_FALSE(app.showGrid);
-  frame(draw, ImGuiKey_Escape);
-  frame(draw);
-  ASSERT_TRUE(app.popups.empty());
-
+  const std::function<void()> opens[] = {[] { g_clearOpen = true; }, [&] { app.confirm("Question", "Sure?", [] {}); }};
+  for (const auto& open : opens) {
+    open();
+    frame(draw);
+    chord(draw, ImGuiMod_Ctrl, ImGuiKey_Z);
+    chord(draw, ImGuiMod_Ctrl | ImGuiMod_Alt, ImGuiKey_G);
+    frame(draw, ImGuiKey_G);
+    EXPECT_EQ(app.machine.vicRegs[kRegBorder], 3);
+    EXPECT_FALSE(app.showGrid);
+    frame(draw, ImGuiKey_Escape);
+    frame(draw);
+    EXPECT_FALSE(isOpen(draw, "Clear##dlg"));
+    ASSERT_TRUE(app.popups.empty());
+  }
   chord(draw, ImGuiMod_Ctrl | ImGuiMod_Alt, ImGuiKey_G);
   EXPECT_TRUE(app.showGrid);
   chord(draw, ImGuiMod_Ctrl, ImGuiKey_Z);
   EXPECT_NE(app.machine.vicRegs[kRegBorder], 3);
 }
 
-// A click on a colour or a button of the bars takes the keyboard; it comes
-// back to the Screen window, so a single-key shortcut typed next still
-// works there.
+// After a click on a colour or button of the bars, a single-key shortcut
+// typed next still works in the Screen window.
 TEST_F(MainWindowTest, ClicksOnTheBarsGiveTheKeyboardBackToTheScreen) {
   App app;
-  float s = 0;
-  float firstPanel = 0;
+  float s = 0, firstPanel = 0;
   const auto draw = [&] {
     drawStatusBar(app);
     drawTools(app);
@@ -274,44 +262,39 @@ TEST_F(MainWindowTest, ClicksOnTheBarsGiveTheKeyboardBackToTheScreen) {
   const ImVec2 tools = ImGui::FindWindowByName("##tools")->Pos;
   const ImVec2 status = ImGui::FindWindowByName("##statusbar")->Pos;
   const auto unit = [&](ImVec2 o, float x, float y) { return ImVec2(o.x + x * s, o.y + y * s); };
-  struct Target {
+  const struct {
     const char* what;
     ImVec2 at;
     int button;
-  };
-  const Target kTargets[] = {
+  } kTargets[] = {
       {"palette colour 3", unit(tools, 9 + 5 + 19 + 7, 345 + 40 + 19 + 7), ImGuiMouseButton_Left},
       {"palette background", unit(tools, 9 + 5 + 7, 345 + 40 + 7), ImGuiMouseButton_Right},
       {"brush 3", unit(tools, 18 + 12, 3 * 29 + 191 + 12), ImGuiMouseButton_Left},
       {"filled", unit(tools, 4 + 20, 574 + 10), ImGuiMouseButton_Left},
       {"cell colour", ImVec2(status.x + firstPanel + (80 + 160 + 20) * s, status.y + 10 * s), ImGuiMouseButton_Left},
   };
-  bool grid = app.showGrid;
-  for (const Target& t : kTargets) {
+  for (const auto& t : kTargets) {
+    const bool grid = app.showGrid;
     click(draw, t.at, t.button);
     frame(draw);
     EXPECT_TRUE(g_screenFocused) << t.what;
     frame(draw, ImGuiKey_G);
-    grid = !grid;
-    EXPECT_EQ(app.showGrid, grid) << t.what;
+    EXPECT_NE(app.showGrid, grid) << t.what;
   }
   EXPECT_EQ(app.machine.pen, 3);
   EXPECT_EQ(app.editor.brush, 3);
   EXPECT_TRUE(app.editor.fillShapes);
 }
 
-// At 150 and 200 per cent, or in a window 600 pixels high, the palette's
-// lower rows would be cut off: it then scrolls (the wheel over it works)
-// and the Move button at its bottom can be reached and clicked.
+// Where the tool palette does not fit (150 or 200 per cent, a window 600
+// pixels high) the wheel scrolls it and its bottom Move button is clickable.
 TEST_F(MainWindowTest, ToolPaletteScrollsWhenItDoesNotFit) {
-  struct Case {
-    float height;
-    float scale;
+  const struct {
+    float height, scale;
     bool scrolls;
-  };
-  const Case kCases[] = {{900, 1.0f, false}, {600, 1.0f, true}, {900, 1.5f, true}, {900, 2.0f, true}};
+  } kCases[] = {{900, 1.0f, false}, {600, 1.0f, true}, {900, 1.5f, true}, {900, 2.0f, true}};
   ImGuiIO& io = ImGui::GetIO();
-  for (const Case& c : kCases) {
+  for (const auto& c : kCases) {
     App app;
     float s = 0;
     const auto draw = [&] {
@@ -344,13 +327,11 @@ TEST_F(MainWindowTest, ToolPaletteScrollsWhenItDoesNotFit) {
   ImGui::GetStyle().FontScaleMain = 1.0f;
 }
 
-// Icons drawn smaller than their pixels are filtered smoothly, so their
-// one-pixel lines do not vanish at 75 per cent; at 100 per cent and above
-// every pixel stays sharp.
+// Icons drawn below full size are smoothed so one-pixel lines survive;
+// at 100 per cent and above every pixel stays sharp.
 TEST_F(MainWindowTest, IconsBelowFullSizeAreSmoothed) {
   App app;
-  const float kScales[] = {0.75f, 1.0f, 1.5f, 0.75f, 2.0f};
-  for (float scale : kScales) {
+  for (float scale : {0.75f, 1.0f, 1.5f, 0.75f, 2.0f}) {
     ImGui::GetStyle().FontScaleMain = scale;
     frame([&] { drawTools(app); });
     for (int icon : {13, 4, 14, 15, 16})  // tool buttons and a brush

@@ -1,11 +1,10 @@
 // What the register and preferences windows change in the App: a register
 // edit is one undoable step (none for the value already held), and a custom
 // colour edit shows at once only while the "Custom" preset is in use.
-#include "app/Dialogs.h"
-#include "app/Views.h"
-
 #include "app/App.h"
+#include "app/Dialogs.h"
 #include "app/Texture.h"
+#include "app/Views.h"
 #include "core/Machine.h"
 
 #include "tests/app/AppTestUtil.h"
@@ -29,10 +28,8 @@ TEST_F(ViewsTest, RegisterEditIsOneUndoableStep) {
   ASSERT_EQ(app.undo.undoItems.size(), 1u);
   EXPECT_EQ(app.undo.undoItems.back().description, "register change");
   EXPECT_EQ(app.machine.vicRegs[0x20], border ^ 5);
-  // Registers with no drawing meaning are writable too.
-  ASSERT_TRUE(CommitRegister(app, 0x19, 0xFF));
+  ASSERT_TRUE(CommitRegister(app, 0x19, 0xFF));  // no drawing meaning, writable too
   EXPECT_EQ(app.machine.vicRegs[0x19], 0xFF);
-
   app.undo.MakeUndo();
   app.undo.MakeUndo();
   EXPECT_EQ(app.machine.vicRegs[0x20], border);
@@ -41,15 +38,13 @@ TEST_F(ViewsTest, RegisterEditIsOneUndoableStep) {
 
 TEST_F(ViewsTest, CustomColourShowsAtOnceOnlyWithTheCustomPreset) {
   App app;
-  const float red[3] = {1.0f, 0.0f, 0.0f};
+  const float red[3] = {1.0f, 0.0f, 0.0f}, green[3] = {0.0f, 1.0f, 0.0f};
   app.setPalette(3);
   const auto before = app.palette.rgb;
   SetCustomColor(app, 6, red);
   EXPECT_EQ(app.palette.custom[6], (std::array<uint8_t, 3>{255, 0, 0}));
   EXPECT_EQ(app.palette.rgb, before);
-
   app.setPalette(kCustomPreset);
-  const float green[3] = {0.0f, 1.0f, 0.0f};
   SetCustomColor(app, 6, green);
   EXPECT_EQ(app.palette.rgb[6], (std::array<uint8_t, 3>{0, 255, 0}));
 }
@@ -62,8 +57,7 @@ TEST(PixelCanvasSize, ResizesOnlyOnAChangeAndFillsOpaqueBlack) {
   EXPECT_FALSE(SizeCanvas(c, 160, 410));  // same size: pixels kept
   EXPECT_EQ(c.pixels[5], 0x12345678u);
   ASSERT_TRUE(SizeCanvas(c, 1280, 410));
-  EXPECT_EQ(c.width, 1280);
-  EXPECT_EQ(c.height, 410);
+  EXPECT_EQ(std::make_pair(c.width, c.height), std::make_pair(1280, 410));
   for (uint32_t p : c.pixels) ASSERT_EQ(p, 0xFF000000u);
 }
 
