@@ -2,6 +2,7 @@
 // queue and the zoom that keeps a point of the picture in place.
 #include "app/App.h"
 
+#include "app/Theme.h"
 #include "autotest/AutoTest.h"
 #include "core/Ascii.h"
 #include "platform/FileDialog.h"
@@ -195,7 +196,7 @@ void App::message(const std::string& title, const std::string& text) {
 }
 
 namespace {
-constexpr float kPopupButtonWidth = 90.0f;
+using Classic::kPopupButtonWidth;
 }
 
 void drawPopups(App& app) {

@@ -25,8 +25,8 @@ bool g_clearOpen = false;
 
 namespace {
 
-constexpr float kPopupButtonWidth = 90;
-constexpr ImU32 kBlack = IM_COL32(0, 0, 0, 255);
+using Classic::kBlack;
+using Classic::kPopupButtonWidth;
 constexpr ImU32 kWarningRed = IM_COL32(255, 0, 0, 255);
 constexpr int kRomCaseBit = 2;  // $D018 bit 1: upper / lower case character set
 

@@ -7,6 +7,7 @@
 
 #include "app/App.h"
 #include "app/EditorInput.h"
+#include "app/Theme.h"
 #include "app/Widgets.h"
 #include "core/TextInput.h"
 #include "core/Vic.h"
@@ -29,10 +30,10 @@ constexpr float kFirstUseWidth = 800;
 constexpr float kFirstUseHeight = 600;
 constexpr int kMouseButtons = 3;  // left, right, middle
 constexpr int kDefaultResetZoom = 2;
-constexpr float kPopupButtonWidth = 90;
+using Classic::kPopupButtonWidth;
 
-constexpr ImU32 kBlack = IM_COL32(0, 0, 0, 255);
-constexpr ImU32 kWhite = IM_COL32(255, 255, 255, 255);
+using Classic::kBlack;
+using Classic::kWhite;
 constexpr ImU32 kPasteAnts = IM_COL32(255, 220, 80, 255);
 constexpr ImU32 kActiveCellGrey = IM_COL32(128, 128, 128, 255);
 

@@ -14,7 +14,6 @@ namespace {
 constexpr float kBaseFontSize = 12.0f;
 
 // The four bevel greys: white, light, mid, dark.
-constexpr ImU32 kWhite = IM_COL32(255, 255, 255, 255);
 constexpr ImU32 kLight = IM_COL32(227, 227, 227, 255);
 constexpr ImU32 kMid = IM_COL32(160, 160, 160, 255);
 constexpr ImU32 kDark = IM_COL32(105, 105, 105, 255);

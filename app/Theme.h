@@ -8,6 +8,11 @@
 
 namespace Classic {
 
+// Width of the answer buttons of the modal pop-ups and dialogs.
+constexpr float kPopupButtonWidth = 90;
+constexpr ImU32 kBlack = IM_COL32(0, 0, 0, 255);
+constexpr ImU32 kWhite = IM_COL32(255, 255, 255, 255);
+
 // The monospace font added at start-up, or null when its file is missing.
 extern ImFont* MonoFont;
 

@@ -2,6 +2,7 @@
 #include "app/Widgets.h"
 
 #include "app/App.h"
+#include "app/Theme.h"
 #include "core/Vic.h"
 
 #include <algorithm>
@@ -42,8 +43,8 @@ bool hexInput(const char* label, int& value, float width, int mask, const char* 
   return true;
 }
 
-constexpr ImU32 kBlack = IM_COL32(0, 0, 0, 255);
-constexpr ImU32 kWhite = IM_COL32(255, 255, 255, 255);
+using Classic::kBlack;
+using Classic::kWhite;
 constexpr ImU32 kNoColorFill = IM_COL32(110, 110, 110, 255);
 constexpr ImU32 kNoColorCross = IM_COL32(60, 60, 60, 255);
 constexpr ImU32 kMarkFrame = IM_COL32(160, 160, 160, 255);

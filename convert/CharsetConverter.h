@@ -7,6 +7,7 @@
 
 #include "core/CharOps.h"
 #include "core/Machine.h"
+#include "core/MemoryLayout.h"
 #include "core/Palette.h"
 
 #include <cstdint>
@@ -23,11 +24,6 @@ struct CharsetConvertResult {
   int similarCells = 0;     // cells shown with a merged character
   int misfitCells = 0;      // cells whose colours the text mode cannot show
 };
-
-// First address of charset slot 0-7 in the current video bank.
-inline uint32_t charsetSlotAddr(const Machine& m, int slot) {
-  return ((m.bank & 3u) * 8u + static_cast<uint32_t>(slot)) * kCharsetSize;
-}
 
 // Why a slot cannot take a character set; empty when it can.
 std::string CharsetSlotProblem(const Machine& m, int slot);

@@ -2,6 +2,7 @@
 #include "core/CharOps.h"
 
 #include "core/GlyphBits.h"
+#include "core/MemoryLayout.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -106,7 +107,7 @@ void setMulticolor(Machine& m, bool on) {
 }
 
 std::string slotLabel(const Machine& m, int s) {
-  const unsigned start = (m.bank * 8u + static_cast<unsigned>(s & 7)) * kCharsetSize;
+  const unsigned start = charsetSlotAddr(m, s);
   const bool rom = (m.bank == 0 || m.bank == 2) && (s == kRomSlotLow || s == kRomSlotHigh);
   char buf[48];
   std::snprintf(buf, sizeof buf, "%d ($%04X-$%04X)%s", s + 1, start, start + kCharsetSize - 1, rom ? " ROM" : "");

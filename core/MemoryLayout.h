@@ -44,3 +44,9 @@ inline uint8_t cellScreenByte(const Machine& m, int column, int row) {
 inline uint8_t cellColorByte(const Machine& m, int column, int row) {
   return m.ram[cellColorAddr(cellIndex(column, row))];
 }
+
+// First address of charset slot 0-7 (the value of bits 1-3 of $D018) in the
+// current video bank.
+inline uint32_t charsetSlotAddr(const Machine& m, int slot) {
+  return ((m.bank & 3u) * 8u + static_cast<uint32_t>(slot & 7)) * kCharsetSize;
+}
