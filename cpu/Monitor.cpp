@@ -3,6 +3,7 @@
 // loading and saving PRG data through the drives or the host callbacks.
 #include "cpu/Monitor.h"
 
+#include "core/FileFormats.h"
 #include "core/TextInput.h"
 #include "cpu/AsmText.h"
 #include "disk/DiskDrive.h"
@@ -570,10 +571,7 @@ void Monitor::saveCmd(const std::string& text) {
     fail();
     return;
   }
-  std::vector<uint8_t> prg(2 + static_cast<size_t>(cmd.to - cmd.from));
-  prg[0] = static_cast<uint8_t>(cmd.from & 0xFF);
-  prg[1] = static_cast<uint8_t>(cmd.from >> 8);
-  std::copy(machine->ram.begin() + cmd.from, machine->ram.begin() + cmd.to, prg.begin() + 2);
+  const std::vector<uint8_t> prg = FileFormats::savePrg(*machine, cmd.from, cmd.to - cmd.from);
   if (cmd.device == kHostDevice) {
     if (!hostSave) {
       print(kNotPresent);
