@@ -17,7 +17,6 @@ namespace {
 
 constexpr int kLastCol = kMonitorCols - 1;
 constexpr int kLastRow = kMonitorRows - 1;
-constexpr int kAddressSpace = 0x10000;
 constexpr int kAddrDigits = 4;
 constexpr int kByteDigits = 2;
 constexpr int kCommandColumn = 1;  // the command letter follows the "."
@@ -486,7 +485,7 @@ bool Monitor::copyOrFill(char command, const std::string& text) {
     print(format("\n%04X BYTES FILLED\n.", count));
   } else {
     // Clipped at $FFFF: the count shown is what was really copied.
-    count = std::min(count, kAddressSpace - third);
+    count = std::min(count, kRamSize - third);
     std::memmove(ram.data() + third, ram.data() + start, static_cast<size_t>(count));
     changed();
     print(format("\n%04X BYTES COPIED\n.", count));
@@ -602,7 +601,7 @@ void Monitor::finishLoad(const std::vector<uint8_t>& prg, int from, int to) {
   long long count = dataLength;
   if (to >= 0 && dataLength > to - start) count = to - start;
   count = std::max(count, 0LL);
-  count = std::min(count, kAddressSpace - start);
+  count = std::min(count, kRamSize - start);
   std::memcpy(machine->ram.data() + start, prg.data() + 2, static_cast<size_t>(count));
   changed();
   print(format("\n$%04X BYTES READ FROM $%04X TO $%04X\n.", static_cast<int>(count), static_cast<int>(start),
