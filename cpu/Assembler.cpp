@@ -14,7 +14,6 @@ bool isDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; 
 bool isAlnum(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
 bool isSymbolChar(char c) { return isAlnum(c) || c == '_' || c == '.'; }
 
-
 std::string hexNumber(int value, const char* format) {
   char buf[8];
   std::snprintf(buf, sizeof buf, format, value & 0xFFFF);
@@ -36,12 +35,7 @@ constexpr char kUtf8Currency[] = "\xC2\xA4";
 
 }  // namespace
 
-std::string Assembler::trim(const std::string& text) {
-  size_t begin = 0, end = text.size();
-  while (begin < end && isAsmBlank(text[begin])) ++begin;
-  while (end > begin && isAsmBlank(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
+std::string Assembler::trim(const std::string& text) { return trimAsmBlanks(text); }
 
 void Assembler::error(int lineNo, const std::string& text) {
   // A large file of bad lines must not hold millions of messages.

@@ -59,8 +59,6 @@ int mnemonicSlot(const std::string& upper) {
 
 int opcodeFor(int slot, int mode) { return mnemonicIndex().opcode[slot][mode]; }
 
-
-
 }  // namespace
 
 bool CPU6502::isMnemonic(const std::string& text) {
@@ -78,42 +76,33 @@ int CPU6502::findOpcode(const std::string& name, int mode) {
 }
 
 bool CPU6502::parseNumber(const std::string& text, int& value, bool* wide) {
-  size_t begin = 0, end = text.size();
-  while (begin < end && isAsmBlank(text[begin])) ++begin;
-  while (end > begin && isAsmBlank(text[end - 1])) --end;
-  if (begin == end) return false;
+  const std::string t = trimAsmBlanks(text);
+  if (t.empty()) return false;
 
   int base = 10;
-  size_t digits = begin;
-  if (text[begin] == '$') {
+  size_t digits = 0;
+  if (t[0] == '$') {
     base = 16;
-    ++digits;
-  } else if (text[begin] == '%') {
+    digits = 1;
+  } else if (t[0] == '%') {
     base = 2;
-    ++digits;
+    digits = 1;
   }
-  if (digits == end) return false;
+  if (digits == t.size()) return false;
 
   int v = 0;
-  for (size_t i = digits; i < end; ++i) {
-    int c = asciiUpper(text[i]);
-    int d;
-    if (c >= '0' && c <= '9')
-      d = c - '0';
-    else if (c >= 'A' && c <= 'F')
-      d = c - 'A' + 10;
-    else
-      return false;
-    if (d >= base) return false;
+  for (size_t i = digits; i < t.size(); ++i) {
+    const int d = hexDigitValue(t[i]);
+    if (d < 0 || d >= base) return false;
     v = v * base + d;
     if (v > kMaxParsedNumber) return false;
   }
 
   if (wide) {
-    const size_t count = end - digits;
+    const size_t count = t.size() - digits;
     if (base == 10)
-      *wide = text[begin] == '0' && count > 1;
-    else if (text[digits] == '0')
+      *wide = t[0] == '0' && count > 1;
+    else if (t[digits] == '0')
       *wide = count > 1;
     else
       *wide = base == 16 && count > 2;

@@ -47,13 +47,6 @@ const char kHelp[] =
     ".";
 const char kNotPresent[] = "\nDEVICE NOT PRESENT ERROR\n.";
 
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 std::string format(const char* fmt, int a, int b = 0, int c = 0) {
   char buf[64];
   std::snprintf(buf, sizeof buf, fmt, a, b, c);
@@ -72,7 +65,7 @@ int hexField(const std::string& field) {
   if (field.empty() || field.size() > kAddrDigits) return -1;
   int v = 0;
   for (char c : field) {
-    int d = hexDigit(c);
+    int d = hexDigitValue(c);
     if (d < 0) return -1;
     v = v * 16 + d;
   }
@@ -365,7 +358,7 @@ int Monitor::getHex(int maxDigits, const std::string& text, size_t& pos) {
   while (pos < text.size() && text[pos] == ' ') ++pos;
   int value = -1;
   for (int n = 0; n < maxDigits && pos < text.size(); ++n, ++pos) {
-    const int d = hexDigit(text[pos]);
+    const int d = hexDigitValue(text[pos]);
     if (d < 0) break;
     value = (value < 0 ? 0 : value * 16) + d;
   }
