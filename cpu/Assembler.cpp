@@ -33,6 +33,14 @@ void splitWord(const std::string& text, const char* stops, std::string& word, st
 
 constexpr char kUtf8Currency[] = "\xC2\xA4";
 
+// The byte a "<" (low) or ">" (high) before an expression picks from its
+// value; any other select leaves the value whole.
+int selectByte(char byteSelect, int value) {
+  if (byteSelect == '<') return value & 0xFF;
+  if (byteSelect == '>') return (value >> 8) & 0xFF;
+  return value;
+}
+
 }  // namespace
 
 std::string Assembler::trim(const std::string& text) { return trimAsmBlanks(text); }
@@ -265,8 +273,7 @@ bool Assembler::instruction(int lineNo, const std::string& mnemonic, const std::
       error(lineNo, (finalPass ? "Unknown symbol or bad value: " : "Bad value: ") + expr);
       return false;
     }
-    if (byteSelect == '<') value &= 0xFF;
-    if (byteSelect == '>') value = (value >> 8) & 0xFF;
+    value = selectByte(byteSelect, value);
     if (!finalPass && unresolved) unresolvedLines[lineNo] = true;
 
     std::string number;
@@ -361,8 +368,7 @@ bool Assembler::data(int lineNo, const std::string& directive, const std::string
       error(lineNo, "Bad value: " + item);
       return false;
     }
-    if (byteSelect == '<') value &= 0xFF;
-    if (byteSelect == '>') value = (value >> 8) & 0xFF;
+    value = selectByte(byteSelect, value);
     if (kind == kBytes) {
       if (!byteSelect && value > 0xFF && !(unresolved && !finalPass)) {
         error(lineNo, "Byte value out of range: " + item);
