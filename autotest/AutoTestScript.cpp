@@ -7,6 +7,7 @@
 #include "autotest/AutoTest.h"
 
 #include "app/App.h"
+#include "app/ConvertRules.h"
 #include "app/FileActions.h"
 #include "app/FileCompletions.h"
 #include "app/ImportWin.h"
@@ -23,9 +24,6 @@
 namespace AutoTest {
 namespace {
 
-constexpr int kHiresMode = 3;       // graphics mode numbers of the document
-constexpr int kMulticolorMode = 4;
-constexpr int kImportPetscii = 2;   // the import window's PETSCII text mode
 constexpr int kPrepareFrames = 3;
 constexpr int kCheckFrames = 1;
 
@@ -77,7 +75,7 @@ void openAndWalk() {
 void drawOnHires() {
   add("prepare hires", kPrepareFrames, [](App& app) {
     app.newProject();
-    app.machine.setGfxMode(kHiresMode);
+    app.machine.setGfxMode(kModeHires);
     std::fill_n(bitmap(app), kBitmapSize, 0);
     std::fill_n(screen(app), kScreenCells, 0x10);
     app.undo.Clear();
@@ -225,11 +223,11 @@ void dropFiles() {
     check(Platform::writeFile(path, squarePng()), "write temp png");
     Actions::openDropped(app, path);
     check(app.showImportPicture, "import dialog opened with the dropped picture");
-    app.machine.setGfxMode(kMulticolorMode);
-    importPictureForTest(kImportPetscii, false);
+    app.machine.setGfxMode(kModeMultiBitmap);
+    importPictureForTest(ImportMode::Petscii, false);
   });
   shot("import-petscii", 3);
-  add("accept import", 3, [](App&) { importPictureForTest(kImportPetscii, true); });
+  add("accept import", 3, [](App&) { importPictureForTest(ImportMode::Petscii, true); });
   add("check petscii import", kCheckFrames, [](App& app) {
     check(!app.showImportPicture, "PETSCII import accepted");
     check(app.machine.gfxMode() == 0 && app.machine.charsetIsRom(), "text mode with the ROM charset");
@@ -249,7 +247,7 @@ void closeUp() {
   });
   add("all windows again", 10, [](App& app) {
     setWindows(app, true);
-    app.machine.setGfxMode(kMulticolorMode);
+    app.machine.setGfxMode(kModeMultiBitmap);
   });
   add("done", 1, [](App& app) {
     setWindows(app, false);
