@@ -25,7 +25,9 @@ if [[ -z "${LOOK_PICTURES_INNER:-}" ]]; then
   trap 'rm -rf "$work"' EXIT
   export XDG_CONFIG_HOME="$work/config" LOOK_PICTURES_INNER=1
   mkdir -p "$XDG_CONFIG_HOME"
-  exec xvfb-run -a -s "-screen 0 1600x1000x24" bash "$0" "$@"
+  # Not exec: the trap must remove the scratch configuration afterwards.
+  xvfb-run -a -s "-screen 0 1600x1000x24" bash "$0" "$@"
+  exit $?
 fi
 
 tilvox="$1"

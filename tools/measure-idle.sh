@@ -24,7 +24,9 @@ if [[ -z "${MEASURE_IDLE_INNER:-}" ]]; then
   trap 'rm -rf "$work"' EXIT
   export XDG_CONFIG_HOME="$work/config" MEASURE_IDLE_INNER=1
   mkdir -p "$XDG_CONFIG_HOME"
-  exec xvfb-run -a -s "-screen 0 1600x1000x24" bash "$0" "$@"
+  # Not exec: the trap must remove the scratch configuration afterwards.
+  xvfb-run -a -s "-screen 0 1600x1000x24" bash "$0" "$@"
+  exit $?
 fi
 
 "$tilvox" &
