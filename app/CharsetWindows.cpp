@@ -7,6 +7,7 @@
 #include "app/App.h"
 #include "app/FileActions.h"
 #include "app/PixelEditor.h"
+#include "app/Theme.h"
 #include "app/Widgets.h"
 #include "core/GlyphBits.h"
 #include "core/Vic.h"
@@ -30,7 +31,6 @@ constexpr double kRomWarningSeconds = 1.5;
 constexpr uint32_t kCanvasGrey = 0xFF282828u;  // red, green and blue 40
 const ImVec4 kReadOnlyColor(0.7f, 0.3f, 0.0f, 1.0f);
 constexpr ImU32 kWarningColor = IM_COL32(255, 80, 80, 255);
-constexpr ImU32 kMarkColor = IM_COL32(255, 255, 255, 255);
 
 const char* const kPenNames[] = {"Color 1 ($D022)", "Color 2 ($D023)", "Color 3 (color mem)"};
 const char* const kRomSetNames[] = {"Charset 1", "Charset 2"};
@@ -166,7 +166,7 @@ void drawCharsetView(App& app) {
     const ImVec2 a(topLeft.x + (c % kCharsetColumns) * kCharPitch * scale,
                    topLeft.y + (c / kCharsetColumns) * kCharPitch * scale);
     ImGui::GetWindowDrawList()->AddRect(a, ImVec2(a.x + (kCharPitch + 1) * scale, a.y + (kCharPitch + 1) * scale),
-                                        kMarkColor);
+                                        Classic::kWhite);
   }
   ImGui::End();
 }

@@ -7,6 +7,7 @@
 #include "app/App.h"
 #include "app/FileActions.h"
 #include "app/PixelEditor.h"
+#include "app/Theme.h"
 #include "app/Widgets.h"
 #include "core/GlyphBits.h"
 #include "core/Vic.h"
@@ -27,7 +28,6 @@ constexpr float kHexFieldWidth = 32;
 constexpr float kPaletteCell = 16;
 constexpr int kPaletteRow = 2;
 constexpr int kMinGridCell = 4;
-constexpr float kSaveButtonWidth = 90;
 
 const char* const kPenNames[] = {"Color 1 ($D025)", "Color 2 (sprite)", "Color 3 ($D026)"};
 const char* const kBankNames[] = {"$0000 - $3FFF", "$4000 - $7FFF", "$8000 - $BFFF", "$C000 - $FFFF"};
@@ -283,12 +283,12 @@ void drawSaveSpritesDialog(App& app) {
   if (ImGui::SmallButton("The 8 sprites")) SpriteOps::pointerRange(app.machine, app.saveSpritesFirst, app.saveSpritesLast);
   ImGui::RadioButton("PRG file (with load address)", &format, 0);
   ImGui::RadioButton("Raw sprite data (.bin, 64 bytes per sprite)", &format, 1);
-  if (ImGui::Button("Save...", ImVec2(kSaveButtonWidth, 0))) {
+  if (ImGui::Button("Save...", ImVec2(Classic::kPopupButtonWidth, 0))) {
     Actions::saveSprites(app, app.saveSpritesFirst, app.saveSpritesLast, format == 0);
     ImGui::CloseCurrentPopup();
   }
   ImGui::SameLine();
-  if (ImGui::Button("Cancel", ImVec2(kSaveButtonWidth, 0)) || ImGui::IsKeyPressed(ImGuiKey_Escape, false))
+  if (ImGui::Button("Cancel", ImVec2(Classic::kPopupButtonWidth, 0)) || ImGui::IsKeyPressed(ImGuiKey_Escape, false))
     ImGui::CloseCurrentPopup();
   ImGui::EndPopup();
 }

@@ -179,7 +179,7 @@ bool SpeedButton(const char* id, const Texture* icon, const char* label, bool do
   } else if (label) {
     const ImVec2 tsz = ImGui::CalcTextSize(label);
     dl->AddText(ImVec2(tl.x + (size.x - tsz.x) * 0.5f + shift.x, tl.y + (size.y - tsz.y) * 0.5f + shift.y),
-                IM_COL32(0, 0, 0, 255), label);
+                kBlack, label);
   }
 
   if (tooltip && ImGui::IsItemHovered(ImGuiHoveredFlags_DelayShort)) ImGui::SetTooltip("%s", tooltip);
