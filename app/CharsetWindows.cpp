@@ -58,8 +58,7 @@ void changeChar(App& app, const char* label, const std::function<void()>& apply)
              apply);
 }
 
-}  // namespace
-
+// The "Select VIC bank" and "Charset" submenus, into the menu that is open.
 void bankMenus(App& app) {
   Machine& m = app.machine;
   if (ImGui::BeginMenu("Select VIC bank")) {
@@ -78,9 +77,7 @@ void bankMenus(App& app) {
   }
 }
 
-void charColors(App& app, uint32_t colors[kCellColors], bool multicolor) {
-  CharOps::charColors(app.machine, app.palette, colors, multicolor);
-}
+}  // namespace
 
 void drawCharsetView(App& app) {
   static PixelCanvas canvas;
@@ -104,7 +101,7 @@ void drawCharsetView(App& app) {
   canvas.height = kCharsetCanvasHeight;
   canvas.pixels.assign(static_cast<size_t>(kCharsetCanvasWidth) * kCharsetCanvasHeight, kCanvasGrey);
   uint32_t colors[kCellColors];
-  charColors(app, colors, multi);
+  CharOps::charColors(m, app.palette, colors, multi);
   for (int i = 0; i < 256; ++i) {
     const int x = 1 + (i % kCharsetColumns) * kCharPitch;
     const int y = 1 + (i / kCharsetColumns) * kCharPitch;
@@ -314,7 +311,7 @@ void drawCharEditor(App& app) {
   canvas.width = canvas.height = kCellSize;
   canvas.pixels.resize(kCellSize * kCellSize);
   uint32_t colors[kCellColors];
-  charColors(app, colors, multi);
+  CharOps::charColors(m, app.palette, colors, multi);
   Vic::renderCharData(m.charData(static_cast<uint8_t>(app.currentChar)), multi, colors, canvas.pixels.data(), kCellSize);
   canvas.texture.update(canvas.pixels, canvas.width, canvas.height);
 
