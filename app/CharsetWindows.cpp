@@ -97,9 +97,10 @@ void drawCharsetView(App& app) {
     ImGui::EndMenuBar();
   }
 
-  canvas.width = kCharsetCanvasWidth;
-  canvas.height = kCharsetCanvasHeight;
-  canvas.pixels.assign(static_cast<size_t>(kCharsetCanvasWidth) * kCharsetCanvasHeight, kCanvasGrey);
+  // Every character's pixels are written each frame; the lines between
+  // them stay grey.
+  if (SizeCanvas(canvas, kCharsetCanvasWidth, kCharsetCanvasHeight))
+    std::fill(canvas.pixels.begin(), canvas.pixels.end(), kCanvasGrey);
   uint32_t colors[kCellColors];
   CharOps::charColors(m, app.palette, colors, multi);
   for (int i = 0; i < 256; ++i) {
@@ -308,8 +309,7 @@ void drawCharEditor(App& app) {
   }
   charRow(app);
 
-  canvas.width = canvas.height = kCellSize;
-  canvas.pixels.resize(kCellSize * kCellSize);
+  SizeCanvas(canvas, kCellSize, kCellSize);
   uint32_t colors[kCellColors];
   CharOps::charColors(m, app.palette, colors, multi);
   Vic::renderCharData(m.charData(static_cast<uint8_t>(app.currentChar)), multi, colors, canvas.pixels.data(), kCellSize);

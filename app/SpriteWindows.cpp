@@ -52,9 +52,8 @@ void drawSpriteView(App& app) {
   const int k = std::clamp(static_cast<int>(ImGui::GetContentRegionAvail().x / (kViewSpacing * kHardwareSprites)), 1,
                            kViewMaxScale);
 
-  canvas.width = kViewWidth;
-  canvas.height = kSpriteHeight;
-  canvas.pixels.assign(static_cast<size_t>(kViewWidth) * kSpriteHeight, 0);  // gaps stay transparent
+  // Every sprite pixel is written each frame; the gaps stay transparent.
+  if (SizeCanvas(canvas, kViewWidth, kSpriteHeight)) std::fill(canvas.pixels.begin(), canvas.pixels.end(), 0u);
   for (int n = 0; n < kHardwareSprites; ++n) {
     Vic::renderSprite(m, app.palette, SpriteOps::pointer(m, n), m.vicRegs[kRegSprite0Color + n], m.vicRegs[kRegBg0],
                       m.vicRegs[kRegSpriteMulti] & (1 << n), canvas.pixels.data() + n * kViewSpacing, kViewWidth);
@@ -246,9 +245,7 @@ void drawSpriteEditor(App& app) {
   const int user = SpriteOps::firstUser(m, app.currentSprite);
   if (user >= 0) app.spriteColor = m.vicRegs[kRegSprite0Color + user] & 15;
 
-  canvas.width = kSpriteWidth;
-  canvas.height = kSpriteHeight;
-  canvas.pixels.resize(static_cast<size_t>(kSpriteWidth) * kSpriteHeight);
+  SizeCanvas(canvas, kSpriteWidth, kSpriteHeight);
   Vic::renderSprite(m, app.palette, app.currentSprite, app.spriteColor, m.vicRegs[kRegBg0], multicolor,
                     canvas.pixels.data(), kSpriteWidth);
   canvas.texture.update(canvas.pixels, canvas.width, canvas.height);
