@@ -39,6 +39,13 @@ void changeBlock(App& app, const char* label, const std::function<void()>& apply
   app.change(UndoStep::range(static_cast<int>(blockAddress(app)), kSpriteBlockSize, label), apply);
 }
 
+// Edits the block hardware sprite n shows, in that sprite's colour.
+void selectHardwareSprite(App& app, int n) {
+  const Machine& m = app.machine;
+  app.currentSprite = SpriteOps::pointer(m, n);
+  app.spriteColor = m.vicRegs[kRegSprite0Color + n] & 15;
+}
+
 }  // namespace
 
 void drawSpriteView(App& app) {
@@ -67,8 +74,7 @@ void drawSpriteView(App& app) {
     if (ImGui::IsMouseClicked(ImGuiMouseButton_Left)) {
       const int n = static_cast<int>((ImGui::GetIO().MousePos.x - origin.x) / k) / kViewSpacing;
       if (n >= 0 && n < kHardwareSprites) {
-        app.currentSprite = SpriteOps::pointer(m, n);
-        app.spriteColor = m.vicRegs[kRegSprite0Color + n] & 15;
+        selectHardwareSprite(app, n);
         app.showSpriteEditor = true;
       }
     }
@@ -137,10 +143,7 @@ void selectMenu(App& app) {
   for (int n = 0; n < kHardwareSprites; ++n) {
     char label[32];
     std::snprintf(label, sizeof label, "Sprite %d ($%02X)", n, SpriteOps::pointer(m, n));
-    if (ImGui::MenuItem(label)) {
-      app.currentSprite = SpriteOps::pointer(m, n);
-      app.spriteColor = m.vicRegs[kRegSprite0Color + n] & 15;
-    }
+    if (ImGui::MenuItem(label)) selectHardwareSprite(app, n);
   }
   ImGui::EndMenu();
 }
