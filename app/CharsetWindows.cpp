@@ -7,6 +7,7 @@
 #include "app/App.h"
 #include "app/FileActions.h"
 #include "app/PixelEditor.h"
+#include "app/Theme.h"
 #include "app/Widgets.h"
 #include "core/GlyphBits.h"
 #include "core/Vic.h"
@@ -30,7 +31,6 @@ constexpr double kRomWarningSeconds = 1.5;
 constexpr uint32_t kCanvasGrey = 0xFF282828u;  // red, green and blue 40
 const ImVec4 kReadOnlyColor(0.7f, 0.3f, 0.0f, 1.0f);
 constexpr ImU32 kWarningColor = IM_COL32(255, 80, 80, 255);
-constexpr ImU32 kMarkColor = IM_COL32(255, 255, 255, 255);
 
 const char* const kPenNames[] = {"Color 1 ($D022)", "Color 2 ($D023)", "Color 3 (color mem)"};
 const char* const kRomSetNames[] = {"Charset 1", "Charset 2"};
@@ -58,8 +58,7 @@ void changeChar(App& app, const char* label, const std::function<void()>& apply)
              apply);
 }
 
-}  // namespace
-
+// The "Select VIC bank" and "Charset" submenus, into the menu that is open.
 void bankMenus(App& app) {
   Machine& m = app.machine;
   if (ImGui::BeginMenu("Select VIC bank")) {
@@ -78,9 +77,7 @@ void bankMenus(App& app) {
   }
 }
 
-void charColors(App& app, uint32_t colors[kCellColors], bool multicolor) {
-  CharOps::charColors(app.machine, app.palette, colors, multicolor);
-}
+}  // namespace
 
 void drawCharsetView(App& app) {
   static PixelCanvas canvas;
@@ -100,11 +97,12 @@ void drawCharsetView(App& app) {
     ImGui::EndMenuBar();
   }
 
-  canvas.width = kCharsetCanvasWidth;
-  canvas.height = kCharsetCanvasHeight;
-  canvas.pixels.assign(static_cast<size_t>(kCharsetCanvasWidth) * kCharsetCanvasHeight, kCanvasGrey);
+  // Every character's pixels are written each frame; the lines between
+  // them stay grey.
+  if (SizeCanvas(canvas, kCharsetCanvasWidth, kCharsetCanvasHeight))
+    std::fill(canvas.pixels.begin(), canvas.pixels.end(), kCanvasGrey);
   uint32_t colors[kCellColors];
-  charColors(app, colors, multi);
+  CharOps::charColors(m, app.palette, colors, multi);
   for (int i = 0; i < 256; ++i) {
     const int x = 1 + (i % kCharsetColumns) * kCharPitch;
     const int y = 1 + (i / kCharsetColumns) * kCharPitch;
@@ -166,7 +164,7 @@ void drawCharsetView(App& app) {
     const ImVec2 a(topLeft.x + (c % kCharsetColumns) * kCharPitch * scale,
                    topLeft.y + (c / kCharsetColumns) * kCharPitch * scale);
     ImGui::GetWindowDrawList()->AddRect(a, ImVec2(a.x + (kCharPitch + 1) * scale, a.y + (kCharPitch + 1) * scale),
-                                        kMarkColor);
+                                        Classic::kWhite);
   }
   ImGui::End();
 }
@@ -311,10 +309,9 @@ void drawCharEditor(App& app) {
   }
   charRow(app);
 
-  canvas.width = canvas.height = kCellSize;
-  canvas.pixels.resize(kCellSize * kCellSize);
+  SizeCanvas(canvas, kCellSize, kCellSize);
   uint32_t colors[kCellColors];
-  charColors(app, colors, multi);
+  CharOps::charColors(m, app.palette, colors, multi);
   Vic::renderCharData(m.charData(static_cast<uint8_t>(app.currentChar)), multi, colors, canvas.pixels.data(), kCellSize);
   canvas.texture.update(canvas.pixels, canvas.width, canvas.height);
 

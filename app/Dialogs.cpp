@@ -6,6 +6,7 @@
 #include "app/App.h"
 #include "app/Calculator.h"
 #include "app/DialogRules.h"
+#include "app/Theme.h"
 #include "app/Widgets.h"
 #include "platform/Platform.h"
 
@@ -185,7 +186,7 @@ void drawAbout(App& app) {
     return;
   }
   auto picture = [](const Texture& t) {
-    if (t.id) ImGui::Image(ImTextureRef(static_cast<ImTextureID>(t.id)), ImVec2(float(t.width), float(t.height)));
+    if (t.id) ImGui::Image(TextureRef(t), ImVec2(float(t.width), float(t.height)));
   };
 
   ImGui::BeginGroup();

@@ -121,9 +121,9 @@ void previews(const ImportPicState& p) {
   if (p.sourceTexture.id) {
     // A 160-wide multicolour picture is stretched to the same 320 x 200.
     const ImVec2 size(kPreviewWidth, kPreviewHeight);
-    ImGui::Image(ImTextureRef(static_cast<ImTextureID>(p.sourceTexture.id)), size);
+    ImGui::Image(TextureRef(p.sourceTexture), size);
     ImGui::SameLine();
-    ImGui::Image(ImTextureRef(static_cast<ImTextureID>(p.resultTexture.id)), size);
+    ImGui::Image(TextureRef(p.resultTexture), size);
   } else {
     ImGui::Dummy(ImVec2(kEmptyPreviewWidth, kPreviewHeight));
   }

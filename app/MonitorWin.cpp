@@ -36,11 +36,7 @@ const KeyRow kKeys[] = {
 };
 
 void render(App& app, PixelCanvas& canvas) {
-  if (canvas.width != kDisplayWidth || canvas.height != kDisplayHeight) {
-    canvas.width = kDisplayWidth;
-    canvas.height = kDisplayHeight;
-    canvas.pixels.assign(static_cast<size_t>(kDisplayWidth) * kDisplayHeight, 0xFF000000u);
-  }
+  SizeCanvas(canvas, kDisplayWidth, kDisplayHeight);
   const uint32_t bg = Vic::paletteWord(app.palette, kBackgroundColor);
   const uint32_t fg = Vic::paletteWord(app.palette, kTextColor);
   const uint32_t normal[kCellColors] = {bg, fg, bg, fg};

@@ -2,6 +2,7 @@
 #include "app/PixelEditor.h"
 
 #include "app/App.h"
+#include "app/Theme.h"
 #include "app/Widgets.h"
 #include "core/Vic.h"
 
@@ -10,8 +11,6 @@ constexpr int kLineAlpha = 60;
 constexpr int kInnerLineAlpha = 20;  // inside a double-wide multicolour pixel
 const ImVec2 kSwatchSize(18, 14);
 }  // namespace
-
-ImTextureRef TextureRef(const Texture& t) { return ImTextureRef(static_cast<ImTextureID>(t.id)); }
 
 void BankItems(App& app, const char* const labels[4]) {
   Machine& m = app.machine;

@@ -11,9 +11,6 @@
 
 class App;
 
-// Texture reference for Dear ImGui's image calls.
-ImTextureRef TextureRef(const Texture& t);
-
 // The four video banks as menu items with these labels; choosing one sets
 // Machine::bank (no undo step).
 void BankItems(App& app, const char* const labels[4]);

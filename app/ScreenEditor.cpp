@@ -340,7 +340,7 @@ void drawScreenEditor(App& app) {
   const ImVec2 cursor = ImGui::GetCursorScreenPos();
   const ImVec2 imagePos(cursor.x + offset.x, cursor.y + offset.y);
   ImDrawList* dl = ImGui::GetWindowDrawList();
-  dl->AddImage(ImTextureRef(static_cast<ImTextureID>(g_screen.texture.id)), imagePos,
+  dl->AddImage(TextureRef(g_screen.texture), imagePos,
                ImVec2(imagePos.x + imageSize.x, imagePos.y + imageSize.y));
   ImGui::SetCursorScreenPos(imagePos);
   ImGui::InvisibleButton("##input", imageSize,

@@ -7,6 +7,7 @@
 #include "app/App.h"
 #include "app/FileActions.h"
 #include "app/PixelEditor.h"
+#include "app/Theme.h"
 #include "app/Widgets.h"
 #include "core/GlyphBits.h"
 #include "core/Vic.h"
@@ -27,7 +28,6 @@ constexpr float kHexFieldWidth = 32;
 constexpr float kPaletteCell = 16;
 constexpr int kPaletteRow = 2;
 constexpr int kMinGridCell = 4;
-constexpr float kSaveButtonWidth = 90;
 
 const char* const kPenNames[] = {"Color 1 ($D025)", "Color 2 (sprite)", "Color 3 ($D026)"};
 const char* const kBankNames[] = {"$0000 - $3FFF", "$4000 - $7FFF", "$8000 - $BFFF", "$C000 - $FFFF"};
@@ -37,6 +37,13 @@ uint32_t blockAddress(const App& app) { return app.machine.spriteBlockAddr(stati
 // A change of the edited block's 64 bytes, as one undo step of that range.
 void changeBlock(App& app, const char* label, const std::function<void()>& apply) {
   app.change(UndoStep::range(static_cast<int>(blockAddress(app)), kSpriteBlockSize, label), apply);
+}
+
+// Edits the block hardware sprite n shows, in that sprite's colour.
+void selectHardwareSprite(App& app, int n) {
+  const Machine& m = app.machine;
+  app.currentSprite = SpriteOps::pointer(m, n);
+  app.spriteColor = m.vicRegs[kRegSprite0Color + n] & 15;
 }
 
 }  // namespace
@@ -52,9 +59,8 @@ void drawSpriteView(App& app) {
   const int k = std::clamp(static_cast<int>(ImGui::GetContentRegionAvail().x / (kViewSpacing * kHardwareSprites)), 1,
                            kViewMaxScale);
 
-  canvas.width = kViewWidth;
-  canvas.height = kSpriteHeight;
-  canvas.pixels.assign(static_cast<size_t>(kViewWidth) * kSpriteHeight, 0);  // gaps stay transparent
+  // Every sprite pixel is written each frame; the gaps stay transparent.
+  if (SizeCanvas(canvas, kViewWidth, kSpriteHeight)) std::fill(canvas.pixels.begin(), canvas.pixels.end(), 0u);
   for (int n = 0; n < kHardwareSprites; ++n) {
     Vic::renderSprite(m, app.palette, SpriteOps::pointer(m, n), m.vicRegs[kRegSprite0Color + n], m.vicRegs[kRegBg0],
                       m.vicRegs[kRegSpriteMulti] & (1 << n), canvas.pixels.data() + n * kViewSpacing, kViewWidth);
@@ -68,8 +74,7 @@ void drawSpriteView(App& app) {
     if (ImGui::IsMouseClicked(ImGuiMouseButton_Left)) {
       const int n = static_cast<int>((ImGui::GetIO().MousePos.x - origin.x) / k) / kViewSpacing;
       if (n >= 0 && n < kHardwareSprites) {
-        app.currentSprite = SpriteOps::pointer(m, n);
-        app.spriteColor = m.vicRegs[kRegSprite0Color + n] & 15;
+        selectHardwareSprite(app, n);
         app.showSpriteEditor = true;
       }
     }
@@ -138,10 +143,7 @@ void selectMenu(App& app) {
   for (int n = 0; n < kHardwareSprites; ++n) {
     char label[32];
     std::snprintf(label, sizeof label, "Sprite %d ($%02X)", n, SpriteOps::pointer(m, n));
-    if (ImGui::MenuItem(label)) {
-      app.currentSprite = SpriteOps::pointer(m, n);
-      app.spriteColor = m.vicRegs[kRegSprite0Color + n] & 15;
-    }
+    if (ImGui::MenuItem(label)) selectHardwareSprite(app, n);
   }
   ImGui::EndMenu();
 }
@@ -246,9 +248,7 @@ void drawSpriteEditor(App& app) {
   const int user = SpriteOps::firstUser(m, app.currentSprite);
   if (user >= 0) app.spriteColor = m.vicRegs[kRegSprite0Color + user] & 15;
 
-  canvas.width = kSpriteWidth;
-  canvas.height = kSpriteHeight;
-  canvas.pixels.resize(static_cast<size_t>(kSpriteWidth) * kSpriteHeight);
+  SizeCanvas(canvas, kSpriteWidth, kSpriteHeight);
   Vic::renderSprite(m, app.palette, app.currentSprite, app.spriteColor, m.vicRegs[kRegBg0], multicolor,
                     canvas.pixels.data(), kSpriteWidth);
   canvas.texture.update(canvas.pixels, canvas.width, canvas.height);
@@ -283,12 +283,12 @@ void drawSaveSpritesDialog(App& app) {
   if (ImGui::SmallButton("The 8 sprites")) SpriteOps::pointerRange(app.machine, app.saveSpritesFirst, app.saveSpritesLast);
   ImGui::RadioButton("PRG file (with load address)", &format, 0);
   ImGui::RadioButton("Raw sprite data (.bin, 64 bytes per sprite)", &format, 1);
-  if (ImGui::Button("Save...", ImVec2(kSaveButtonWidth, 0))) {
+  if (ImGui::Button("Save...", ImVec2(Classic::kPopupButtonWidth, 0))) {
     Actions::saveSprites(app, app.saveSpritesFirst, app.saveSpritesLast, format == 0);
     ImGui::CloseCurrentPopup();
   }
   ImGui::SameLine();
-  if (ImGui::Button("Cancel", ImVec2(kSaveButtonWidth, 0)) || ImGui::IsKeyPressed(ImGuiKey_Escape, false))
+  if (ImGui::Button("Cancel", ImVec2(Classic::kPopupButtonWidth, 0)) || ImGui::IsKeyPressed(ImGuiKey_Escape, false))
     ImGui::CloseCurrentPopup();
   ImGui::EndPopup();
 }

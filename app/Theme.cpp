@@ -175,11 +175,11 @@ bool SpeedButton(const char* id, const Texture* icon, const char* label, bool do
     const ImVec2 isz(icon->width * scale, icon->height * scale);
     const ImVec2 pos(static_cast<float>(static_cast<int>(tl.x + (size.x - isz.x) * 0.5f + shift.x)),
                      static_cast<float>(static_cast<int>(tl.y + (size.y - isz.y) * 0.5f + shift.y)));
-    dl->AddImage(ImTextureRef(static_cast<ImTextureID>(icon->id)), pos, ImVec2(pos.x + isz.x, pos.y + isz.y));
+    dl->AddImage(TextureRef(*icon), pos, ImVec2(pos.x + isz.x, pos.y + isz.y));
   } else if (label) {
     const ImVec2 tsz = ImGui::CalcTextSize(label);
     dl->AddText(ImVec2(tl.x + (size.x - tsz.x) * 0.5f + shift.x, tl.y + (size.y - tsz.y) * 0.5f + shift.y),
-                IM_COL32(0, 0, 0, 255), label);
+                kBlack, label);
   }
 
   if (tooltip && ImGui::IsItemHovered(ImGuiHoveredFlags_DelayShort)) ImGui::SetTooltip("%s", tooltip);

@@ -6,6 +6,9 @@
 
 #include <imgui.h>
 
+// Texture reference for Dear ImGui's image calls.
+inline ImTextureRef TextureRef(const Texture& t) { return ImTextureRef(static_cast<ImTextureID>(t.id)); }
+
 namespace Classic {
 
 // Width of the answer buttons of the modal pop-ups and dialogs.

@@ -6,6 +6,7 @@
 #include "app/App.h"
 #include "app/EditorInput.h"
 #include "app/ViewRules.h"
+#include "app/Theme.h"
 #include "app/Widgets.h"
 #include "core/Vic.h"
 
@@ -20,7 +21,7 @@
 namespace {
 
 void drawImage(const Texture& tex, ImVec2 pos, ImVec2 size) {
-  ImGui::GetWindowDrawList()->AddImage(ImTextureRef(static_cast<ImTextureID>(tex.id)), pos,
+  ImGui::GetWindowDrawList()->AddImage(TextureRef(tex), pos,
                                        ImVec2(pos.x + size.x, pos.y + size.y));
 }
 
@@ -169,7 +170,7 @@ void drawBitmapMemView(App& app) {
   // One pixel a texel.
   const ImVec2 pos = ImGui::GetCursorScreenPos();
   const ImVec2 size(static_cast<float>(l.width), static_cast<float>(l.height));
-  ImGui::Image(ImTextureRef(static_cast<ImTextureID>(canvas.texture.id)), size);
+  ImGui::Image(TextureRef(canvas.texture), size);
   if (ImGui::IsItemHovered()) {
     const ImVec2 m = ImGui::GetIO().MousePos;
     const int x = std::clamp(static_cast<int>(std::floor(m.x - pos.x)), 0, l.width - 1);

@@ -138,7 +138,7 @@ void ImageFit(const Texture& tex, ImVec2 avail, ImVec2& topLeft, ImVec2& bottomR
               bool integerScale) {
   FitRect(tex.width, tex.height, avail, ImGui::GetCursorScreenPos(), integerScale, topLeft, bottomRight, scale);
   if (tex.id != 0)
-    ImGui::GetWindowDrawList()->AddImage(ImTextureRef(static_cast<ImTextureID>(tex.id)), topLeft, bottomRight,
+    ImGui::GetWindowDrawList()->AddImage(TextureRef(tex), topLeft, bottomRight,
                                          ImVec2(0, 0), ImVec2(1, 1));
 }
 
