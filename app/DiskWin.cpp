@@ -21,7 +21,7 @@ namespace {
 
 constexpr float kWindowWidth = 560;
 constexpr float kWindowHeight = 520;
-constexpr float kPopupButtonWidth = 100;
+constexpr float kNewDiskButtonWidth = 100;  // the new-disk pop-up's buttons
 constexpr float kBlocksColumnWidth = 50;
 constexpr float kTypeColumnWidth = 40;
 constexpr float kFrameLinesBelowTable = 5.5f;
@@ -141,7 +141,7 @@ void newImagePopup(App& app, WindowState& st) {
   if (!ImGui::BeginPopupModal("New D64", nullptr, ImGuiWindowFlags_AlwaysAutoResize)) return;
   ImGui::InputText("Disk name", st.newName, sizeof st.newName, ImGuiInputTextFlags_CharsUppercase);
   ImGui::InputText("ID", st.newId, sizeof st.newId, ImGuiInputTextFlags_CharsUppercase);
-  if (ImGui::Button("Create", ImVec2(kPopupButtonWidth, 0))) {
+  if (ImGui::Button("Create", ImVec2(kNewDiskButtonWidth, 0))) {
     std::vector<unsigned char> image = DiskDrive::blankD64(st.newName, st.newId);
     FileIO::save("Create D64 image", newImageFileName(st.newName), std::vector<uint8_t>(image.begin(), image.end()),
                  [&app](const std::string&) {
@@ -150,7 +150,7 @@ void newImagePopup(App& app, WindowState& st) {
     ImGui::CloseCurrentPopup();
   }
   ImGui::SameLine();
-  if (ImGui::Button("Cancel", ImVec2(kPopupButtonWidth, 0))) ImGui::CloseCurrentPopup();
+  if (ImGui::Button("Cancel", ImVec2(kNewDiskButtonWidth, 0))) ImGui::CloseCurrentPopup();
   ImGui::EndPopup();
 }
 
