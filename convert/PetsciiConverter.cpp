@@ -26,8 +26,6 @@ constexpr uint8_t kSpaceCode = 32;
 constexpr uint8_t kReverseBit = 0x80;
 constexpr uint8_t kGraphicsBit = 0x40;
 constexpr uint8_t kMatrixAtRom = 1;  // video matrix at $0400 of the bank
-constexpr uint8_t kRomUpperSlot = 2;  // $1000
-constexpr uint8_t kRomLowerSlot = 3;  // $1800
 
 // Channel weights of the colour distance.
 constexpr int kWeightR = 3, kWeightG = 4, kWeightB = 2;
@@ -258,7 +256,7 @@ void PetsciiConverter::Store(Machine& m, int which) const {
     uint8_t d018 = m.vicRegs[kRegMemPtr];
     uint8_t matrix = d018 >> 4;
     if (matrix >= 4 && matrix <= 7) matrix = kMatrixAtRom;
-    const uint8_t slot = which == PetsciiCharset::RomLower ? kRomLowerSlot : kRomUpperSlot;
+    const int slot = kRomCharsetSlot + (which == PetsciiCharset::RomLower ? 1 : 0);
     m.vicRegs[kRegMemPtr] = static_cast<uint8_t>((matrix << 4) | (slot << 1) | (d018 & 1));
   }
   for (int i = 0; i < kScreenCells; ++i) {
