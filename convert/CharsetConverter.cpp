@@ -309,8 +309,7 @@ CharsetConvertResult ConvertBitmapToCharset(Machine& m, const Palette& pal, int 
   }
 
   m.setGfxMode(multi ? kModeMultiText : kModeText);
-  uint8_t& d018 = m.vicRegs[kRegMemPtr];
-  d018 = static_cast<uint8_t>((d018 & ~0x0E) | slot * 2);
+  CharOps::setSlot(m, slot);
   if (multi) {
     m.vicRegs[kRegBg1] = static_cast<uint8_t>(d2);
     m.vicRegs[kRegBg2] = static_cast<uint8_t>(d3);
