@@ -147,10 +147,6 @@ Span sourceSpan(double s0, double s1, int size) {
   return {lo, hi};
 }
 
-uint32_t rgbWord(const uint8_t* c) {
-  return c[0] | (c[1] << 8) | (c[2] << 16) | kOpaqueBlack;
-}
-
 // The colour with the highest count above zero, ties to the lowest number;
 // -1 when every count is zero.
 int mostFrequent(const int* count) {
@@ -526,7 +522,7 @@ bool ColorReducer::calcPaletteHires() {
 
 std::vector<uint32_t> ColorReducer::Preview() const {
   std::vector<uint32_t> out(index.size());
-  for (size_t i = 0; i < index.size(); ++i) out[i] = rgbWord(palette[index[i] & 15]);
+  for (size_t i = 0; i < index.size(); ++i) out[i] = Vic::rgbWord(palette[index[i] & 15]);
   return out;
 }
 

@@ -231,10 +231,7 @@ void PetsciiConverter::Convert(const std::vector<uint32_t>& pixels, const Petsci
 
 std::vector<uint32_t> PetsciiConverter::Preview() const {
   std::vector<uint32_t> out(static_cast<size_t>(kDisplayWidth) * kDisplayHeight);
-  auto word = [&](int c) {
-    const uint8_t* p = palette[c & 15];
-    return p[0] | (p[1] << 8) | (p[2] << 16) | 0xFF000000u;
-  };
+  auto word = [&](int c) { return Vic::rgbWord(palette[c & 15]); };
   const uint32_t bg = word(background);
   for (int cell = 0; cell < kScreenCells; ++cell) {
     const uint32_t fg = word(colorRam[cell]);
