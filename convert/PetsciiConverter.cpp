@@ -43,25 +43,25 @@ struct Glyph {
   uint8_t blockCount[kBlocks];
 };
 
-std::vector<Glyph> glyphList(const uint8_t (*charset)[kGlyphBytes], const PetsciiOptions& o) {
+std::vector<Glyph> glyphList(const uint8_t (*charset)[kCharBytes], const PetsciiOptions& o) {
   std::vector<Glyph> list;
-  for (int code = 0; code < kGlyphCount; ++code) {
+  for (int code = 0; code < kCharsetChars; ++code) {
     if (code & kReverseBit && !o.reversed) continue;
     if (o.noLetters && (code & 0x7F) != kSpaceCode && !(code & kGraphicsBit)) continue;
     const uint8_t* bytes = charset[code];
     const bool seen = std::any_of(list.begin(), list.end(), [&](const Glyph& g) {
-      return std::memcmp(g.rows, bytes, kGlyphBytes) == 0;
+      return std::memcmp(g.rows, bytes, kCharBytes) == 0;
     });
     if (seen) continue;
     Glyph g{};
     g.code = static_cast<uint8_t>(code);
-    std::memcpy(g.rows, bytes, kGlyphBytes);
+    std::memcpy(g.rows, bytes, kCharBytes);
     list.push_back(g);
   }
   if (list.empty()) {
     Glyph g{};
     g.code = kSpaceCode;
-    std::memcpy(g.rows, charset[kSpaceCode], kGlyphBytes);
+    std::memcpy(g.rows, charset[kSpaceCode], kCharBytes);
     list.push_back(g);
   }
   for (Glyph& g : list)
@@ -86,8 +86,8 @@ void PetsciiConverter::SetPalette(const uint8_t* rgb) { std::memcpy(palette, rgb
 
 void PetsciiConverter::SetCharset(const Machine& m, int which) {
   if (which == PetsciiCharset::Current) {
-    for (int code = 0; code < kGlyphCount; ++code)
-      std::memcpy(charset[code], m.charData(static_cast<uint8_t>(code)), kGlyphBytes);
+    for (int code = 0; code < kCharsetChars; ++code)
+      std::memcpy(charset[code], m.charData(static_cast<uint8_t>(code)), kCharBytes);
   } else {
     SetCharset(m.charRom.data() + (which == PetsciiCharset::RomLower ? kCharsetSize : 0));
   }
