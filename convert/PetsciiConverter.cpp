@@ -22,8 +22,6 @@ constexpr int kCellPixels = kCellSize * kCellSize;  // 64
 constexpr int kBlocks = 16;                         // 2x2 blocks per cell
 constexpr int kMaxForegrounds = 6;                  // foregrounds tried per cell
 constexpr int kWeightOne = 256;                     // detail 1 as an integer weight
-constexpr uint8_t kSpaceCode = 32;
-constexpr uint8_t kReverseBit = 0x80;
 constexpr uint8_t kGraphicsBit = 0x40;
 constexpr uint8_t kMatrixAtRom = 1;  // video matrix at $0400 of the bank
 

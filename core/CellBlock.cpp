@@ -9,9 +9,6 @@
 
 namespace {
 
-constexpr uint8_t kSpaceCode = 32;
-constexpr uint8_t kReverseBit = 128;
-
 uint64_t readCellBitmap(const Machine& m, int column, int row) {
   const uint32_t a = cellBitmapAddr(m, cellIndex(column, row));
   uint64_t v = 0;
