@@ -87,7 +87,7 @@ void BM_PetsciiConvert(benchmark::State& state) {
   const std::vector<uint8_t> pal = paletteBytes();
   const std::vector<uint32_t> src = ColorReducer::Resize(photo(640, 400).data(), 640, 400, 320, true, false);
   // 256 distinct glyphs: no duplicates to drop, the most the search can meet.
-  std::vector<uint8_t> glyphs(kGlyphCount * kGlyphBytes);
+  std::vector<uint8_t> glyphs(kCharsetSize);
   uint32_t s = 12345;
   for (uint8_t& b : glyphs) b = static_cast<uint8_t>(xorshift(s));
   PetsciiConverter pc;

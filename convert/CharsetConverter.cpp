@@ -18,8 +18,6 @@
 
 namespace {
 
-constexpr uint32_t kRomFirstSlot = 2;  // slots 2 and 3 show the ROM in banks 0 and 2
-constexpr uint32_t kRomLastSlot = 3;
 constexpr int kMaxDistance = 64;       // bits of a pattern
 constexpr uint64_t kLowPairBits = 0x5555555555555555ull;
 constexpr int kErrorTextSize = 160;
@@ -227,7 +225,7 @@ std::vector<int> mergePatterns(const std::vector<Pattern>& patterns, const std::
 
 std::string CharsetSlotProblem(const Machine& m, int slot) {
   if (slot < 0 || slot >= kCharsetSlots) return "Invalid charset position";
-  if ((slot == kRomFirstSlot || slot == kRomLastSlot) && (m.bank == 0 || m.bank == 2))
+  if (m.slotIsRom(slot))
     return "The VIC sees the character ROM there";
   const uint32_t s = charsetSlotAddr(m, slot);
   const uint32_t matrix = m.screenAddr();
@@ -311,8 +309,7 @@ CharsetConvertResult ConvertBitmapToCharset(Machine& m, const Palette& pal, int 
   }
 
   m.setGfxMode(multi ? kModeMultiText : kModeText);
-  uint8_t& d018 = m.vicRegs[kRegMemPtr];
-  d018 = static_cast<uint8_t>((d018 & ~0x0E) | slot * 2);
+  CharOps::setSlot(m, slot);
   if (multi) {
     m.vicRegs[kRegBg1] = static_cast<uint8_t>(d2);
     m.vicRegs[kRegBg2] = static_cast<uint8_t>(d3);

@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <string>
 
-constexpr int kCharsetChars = 256;     // characters of one set
 constexpr uint16_t kColorRamEnd = kColorRam + kScreenCells - 1;  // $DBE7
 
 struct CharsetConvertResult {

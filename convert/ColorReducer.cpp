@@ -147,10 +147,6 @@ Span sourceSpan(double s0, double s1, int size) {
   return {lo, hi};
 }
 
-uint32_t rgbWord(const uint8_t* c) {
-  return c[0] | (c[1] << 8) | (c[2] << 16) | kOpaqueBlack;
-}
-
 // The colour with the highest count above zero, ties to the lowest number;
 // -1 when every count is zero.
 int mostFrequent(const int* count) {
@@ -162,6 +158,24 @@ int mostFrequent(const int* count) {
       bestCount = count[c];
     }
   return best;
+}
+
+// Takes the most frequent colour out of `count` (its count becomes 0);
+// -1 when every count is zero.
+int takeMostFrequent(int* count) {
+  const int c = mostFrequent(count);
+  if (c >= 0) count[c] = 0;
+  return c;
+}
+
+// Counts the colours of cell (cx, cy), cellWidth pixels wide, in the
+// width x 200 colour numbers `index`; pixels of colour `skip` are left out.
+void countCell(const std::vector<uint8_t>& index, int width, int cx, int cy, int cellWidth, int skip, int* count) {
+  for (int y = 0; y < kCellSize; ++y)
+    for (int x = cx * cellWidth; x < (cx + 1) * cellWidth && x < width; ++x) {
+      const int c = index[static_cast<size_t>(cy * kCellSize + y) * width + x] & 15;
+      if (c != skip) ++count[c];
+    }
 }
 
 }  // namespace
@@ -488,15 +502,10 @@ bool ColorReducer::calcPalette(int background_) {
   for (int cy = 0; cy < kScreenRows; ++cy)
     for (int cx = 0; cx < kScreenCols; ++cx) {
       int count[16] = {};
-      for (int y = 0; y < kCellSize; ++y)
-        for (int x = cx * kMultiCellWidth; x < (cx + 1) * kMultiCellWidth && x < width; ++x) {
-          const int c = index[static_cast<size_t>(cy * kCellSize + y) * width + x] & 15;
-          if (c != background) ++count[c];
-        }
+      countCell(index, width, cx, cy, kMultiCellWidth, background, count);
       for (int slot = 0; slot < kCellColorSlots; ++slot) {
-        const int c = mostFrequent(count);
+        const int c = takeMostFrequent(count);
         cells[cx][cy][slot] = static_cast<uint8_t>(c < 0 ? background : c);
-        if (c >= 0) count[c] = 0;
       }
       if (mostFrequent(count) >= 0) fits = false;
     }
@@ -509,13 +518,9 @@ bool ColorReducer::calcPaletteHires() {
   for (int cy = 0; cy < kScreenRows; ++cy)
     for (int cx = 0; cx < kScreenCols; ++cx) {
       int count[16] = {};
-      for (int y = 0; y < kCellSize; ++y)
-        for (int x = cx * kCellSize; x < (cx + 1) * kCellSize && x < width; ++x)
-          ++count[index[static_cast<size_t>(cy * kCellSize + y) * width + x] & 15];
-      const int c0 = std::max(mostFrequent(count), 0);
-      count[c0] = 0;
-      const int c1 = mostFrequent(count);
-      if (c1 >= 0) count[c1] = 0;
+      countCell(index, width, cx, cy, kCellSize, -1, count);
+      const int c0 = std::max(takeMostFrequent(count), 0);
+      const int c1 = takeMostFrequent(count);
       cells[cx][cy][0] = static_cast<uint8_t>(c0);
       cells[cx][cy][1] = static_cast<uint8_t>(c1 < 0 ? c0 : c1);
       cells[cx][cy][2] = 0;
@@ -526,7 +531,7 @@ bool ColorReducer::calcPaletteHires() {
 
 std::vector<uint32_t> ColorReducer::Preview() const {
   std::vector<uint32_t> out(index.size());
-  for (size_t i = 0; i < index.size(); ++i) out[i] = rgbWord(palette[index[i] & 15]);
+  for (size_t i = 0; i < index.size(); ++i) out[i] = Vic::rgbWord(palette[index[i] & 15]);
   return out;
 }
 

@@ -22,12 +22,8 @@ constexpr int kCellPixels = kCellSize * kCellSize;  // 64
 constexpr int kBlocks = 16;                         // 2x2 blocks per cell
 constexpr int kMaxForegrounds = 6;                  // foregrounds tried per cell
 constexpr int kWeightOne = 256;                     // detail 1 as an integer weight
-constexpr uint8_t kSpaceCode = 32;
-constexpr uint8_t kReverseBit = 0x80;
 constexpr uint8_t kGraphicsBit = 0x40;
 constexpr uint8_t kMatrixAtRom = 1;  // video matrix at $0400 of the bank
-constexpr uint8_t kRomUpperSlot = 2;  // $1000
-constexpr uint8_t kRomLowerSlot = 3;  // $1800
 
 // Channel weights of the colour distance.
 constexpr int kWeightR = 3, kWeightG = 4, kWeightB = 2;
@@ -45,25 +41,25 @@ struct Glyph {
   uint8_t blockCount[kBlocks];
 };
 
-std::vector<Glyph> glyphList(const uint8_t (*charset)[kGlyphBytes], const PetsciiOptions& o) {
+std::vector<Glyph> glyphList(const uint8_t (*charset)[kCharBytes], const PetsciiOptions& o) {
   std::vector<Glyph> list;
-  for (int code = 0; code < kGlyphCount; ++code) {
+  for (int code = 0; code < kCharsetChars; ++code) {
     if (code & kReverseBit && !o.reversed) continue;
     if (o.noLetters && (code & 0x7F) != kSpaceCode && !(code & kGraphicsBit)) continue;
     const uint8_t* bytes = charset[code];
     const bool seen = std::any_of(list.begin(), list.end(), [&](const Glyph& g) {
-      return std::memcmp(g.rows, bytes, kGlyphBytes) == 0;
+      return std::memcmp(g.rows, bytes, kCharBytes) == 0;
     });
     if (seen) continue;
     Glyph g{};
     g.code = static_cast<uint8_t>(code);
-    std::memcpy(g.rows, bytes, kGlyphBytes);
+    std::memcpy(g.rows, bytes, kCharBytes);
     list.push_back(g);
   }
   if (list.empty()) {
     Glyph g{};
     g.code = kSpaceCode;
-    std::memcpy(g.rows, charset[kSpaceCode], kGlyphBytes);
+    std::memcpy(g.rows, charset[kSpaceCode], kCharBytes);
     list.push_back(g);
   }
   for (Glyph& g : list)
@@ -88,8 +84,8 @@ void PetsciiConverter::SetPalette(const uint8_t* rgb) { std::memcpy(palette, rgb
 
 void PetsciiConverter::SetCharset(const Machine& m, int which) {
   if (which == PetsciiCharset::Current) {
-    for (int code = 0; code < kGlyphCount; ++code)
-      std::memcpy(charset[code], m.charData(static_cast<uint8_t>(code)), kGlyphBytes);
+    for (int code = 0; code < kCharsetChars; ++code)
+      std::memcpy(charset[code], m.charData(static_cast<uint8_t>(code)), kCharBytes);
   } else {
     SetCharset(m.charRom.data() + (which == PetsciiCharset::RomLower ? kCharsetSize : 0));
   }
@@ -233,10 +229,7 @@ void PetsciiConverter::Convert(const std::vector<uint32_t>& pixels, const Petsci
 
 std::vector<uint32_t> PetsciiConverter::Preview() const {
   std::vector<uint32_t> out(static_cast<size_t>(kDisplayWidth) * kDisplayHeight);
-  auto word = [&](int c) {
-    const uint8_t* p = palette[c & 15];
-    return p[0] | (p[1] << 8) | (p[2] << 16) | 0xFF000000u;
-  };
+  auto word = [&](int c) { return Vic::rgbWord(palette[c & 15]); };
   const uint32_t bg = word(background);
   for (int cell = 0; cell < kScreenCells; ++cell) {
     const uint32_t fg = word(colorRam[cell]);
@@ -258,7 +251,7 @@ void PetsciiConverter::Store(Machine& m, int which) const {
     uint8_t d018 = m.vicRegs[kRegMemPtr];
     uint8_t matrix = d018 >> 4;
     if (matrix >= 4 && matrix <= 7) matrix = kMatrixAtRom;
-    const uint8_t slot = which == PetsciiCharset::RomLower ? kRomLowerSlot : kRomUpperSlot;
+    const int slot = kRomCharsetSlot + (which == PetsciiCharset::RomLower ? 1 : 0);
     m.vicRegs[kRegMemPtr] = static_cast<uint8_t>((matrix << 4) | (slot << 1) | (d018 & 1));
   }
   for (int i = 0; i < kScreenCells; ++i) {

@@ -7,13 +7,11 @@
 #pragma once
 
 #include "convert/ImportColors.h"
+#include "core/CharOps.h"
 #include "core/Machine.h"
 
 #include <cstdint>
 #include <vector>
-
-constexpr int kGlyphCount = 256;
-constexpr int kGlyphBytes = 8;
 
 // Which character set the glyphs come from (a plain int).
 namespace PetsciiCharset {
@@ -39,7 +37,7 @@ public:
   uint8_t colorRam[kScreenCells]{};  // foreground colour per cell
   int background = 0;                // background of the last conversion
   uint8_t palette[16][3]{};
-  uint8_t charset[kGlyphCount][kGlyphBytes]{};  // bit 7 is the leftmost pixel
+  uint8_t charset[kCharsetChars][kCharBytes]{};  // bit 7 is the leftmost pixel
 
   // Copies 16 rows of R, G, B (48 bytes).
   void SetPalette(const uint8_t* rgb);

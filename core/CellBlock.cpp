@@ -2,14 +2,12 @@
 // character cells.
 #include "core/CellBlock.h"
 
+#include "core/GlyphBits.h"
 #include "core/MemoryLayout.h"
 
 #include <algorithm>
 
 namespace {
-
-constexpr uint8_t kSpaceCode = 32;
-constexpr uint8_t kReverseBit = 128;
 
 uint64_t readCellBitmap(const Machine& m, int column, int row) {
   const uint32_t a = cellBitmapAddr(m, cellIndex(column, row));
@@ -38,22 +36,12 @@ void rewriteCells(Machine& m, int l, int t, int r, int b, BitmapFn bitmapFn, Tex
     }
 }
 
-uint8_t reverseBits(uint8_t b) {
-  uint8_t r = 0;
-  for (int i = 0; i < 8; ++i)
-    if (b & (1 << i)) r |= static_cast<uint8_t>(0x80 >> i);
-  return r;
-}
-
-// Multicolour pixels are bit pairs: mirroring keeps each pair intact.
-uint8_t reversePairs(uint8_t b) {
-  return static_cast<uint8_t>(((b & 0x03) << 6) | ((b & 0x0C) << 2) | ((b & 0x30) >> 2) | ((b & 0xC0) >> 6));
-}
-
-uint64_t mapBytes(uint64_t cell, uint8_t (*f)(uint8_t)) {
+// Every bitmap byte of a cell seen in a mirror (bit pairs kept whole in
+// multicolour).
+uint64_t mirrorCell(uint64_t cell, bool multicolor) {
   uint64_t out = 0;
   for (int i = 0; i < kBitmapCellBytes; ++i)
-    out |= static_cast<uint64_t>(f(static_cast<uint8_t>(cell >> (8 * i)))) << (8 * i);
+    out |= static_cast<uint64_t>(mirrorByte(static_cast<uint8_t>(cell >> (8 * i)), multicolor)) << (8 * i);
   return out;
 }
 
@@ -108,14 +96,13 @@ void invertCells(Machine& m, int left, int top, int right, int bottom) {
 }
 
 void flipBlockX(CellBlock& blk, bool multicolor) {
-  uint8_t (*mirror)(uint8_t) = multicolor ? reversePairs : reverseBits;
   for (int row = 0; row < blk.height; ++row) {
     const size_t first = static_cast<size_t>(row) * blk.width;
     std::reverse(blk.screen.begin() + first, blk.screen.begin() + first + blk.width);
     std::reverse(blk.color.begin() + first, blk.color.begin() + first + blk.width);
     if (blk.isBitmap) {
       std::reverse(blk.bitmap.begin() + first, blk.bitmap.begin() + first + blk.width);
-      for (int c = 0; c < blk.width; ++c) blk.bitmap[first + c] = mapBytes(blk.bitmap[first + c], mirror);
+      for (int c = 0; c < blk.width; ++c) blk.bitmap[first + c] = mirrorCell(blk.bitmap[first + c], multicolor);
     }
   }
 }

@@ -12,8 +12,6 @@ namespace CharOps {
 namespace {
 
 constexpr uint8_t kSlotBits = 0x0E;  // $D018 bits 1-3
-constexpr int kRomSlotLow = 2;      // slots 2 and 3 ($1000, $1800) show the ROM
-constexpr int kRomSlotHigh = 3;     // in banks 0 and 2
 
 uint8_t* bytes(Machine& m, int code) { return m.ram.data() + charAddress(m, code); }
 
@@ -108,7 +106,7 @@ void setMulticolor(Machine& m, bool on) {
 
 std::string slotLabel(const Machine& m, int s) {
   const unsigned start = charsetSlotAddr(m, s);
-  const bool rom = (m.bank == 0 || m.bank == 2) && (s == kRomSlotLow || s == kRomSlotHigh);
+  const bool rom = m.slotIsRom(s);
   char buf[48];
   std::snprintf(buf, sizeof buf, "%d ($%04X-$%04X)%s", s + 1, start, start + kCharsetSize - 1, rom ? " ROM" : "");
   return buf;

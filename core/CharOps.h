@@ -16,6 +16,8 @@
 #include <string>
 
 constexpr int kCharBytes = 8;
+constexpr int kCharsetChars = 256;  // characters of one set
+static_assert(kCharsetChars * kCharBytes == kCharsetSize);
 constexpr int kCharsetSlots = 8;
 constexpr int kRomCharsets = 2;  // "Charset 1" upper case, "Charset 2" lower case
 using CharClip = std::array<uint8_t, kCharBytes>;

@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr uint8_t kSpaceCode = 32;
 constexpr int kLowerCaseRomOffset = 2048;  // second half of the character ROM
 constexpr uint8_t kD018LowerCase = 0x02;
 

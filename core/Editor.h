@@ -13,6 +13,7 @@
 
 #include "core/CellBlock.h"
 #include "core/Machine.h"
+#include "core/MemoryLayout.h"
 #include "core/PixelOps.h"
 #include "core/Shapes.h"
 #include "core/UndoBuffer.h"
@@ -76,7 +77,7 @@ public:
 
   struct CharClip {
     std::array<uint8_t, kBitmapCellBytes> bitmap{};
-    uint8_t code = 32;
+    uint8_t code = kSpaceCode;
     uint8_t color = 0;
   };
 

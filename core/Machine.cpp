@@ -65,13 +65,12 @@ void Machine::reset() {
 }
 
 bool Machine::charsetIsRom() const {
-  uint32_t off = charsetOffset();
-  return (off == 0x1000 || off == 0x1800) && (bank == 0 || bank == 2);
+  return slotIsRom(static_cast<int>(charsetOffset() / kCharsetSize));
 }
 
 const uint8_t* Machine::charData(uint8_t code) const {
   uint32_t off = charsetOffset();
-  if (charsetIsRom()) return charRom.data() + (off - 0x1000) + code * 8u;
+  if (charsetIsRom()) return charRom.data() + (off - kRomCharsetSlot * kCharsetSize) + code * 8u;
   return ram.data() + ((bank * 16384u + off + code * 8u) & 0xFFF8u);
 }
 

@@ -25,6 +25,9 @@ constexpr uint16_t kColorRam = 0xD800;
 constexpr int kBitmapSize = 8000;      // bitmap bytes the display shows
 constexpr int kBitmapSlotSize = 8192;  // the 8 KB slot a bitmap occupies
 constexpr int kCharsetSize = 2048;
+// In banks 0 and 2 the video chip reads the character ROM, not RAM, at
+// charset slots 2 ($1000, upper case) and 3 ($1800, lower case).
+constexpr int kRomCharsetSlot = 2;
 constexpr int kSpriteBlockSize = 64;
 constexpr int kSpritePointerOffset = 1016;  // from the video matrix
 
@@ -96,6 +99,10 @@ public:
   bool isMulticolor() const { return vicRegs[kRegCtrl2] & kBitMCM; }
   bool isExtBg() const { return vicRegs[kRegCtrl1] & kBitECM; }
 
+  // Whether charset slot 0-7 of the current bank shows the character ROM.
+  bool slotIsRom(int slot) const {
+    return (slot == kRomCharsetSlot || slot == kRomCharsetSlot + 1) && (bank == 0 || bank == 2);
+  }
   bool charsetIsRom() const;
   const uint8_t* charData(uint8_t code) const;
   int gfxMode() const;

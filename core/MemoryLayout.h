@@ -10,6 +10,11 @@
 
 #include <cstdint>
 
+// Screen codes the editing operations write: the space, and the bit that
+// shows a character reversed.
+constexpr uint8_t kSpaceCode = 32;
+constexpr uint8_t kReverseBit = 0x80;
+
 constexpr int kBitmapCellBytes = 8;                              // bitmap bytes of one cell
 constexpr int kBitmapRowBytes = kScreenCols * kBitmapCellBytes;  // 320: one row of cells
 

@@ -36,11 +36,13 @@ constexpr int kCellColors = 4;
 
 namespace Vic {
 
-// The opaque pixel word of palette entry n & 15.
-inline uint32_t paletteWord(const Palette& pal, int n) {
-  const auto& c = pal.rgb[n & 15];
+// The opaque pixel word of an R, G, B triple.
+inline uint32_t rgbWord(const uint8_t* c) {
   return c[0] | (uint32_t(c[1]) << 8) | (uint32_t(c[2]) << 16) | 0xFF000000u;
 }
+
+// The opaque pixel word of palette entry n & 15.
+inline uint32_t paletteWord(const Palette& pal, int n) { return rgbWord(pal.rgb[n & 15].data()); }
 
 // 8x8 pixels from 8 glyph bytes (top row first, bit 7 leftmost). Hires: a
 // set bit gives colors[1], a clear bit colors[0]. Multicolour: each bit
