@@ -36,6 +36,13 @@ bool App::* const kWindowFlags[kPersistentWindowCount] = {
 
 }  // namespace
 
+UndoStep monitorStep(int address, int length) {
+  // A range that wraps past $FFFF is not one region: the step saves all.
+  if (address < 0 || length < 0 || address + length > kRamSize)
+    return UndoStep::of(UndoKind::All, kMonitorStepLabel);
+  return UndoStep::range(address, length, kMonitorStepLabel);
+}
+
 App::App() {
   connectMonitor();
   assemblerSource = kDefaultAssemblerSource;
@@ -65,9 +72,9 @@ void App::connectMonitor() {
   monitor.hostLoad = [this](const std::string& name) {
     FileIO::open("Monitor load: " + name, {{"PRG-Files (*.prg)", {"prg"}}, {"All files", {}}},
                  [this](const std::string&, std::vector<uint8_t>& bytes) {
-                   // The monitor's loads take no undo step, like all its
-                   // commands; the preview is withdrawn first all the same.
-                   change(UndoStep::none(), [this, &bytes] { monitor.hostLoadDone(&bytes); });
+                   // The bytes it puts into memory pass through onWrite,
+                   // which records the step when they change anything.
+                   monitor.hostLoadDone(&bytes);
                  });
   };
   monitor.hostSave = [this](const std::string& name, const std::vector<uint8_t>& prg) {
@@ -76,6 +83,11 @@ void App::connectMonitor() {
     const int count = static_cast<int>(prg.size()) - 2;
     FileIO::save("Monitor save", file + ".prg", prg,
                  [this, count](const std::string&) { monitor.hostSaveDone(true, count); });
+  };
+  // Every monitor row that changes memory is one undo step, taken through
+  // the one change path just before the row writes.
+  monitor.onWrite = [this](int address, int length, const std::function<void()>& write) {
+    change(monitorStep(address, length), write);
   };
 }
 

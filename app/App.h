@@ -56,6 +56,11 @@ struct UndoStep {
   }
 };
 
+// The undo step of a monitor row that changes `length` bytes from
+// `address` on: that range, or everything when it wraps past $FFFF.
+constexpr const char* kMonitorStepLabel = "monitor";
+UndoStep monitorStep(int address, int length);
+
 class App {
 public:
   struct Popup {

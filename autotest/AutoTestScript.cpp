@@ -178,6 +178,8 @@ void monitorCommand() {
   add("check monitor", kCheckFrames, [](App& app) {
     const auto& ram = app.machine.ram;
     check(ram[0xC000] == 0x42 && ram[0xC0FF] == 0x42 && ram[0xC100] != 0x42, "monitor F command");
+    check(!app.undo.undoItems.empty() && app.undo.undoItems.back().description == "monitor",
+          "monitor F command can be undone");
   });
 }
 

@@ -30,6 +30,7 @@ enum AddrMode : int {
   kAddrInd = 13,   // (abs), JMP only
 };
 constexpr int kAddrModeCount = 14;
+constexpr int kMaxInstrLength = 3;  // opcode and a 16-bit operand
 
 // Status register bits.
 constexpr uint8_t kFlagC = 0x01;
@@ -110,6 +111,10 @@ public:
 
   static bool parseNumber(const std::string& text, int& value, bool* wide = nullptr);
   int assemble(uint16_t addr, const std::string& line, bool write, std::string* error = nullptr);
+  // The one-line assembler without writing: the instruction's bytes go to
+  // `bytes` (the first `length` of them count); 0 and `error` on failure.
+  static int encode(uint16_t addr, const std::string& line, uint8_t (&bytes)[kMaxInstrLength],
+                    std::string* error = nullptr);
 
 private:
   void adc(uint8_t m);

@@ -112,6 +112,14 @@ bool CPU6502::parseNumber(const std::string& text, int& value, bool* wide) {
 }
 
 int CPU6502::assemble(uint16_t addr, const std::string& line, bool write, std::string* error) {
+  uint8_t bytes[kMaxInstrLength];
+  const int length = encode(addr, line, bytes, error);
+  if (write)
+    for (int i = 0; i < length; ++i) machine.ram[static_cast<uint16_t>(addr + i)] = bytes[i];
+  return length;
+}
+
+int CPU6502::encode(uint16_t addr, const std::string& line, uint8_t (&bytes)[kMaxInstrLength], std::string* error) {
   auto fail = [error](const char* message) {
     if (error) *error = message;
     return 0;
@@ -196,15 +204,13 @@ int CPU6502::assemble(uint16_t addr, const std::string& line, bool write, std::s
   if (opcode < 0 && mode == kAddrAcc) opcode = opcodeFor(slot, kAddrImp);
   if (opcode < 0) return fail("Illegal addressing mode");
 
-  uint8_t bytes[3] = {static_cast<uint8_t>(opcode), static_cast<uint8_t>(value),
-                      static_cast<uint8_t>(value >> 8)};
+  bytes[0] = static_cast<uint8_t>(opcode);
+  bytes[1] = static_cast<uint8_t>(value);
+  bytes[2] = static_cast<uint8_t>(value >> 8);
   if (mode == kAddrRel) {
     const int offset = value - (addr + 2);
     if (offset < -128 || offset > 127) return fail("Branch out of range");
     bytes[1] = static_cast<uint8_t>(offset);
   }
-  const int length = instrLength(ops[opcode].mode);
-  if (write)
-    for (int i = 0; i < length; ++i) machine.ram[static_cast<uint16_t>(addr + i)] = bytes[i];
-  return length;
+  return instrLength(ops[opcode].mode);
 }

@@ -27,7 +27,6 @@ constexpr int kArgsColumn = 2;
 // "DE" of DEX for bytes.
 constexpr int kMemBytesEnd = kLineDataColumn + kMemLineBytes * 3;  // column 31
 constexpr int kDisBytesEnd = kLineDataColumn + 10;                 // column 17
-constexpr int kMaxInstrBytes = 3;
 constexpr int kMaxDevice = 255;
 
 const char kBanner[] = "TILVOX MONITOR - ? FOR HELP\n.";
@@ -229,6 +228,25 @@ void Monitor::changed() {
   if (onChanged) onChanged();
 }
 
+// A row that would leave memory as it is records nothing: no undo step, no
+// change notice.
+bool Monitor::store(int address, const std::vector<uint8_t>& bytes) {
+  auto& ram = machine->ram;
+  const auto at = [address](size_t i) { return (static_cast<size_t>(address) + i) & 0xFFFF; };
+  size_t i = 0;
+  while (i < bytes.size() && ram[at(i)] == bytes[i]) ++i;
+  if (i == bytes.size()) return false;
+  const auto write = [&] {
+    for (size_t k = 0; k < bytes.size(); ++k) ram[at(k)] = bytes[k];
+  };
+  if (onWrite)
+    onWrite(address, static_cast<int>(bytes.size()), write);
+  else
+    write();
+  changed();
+  return true;
+}
+
 // ---- Listings ----------------------------------------------------------------
 
 void Monitor::writeLine(int kind) {
@@ -414,29 +432,28 @@ bool Monitor::editRow(char command, const std::string& text) {
     fail();
     return false;
   }
-  auto& ram = machine->ram;
+  std::vector<uint8_t> bytes;
   int kind = kLineText;
   const char* prompt = "\n.,%04X ";
   if (command == ',') {
-    for (int i = 0; i < kTextLineBytes; ++i) ram[(start + i) & 0xFFFF] = cell(kLineDataColumn + i, row);
+    for (int i = 0; i < kTextLineBytes; ++i) bytes.push_back(cell(kLineDataColumn + i, row));
   } else {
     const bool memory = command == ':';
     kind = memory ? kLineMemory : kLineDisassembly;
     prompt = memory ? "\n.:%04X " : "\n.>%04X ";
     const std::string bytesPart = text.substr(0, memory ? kMemBytesEnd : kDisBytesEnd);
-    const int maxBytes = memory ? kMemLineBytes : kMaxInstrBytes;
-    int count = 0;
-    for (; count < maxBytes; ++count) {
+    const size_t maxBytes = memory ? kMemLineBytes : kMaxInstrLength;
+    while (bytes.size() < maxBytes) {
       const int b = getHex(kByteDigits, bytesPart, pos);
       if (b < 0) break;
-      ram[(start + count) & 0xFFFF] = static_cast<uint8_t>(b);
+      bytes.push_back(static_cast<uint8_t>(b));
     }
-    if (count == 0) {
+    if (bytes.empty()) {
       print("\n.");
       return true;
     }
   }
-  changed();
+  store(start, bytes);
   addr = start;
   writeLine(kind);
   print(format(prompt, addr));
@@ -447,11 +464,13 @@ bool Monitor::assembleRow(const std::string& text) {
   size_t pos = kArgsColumn;
   const int at = getHex(kAddrDigits, text, pos);
   if (at < 0) return false;
-  if (cpu->assemble(static_cast<uint16_t>(at), text.substr(pos), true) == 0) {
+  uint8_t code[kMaxInstrLength];
+  const int length = CPU6502::encode(static_cast<uint16_t>(at), text.substr(pos), code);
+  if (length == 0) {
     fail();
     return true;
   }
-  changed();
+  store(at, std::vector<uint8_t>(code, code + length));
   uint16_t next = static_cast<uint16_t>(at);
   const std::string line = cpu->disassemble(next);
   blankRow(row);
@@ -470,17 +489,17 @@ bool Monitor::copyOrFill(char command, const std::string& text) {
   const int end = getHex(kAddrDigits, text, pos);
   const int third = getHex(command == 'C' ? kAddrDigits : kByteDigits, text, pos);
   if (start < 0 || end < 0 || third < 0 || start > end) return false;
-  auto& ram = machine->ram;
+  const auto& ram = machine->ram;
   int count = end - start;
   if (command == 'F') {
-    std::fill(ram.begin() + start, ram.begin() + end, static_cast<uint8_t>(third));
-    changed();
+    store(start, std::vector<uint8_t>(static_cast<size_t>(count), static_cast<uint8_t>(third)));
     print(format("\n%04X BYTES FILLED\n.", count));
   } else {
-    // Clipped at $FFFF: the count shown is what was really copied.
+    // Clipped at $FFFF: the count shown is what was really copied. The
+    // source is read whole before anything is written, so overlapping
+    // ranges copy correctly.
     count = std::min(count, kRamSize - third);
-    std::memmove(ram.data() + third, ram.data() + start, static_cast<size_t>(count));
-    changed();
+    store(third, std::vector<uint8_t>(ram.begin() + start, ram.begin() + start + count));
     print(format("\n%04X BYTES COPIED\n.", count));
   }
   return true;
@@ -595,8 +614,7 @@ void Monitor::finishLoad(const std::vector<uint8_t>& prg, int from, int to) {
   if (to >= 0 && dataLength > to - start) count = to - start;
   count = std::max(count, 0LL);
   count = std::min(count, kRamSize - start);
-  std::memcpy(machine->ram.data() + start, prg.data() + 2, static_cast<size_t>(count));
-  changed();
+  store(static_cast<int>(start), std::vector<uint8_t>(prg.begin() + 2, prg.begin() + 2 + count));
   print(format("\n$%04X BYTES READ FROM $%04X TO $%04X\n.", static_cast<int>(count), static_cast<int>(start),
                static_cast<int>(start + count)));
 }

@@ -4,9 +4,9 @@
 // list memory as hex, text and disassembly, change memory by editing listed
 // rows, assemble one instruction per row, fill, copy, load and save PRG
 // data on the host (device 6) or the drives 8-11, jump to the processor and
-// close the monitor. It reaches the drives, the processor window and the
-// host file dialogs only through the callbacks App installs. Headless: the
-// Monitor window draws the screen and feeds keys in.
+// close the monitor. It reaches the drives, the processor window, the
+// host file dialogs and the undo history only through the callbacks App
+// installs. Headless: the Monitor window draws the screen and feeds keys in.
 #pragma once
 
 #include "core/Editor.h"
@@ -46,6 +46,11 @@ public:
   std::function<void()> onChanged;
   std::function<void(const std::string& name)> hostLoad;
   std::function<void(const std::string& name, const std::vector<uint8_t>& prg)> hostSave;
+  // Called once for each command row that is going to change memory, just
+  // before the change, with the range it changes (it may wrap past $FFFF)
+  // and the function that writes it, which the hook must run. App records
+  // the row's undo step here. Unset, the monitor writes at once.
+  std::function<void(int address, int length, const std::function<void()>& write)> onWrite;
   Machine* machine;
   CPU6502* cpu;
   uint8_t* screen;
@@ -101,6 +106,10 @@ public:
 
   void finishLoad(const std::vector<uint8_t>& prg, int from, int to);
   void changed();
+  // Puts `bytes` into memory from `address` on (wrapping past $FFFF) as one
+  // change through onWrite, only when at least one of them differs from
+  // what memory holds; true when memory changed.
+  bool store(int address, const std::vector<uint8_t>& bytes);
 
   // The screen code a typed character gives: letters of either case the
   // upper-case letters 1-26, anything else its C64 screen code; -1 for a

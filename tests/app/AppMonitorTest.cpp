@@ -1,13 +1,16 @@
 // What App gives the monitor: the drives of devices 8-11, the jump to the
-// processor, closing its window, and host loads and saves through the one
-// file dialog, finished the way the dialog finishes them in a frame.
+// processor, closing its window, host loads and saves through the one
+// file dialog, finished the way the dialog finishes them in a frame, and
+// one undo step for every row that changes memory.
 #include "app/App.h"
 #include "platform/FileDialog.h"
 
 #include "tests/app/AppTestUtil.h"
+#include "tests/disk/DiskTestUtil.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fstream>
 #include <iterator>
 
@@ -28,6 +31,12 @@ protected:
   std::string line(App& app, int r) {
     std::string s = app.monitor.rowText(r);
     return s.erase(s.find_last_not_of(' ') + 1);
+  }
+  void undo(App& app) {
+    app.change(UndoStep::none(), [&app] { app.undo.MakeUndo(); });
+  }
+  void redo(App& app) {
+    app.change(UndoStep::none(), [&app] { app.undo.MakeRedo(); });
   }
   // Confirms the dialog with `name` in the scratch directory and runs the
   // completion, as FileIO::draw does in the frame of the confirmation.
@@ -86,6 +95,83 @@ TEST_F(AppMonitorTest, HostSaveAndLoadGoThroughTheFileDialog) {
   confirm("demo.prg");
   EXPECT_EQ(line(app, 2), "$0010 BYTES READ FROM $2000 TO $2010");
   EXPECT_TRUE(std::equal(want.begin() + 2, want.end(), app.machine.ram.begin() + 0x2000));
+}
+
+TEST_F(AppMonitorTest, EveryRowThatChangesMemoryIsOneUndoStep) {
+  App app;
+  std::filesystem::create_directories(dir_ / "disk");
+  disktest::writeBytes((dir_ / "disk" / "DATA.prg").string(), disktest::makePrg(0x2000, 300, 1));
+  std::vector<unsigned char> same = {0x00, 0x30};
+  same.resize(18, 0x55);  // what memory holds already
+  disktest::writeBytes((dir_ / "disk" / "SAME.prg").string(), same);
+  disktest::writeBytes((dir_ / "host.prg").string(), disktest::makePrg(0x0400, 40, 2));
+  ASSERT_TRUE(app.drives[0].mountDirectory((dir_ / "disk").string()));
+  const struct {
+    const char* row;
+    const char* hostFile;  // confirmed in the load dialog
+    bool step;
+  } cases[] = {
+      {".F 0 FFFF FF", nullptr, true},        {".F 1000 C0100 EA", nullptr, true},  // C010, then a field 0
+      {".C C000 C100 1000", nullptr, true},   {".C 1000 1100 FF80", nullptr, true},
+      {".A FFFF LDA $1234", nullptr, true},   {".L\"DATA\",8", nullptr, true},
+      {".L\"HOST\",6", "host.prg", true},     {".:C000 01 02 03", nullptr, true},
+      {".:FFFC 1 2 3 4 5 6 7 8", nullptr, true},  // wraps to $0000
+      {".>C000 A9 01", nullptr, true},        {".,C000 HELLO", nullptr, true},
+      // Rows that change nothing.
+      {".M C000", nullptr, false},            {".D C000", nullptr, false},
+      {".J C000", nullptr, false},            {".?", nullptr, false},
+      {".G C000", nullptr, false},            {".S\"OUT\",8,C000,C010", nullptr, false},
+      {".F C001 C000 00", nullptr, false},    {".A C000 XYZ", nullptr, false},
+      {".F 3000 3100 55", nullptr, false},    {".C 3000 3080 3040", nullptr, false},
+      {".:3000 55 55", nullptr, false},       {".L\"SAME\",8", nullptr, false},
+      {".L\"HOST\",6,,0300", "host.prg", false},  // nothing below its end
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.row);
+    for (int i = 0; i < kRamSize; ++i) app.machine.ram[i] = static_cast<uint8_t>(i * 7 + (i >> 8) * 5 + 3);
+    std::fill(app.machine.ram.begin() + 0x3000, app.machine.ram.begin() + 0x3100, 0x55);
+    app.undo.Clear();
+    const auto before = app.machine.ram;
+    const auto regs = app.machine.vicRegs;
+    run(app, c.row);
+    if (c.hostFile) confirm(c.hostFile);
+    const auto after = app.machine.ram;
+    ASSERT_EQ(app.undo.undoItems.size(), c.step ? 1u : 0u);
+    if (!c.step) {
+      EXPECT_EQ(after, before);
+      continue;
+    }
+    EXPECT_EQ(app.undo.undoItems.back().description, "monitor");
+    EXPECT_NE(after, before);
+    undo(app);
+    EXPECT_EQ(app.machine.ram, before);
+    EXPECT_EQ(app.machine.vicRegs, regs);
+    redo(app);
+    EXPECT_EQ(app.machine.ram, after);
+  }
+}
+
+// Undo walks back over the monitor's rows and the screen edit before them
+// one at a time, and redo forward again; none takes a later one with it.
+TEST_F(AppMonitorTest, UndoAndRedoWalkThroughScreenAndMonitorSteps) {
+  App app;
+  std::vector<std::array<uint8_t, kRamSize>> states = {app.machine.ram};
+  app.editor.tool = kToolText;
+  app.change(UndoStep::byEngine(), [&app] { app.editor.typeChar(1); });
+  states.push_back(app.machine.ram);
+  run(app, ".F 0400 0500 41");  // over the typed letter
+  states.push_back(app.machine.ram);
+  run(app, ".C 0400 0500 0480");
+  states.push_back(app.machine.ram);
+  ASSERT_EQ(app.undo.undoItems.size(), 3u);
+  for (int i = 2; i >= 0; --i) {
+    undo(app);
+    EXPECT_EQ(app.machine.ram, states[i]) << "undo to " << i;
+  }
+  for (int i = 1; i <= 3; ++i) {
+    redo(app);
+    EXPECT_EQ(app.machine.ram, states[i]) << "redo to " << i;
+  }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the program's built-in self-test under Xvfb. Passes only when it
-# announces its 98 steps, ends with 29 checks and no failure, and exits 0.
+# announces its 98 steps, ends with 30 checks and no failure, and exits 0.
 # The screenshots of a run are kept in SHOTS (the second argument).
 set -u
 tilvox="$1"
@@ -19,7 +19,7 @@ TILVOX_AUTOTEST=1 TILVOX_AUTOTEST_SHOTS="$shots" \
 code=$?
 cat "$work/out.txt"
 if [[ $code -eq 0 ]] && grep -qx "AUTOTEST: 98 steps" "$work/out.txt" &&
-  grep -qx "AUTOTEST: 29 checks, 0 failures" "$work/out.txt"; then
+  grep -qx "AUTOTEST: 30 checks, 0 failures" "$work/out.txt"; then
   # The run's own temporary folder is gone; only ours is left.
   leftovers=$(find "$work" -maxdepth 1 -name 'tilvox_autotest_*' | wc -l)
   rm -rf "$work"
