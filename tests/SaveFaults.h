@@ -31,6 +31,10 @@ struct Plan {
   long long space = -1;  // new bytes the disk still takes; -1: no limit
   size_t chunk = 0;      // most bytes one read or write moves; 0: no limit
   std::vector<Fault> faults;
+  // Faults stay quiet once this many calls have failed (0: never), as a
+  // passing fault does: putting old bytes back over blocks the file owns
+  // then works. The lack of space stays.
+  int quietAfter = 0;
 };
 
 class Injector {
@@ -53,6 +57,7 @@ private:
     Plan plan;
     Platform::detail::SaveCalls real{};
     std::array<int, kCallCount> uses{};
+    int failures = 0;
     std::map<std::pair<dev_t, ino_t>, off_t> reserved;  // fallocate without growing the size
   };
   static State& state() {
@@ -65,12 +70,19 @@ private:
   static bool due(int call) {
     State& s = state();
     const int use = ++s.uses[call];
+    if (s.plan.quietAfter > 0 && s.failures >= s.plan.quietAfter) return false;
     for (const Fault& f : s.plan.faults)
       if (f.call == call && f.use == use) {
+        ++s.failures;
         errno = f.error;
         return true;
       }
     return false;
+  }
+  static int noSpace() {
+    ++state().failures;
+    errno = ENOSPC;
+    return -1;
   }
   static size_t chunk(size_t n) { return state().plan.chunk ? std::min(n, state().plan.chunk) : n; }
 
@@ -102,10 +114,7 @@ private:
     c.pwrite = [](int fd, const void* buf, size_t n, off_t at) -> ssize_t {
       if (due(Pwrite)) return -1;
       const size_t take = fit(fd, at, chunk(n));
-      if (take == 0 && n > 0) {
-        errno = ENOSPC;
-        return -1;
-      }
+      if (take == 0 && n > 0) return noSpace();
       return real().pwrite(fd, buf, take, at);
     };
     c.write = [](int fd, const void* buf, size_t n) -> ssize_t {
@@ -117,8 +126,7 @@ private:
       const long long space = state().plan.space;
       if (fit(fd, at, static_cast<size_t>(n)) < static_cast<size_t>(n)) {
         state().plan.space = space;  // a failed reservation takes nothing
-        errno = ENOSPC;
-        return -1;
+        return noSpace();
       }
       struct stat st {};
       if (::fstat(fd, &st) == 0) {
