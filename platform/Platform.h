@@ -24,8 +24,9 @@ bool readFile(const std::string& path, std::vector<uint8_t>& out);
 // temporary file for want of rights) the file is rewritten in place: the
 // space is reserved first and the old bytes are kept to be written back,
 // so a failed save leaves the old file as it was. A device or pipe is
-// written as it is. No space or inodes for the temporary file, or an
-// existing file the process may not write, fail the save.
+// written as it is. No space or inodes for the temporary file, an
+// existing file the process may not write, or one to rewrite in place that
+// it may not read, fail the save.
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 std::string loadText(const std::string& name);

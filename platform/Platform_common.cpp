@@ -134,9 +134,11 @@ bool reservationUnsupported(int error) { return error == EOPNOTSUPP || error == 
 //    (fsync); on a failure the bytes written so far get their old values
 //    back and the file its old size.
 // 4. Last the old tail is cut off, which needs no space.
-// A write that fails even over blocks the file already owns (a failing
-// device, a copy-on-write file system out of space) can make the old bytes
-// impossible to put back; that is reported like any other failure.
+// A file the process may write but not read cannot have its old bytes
+// kept and is refused. A write that fails even over blocks the file
+// already owns (a failing device, a copy-on-write file system out of
+// space) can make the old bytes impossible to put back; that is reported
+// like any other failure.
 bool rewriteInPlace(const std::string& target, const struct stat& seen, const std::vector<uint8_t>& bytes) {
   const int fd = sys().open(target.c_str(), O_RDWR | O_CLOEXEC, 0);
   if (fd < 0) return false;
