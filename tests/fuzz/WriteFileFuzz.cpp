@@ -25,13 +25,23 @@ constexpr int kErrors[] = {ENOSPC, EDQUOT, EFBIG, EIO,     EINTR,  EACCES,
                            EPERM,  ENAMETOOLONG, EOPNOTSUPP, ENOSYS, EINVAL, EMFILE};
 constexpr int kMaxFaults = 4;
 
-const fs::path& scratchDir() {
-  static const fs::path dir = [] {
+// The directory of the saves, removed again when the run ends.
+struct ScratchDir {
+  fs::path path;
+  ScratchDir() {
     std::error_code ec;
     const fs::path base = fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
-    return base / ("tilvox-fuzz-save-" + std::to_string(::getpid()));
-  }();
-  return dir;
+    path = base / ("tilvox-fuzz-save-" + std::to_string(::getpid()));
+  }
+  ~ScratchDir() {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+  }
+};
+
+const fs::path& scratchDir() {
+  static const ScratchDir dir;
+  return dir.path;
 }
 
 std::vector<uint8_t> bytes(size_t size, uint8_t seed) {
