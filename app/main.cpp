@@ -156,7 +156,10 @@ void writeFramePng(const std::string& path) {
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
   // OpenGL rows run from the bottom up; PNG rows from the top down.
-  stbi_write_png(path.c_str(), w, h, 4, px.data() + stride * (h - 1), -static_cast<int>(stride));
+  std::vector<uint8_t> png;
+  stbi_write_png_to_func(Actions::pngWrite, &png, w, h, 4, px.data() + stride * (h - 1), -static_cast<int>(stride));
+  // Saved like every other file, so a failed write keeps an older picture.
+  if (!png.empty()) Platform::writeFile(path, png);
 }
 
 void buildDefaultLayout(ImGuiID dockId) {

@@ -269,7 +269,13 @@ bool DiskDrive::writeFile(const std::string& name, const std::vector<unsigned ch
   if (!f) return failWith("Cannot create file");
   bool ok = std::fwrite(prg.data(), 1, prg.size(), f) == prg.size();
   ok = (std::fclose(f) == 0) && ok;
-  if (!ok) return failWith("Cannot create file");
+  if (!ok) {
+    // Part of a file (the disk filled up) would list and load as if it
+    // were whole and block a second try under the name: it goes. "x"
+    // made it new above, so nothing that was there before is removed.
+    fs::remove(file, ec);
+    return failWith("Cannot create file");
+  }
   rescanDirectory();
   return true;
 }

@@ -1,10 +1,12 @@
 // Whole-file input and output, text storage in the configuration directory
 // and the path-string helpers. Independent of SDL.
 #include "platform/Platform.h"
+#include "platform/SaveCalls.h"
 
 #include "core/Ascii.h"
 #include "core/FileUtil.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -22,7 +24,28 @@ std::string assetDir() { return g_assetDir; }
 
 bool readFile(const std::string& path, std::vector<uint8_t>& out) { return readWholeFile(path, out); }
 
+namespace detail {
+
+SaveCalls g_saveCalls = {
+    [](const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); },
+    [](char* pathTemplate, int flags) { return ::mkostemp(pathTemplate, flags); },
+    [](int fd, void* buf, size_t size, off_t at) { return ::pread(fd, buf, size, at); },
+    [](int fd, const void* buf, size_t size, off_t at) { return ::pwrite(fd, buf, size, at); },
+    [](int fd, const void* buf, size_t size) { return ::write(fd, buf, size); },
+    [](int fd, int mode, off_t at, off_t size) { return ::fallocate(fd, mode, at, size); },
+    [](int fd, off_t size) { return ::ftruncate(fd, size); },
+    [](int fd, uid_t owner, gid_t group) { return ::fchown(fd, owner, group); },
+    [](int fd, mode_t mode) { return ::fchmod(fd, mode); },
+    [](int fd) { return ::fsync(fd); },
+    [](int fd) { return ::close(fd); },
+    [](const char* from, const char* to) { return std::rename(from, to); },
+};
+
+}  // namespace detail
+
 namespace {
+
+const detail::SaveCalls& sys() { return detail::g_saveCalls; }
 
 // The file a write really replaces: a symbolic link is followed so the link
 // itself survives the rename.
@@ -46,10 +69,23 @@ std::string directoryOf(const std::string& target) {
   return target.substr(0, slash);
 }
 
-bool writeAll(int fd, const std::vector<uint8_t>& bytes) {
+// Writes `size` bytes at offset `at` of a regular file; returns how many
+// were written, fewer on an error or a write that makes no progress.
+size_t writeAt(int fd, const uint8_t* data, size_t size, off_t at) {
   size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+  while (done < size) {
+    const ssize_t n = sys().pwrite(fd, data + done, size - done, at + static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
+bool readAt(int fd, uint8_t* data, size_t size, off_t at) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = sys().pread(fd, data + done, size - done, at + static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     done += static_cast<size_t>(n);
@@ -57,31 +93,99 @@ bool writeAll(int fd, const std::vector<uint8_t>& bytes) {
   return true;
 }
 
-// Truncates the existing object and writes into it: the object keeps its
-// inode, its links, its owner and its kind (a device stays a device).
-bool writeInPlace(const std::string& target, const std::vector<uint8_t>& bytes) {
+// A device or a named pipe holds no old content to keep: it is opened,
+// truncated where that means anything, and written in sequence.
+bool writeSpecial(const std::string& target, const std::vector<uint8_t>& bytes) {
   // Without blocking: a named pipe nobody reads fails instead of hanging.
-  const int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
+  const int fd = sys().open(target.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0);
   if (fd < 0) return false;
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  bool ok = writeAll(fd, bytes);
-  return (::close(fd) == 0) && ok;
+  bool ok = true;
+  for (size_t done = 0; ok && done < bytes.size();) {
+    const ssize_t n = sys().write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += static_cast<size_t>(n);
+  }
+  return (sys().close(fd) == 0) && ok;
 }
 
-enum class TempResult { Written, Failed, NoRoom };
+// Reasons a directory refuses the temporary file while the file itself may
+// still be written where it is: no right to add names to the directory, or
+// a path at the length limit. Any other reason (no space or inodes left, a
+// quota, a read-only or failing file system) fails the save instead.
+bool directoryRefusesNewNames(int error) { return error == EACCES || error == EPERM || error == ENAMETOOLONG; }
+
+// Reservation errors that only say the file system cannot reserve.
+bool reservationUnsupported(int error) { return error == EOPNOTSUPP || error == ENOSYS || error == EINVAL; }
+
+// Rewrites a regular file where it is, so it keeps its inode, its links and
+// its owner; `seen` is what stat found at the path. A failure leaves the
+// old content as it was:
+// 1. The old bytes the new ones will cover are read first, so that they
+//    can be written back.
+// 2. The space the new content needs is reserved (fallocate keeping the
+//    size) before any old byte is touched; a refusal ends the save there.
+//    Where the file system cannot reserve, the part past the old end is
+//    written first instead: it takes the same new space, touches no old
+//    byte, and is cut off again when it does not fit.
+// 3. The covered old bytes are overwritten and the data made durable
+//    (fsync); on a failure the bytes written so far get their old values
+//    back and the file its old size.
+// 4. Last the old tail is cut off, which needs no space.
+// A file the process may write but not read cannot have its old bytes
+// kept and is refused. A write that fails even over blocks the file
+// already owns (a failing device, a copy-on-write file system out of
+// space) can make the old bytes impossible to put back; that is reported
+// like any other failure.
+bool rewriteInPlace(const std::string& target, const struct stat& seen, const std::vector<uint8_t>& bytes) {
+  const int fd = sys().open(target.c_str(), O_RDWR | O_CLOEXEC, 0);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || st.st_dev != seen.st_dev || st.st_ino != seen.st_ino) {
+    sys().close(fd);
+    return false;
+  }
+  const off_t oldSize = st.st_size;
+  const off_t newSize = static_cast<off_t>(bytes.size());
+  const size_t covered = static_cast<size_t>(std::min(oldSize, newSize));
+  std::vector<uint8_t> old(covered);
+  if (!readAt(fd, old.data(), covered, 0)) {
+    sys().close(fd);
+    return false;
+  }
+  bool ok = true;
+  if (newSize > 0 && sys().fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, newSize) != 0) ok = reservationUnsupported(errno);
+  const size_t tail = bytes.size() - covered;
+  ok = ok && writeAt(fd, bytes.data() + covered, tail, oldSize) == tail;
+  const size_t written = ok ? writeAt(fd, bytes.data(), covered, 0) : 0;  // old bytes overwritten
+  ok = ok && written == covered;
+  ok = ok && sys().fsync(fd) == 0;
+  ok = ok && (newSize >= oldSize || sys().ftruncate(fd, newSize) == 0);
+  if (!ok) {
+    writeAt(fd, old.data(), written, 0);
+    // Also gives back what a reservation or the tail took.
+    sys().ftruncate(fd, oldSize);
+  }
+  // The bytes are stored or put back already: closing decides nothing.
+  sys().close(fd);
+  return ok;
+}
+
+enum class TempResult { Written, Failed, WriteInPlace };
 
 // Writes the bytes to a new file beside the target, gives it the old file's
 // mode, owner and group (`old` null: a new file's mode), and renames it over
-// the target. NoRoom when the directory cannot take the temporary file, or
-// when the old file's owner or group cannot be kept: the caller then writes
-// in place.
+// the target. WriteInPlace when the directory refuses the temporary file
+// for want of rights (not of space), or when the old file's owner or group
+// cannot be kept.
 TempResult writeReplacing(const std::string& target, const struct stat* old, const std::vector<uint8_t>& bytes) {
   std::string tmpl = directoryOf(target) + kTempPrefix;
-  const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
-  if (fd < 0) return TempResult::NoRoom;
+  const int fd = sys().mkostemp(tmpl.data(), O_CLOEXEC);
+  if (fd < 0) return directoryRefusesNewNames(errno) ? TempResult::WriteInPlace : TempResult::Failed;
   auto discard = [&](TempResult r) {
-    ::close(fd);
+    sys().close(fd);
     ::unlink(tmpl.c_str());
     return r;
   };
@@ -90,19 +194,19 @@ TempResult writeReplacing(const std::string& target, const struct stat* old, con
     // Owner first: changing it clears the set-id bits that fchmod restores.
     struct stat now {};
     if (::fstat(fd, &now) != 0) return discard(TempResult::Failed);
-    if ((now.st_uid != old->st_uid || now.st_gid != old->st_gid) && ::fchown(fd, old->st_uid, old->st_gid) != 0)
-      return discard(TempResult::NoRoom);
+    if ((now.st_uid != old->st_uid || now.st_gid != old->st_gid) && sys().fchown(fd, old->st_uid, old->st_gid) != 0)
+      return discard(TempResult::WriteInPlace);
     mode = old->st_mode & 07777;
   } else {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     mode = 0666 & ~mask;
   }
-  bool ok = writeAll(fd, bytes);
-  ok = ok && ::fchmod(fd, mode) == 0;
-  ok = ok && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && std::rename(tmpl.c_str(), target.c_str()) == 0;
+  bool ok = writeAt(fd, bytes.data(), bytes.size(), 0) == bytes.size();
+  ok = ok && sys().fchmod(fd, mode) == 0;
+  ok = ok && sys().fsync(fd) == 0;
+  ok = (sys().close(fd) == 0) && ok;
+  ok = ok && sys().rename(tmpl.c_str(), target.c_str()) == 0;
   if (!ok) ::unlink(tmpl.c_str());
   return ok ? TempResult::Written : TempResult::Failed;
 }
@@ -120,16 +224,17 @@ bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   if (S_ISDIR(st.st_mode)) return false;
   // A file the user may not write is refused, as opening it would be.
   if (::access(target.c_str(), W_OK) != 0) return false;
-  // A replace would split a file with several links or turn a device or
-  // pipe into a plain file: those are written where they are.
-  if (!S_ISREG(st.st_mode) || st.st_nlink > 1) return writeInPlace(target, bytes);
+  // A replace would turn a device or pipe into a plain file, or split a
+  // file with several links: those are written where they are.
+  if (!S_ISREG(st.st_mode)) return writeSpecial(target, bytes);
+  if (st.st_nlink > 1) return rewriteInPlace(target, st, bytes);
   // An ordinary file is replaced whole, so a failed write keeps the old one.
   switch (writeReplacing(target, &st, bytes)) {
     case TempResult::Written: return true;
     case TempResult::Failed: return false;
-    case TempResult::NoRoom: break;
+    case TempResult::WriteInPlace: break;
   }
-  return writeInPlace(target, bytes);
+  return rewriteInPlace(target, st, bytes);
 }
 
 std::string loadText(const std::string& name) {

@@ -104,6 +104,8 @@ int main(int argc, char** argv) {
   FILE* f = std::fopen(argv[2], "wb");
   if (!f || std::fwrite(rom.data(), 1, rom.size(), f) != rom.size() || std::fclose(f) != 0) {
     std::fprintf(stderr, "mkcharset: cannot write %s\n", argv[2]);
+    // No part of the file is left for a later build to take as done.
+    if (f) std::remove(argv[2]);
     return 1;
   }
   return 0;

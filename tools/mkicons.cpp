@@ -160,6 +160,8 @@ int main(int argc, char** argv) {
     }
     if (!ok) {
       std::fprintf(stderr, "mkicons: cannot write %s\n", path.c_str());
+      // No part of the picture is left for a later build to take as done.
+      std::remove(path.c_str());
       return 1;
     }
     ++written;

@@ -19,6 +19,8 @@ int main(int argc, char** argv) {
   FILE* f = std::fopen(argv[1], "wb");
   if (!f || std::fwrite(ram.data(), 1, ram.size(), f) != ram.size() || std::fclose(f) != 0) {
     std::fprintf(stderr, "mkpoweron: cannot write %s\n", argv[1]);
+    // No part of the file is left for a later build to take as done.
+    if (f) std::remove(argv[1]);
     return 1;
   }
   return 0;

@@ -3,6 +3,7 @@
 // with cc1541 as an independent D64 implementation.
 #include "disk/DiskDrive.h"
 #include "DiskTestUtil.h"
+#include "tests/SmallDisk.h"
 
 #include <gtest/gtest.h>
 
@@ -649,5 +650,47 @@ TEST(DiskDriveTest, HostListingAndReadingAgree) {
   for (const char* name : {"folder", "away", "relative", "secret", "target"}) {
     EXPECT_FALSE(drive.readFile(std::string(name), got)) << name;
     EXPECT_EQ(drive.error, "File not found") << name;
+  }
+}
+
+// A host-directory save that runs out of blocks or inodes leaves no part of
+// a file: the listing stays as it was, and once there is room again the
+// same name saves.
+TEST(DiskDriveTest, HostSaveOnAFullDisk) {
+  for (const bool noInodes : {false, true}) {
+    TempDir dir;
+    smalldisk::SmallDisk disk(dir.path().string(), 64 * 1024, 64);
+    if (!disk.mounted()) GTEST_SKIP() << disk.reason();
+    DiskDrive drive;
+    ASSERT_TRUE(drive.mountDirectory(dir.path().string()));
+    ASSERT_TRUE(drive.writeFile("FIRST", makePrg(0x0801, 1000, 1))) << drive.error;
+    if (noInodes) {
+      disk.fillInodes("i");
+    } else {
+      // Room for part of the file only.
+      disk.fillBlocks("filler");
+      fs::resize_file(dir.path() / "filler", fs::file_size(dir.path() / "filler") - 16384);
+    }
+    auto listed = [&] {
+      drive.rescanDirectory();
+      std::vector<std::string> names;
+      for (const auto& e : drive.list()) names.push_back(e.name);
+      return names;
+    };
+    const std::vector<std::string> before = listed();
+    const std::vector<unsigned char> prg = makePrg(0x2000, 30000, 2);
+    EXPECT_FALSE(drive.writeFile("PIC", prg)) << noInodes;
+    EXPECT_EQ(drive.error, "Cannot create file");
+    EXPECT_FALSE(fs::exists(dir.path() / "PIC.prg")) << noInodes;
+    EXPECT_EQ(listed(), before) << noInodes;
+    std::vector<unsigned char> got;
+    EXPECT_FALSE(drive.readFile(std::string("PIC"), got));
+    EXPECT_EQ(drive.error, "File not found");
+
+    fs::remove(dir.path() / "filler");
+    fs::remove(dir.path() / "i0");
+    ASSERT_TRUE(drive.writeFile("PIC", prg)) << noInodes << ": " << drive.error;
+    ASSERT_TRUE(drive.readFile(std::string("PIC"), got));
+    EXPECT_EQ(got, prg);
   }
 }

@@ -1,9 +1,13 @@
 // D64 images: a small image made by the drive's own writer, patched by the
 // input (mostly on the directory track), mounted from memory, listed, read
-// and written. A file saved must read back, before and after a new mount.
+// and written. A file saved must read back, before and after a new mount,
+// and every other file whose sectors the image marks as its own must read
+// as before.
 #include "disk/DiskDrive.h"
 #include "tests/fuzz/FuzzUtil.h"
 
+#include <algorithm>
+#include <set>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -48,6 +52,28 @@ const std::vector<uint8_t>& baseImage() {
   return image;
 }
 
+using Sector = std::pair<int, int>;
+
+// A chain of sectors from (t, s), walked as the image class walks one: while
+// the track is 1-35 and the sector on it, at most once round the disk.
+std::set<Sector> chainFrom(const std::vector<uint8_t>& image, int t, int s) {
+  std::set<Sector> chain;
+  for (int n = 0; n < kD64SectorTotal && t >= 1 && t <= kD64Tracks && s < D64::sector_count[t]; ++n) {
+    chain.insert({t, s});
+    const uint8_t* sec = &image[D64::track[t] + D64::sector[s]];
+    t = sec[0];
+    s = sec[1];
+    if (t == 0) break;
+  }
+  return chain;
+}
+
+bool markedUsed(const std::vector<uint8_t>& image, Sector ts) {
+  const uint8_t* bam = &image[D64::track[kD64DirTrack] + D64::sector[kD64BamSector]];
+  const uint8_t* map = bam + kBamTrackEntries + kBamTrackEntrySize * (ts.first - 1) + 1;
+  return !(map[ts.second >> 3] & (1 << (ts.second & 7)));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -71,8 +97,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!drive.mountD64(file().path)) return 0;
   const std::vector<DiskDrive::Entry> list = drive.list();
   std::vector<unsigned char> got;
+  std::vector<std::pair<bool, std::vector<unsigned char>>> before;
   for (size_t i = 0; i < list.size(); ++i) {
-    drive.readFile(static_cast<int>(i), got);
+    const bool read = drive.readFile(static_cast<int>(i), got);
+    before.emplace_back(read, got);
     drive.readFile(list[i].name, got);
   }
   drive.diskName();
@@ -80,10 +108,41 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const std::vector<unsigned char> prg = {0x00, 0x20, flags, 1, 2, 3, 4, 5, 6, 7};
   const std::string name = (flags & 0x10) && !list.empty() ? "@:" + list[0].name : std::string("NEW");
-  if (!drive.writeFile(name, prg)) return 0;
   const std::string plain = name.compare(0, 2, "@:") == 0 ? name.substr(2) : name;
+
+  // Sectors a save may write: the BAM sector, the directory chain (18/1
+  // always), the chain of the file it replaces, and whatever the BAM calls
+  // free. A file kept clear of all of them must not change; a scratched
+  // entry is a free slot that a new file may take.
+  const unsigned char* dir = drive.d64.get_directory();
+  const int replaced = name != plain ? drive.d64.find_file(plain.c_str()) : -1;
+  std::set<Sector> written = chainFrom(image, kD64DirTrack, kD64FirstDirSector);
+  written.insert({kD64DirTrack, kD64BamSector});
+  auto chainOf = [&](int i) {
+    const unsigned char* e = dir + i * kD64EntrySize;
+    return chainFrom(image, e[kEntryTrack], e[kEntrySector]);
+  };
+  if (replaced >= 0) written.merge(chainOf(replaced));
+  std::vector<int> kept;
+  for (int i = 0; i < static_cast<int>(list.size()); ++i) {
+    const std::set<Sector> chain = chainOf(i);
+    if (i != replaced && dir[i * kD64EntrySize + kEntryType] != kD64TypeScratched && std::all_of(chain.begin(), chain.end(), [&](Sector ts) {
+          return markedUsed(image, ts) && !written.count(ts);
+        }))
+      kept.push_back(i);
+  }
+  auto othersStay = [&](const char* what) {
+    for (int i : kept) {
+      const bool read = drive.readFile(i, got);
+      fuzz::check(read == before[i].first && (!read || got == before[i].second), what);
+    }
+  };
+
+  if (!drive.writeFile(name, prg)) return 0;
   fuzz::check(drive.readFile(plain, got) && got == prg, "a saved file reads back");
+  othersStay("the other files read as before");
   fuzz::check(drive.mountD64(file().path), "an image saved to mounts again");
   fuzz::check(drive.readFile(plain, got) && got == prg, "a saved file reads back after a new mount");
+  othersStay("the other files read as before after a new mount");
   return 0;
 }

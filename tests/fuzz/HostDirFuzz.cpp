@@ -1,10 +1,13 @@
 // Host-directory drives: the input describes files, folders, pipes and
 // links (inside and out of the directory) with any byte in their names.
 // Every listed name reads (or is refused for its size), names whose file
-// lies outside never read, and a file written reads back.
+// lies outside never read, a file written reads back, and a write that
+// fails leaves the directory as it was.
 #include "disk/DiskDrive.h"
 #include "tests/fuzz/FuzzUtil.h"
 
+#include <algorithm>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
@@ -34,6 +37,22 @@ std::string hostName(fuzz::Input& in) {
   return name;
 }
 
+// A new regular file; a name made earlier as something else (a pipe
+// above all, which would block the write until a reader came) is left.
+void makeFile(const fs::path& p, const std::string& bytes) {
+  const int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  if (::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) fuzz::fail("scratch file write");
+  ::close(fd);
+}
+
+std::vector<std::string> namesIn(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -50,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const fs::path p = dir / name;
     switch (kind) {
       case 0:
-      case 1: std::ofstream(p, std::ios::binary) << in.text(in.byte()); break;
+      case 1: makeFile(p, in.text(in.byte())); break;
       case 2: fs::create_directory(p, ec); break;
       case 3: ::mkfifo(p.c_str(), 0600); break;
       case 4:
@@ -75,8 +94,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const std::string newName = hostName(in);
   const std::vector<unsigned char> prg = {0x01, 0x08, 0xAB};
+  const std::vector<std::string> before = namesIn(dir);
   if (drive.writeFile(newName, prg)) {
     fuzz::check(drive.readFile(newName, got) && got == prg, "a written file reads back");
+  } else {
+    fuzz::check(namesIn(dir) == before, "a failed write leaves the directory as it was");
   }
   return 0;
 }

@@ -5,6 +5,7 @@
 #include "app/SettingsFile.h"
 #include "core/FileFormats.h"
 #include "disk/DiskDrive.h"
+#include "tests/SaveFaults.h"
 
 #include <filesystem>
 #include <fstream>
@@ -94,6 +95,17 @@ int main(int argc, char** argv) {
 
   for (const char* line : {"LDA #$01", "JMP ($1234)", "BNE $C010", "STA $D020,X", "ASL A", "LDX ($20),Y"})
     seed("lineassembler", std::string(line).substr(0, 3), cat({0x00, 0xC0}, Bytes(line, line + std::string(line).size())));
+
+  // Saves: kind (0 ordinary, 1 linked, 2 absent, 3 refusing directory), old
+  // size, new size, seed, space (bit 15: no limit), chunk (bit 7: limited),
+  // then faults: call, use - 1, error (index in the harness's table:
+  // 3 EIO, 8 EOPNOTSUPP).
+  using namespace savefaults;
+  seed("writefile", "full-disk", Bytes{0, 0x10, 0x27, 0x30, 0x75, 1, 0xB8, 0x0B, 0});
+  seed("writefile", "linked-no-reservation", Bytes{1, 0x10, 0x27, 0x60, 0xEA, 2, 0x00, 0x04, 0x81, Fallocate, 0, 8});
+  seed("writefile", "linked-shrink-fails", Bytes{1, 0x28, 0x23, 0xA0, 0x0F, 3, 0xFF, 0xFF, 0, Ftruncate, 0, 3});
+  seed("writefile", "refused-fsync-fails", Bytes{3, 0xA0, 0x0F, 0x28, 0x23, 4, 0xFF, 0xFF, 0, Fsync, 0, 3});
+  seed("writefile", "new-rename-fails", Bytes{2, 0, 0, 0x88, 0x13, 5, 0xFF, 0xFF, 0, Rename, 0, 3});
 
   // Processor: pc, a, x, y, sp, p, program.
   seed("cpu", "loop", Bytes{0x00, 0xC0, 0, 0, 0, 0xFF, 0x24, 0xA2, 0x00, 0xE8, 0x9D, 0x20, 0xD0, 0xD0, 0xFA, 0x60});

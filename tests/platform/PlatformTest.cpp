@@ -1,9 +1,12 @@
 // The host layer: directory choice, whole-file input and output, text
 // storage and the path helpers.
 #include "platform/Platform.h"
+#include "tests/SaveFaults.h"
+#include "tests/SmallDisk.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
@@ -361,4 +364,149 @@ TEST(FileIO, StartDirFollowsLastDir) {
   FileIO::g_lastDir = "/tmp/x";
   EXPECT_EQ(FileIO::startDir(), "/tmp/x");
   FileIO::g_lastDir.clear();
+}
+
+namespace {
+
+// `size` pseudo-random bytes; different seeds differ nearly everywhere, so
+// a save that mixed old and new bytes shows.
+std::vector<uint8_t> pattern(size_t size, unsigned seed) {
+  std::vector<uint8_t> out(size);
+  unsigned x = seed * 2654435761u + 1;
+  for (uint8_t& b : out) {
+    x = x * 1103515245u + 12345u;
+    b = static_cast<uint8_t>(x >> 16);
+  }
+  return out;
+}
+
+std::vector<uint8_t> bytesAt(const fs::path& p) {
+  std::vector<uint8_t> out;
+  Platform::readFile(p.string(), out);
+  return out;
+}
+
+std::vector<std::string> namesIn(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+ino_t inodeOf(const fs::path& p) {
+  struct stat st {};
+  return ::stat(p.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+// A save of `newSize` bytes over a file of `oldSize` bytes, named a.prg and,
+// when `linked`, also b.prg. Checks that every name shows the new bytes
+// after a success and the old ones after a failure, that the links stay,
+// and that nothing else is left in the directory; returns the result.
+struct SaveCase {
+  fs::path dir;
+  bool linked;
+  std::vector<uint8_t> old, fresh;
+  std::vector<std::string> names;
+  ino_t inode = 0;
+
+  SaveCase(const fs::path& d, bool l, size_t oldSize, size_t newSize)
+      : dir(d), linked(l), old(pattern(oldSize, 1)), fresh(pattern(newSize, 2)) {
+    EXPECT_TRUE(Platform::writeFile((dir / "a.prg").string(), old));
+    if (linked) fs::create_hard_link(dir / "a.prg", dir / "b.prg");
+  }
+  // Call once the directory holds everything but the save.
+  void settle() {
+    names = namesIn(dir);
+    inode = inodeOf(dir / "a.prg");
+  }
+  bool save(const std::string& what) {
+    const bool ok = Platform::writeFile((dir / "a.prg").string(), fresh);
+    const std::vector<uint8_t>& want = ok ? fresh : old;
+    EXPECT_EQ(bytesAt(dir / "a.prg"), want) << what;
+    if (linked) {
+      EXPECT_EQ(bytesAt(dir / "b.prg"), want) << what;
+      EXPECT_EQ(inodeOf(dir / "a.prg"), inode) << what;
+      EXPECT_EQ(fs::hard_link_count(dir / "a.prg"), 2u) << what;
+    }
+    EXPECT_EQ(namesIn(dir), names) << what;
+    return ok;
+  }
+};
+
+}  // namespace
+
+// Saves on a disk that is really full: a hard-linked file is rewritten in
+// place only when the space is there, and an ordinary one never in place.
+TEST(Platform, WriteFileOnAFullDisk) {
+  struct Case {
+    const char* what;
+    bool linked;
+    size_t oldSize, newSize;
+    bool noInodes;  // else no blocks
+    bool written;
+  } cases[] = {
+      {"hard-linked, larger", true, 10000, 66611, false, false},
+      {"hard-linked, smaller: no new space needed", true, 10000, 5000, false, true},
+      {"ordinary, larger", false, 10000, 66611, false, false},
+      {"ordinary, smaller: no room for the temporary file", false, 10000, 5000, false, false},
+      {"ordinary, no inode for the temporary file", false, 10000, 5000, true, false},
+  };
+  for (const Case& c : cases) {
+    TempDir t;
+    smalldisk::SmallDisk disk(t.path().string(), c.noInodes ? 256 * 1024 : 64 * 1024, c.noInodes ? 16 : 64);
+    if (!disk.mounted()) GTEST_SKIP() << disk.reason();
+    SaveCase s(t.path(), c.linked, c.oldSize, c.newSize);
+    if (c.noInodes) EXPECT_GT(disk.fillInodes("i"), 0) << c.what;
+    else disk.fillBlocks("filler");
+    s.settle();
+    EXPECT_EQ(s.save(c.what), c.written) << c.what;
+    // Not rewritten in place either, which had room.
+    if (c.noInodes) {
+      EXPECT_EQ(inodeOf(t.path() / "a.prg"), s.inode) << c.what;
+    }
+  }
+}
+
+// Every failure point of both ways of saving, made to fail on purpose.
+TEST(Platform, WriteFileFailuresKeepTheOldFile) {
+  using namespace savefaults;
+  struct Case {
+    const char* what;
+    bool linked;
+    size_t oldSize, newSize;
+    Plan plan;
+    bool written;
+  } cases[] = {
+      {"no space for the temporary file", false, 4000, 3000, {-1, 0, {{Mkostemp, 1, ENOSPC}}}, false},
+      {"quota reached for the temporary file", false, 4000, 3000, {-1, 0, {{Mkostemp, 1, EDQUOT}}}, false},
+      {"directory refuses new names: rewritten in place", false, 4000, 9000, {-1, 0, {{Mkostemp, 1, EACCES}}}, true},
+      {"disk fills while writing the temporary file", false, 4000, 9000, {3000, 0, {}}, false},
+      {"mode of the temporary file not set", false, 4000, 9000, {-1, 0, {{Fchmod, 1, EPERM}}}, false},
+      {"temporary file not stored", false, 4000, 9000, {-1, 0, {{Fsync, 1, EIO}}}, false},
+      {"temporary file not closed", false, 4000, 9000, {-1, 0, {{Close, 1, EIO}}}, false},
+      {"rename fails", false, 4000, 9000, {-1, 0, {{Rename, 1, EIO}}}, false},
+      {"in place: no space to reserve", true, 4000, 9000, {4999, 0, {}}, false},
+      {"in place: exactly the space needed", true, 4000, 9000, {5000, 0, {}}, true},
+      {"in place: smaller needs no space", true, 9000, 4000, {0, 0, {}}, true},
+      {"in place, no reservation: no room past the old end", true, 4000, 9000,
+       {1000, 100, {{Fallocate, 1, EOPNOTSUPP}}}, false},
+      {"in place, no reservation: room enough", true, 4000, 9000, {5000, 0, {{Fallocate, 1, EOPNOTSUPP}}}, true},
+      {"in place: reservation fails otherwise", true, 4000, 9000, {-1, 0, {{Fallocate, 1, EIO}}}, false},
+      {"in place: old bytes unreadable", true, 4000, 9000, {-1, 0, {{Pread, 1, EIO}}}, false},
+      {"in place: file not opened", true, 4000, 9000, {-1, 0, {{Open, 1, EACCES}}}, false},
+      {"in place: overwrite fails midway", true, 9000, 8000, {-1, 1000, {{Pwrite, 4, EIO}}}, false},
+      {"in place: bytes not stored", true, 9000, 8000, {-1, 0, {{Fsync, 1, EIO}}}, false},
+      {"in place: old tail not cut off", true, 9000, 4000, {-1, 0, {{Ftruncate, 1, EIO}}}, false},
+      {"in place: close fails after the bytes are stored", true, 4000, 9000, {-1, 0, {{Close, 1, EIO}}}, true},
+      {"interrupted, a few bytes at a time", true, 4000, 9000,
+       {-1, 7, {{Pread, 2, EINTR}, {Pwrite, 1, EINTR}, {Pwrite, 700, EINTR}}}, true},
+  };
+  for (const Case& c : cases) {
+    TempDir t;
+    SaveCase s(t.path(), c.linked, c.oldSize, c.newSize);
+    s.settle();
+    Injector faults(c.plan);
+    EXPECT_EQ(s.save(c.what), c.written) << c.what;
+    for (const Fault& f : c.plan.faults) EXPECT_GE(faults.uses(f.call), f.use) << c.what << ": fault not reached";
+  }
 }

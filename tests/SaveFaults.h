@@ -1,0 +1,155 @@
+// Failures on purpose for the system calls of Platform::writeFile: a disk
+// with room for only so many more bytes, reads and writes that move a few
+// bytes at a time, and single failures of any call at its n-th use. The
+// platform tests and the save fuzz harness share it; while an Injector
+// lives it replaces the calls, and it puts the real ones back when it goes.
+#pragma once
+
+#include "platform/SaveCalls.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <map>
+#include <sys/stat.h>
+#include <utility>
+#include <vector>
+
+namespace savefaults {
+
+enum Call : int { Open, Mkostemp, Pread, Pwrite, Write, Fallocate, Ftruncate, Fchown, Fchmod, Fsync, Close, Rename,
+                  kCallCount };
+
+// The n-th use (counted from 1) of `call` fails with `error`.
+struct Fault {
+  int call;
+  int use;
+  int error;
+};
+
+struct Plan {
+  long long space = -1;  // new bytes the disk still takes; -1: no limit
+  size_t chunk = 0;      // most bytes one read or write moves; 0: no limit
+  std::vector<Fault> faults;
+  // Faults stay quiet once this many calls have failed (0: never), as a
+  // passing fault does: putting old bytes back over blocks the file owns
+  // then works. The lack of space stays.
+  int quietAfter = 0;
+};
+
+class Injector {
+public:
+  explicit Injector(Plan plan) {
+    State& s = state();
+    s = State{};
+    s.plan = std::move(plan);
+    s.real = Platform::detail::g_saveCalls;
+    Platform::detail::g_saveCalls = wrapped();
+  }
+  ~Injector() { Platform::detail::g_saveCalls = state().real; }
+  Injector(const Injector&) = delete;
+  Injector& operator=(const Injector&) = delete;
+
+  int uses(int call) const { return state().uses[call]; }
+
+private:
+  struct State {
+    Plan plan;
+    Platform::detail::SaveCalls real{};
+    std::array<int, kCallCount> uses{};
+    int failures = 0;
+    std::map<std::pair<dev_t, ino_t>, off_t> reserved;  // fallocate without growing the size
+  };
+  static State& state() {
+    static State s;
+    return s;
+  }
+  static const Platform::detail::SaveCalls& real() { return state().real; }
+
+  // Counts a use of `call`; true with errno set when a fault is due.
+  static bool due(int call) {
+    State& s = state();
+    const int use = ++s.uses[call];
+    if (s.plan.quietAfter > 0 && s.failures >= s.plan.quietAfter) return false;
+    for (const Fault& f : s.plan.faults)
+      if (f.call == call && f.use == use) {
+        ++s.failures;
+        errno = f.error;
+        return true;
+      }
+    return false;
+  }
+  static int noSpace() {
+    ++state().failures;
+    errno = ENOSPC;
+    return -1;
+  }
+  static size_t chunk(size_t n) { return state().plan.chunk ? std::min(n, state().plan.chunk) : n; }
+
+  // How much of [at, at + n) the disk still takes: the file's own bytes and
+  // what it reserved cost nothing, anything past them comes off `space`.
+  static size_t fit(int fd, off_t at, size_t n) {
+    State& s = state();
+    struct stat st {};
+    if (s.plan.space < 0 || ::fstat(fd, &st) != 0) return n;
+    const off_t owned = std::max(st.st_size, s.reserved[{st.st_dev, st.st_ino}]);
+    const off_t from = std::max(owned, at);
+    const long long need = std::max<long long>(0, at + static_cast<off_t>(n) - from);
+    if (need <= s.plan.space) {
+      s.plan.space -= need;
+      return n;
+    }
+    const long long fits = from - at + s.plan.space;
+    s.plan.space = 0;
+    return static_cast<size_t>(std::max<long long>(0, fits));
+  }
+
+  static Platform::detail::SaveCalls wrapped() {
+    Platform::detail::SaveCalls c{};
+    c.open = [](const char* path, int flags, mode_t mode) { return due(Open) ? -1 : real().open(path, flags, mode); };
+    c.mkostemp = [](char* tmpl, int flags) { return due(Mkostemp) ? -1 : real().mkostemp(tmpl, flags); };
+    c.pread = [](int fd, void* buf, size_t n, off_t at) -> ssize_t {
+      return due(Pread) ? -1 : real().pread(fd, buf, chunk(n), at);
+    };
+    c.pwrite = [](int fd, const void* buf, size_t n, off_t at) -> ssize_t {
+      if (due(Pwrite)) return -1;
+      const size_t take = fit(fd, at, chunk(n));
+      if (take == 0 && n > 0) return noSpace();
+      return real().pwrite(fd, buf, take, at);
+    };
+    c.write = [](int fd, const void* buf, size_t n) -> ssize_t {
+      return due(Write) ? -1 : real().write(fd, buf, chunk(n));
+    };
+    // Reserving is only counted: the disk the tests use has the room.
+    c.fallocate = [](int fd, int, off_t at, off_t n) {
+      if (due(Fallocate)) return -1;
+      const long long space = state().plan.space;
+      if (fit(fd, at, static_cast<size_t>(n)) < static_cast<size_t>(n)) {
+        state().plan.space = space;  // a failed reservation takes nothing
+        return noSpace();
+      }
+      struct stat st {};
+      if (::fstat(fd, &st) == 0) {
+        off_t& r = state().reserved[{st.st_dev, st.st_ino}];
+        r = std::max(r, at + n);
+      }
+      return 0;
+    };
+    c.ftruncate = [](int fd, off_t size) { return due(Ftruncate) ? -1 : real().ftruncate(fd, size); };
+    c.fchown = [](int fd, uid_t u, gid_t g) { return due(Fchown) ? -1 : real().fchown(fd, u, g); };
+    c.fchmod = [](int fd, mode_t mode) { return due(Fchmod) ? -1 : real().fchmod(fd, mode); };
+    c.fsync = [](int fd) { return due(Fsync) ? -1 : real().fsync(fd); };
+    // A failing close still releases the descriptor, as the system's does.
+    c.close = [](int fd) {
+      if (!due(Close)) return real().close(fd);
+      const int error = errno;
+      real().close(fd);
+      errno = error;
+      return -1;
+    };
+    c.rename = [](const char* from, const char* to) { return due(Rename) ? -1 : real().rename(from, to); };
+    return c;
+  }
+};
+
+}  // namespace savefaults
