@@ -37,8 +37,21 @@ constexpr int kMargin = 2;          // farthest reach of a tap, in pixels
 typedef float Vec4 __attribute__((vector_size(16)));
 constexpr int kChoiceVecs = 4;  // 16 choices
 constexpr float kUnused = 1e18f;  // target of an unused lane: distance ~1e36
+constexpr Vec4 kChannelMin = {0, 0, 0, 0};
+constexpr Vec4 kChannelMax = {255, 255, 255, 255};
 
 Vec4 vmin(Vec4 a, Vec4 b) { return a < b ? a : b; }
+
+// Each lane of v kept to 0-255, in one instruction per bound where there
+// are such instructions (the compare-and-select form costs four).
+Vec4 clampChannels(Vec4 v) {
+#if defined(__SSE__)
+  return _mm_min_ps(_mm_max_ps(v, kChannelMin), kChannelMax);
+#else
+  v = v > kChannelMin ? v : kChannelMin;
+  return v < kChannelMax ? v : kChannelMax;
+#endif
+}
 
 // The first of the 4 x vecs lanes whose distance equals `least` (which
 // holds the same value in all four lanes).
@@ -439,7 +452,11 @@ void ColorReducer::quantize(const std::vector<uint32_t>& pixels, int dither, boo
       }
       Vec4* errRow = row.ring[0];
       if (carryRight && x > 0) errRow[x] += row.carry;
-      v += errRow[x];
+      // A colour beyond every palette entry (pure red, pure green) leaves
+      // an error each pixel that would pile up without end and then spill
+      // far into the neighbours; kept to what a pixel can show, the sum
+      // and the error taken from it stay bounded.
+      v = clampChannels(v + errRow[x]);
       const int pick = row.choices.template nearest<vecs>(v);
       row.colour[x] = row.choices.colour[pick];
 
