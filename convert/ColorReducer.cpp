@@ -212,6 +212,7 @@ std::vector<uint32_t> ColorReducer::Resize(const uint32_t* pixels, int w, int h,
 
   constexpr double kW = kDisplayWidth;
   constexpr double kH = kDisplayHeight;
+  const int step = kDisplayWidth / outW;
   double dW = kW, dH = kH, oX = 0, oY = 0;
   if (zoomToFit && keepAspect) {
     const double s = kW / w > kH / h ? kH / h : kW / w;
@@ -220,12 +221,16 @@ std::vector<uint32_t> ColorReducer::Resize(const uint32_t* pixels, int w, int h,
     oX = (kW - dW) / 2;
     oY = (kH - dH) / 2;
   } else if (!zoomToFit) {
+    // 1:1: a half-pixel offset would blend every two neighbouring source
+    // pixels, so the picture sits on whole output pixels, as near the
+    // centre as they allow (half an output pixel left of or above it when
+    // the spare room is odd). A multicolour pixel is two frame columns wide and takes source columns
+    // 2k and 2k + 1 together, so the picture's own pairs are kept.
     dW = w;
     dH = h;
-    oX = (kW - w) / 2;
-    oY = (kH - h) / 2;
+    oX = step * std::floor((kW - w) / (2 * step));
+    oY = std::floor((kH - h) / 2);
   }
-  const int step = kDisplayWidth / outW;
 
   // Frame position to source position: multiplying before dividing keeps
   // whole source pixels whole (at 1:1 every row and column maps exactly

@@ -1,10 +1,10 @@
 // Colour reduction: a plain per-pixel reference of resizing, mapping,
 // diffusion and cell-colour choice against the engine on random pictures
 // and palettes (the diffusion kernels at the frame edges included); frame
-// placement and ties; saturated areas that must not spill; the bitmap
-// written by Store read back through the document's own pixel access; and
-// the error of the free Floyd-Steinberg pass against ImageMagick's on a
-// photograph.
+// placement, unscaled pictures against a plain copy, and ties; saturated
+// areas that must not spill; the bitmap written by Store read back through
+// the document's own pixel access; and the error of the free
+// Floyd-Steinberg pass against ImageMagick's on a photograph.
 #include "convert/ColorReducer.h"
 
 #include "ConvertTestUtil.h"
@@ -26,14 +26,15 @@ namespace {
 std::vector<uint32_t> refResize(const uint32_t* px, int w, int h, int outW, bool fit, bool aspect) {
   std::vector<uint32_t> out(outW * 200, 0xFF000000u);
   if (!px || w < 1 || h < 1) return out;
+  const int step = 320 / outW;
   double dW = 320, dH = 200, oX = 0, oY = 0;
   if (fit && aspect) {
     double s = 320.0 / w > 200.0 / h ? 200.0 / h : 320.0 / w;
     dW = w * s, dH = h * s, oX = (320 - dW) / 2, oY = (200 - dH) / 2;
   } else if (!fit) {
-    dW = w, dH = h, oX = (320.0 - w) / 2, oY = (200.0 - h) / 2;
+    // Whole output pixels: multicolour offsets are even frame columns.
+    dW = w, dH = h, oX = step * std::floor((320.0 - w) / (2 * step)), oY = std::floor((200.0 - h) / 2);
   }
-  const int step = 320 / outW;
   for (int y = 0; y < 200; ++y)
     for (int x = 0; x < outW; ++x) {
       double sy0 = (y - oY) * h / dH, sy1 = (y + 1 - oY) * h / dH;
@@ -219,6 +220,42 @@ TEST(ColorReducer, ResizePlacesThePictureInTheFrame) {
   std::vector<uint32_t> tall(3 * 90000);
   for (uint32_t& p : tall) p = rng.next() | (rng.below(4) ? 0xFF000000u : 0);
   EXPECT_EQ(ColorReducer::Resize(tall.data(), 3, 90000, 160, true, false), refResize(tall.data(), 3, 90000, 160, true, false));
+}
+
+// Unscaled, a picture becomes ceil(w / step) x h output pixels, centred in
+// the frame (a spare pixel to the right or below), each output pixel the
+// average of its own step source columns: written here as a plain copy.
+TEST(ColorReducer, UnscaledPicturesKeepWholeSourcePixels) {
+  const int sizes[][2] = {{321, 200}, {319, 199}, {320, 201}, {318, 202}, {1, 1},   {2, 3},
+                          {641, 403}, {322, 150}, {17, 400},  {640, 400}, {323, 7}, {157, 198}};
+  Rng rng(321);
+  for (const auto& size : sizes)
+    for (int outW : {320, 160}) {
+      const int w = size[0], h = size[1], step = 320 / outW;
+      SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h) + " into " + std::to_string(outW));
+      std::vector<uint32_t> src(w * h);
+      for (uint32_t& p : src) p = rng.next() | (rng.below(4) ? 0xFF000000u : 0);
+      const int left = (int)std::floor((outW - (w + step - 1) / step) / 2.0), top = (int)std::floor((200 - h) / 2.0);
+      std::vector<uint32_t> want(outW * 200, rgba(0, 0, 0));
+      for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < outW; ++x) {
+          const int sy = y - top, sx = (x - left) * step;
+          if (sy < 0 || sy >= h || sx < 0 || sx >= w) continue;
+          int sum[3] = {}, n = 0;
+          for (int k = sx; k < sx + step && k < w; ++k, ++n) {
+            const uint32_t p = src[sy * w + k];
+            for (int c = 0; c < 3; ++c) sum[c] += int((p >> (8 * c)) & 255) * int(p >> 24) / 255;
+          }
+          want[y * outW + x] = rgba(sum[0] / n, sum[1] / n, sum[2] / n);
+        }
+      for (bool aspect : {false, true}) ASSERT_EQ(ColorReducer::Resize(src.data(), w, h, outW, false, aspect), want);
+    }
+  // Alternating black and white columns one pixel too wide stay black and white.
+  std::vector<uint32_t> stripes(321 * 10);
+  for (int i = 0; i < 321 * 10; ++i) stripes[i] = i % 321 % 2 ? rgba(255, 255, 255) : rgba(0, 0, 0);
+  const auto out = ColorReducer::Resize(stripes.data(), 321, 10, 320, false, false);
+  EXPECT_EQ(std::count(out.begin(), out.end(), rgba(255, 255, 255)), 160 * 10);
+  EXPECT_EQ(std::count(out.begin(), out.end(), rgba(0, 0, 0)), 320 * 200 - 160 * 10);
 }
 
 // A colour beyond every palette entry leaves an error at each of its
