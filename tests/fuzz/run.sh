@@ -14,7 +14,8 @@ CC=clang CXX=clang++ cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDeb
   -DTILVOX_BUILD_APP=OFF -DTILVOX_BUILD_TESTS=OFF -DTILVOX_BUILD_BENCH=OFF >/dev/null
 cmake --build "$out" --target fuzz
 
-harnesses=(project picture spritecharset settings d64 hostdir assembler lineassembler cpu monitor font importpicture)
+harnesses=(project picture spritecharset settings d64 hostdir assembler lineassembler cpu monitor font importpicture
+  colorreduce petscii bitmapcharset)
 pids=()
 for h in "${harnesses[@]}"; do
   mkdir -p "$out/corpus/$h" "$out/artifacts/$h"
