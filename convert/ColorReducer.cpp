@@ -37,8 +37,21 @@ constexpr int kMargin = 2;          // farthest reach of a tap, in pixels
 typedef float Vec4 __attribute__((vector_size(16)));
 constexpr int kChoiceVecs = 4;  // 16 choices
 constexpr float kUnused = 1e18f;  // target of an unused lane: distance ~1e36
+constexpr Vec4 kChannelMin = {0, 0, 0, 0};
+constexpr Vec4 kChannelMax = {255, 255, 255, 255};
 
 Vec4 vmin(Vec4 a, Vec4 b) { return a < b ? a : b; }
+
+// Each lane of v kept to 0-255, in one instruction per bound where there
+// are such instructions (the compare-and-select form costs four).
+Vec4 clampChannels(Vec4 v) {
+#if defined(__SSE__)
+  return _mm_min_ps(_mm_max_ps(v, kChannelMin), kChannelMax);
+#else
+  v = v > kChannelMin ? v : kChannelMin;
+  return v < kChannelMax ? v : kChannelMax;
+#endif
+}
 
 // The first of the 4 x vecs lanes whose distance equals `least` (which
 // holds the same value in all four lanes).
@@ -199,6 +212,7 @@ std::vector<uint32_t> ColorReducer::Resize(const uint32_t* pixels, int w, int h,
 
   constexpr double kW = kDisplayWidth;
   constexpr double kH = kDisplayHeight;
+  const int step = kDisplayWidth / outW;
   double dW = kW, dH = kH, oX = 0, oY = 0;
   if (zoomToFit && keepAspect) {
     const double s = kW / w > kH / h ? kH / h : kW / w;
@@ -207,12 +221,16 @@ std::vector<uint32_t> ColorReducer::Resize(const uint32_t* pixels, int w, int h,
     oX = (kW - dW) / 2;
     oY = (kH - dH) / 2;
   } else if (!zoomToFit) {
+    // 1:1: a half-pixel offset would blend every two neighbouring source
+    // pixels, so the picture sits on whole output pixels, as near the
+    // centre as they allow (half an output pixel left of or above it when
+    // the spare room is odd). A multicolour pixel is two frame columns wide and takes source columns
+    // 2k and 2k + 1 together, so the picture's own pairs are kept.
     dW = w;
     dH = h;
-    oX = (kW - w) / 2;
-    oY = (kH - h) / 2;
+    oX = step * std::floor((kW - w) / (2 * step));
+    oY = std::floor((kH - h) / 2);
   }
-  const int step = kDisplayWidth / outW;
 
   // Frame position to source position: multiplying before dividing keeps
   // whole source pixels whole (at 1:1 every row and column maps exactly
@@ -439,7 +457,11 @@ void ColorReducer::quantize(const std::vector<uint32_t>& pixels, int dither, boo
       }
       Vec4* errRow = row.ring[0];
       if (carryRight && x > 0) errRow[x] += row.carry;
-      v += errRow[x];
+      // A colour beyond every palette entry (pure red, pure green) leaves
+      // an error each pixel that would pile up without end and then spill
+      // far into the neighbours; kept to what a pixel can show, the sum
+      // and the error taken from it stay bounded.
+      v = clampChannels(v + errRow[x]);
       const int pick = row.choices.template nearest<vecs>(v);
       row.colour[x] = row.choices.colour[pick];
 

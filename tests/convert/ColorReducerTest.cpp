@@ -1,9 +1,10 @@
 // Colour reduction: a plain per-pixel reference of resizing, mapping,
 // diffusion and cell-colour choice against the engine on random pictures
 // and palettes (the diffusion kernels at the frame edges included); frame
-// placement and ties; the bitmap written by Store read back through the document's own pixel
-// access; and the error of the free Floyd-Steinberg pass against
-// ImageMagick's on a photograph.
+// placement, unscaled pictures against a plain copy, and ties; saturated
+// areas that must not spill; the bitmap written by Store read back through
+// the document's own pixel access; and the error of the free
+// Floyd-Steinberg pass against ImageMagick's on a photograph.
 #include "convert/ColorReducer.h"
 
 #include "ConvertTestUtil.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -24,14 +26,15 @@ namespace {
 std::vector<uint32_t> refResize(const uint32_t* px, int w, int h, int outW, bool fit, bool aspect) {
   std::vector<uint32_t> out(outW * 200, 0xFF000000u);
   if (!px || w < 1 || h < 1) return out;
+  const int step = 320 / outW;
   double dW = 320, dH = 200, oX = 0, oY = 0;
   if (fit && aspect) {
     double s = 320.0 / w > 200.0 / h ? 200.0 / h : 320.0 / w;
     dW = w * s, dH = h * s, oX = (320 - dW) / 2, oY = (200 - dH) / 2;
   } else if (!fit) {
-    dW = w, dH = h, oX = (320.0 - w) / 2, oY = (200.0 - h) / 2;
+    // Whole output pixels: multicolour offsets are even frame columns.
+    dW = w, dH = h, oX = step * std::floor((320.0 - w) / (2 * step)), oY = std::floor((200.0 - h) / 2);
   }
-  const int step = 320 / outW;
   for (int y = 0; y < 200; ++y)
     for (int x = 0; x < outW; ++x) {
       double sy0 = (y - oY) * h / dH, sy1 = (y + 1 - oY) * h / dH;
@@ -83,7 +86,7 @@ void refPass(RefResult& R, const std::vector<uint32_t>& px, int width, int color
       int r = p & 255, g = (p >> 8) & 255, b = (p >> 16) & 255;
       float v[3] = {(float)r, (float)g, (float)b};
       if (colors == 0 || colors == 1) v[0] = v[1] = v[2] = (float)refLuma(r, g, b);
-      for (int k = 0; k < 3; ++k) v[k] += err[(y * width + x) * 3 + k];
+      for (int k = 0; k < 3; ++k) v[k] = std::clamp(v[k] + err[(y * width + x) * 3 + k], 0.0f, 255.0f);
       std::vector<int> choice = cand;
       if (within && width == 160) choice = {R.background, R.cells[x / 4][y / 8][0], R.cells[x / 4][y / 8][1], R.cells[x / 4][y / 8][2]};
       if (within && width == 320) choice = {R.cells[x / 8][y / 8][0], R.cells[x / 8][y / 8][1]};
@@ -219,6 +222,70 @@ TEST(ColorReducer, ResizePlacesThePictureInTheFrame) {
   EXPECT_EQ(ColorReducer::Resize(tall.data(), 3, 90000, 160, true, false), refResize(tall.data(), 3, 90000, 160, true, false));
 }
 
+// Unscaled, a picture becomes ceil(w / step) x h output pixels, centred in
+// the frame (a spare pixel to the right or below), each output pixel the
+// average of its own step source columns: written here as a plain copy.
+TEST(ColorReducer, UnscaledPicturesKeepWholeSourcePixels) {
+  const int sizes[][2] = {{321, 200}, {319, 199}, {320, 201}, {318, 202}, {1, 1},   {2, 3},
+                          {641, 403}, {322, 150}, {17, 400},  {640, 400}, {323, 7}, {157, 198}};
+  Rng rng(321);
+  for (const auto& size : sizes)
+    for (int outW : {320, 160}) {
+      const int w = size[0], h = size[1], step = 320 / outW;
+      SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h) + " into " + std::to_string(outW));
+      std::vector<uint32_t> src(w * h);
+      for (uint32_t& p : src) p = rng.next() | (rng.below(4) ? 0xFF000000u : 0);
+      const int left = (int)std::floor((outW - (w + step - 1) / step) / 2.0), top = (int)std::floor((200 - h) / 2.0);
+      std::vector<uint32_t> want(outW * 200, rgba(0, 0, 0));
+      for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < outW; ++x) {
+          const int sy = y - top, sx = (x - left) * step;
+          if (sy < 0 || sy >= h || sx < 0 || sx >= w) continue;
+          int sum[3] = {}, n = 0;
+          for (int k = sx; k < sx + step && k < w; ++k, ++n) {
+            const uint32_t p = src[sy * w + k];
+            for (int c = 0; c < 3; ++c) sum[c] += int((p >> (8 * c)) & 255) * int(p >> 24) / 255;
+          }
+          want[y * outW + x] = rgba(sum[0] / n, sum[1] / n, sum[2] / n);
+        }
+      for (bool aspect : {false, true}) ASSERT_EQ(ColorReducer::Resize(src.data(), w, h, outW, false, aspect), want);
+    }
+  // Alternating black and white columns one pixel too wide stay black and white.
+  std::vector<uint32_t> stripes(321 * 10);
+  for (int i = 0; i < 321 * 10; ++i) stripes[i] = i % 321 % 2 ? rgba(255, 255, 255) : rgba(0, 0, 0);
+  const auto out = ColorReducer::Resize(stripes.data(), 321, 10, 320, false, false);
+  EXPECT_EQ(std::count(out.begin(), out.end(), rgba(255, 255, 255)), 160 * 10);
+  EXPECT_EQ(std::count(out.begin(), out.end(), rgba(0, 0, 0)), 320 * 200 - 160 * 10);
+}
+
+// A colour beyond every palette entry leaves an error at each of its
+// pixels; the error must not pile up and spill out of the area: a square of
+// pure red or green on black leaves black everywhere two pixels away from
+// it, with every kernel, in hires and multicolour.
+TEST(ColorReducer, SaturatedAreasDoNotSpillIntoTheirSurroundings) {
+  const std::vector<uint8_t> pal = presetBytes();
+  const int x0 = 100, y0 = 60, side = 40;  // frame pixels
+  for (uint32_t colour : {rgba(255, 0, 0), rgba(0, 255, 0)})
+    for (int outW : {320, 160})
+      for (int dither : {DitherMethod::FloydSteinberg, DitherMethod::Jarvis, DitherMethod::Stucki}) {
+        SCOPED_TRACE(testing::Message() << std::hex << colour << std::dec << " width " << outW << " kernel " << dither);
+        const int step = 320 / outW;
+        std::vector<uint32_t> px(outW * 200, rgba(0, 0, 0));
+        for (int y = y0; y < y0 + side; ++y)
+          for (int x = x0 / step; x < (x0 + side) / step; ++x) px[y * outW + x] = colour;
+        ColorReducer cr;
+        cr.SetPalette(pal.data());
+        cr.Reduce(px, outW, ImportColors::Color, dither, -1);
+        int stray = 0;
+        for (int y = 0; y < 200; ++y)
+          for (int x = 0; x < outW; ++x) {
+            const bool near = y >= y0 - 2 && y < y0 + side + 2 && x >= x0 / step - 2 && x < (x0 + side) / step + 2;
+            stray += !near && cr.index[y * outW + x] != 0;
+          }
+        EXPECT_EQ(stray, 0);
+      }
+}
+
 TEST(ColorReducer, GrayscaleTiesGoToTheEarlierCandidate) {
   // Greys of the candidates 0, 11, 12, 15, 1, the pixel's grey, the choice.
   const int cases[][7] = {{100, 100, 100, 100, 100, 50, 0}, {0, 60, 100, 140, 255, 30, 0}, {0, 60, 100, 140, 255, 80, 11},
@@ -294,10 +361,9 @@ TEST(ColorReducer, StoreWritesTheBitmapTheDocumentShows) {
 }
 
 // ImageMagick is the peer: its Floyd-Steinberg remap of a photograph to the
-// same 16 colours leaves a mean squared error the free pass must come close
-// to. ImageMagick clamps each diffused value to 0-255 before matching, this
-// pass lets it run on, which costs about a ninth more error on the
-// saturated red of the rose; a clamped pass would be within 1 per cent.
+// same 16 colours leaves a mean squared error the free pass must come
+// within a tenth of (both clamp each diffused value to 0-255 before the
+// choice, so the saturated red of the rose stays where it is).
 TEST(ColorReducer, FloydSteinbergErrorMatchesImageMagick) {
   if (std::system("convert -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick is not installed";
   const std::string dir = ::testing::TempDir();
@@ -333,7 +399,7 @@ TEST(ColorReducer, FloydSteinbergErrorMatchesImageMagick) {
     oursErr += d * d, peerErr += e * e;
   }
   EXPECT_GT(oursErr, peerErr * 0.90) << "ours " << oursErr << " ImageMagick " << peerErr;
-  EXPECT_LT(oursErr, peerErr * 1.15) << "ours " << oursErr << " ImageMagick " << peerErr;
+  EXPECT_LT(oursErr, peerErr * 1.10) << "ours " << oursErr << " ImageMagick " << peerErr;
 }
 
 }  // namespace

@@ -22,6 +22,9 @@ inline void check(bool ok, const char* what) {
   if (!ok) fail(what);
 }
 
+// Whether the areas [a, a + aSize) and [b, b + bSize) do not overlap.
+inline bool apart(uint32_t a, uint32_t aSize, uint32_t b, uint32_t bSize) { return a + aSize <= b || b + bSize <= a; }
+
 class Input {
 public:
   Input(const uint8_t* data, size_t size) : p_(data), end_(data + size) {}

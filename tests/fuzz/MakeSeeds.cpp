@@ -4,6 +4,7 @@
 // output is committed under tests/fuzz/corpus/.
 #include "app/SettingsFile.h"
 #include "core/FileFormats.h"
+#include "core/Palette.h"
 #include "disk/DiskDrive.h"
 #include "tests/SaveFaults.h"
 
@@ -33,6 +34,32 @@ void seed(const std::string& harness, const std::string& name, const std::string
 Bytes cat(Bytes head, const Bytes& tail) {
   head.insert(head.end(), tail.begin(), tail.end());
   return head;
+}
+
+// The document part of the conversion harnesses' inputs: bank, $D011,
+// $D016, $D018, $D021-$D023, the address mix and the memory run.
+Bytes documentBytes(uint8_t bank, uint8_t d011, uint8_t d016, uint8_t d018, uint8_t mix, const Bytes& run) {
+  Bytes out{bank, d011, d016, d018, 6, 1, 2, mix,
+            static_cast<uint8_t>(run.size()), static_cast<uint8_t>(run.size() >> 8)};
+  return cat(out, run);
+}
+
+// The 48 bytes of a palette preset.
+Bytes paletteBytes(int preset) {
+  Palette p;
+  p.set(preset);
+  Bytes out;
+  for (const auto& c : p.rgb) out.insert(out.end(), c.begin(), c.end());
+  return out;
+}
+
+// A smooth picture of w x h words, red across, green down.
+Bytes gradient(int w, int h) {
+  Bytes out;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      out.insert(out.end(), {static_cast<uint8_t>(x * 255 / w), static_cast<uint8_t>(y * 255 / h), 96, 255});
+  return out;
 }
 
 // A document with something in every part a picture file holds.
@@ -110,5 +137,26 @@ int main(int argc, char** argv) {
   // Processor: pc, a, x, y, sp, p, program.
   seed("cpu", "loop", Bytes{0x00, 0xC0, 0, 0, 0, 0xFF, 0x24, 0xA2, 0x00, 0xE8, 0x9D, 0x20, 0xD0, 0xD0, 0xFA, 0x60});
   seed("cpu", "stack", Bytes{0x00, 0x10, 1, 2, 3, 0x10, 0x00, 0x48, 0x08, 0x20, 0x00, 0x10, 0x40});
+  // Colour reduction: flags (bit 0 multicolour, 1 zoom to fit, 2 keep
+  // aspect), colours, dither, background + 2, width - 1, height - 1,
+  // palette, document, pixels.
+  seed("colorreduce", "multi-fit", cat(cat(cat({3, 2, 1, 1, 32, 0, 20, 0}, paletteBytes(0)),
+                                           documentBytes(1, 0x1B, 0x08, 0x14, 0, {})), gradient(33, 21)));
+  seed("colorreduce", "hires-odd-unscaled", cat(cat(cat({0, 1, 3, 0, 64, 1, 8, 0}, paletteBytes(3)),
+                                                    documentBytes(0, 0x1B, 0x08, 0x10, 1, Bytes(40, 0x5A))),
+                                                gradient(7, 3)));
+  // PETSCII: flags (bit 0 reversed, 1 no letters, 2 zoom to fit, 3 keep
+  // aspect, 4 cut the picture short by bits 5-7), charset, colours,
+  // background + 2, detail, width - 1, height - 1, palette, document, pixels.
+  seed("petscii", "rom-upper", cat(cat(cat({5, 0, 2, 1, 128, 39, 0, 24, 0}, paletteBytes(0)),
+                                       documentBytes(3, 0x1B, 0x08, 0x16, 1, {})), gradient(40, 25)));
+  seed("petscii", "current-ram", cat(cat(cat({0x76, 2, 1, 2, 228, 10, 1, 150, 0}, paletteBytes(5)),
+                                         documentBytes(0, 0x1B, 0x08, 0x1C, 0x0D, {})), gradient(9, 9)));
+  // Bitmap to charset: slot + 1, merge, palette preset, document. The mixed
+  // bitmap has 1000 different cells.
+  seed("bitmapcharset", "hires-merge", cat({2, 1, 0}, documentBytes(0, 0x3B, 0x08, 0x18, 1, {})));
+  seed("bitmapcharset", "multi-few", cat({8, 0, 2}, documentBytes(0, 0x3B, 0x18, 0x18, 0, Bytes{0x1B, 0xE4, 0x00, 0xFF,
+                                                                                                     0x55, 0xAA, 0x27, 0x72})));
+  seed("bitmapcharset", "text-refused", cat({3, 0, 0}, documentBytes(1, 0x1B, 0x08, 0x14, 0, {})));
   return 0;
 }

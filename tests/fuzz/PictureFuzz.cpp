@@ -9,8 +9,6 @@
 
 namespace {
 
-bool apart(uint32_t a, uint32_t aSize, uint32_t b, uint32_t bSize) { return a + aSize <= b || b + bSize <= a; }
-
 void pictureFormats(fuzz::Input& in) {
   const int row = in.byte() % (FileFormats::count() + 2) - 1;  // -1..29: the table and just outside it
   Machine m;
@@ -28,15 +26,15 @@ void pictureFormats(fuzz::Input& in) {
   // Where the registers put bitmap, screen and colour memory on top of each
   // other, a later part overwrites an earlier one and no save can match.
   const uint32_t bitmap = m.bitmapAddr(), screen = m.screenAddr();
-  const bool koalaApart = apart(bitmap, kBitmapSize, screen, kScreenCells) &&
-                          apart(bitmap, kBitmapSize, kColorRam, kScreenCells) &&
-                          apart(screen, kScreenCells, kColorRam, kScreenCells);
+  const bool koalaApart = fuzz::apart(bitmap, kBitmapSize, screen, kScreenCells) &&
+                          fuzz::apart(bitmap, kBitmapSize, kColorRam, kScreenCells) &&
+                          fuzz::apart(screen, kScreenCells, kColorRam, kScreenCells);
   if (row == koala && file.size() >= FileFormats::kKoalaFileSize && koalaApart) {
     const std::vector<uint8_t> saved = FileFormats::saveKoala(m);
     fuzz::check(std::equal(saved.begin() + 2, saved.end(), file.begin() + 2), "a Koala file saves back unchanged");
   }
   if (row == doodle && file.size() >= FileFormats::kDoodleFileSize &&
-      apart(bitmap, kBitmapSize, screen, FileFormats::kDoodleScreenBlock)) {
+      fuzz::apart(bitmap, kBitmapSize, screen, FileFormats::kDoodleScreenBlock)) {
     // The 24 bytes after the screen are not part of the picture: the file's
     // are not loaded, the document's are saved.
     const std::vector<uint8_t> saved = FileFormats::saveDoodle(m);

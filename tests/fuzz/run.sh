@@ -15,7 +15,7 @@ CC=clang CXX=clang++ cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDeb
 cmake --build "$out" --target fuzz
 
 harnesses=(project picture spritecharset settings d64 hostdir assembler lineassembler cpu monitor font importpicture
-  writefile)
+  writefile colorreduce petscii bitmapcharset)
 pids=()
 for h in "${harnesses[@]}"; do
   mkdir -p "$out/corpus/$h" "$out/artifacts/$h"
