@@ -273,13 +273,13 @@ void editGrid(App& app, bool multi, const Texture& image) {
   const GridPaint g = PixelGrid(app, "##chargrid", image, kCellSize, kCellSize, s, multi, stroke);
   const bool rom = app.machine.charsetIsRom();
   if (g.started && !rom) changeChar(app, "edit character", nullptr);  // one step for the whole stroke
-  if (g.paint && rom) {
+  if (!g.paint.empty() && rom) {
     romWarning = ImGui::GetTime() + kRomWarningSeconds;
-  } else if (g.paint) {
+  } else if (!g.paint.empty()) {
     const int c = app.currentChar, pen = app.charPen;
     const bool erase = stroke.erasing;
-    app.change(UndoStep::none(), [&app, c, g, erase, multi, pen] {
-      CharOps::paintPixel(app.machine, c, g.x, g.y, erase, multi, pen);
+    app.change(UndoStep::none(), [&app, c, &g, erase, multi, pen] {
+      for (const GridPoint& p : g.paint) CharOps::paintPixel(app.machine, c, p.x, p.y, erase, multi, pen);
     });
   }
   if (ImGui::GetTime() < romWarning)

@@ -206,11 +206,11 @@ void editGrid(App& app, bool multicolor, const Texture& image) {
   const int s = std::max(kMinGridCell, static_cast<int>(std::min(avail.x / kSpriteWidth, avail.y / kSpriteHeight)));
   const GridPaint g = PixelGrid(app, "##sprgrid", image, kSpriteWidth, kSpriteHeight, s, multicolor, stroke);
   if (g.started) changeBlock(app, "Edit sprite", nullptr);  // one step for the whole stroke
-  if (!g.paint) return;
+  if (g.paint.empty()) return;
   const int block = app.currentSprite, pen = app.spritePen;
   const bool erase = stroke.erasing;
-  app.change(UndoStep::none(), [&app, block, g, erase, multicolor, pen] {
-    SpriteOps::paintPixel(app.machine, block, g.x, g.y, erase, multicolor, pen);
+  app.change(UndoStep::none(), [&app, block, &g, erase, multicolor, pen] {
+    for (const GridPoint& p : g.paint) SpriteOps::paintPixel(app.machine, block, p.x, p.y, erase, multicolor, pen);
   });
 }
 
