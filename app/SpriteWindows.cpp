@@ -169,8 +169,6 @@ void arrowRow(App& app) {
   Widgets::HexByteInput("##nr", app.currentSprite, kHexFieldWidth);
   ImGui::SameLine();
   if (ImGui::ArrowButton("##next", ImGuiDir_Right)) app.currentSprite = SpriteOps::stepBlock(app.currentSprite, 1);
-  ImGui::SameLine();
-  ImGui::TextUnformatted(SpriteOps::blockLabel(app.machine, app.currentSprite).c_str());
 }
 
 // The palette, the pens in multicolour and a preview at twice the size.
@@ -245,6 +243,10 @@ void drawSpriteEditor(App& app) {
     // it is off again from the next frame.
     multicolor = box;
   }
+  // The address and the hardware sprites showing the block get a line of
+  // their own, wrapped: a block all eight sprites use makes a long text,
+  // which must not push the controls out of the window.
+  ImGui::TextWrapped("%s", SpriteOps::blockLabel(m, app.currentSprite).c_str());
   const int user = SpriteOps::firstUser(m, app.currentSprite);
   if (user >= 0) app.spriteColor = m.vicRegs[kRegSprite0Color + user] & 15;
 

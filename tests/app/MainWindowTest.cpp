@@ -1,11 +1,16 @@
 // The bars, the Screen window and their two dialogs driven in a window-less
 // Dear ImGui context: keys and mouse clicks fed by hand, results read from
-// the document and its history.
+// the document and its history; and the reach of the windows' controls at
+// the interface scales.
 #include "app/App.h"
+#include "app/CharsetWindows.h"
+#include "app/CpuWindows.h"
 #include "app/EditorInput.h"
 #include "app/MainWindow.h"
 #include "app/ScreenEditor.h"
+#include "app/SpriteWindows.h"
 #include "app/Theme.h"
+#include "cpu/CPU6502.h"
 #include "platform/Platform.h"
 
 #include "tests/app/AppTestUtil.h"
@@ -336,6 +341,38 @@ TEST_F(MainWindowTest, IconsBelowFullSizeAreSmoothed) {
     frame([&] { drawTools(app); });
     for (int icon : {13, 4, 14, 15, 16})  // tool buttons and a brush
       EXPECT_EQ(app.icons[icon].smooth, scale < 1) << scale << " icon " << icon;
+  }
+  ImGui::GetStyle().FontScaleMain = 1.0f;
+}
+
+// At their default sizes and 100, 150 and 200 per cent the windows' rows
+// wrap instead of running past the right edge: a stopped processor's
+// reason, a block that all eight sprites use (every block of a new
+// document), the sprite pens.
+TEST_F(MainWindowTest, WindowsKeepTheirControlsWithinTheirDefaultWidth) {
+  const struct {
+    const char* name;
+    void (*draw)(App&);
+    void (*setUp)(App&);
+  } kCases[] = {
+      {"###Processor", drawProcessor, [](App& app) {
+         app.cpu.stopped = true;
+         app.cpu.stopReason = kStopTopRts;
+       }},
+      {"Sprite editor", drawSpriteEditor, [](App&) {}},
+      {"Sprite editor", drawSpriteEditor, [](App& app) { app.machine.vicRegs[kRegSpriteMulti] = 0xFF; }},
+      {"Character set", drawCharsetView, [](App&) {}},
+  };
+  for (const auto& c : kCases) {
+    for (float scale : {1.0f, 1.5f, 2.0f}) {
+      App app;
+      c.setUp(app);
+      ImGui::GetStyle().FontScaleMain = scale;
+      for (int i = 0; i < 3; ++i) frame([&] { c.draw(app); });
+      const ImGuiWindow* w = ImGui::FindWindowByName(c.name);
+      ASSERT_NE(w, nullptr);
+      EXPECT_LE(w->ContentSize.x, w->ContentRegionRect.GetWidth() + 0.5f) << c.name << " at " << scale;
+    }
   }
   ImGui::GetStyle().FontScaleMain = 1.0f;
 }
