@@ -79,6 +79,10 @@ void bankMenus(App& app) {
 
 }  // namespace
 
+ImVec2 CharsetGridArea(ImVec2 avail) {
+  return ImVec2(avail.x, std::min(avail.y, avail.x * kCharsetCanvasHeight / kCharsetCanvasWidth));
+}
+
 void drawCharsetView(App& app) {
   static PixelCanvas canvas;
   ImGui::SetNextWindowSize(ImVec2(560, 260), ImGuiCond_FirstUseEver);
@@ -128,7 +132,8 @@ void drawCharsetView(App& app) {
 
   ImVec2 topLeft, bottomRight;
   int intScale = 0;
-  Widgets::ImageFit(canvas.texture, ImGui::GetContentRegionAvail(), topLeft, bottomRight, intScale, false);
+  Widgets::ImageFit(canvas.texture, CharsetGridArea(ImGui::GetContentRegionAvail()), topLeft, bottomRight, intScale,
+                    false);
   const float scale = (bottomRight.x - topLeft.x) / kCharsetCanvasWidth;
   if (scale <= 0) {
     ImGui::End();

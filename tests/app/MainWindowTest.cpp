@@ -10,6 +10,7 @@
 #include "app/ScreenEditor.h"
 #include "app/SpriteWindows.h"
 #include "app/Theme.h"
+#include "app/Widgets.h"
 #include "cpu/CPU6502.h"
 #include "platform/Platform.h"
 
@@ -375,6 +376,21 @@ TEST_F(MainWindowTest, WindowsKeepTheirControlsWithinTheirDefaultWidth) {
     }
   }
   ImGui::GetStyle().FontScaleMain = 1.0f;
+}
+
+// The character grid starts at the top of its area beside the palette, as
+// large as the free space allows.
+TEST(CharsetGridAreaTest, GridStartsAtTheTopAtItsLargest) {
+  const ImVec2 at(100, 50);
+  for (const ImVec2 avail : {ImVec2(500, 210), ImVec2(500, 400), ImVec2(300, 60), ImVec2(20, 300)}) {
+    ImVec2 tl, br, fullTl, fullBr;
+    int scale = 0;
+    Widgets::FitRect(kCharsetCanvasWidth, kCharsetCanvasHeight, CharsetGridArea(avail), at, false, tl, br, scale);
+    Widgets::FitRect(kCharsetCanvasWidth, kCharsetCanvasHeight, avail, at, false, fullTl, fullBr, scale);
+    EXPECT_FLOAT_EQ(tl.y, at.y) << avail.x << "x" << avail.y;
+    EXPECT_FLOAT_EQ(tl.x, fullTl.x) << avail.x << "x" << avail.y;
+    EXPECT_FLOAT_EQ(br.x - tl.x, fullBr.x - fullTl.x) << avail.x << "x" << avail.y;
+  }
 }
 
 }  // namespace
