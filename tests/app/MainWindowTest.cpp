@@ -346,6 +346,41 @@ TEST_F(MainWindowTest, IconsBelowFullSizeAreSmoothed) {
   ImGui::GetStyle().FontScaleMain = 1.0f;
 }
 
+// Where the toggles and the group on the right (graphics mode, zoom,
+// insert indicator, help) do not fit on one row, the group moves to a
+// second row and the bar grows; its help button stays clickable.
+TEST_F(MainWindowTest, ToolbarKeepsZoomAndHelpInsideTheBar) {
+  const struct {
+    float width, scale;
+    bool wraps;
+  } kCases[] = {{1400, 1.0f, false}, {1400, 1.5f, false}, {1400, 2.0f, true}, {1000, 1.0f, false}, {800, 1.0f, true}};
+  constexpr float kHelpFromGroup = 832 - 412 + 11;  // the middle of the button
+  ImGuiIO& io = ImGui::GetIO();
+  for (const auto& c : kCases) {
+    App app;
+    float s = 0;  // this font's scale: 13 pixels, not 12
+    const auto draw = [&] {
+      drawToolbar(app);
+      s = Classic::Scale();
+    };
+    io.DisplaySize = ImVec2(c.width, 900);
+    ImGui::GetStyle().FontScaleMain = c.scale * 12 / 13;
+    frame(draw);
+    frame(draw);
+    ImGuiWindow* w = ImGui::FindWindowByName("##toolbar");
+    ASSERT_NE(w, nullptr);
+    const ToolbarLayout l = toolbarLayout(c.width / s);
+    EXPECT_EQ(l.groupY > 8, c.wraps) << c.width << " " << c.scale;
+    EXPECT_NEAR(w->Size.y, l.height * s, 1);
+    EXPECT_LE(w->ContentSize.x, w->Size.x) << c.width << " " << c.scale;
+    EXPECT_LE(w->ContentSize.y, w->Size.y) << c.width << " " << c.scale;
+    click(draw, ImVec2(w->Pos.x + (l.groupX + kHelpFromGroup) * s, w->Pos.y + (l.groupY + 11) * s),
+          ImGuiMouseButton_Left);
+    EXPECT_TRUE(app.showHelp) << c.width << " " << c.scale;
+  }
+  ImGui::GetStyle().FontScaleMain = 1.0f;
+}
+
 // At their default sizes and 100, 150 and 200 per cent the windows' rows
 // wrap instead of running past the right edge: a stopped processor's
 // reason, a block that all eight sprites use (every block of a new
