@@ -79,6 +79,10 @@ void bankMenus(App& app) {
 
 }  // namespace
 
+ImVec2 CharsetGridArea(ImVec2 avail) {
+  return ImVec2(avail.x, std::min(avail.y, avail.x * kCharsetCanvasHeight / kCharsetCanvasWidth));
+}
+
 void drawCharsetView(App& app) {
   static PixelCanvas canvas;
   ImGui::SetNextWindowSize(ImVec2(560, 260), ImGuiCond_FirstUseEver);
@@ -128,7 +132,8 @@ void drawCharsetView(App& app) {
 
   ImVec2 topLeft, bottomRight;
   int intScale = 0;
-  Widgets::ImageFit(canvas.texture, ImGui::GetContentRegionAvail(), topLeft, bottomRight, intScale, false);
+  Widgets::ImageFit(canvas.texture, CharsetGridArea(ImGui::GetContentRegionAvail()), topLeft, bottomRight, intScale,
+                    false);
   const float scale = (bottomRight.x - topLeft.x) / kCharsetCanvasWidth;
   if (scale <= 0) {
     ImGui::End();
@@ -273,13 +278,13 @@ void editGrid(App& app, bool multi, const Texture& image) {
   const GridPaint g = PixelGrid(app, "##chargrid", image, kCellSize, kCellSize, s, multi, stroke);
   const bool rom = app.machine.charsetIsRom();
   if (g.started && !rom) changeChar(app, "edit character", nullptr);  // one step for the whole stroke
-  if (g.paint && rom) {
+  if (!g.paint.empty() && rom) {
     romWarning = ImGui::GetTime() + kRomWarningSeconds;
-  } else if (g.paint) {
+  } else if (!g.paint.empty()) {
     const int c = app.currentChar, pen = app.charPen;
     const bool erase = stroke.erasing;
-    app.change(UndoStep::none(), [&app, c, g, erase, multi, pen] {
-      CharOps::paintPixel(app.machine, c, g.x, g.y, erase, multi, pen);
+    app.change(UndoStep::none(), [&app, c, &g, erase, multi, pen] {
+      for (const GridPoint& p : g.paint) CharOps::paintPixel(app.machine, c, p.x, p.y, erase, multi, pen);
     });
   }
   if (ImGui::GetTime() < romWarning)

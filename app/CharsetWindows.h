@@ -6,10 +6,17 @@
 
 #include "core/CharOps.h"
 
+#include <imgui.h>
+
 class App;
 
 // The character clipboard of the editor's Char menu (one character).
 extern CharClip g_charClip;
+
+// The area the character set window offers its grid beside the palette:
+// the free width, and no more height than the grid takes at that width,
+// so the fitted grid starts at the top.
+ImVec2 CharsetGridArea(ImVec2 avail);
 
 void drawCharsetView(App& app);
 void drawCharEditor(App& app);

@@ -26,11 +26,14 @@ constexpr float kRegFieldWidth = 32;
 constexpr float kRegisterGap = 14;
 constexpr float kStackPaneWidth = 130;
 constexpr int kPanesBelowDisassembly = 9;  // text lines of the memory row and pane
+constexpr int kMinDisassemblyRows = 4;
 constexpr float kFontFieldWidth = 70;
 constexpr int kLinesBelowEditor = 7;
 constexpr int kStackSlotBase = 0x100;
 constexpr int kStackAlign = 0xF8;  // the memory pane shows whole 8-byte lines
 constexpr const char kFlagLetters[] = "NV-BDIZC";
+constexpr int kUnusedFlagBit = 5;  // reads as 1 and has no box
+constexpr int kFlagCount = 7;
 
 const ImVec4 kStopColor(0.7f, 0.3f, 0.0f, 1.0f);
 const ImVec4 kErrorColor(0.75f, 0.0f, 0.0f, 1.0f);
@@ -207,6 +210,9 @@ bool windowKeysActive() {
   return ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) && !ImGui::GetIO().WantTextInput;
 }
 
+// The rows of buttons, registers and flags wrap where the window is too
+// narrow for them (a large interface scale), so every control stays in
+// reach.
 void processorButtons(App& app, bool& follow, uint16_t viewTop, int selRow, bool keys) {
   CPU6502& cpu = app.cpu;
   if (app.processorRunning) {
@@ -219,33 +225,36 @@ void processorButtons(App& app, bool& follow, uint16_t viewTop, int selRow, bool
       processorStep(app);
       follow = true;
     }
-    ImGui::SameLine();
+    Widgets::SameLineIfFits(Widgets::ButtonWidth("Run (F9)"));
     if (ImGui::Button("Run (F9)") || (keys && ImGui::IsKeyPressed(ImGuiKey_F9, false))) {
       processorRun(app);
       if (!app.processorRunning) follow = true;
     }
   }
   const uint16_t selected = rowAddress(cpu, viewTop, selRow);
-  ImGui::SameLine();
+  Widgets::SameLineIfFits(Widgets::ButtonWidth("Breakpoint (F5)"));
   if (ImGui::Button("Breakpoint (F5)") || (keys && ImGui::IsKeyPressed(ImGuiKey_F5, false)))
     toggleBreakpoint(cpu, selected);
-  ImGui::SameLine();
+  Widgets::SameLineIfFits(Widgets::ButtonWidth("PC here (G)"));
   if (ImGui::Button("PC here (G)") || (keys && ImGui::IsKeyPressed(ImGuiKey_G, false))) cpu.pc = selected;
-  ImGui::SameLine();
+  Widgets::SameLineIfFits(Widgets::ButtonWidth("Reset regs"));
   if (ImGui::Button("Reset regs")) {
     cpu.reset();
     cpu.stopped = false;
   }
-  ImGui::SameLine();
+  Widgets::SameLineIfFits(Widgets::CheckboxWidth("Follow PC"));
   ImGui::Checkbox("Follow PC", &follow);
   if (cpu.stopped && !cpu.stopReason.empty()) {
-    ImGui::SameLine();
-    ImGui::TextColored(kStopColor, "Stopped: %s", cpu.stopReason.c_str());
+    const std::string stopped = "Stopped: " + cpu.stopReason;
+    Widgets::SameLineIfFits(ImGui::CalcTextSize(stopped.c_str()).x);
+    ImGui::TextColored(kStopColor, "%s", stopped.c_str());
   }
 }
 
 void registerRow(CPU6502& cpu, bool& follow) {
   const float s = Classic::Scale();
+  const float gap = kRegisterGap * s;
+  const float spacing = ImGui::GetStyle().ItemSpacing.x;
   ImGui::AlignTextToFramePadding();
   ImGui::TextUnformatted("PC");
   ImGui::SameLine();
@@ -260,7 +269,9 @@ void registerRow(CPU6502& cpu, bool& follow) {
   };
   const Reg regs[] = {{"A", &cpu.a}, {"X", &cpu.x}, {"Y", &cpu.y}, {"SP", &cpu.sp}};
   for (const Reg& r : regs) {
-    ImGui::SameLine(0, kRegisterGap * s);
+    // A register's name stays with its field.
+    Widgets::SameLineIfFits(ImGui::CalcTextSize(r.name).x + spacing + kRegFieldWidth * s, gap);
+    ImGui::AlignTextToFramePadding();
     ImGui::TextUnformatted(r.name);
     ImGui::SameLine();
     ImGui::PushID(r.name);
@@ -268,14 +279,23 @@ void registerRow(CPU6502& cpu, bool& follow) {
     if (Widgets::HexByteInput("##r", v, kRegFieldWidth * s)) *r.value = static_cast<uint8_t>(v);
     ImGui::PopID();
   }
-  ImGui::SameLine(0, kRegisterGap * s);
-  for (int bit = 7; bit >= 0; --bit) {
-    if (bit == 5) continue;  // the unused bit reads as 1 and has no box
-    char label[16];
-    std::snprintf(label, sizeof label, "%c##f%d", kFlagLetters[7 - bit], bit);
+  // The flags move to a row of their own together when they do not fit
+  // behind the registers.
+  char labels[kFlagCount][16];
+  float flagsWidth = 0;
+  for (int i = 0, bit = 7; bit >= 0; --bit) {
+    if (bit == kUnusedFlagBit) continue;
+    std::snprintf(labels[i], sizeof labels[i], "%c##f%d", kFlagLetters[7 - bit], bit);
+    flagsWidth += (i > 0 ? spacing : 0) + Widgets::CheckboxWidth(labels[i]);
+    ++i;
+  }
+  Widgets::SameLineIfFits(flagsWidth, gap);
+  for (int i = 0, bit = 7; bit >= 0; --bit) {
+    if (bit == kUnusedFlagBit) continue;
+    if (i > 0) Widgets::SameLineIfFits(Widgets::CheckboxWidth(labels[i]));
     bool set = (cpu.p >> bit) & 1;
-    if (ImGui::Checkbox(label, &set)) cpu.toggleFlag(bit);
-    if (bit > 0) ImGui::SameLine();
+    if (ImGui::Checkbox(labels[i], &set)) cpu.toggleFlag(bit);
+    ++i;
   }
 }
 
@@ -391,8 +411,11 @@ void drawProcessor(App& app) {
 
   if (Classic::MonoFont) ImGui::PushFont(Classic::MonoFont, 0.0f);
   const ImVec2 avail = ImGui::GetContentRegionAvail();
-  const float paneHeight = avail.y - (ImGui::GetFrameHeightWithSpacing() +
-                                      kPanesBelowDisassembly * ImGui::GetTextLineHeightWithSpacing());
+  // Where wrapped rows above leave little room, the disassembly keeps a few
+  // rows and the memory pane below gives way.
+  const float line = ImGui::GetTextLineHeightWithSpacing();
+  const float paneHeight = std::max(avail.y - (ImGui::GetFrameHeightWithSpacing() + kPanesBelowDisassembly * line),
+                                    kMinDisassemblyRows * line + 2 * ImGui::GetStyle().WindowPadding.y);
   disassemblyPane(cpu, viewTop, selRow, ImVec2(avail.x - kStackPaneWidth * Classic::Scale(), paneHeight));
   ImGui::SameLine();
   stackPane(cpu, paneHeight);

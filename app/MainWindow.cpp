@@ -275,6 +275,13 @@ namespace {
 constexpr float kToolbarHeight = 41;
 constexpr float kToolbarRowY = 8;
 constexpr float kToolbarRowHeight = 21;
+// The group on the right of the toggles: "GfxMode:" with its combo,
+// "Zoom:" with its combo, the insert indicator and the help button, from
+// the first at x = 412 to the end of the last at x = 855.
+constexpr float kGroupLeft = 412;
+constexpr float kGroupRight = 855;
+constexpr float kFirstToggleX = 48;
+constexpr float kToolbarRowPitch = 29;  // a second row, under the toggles
 
 // The window toggles of the toolbar: each button is down while its window
 // is open and opens or closes it.
@@ -312,41 +319,52 @@ bool beginBar(const char* name, ImGuiDir dir, float size, bool scrolls = false) 
   return open;
 }
 
-// Text vertically centred in the toolbar row.
-void rowText(float x, const char* text) {
+// Text vertically centred in the toolbar row at y.
+void rowText(float x, float y, const char* text) {
   const float s = Classic::Scale();
-  placeAt(x, kToolbarRowY);
+  placeAt(x, y);
   ImGui::SetCursorPosY(ImGui::GetCursorPosY() + (kToolbarRowHeight * s - ImGui::GetTextLineHeight()) * 0.5f);
   ImGui::TextUnformatted(text);
 }
 
-// A combo vertically centred in the toolbar row.
-void placeRowCombo(float x, float width) {
+// A combo vertically centred in the toolbar row at y.
+void placeRowCombo(float x, float y, float width) {
   const float s = Classic::Scale();
-  placeAt(x, kToolbarRowY);
+  placeAt(x, y);
   ImGui::SetCursorPosY(ImGui::GetCursorPosY() + (kToolbarRowHeight * s - ImGui::GetFrameHeight()) * 0.5f);
   ImGui::SetNextItemWidth(width * s);
 }
 
 }  // namespace
 
+ToolbarLayout toolbarLayout(float barUnits) {
+  if (kGroupRight <= barUnits) return {kGroupLeft, kToolbarRowY, kToolbarHeight};
+  return {kFirstToggleX, kToolbarRowY + kToolbarRowPitch, kToolbarHeight + kToolbarRowPitch};
+}
+
 void drawToolbar(App& app) {
   LoadIcons(app);
   const float s = Classic::Scale();
-  if (beginBar("##toolbar", ImGuiDir_Up, kToolbarHeight * s)) {
+  const ToolbarLayout layout = toolbarLayout(ImGui::GetMainViewport()->Size.x / s);
+  // The group's items are given at their places on the toggles' row; dx
+  // and y move them to the layout's.
+  const float dx = layout.groupX - kGroupLeft;
+  const float y = layout.groupY;
+  if (beginBar("##toolbar", ImGuiDir_Up, layout.height * s)) {
     const ImVec2 p = ImGui::GetWindowPos();
     const ImVec2 sz = ImGui::GetWindowSize();
     Classic::ThinBevel(ImGui::GetWindowDrawList(), p, ImVec2(p.x + sz.x, p.y + sz.y), true);
 
     for (const ToolbarToggle& t : kToolbarToggles) {
       bool& open = app.*t.flag;
-      placeAt(t.x, kToolbarRowY);
+      const bool inGroup = t.x >= kGroupLeft;  // the help button
+      placeAt(inGroup ? t.x + dx : t.x, inGroup ? y : kToolbarRowY);
       if (IconButton(app, t.id, t.icon, t.label, open, t.tooltip, kToggleWidth, kToggleHeight)) open = !open;
     }
 
     ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(3 * s, 2 * s));
-    rowText(412, "GfxMode:");
-    placeRowCombo(468, 181);
+    rowText(kGroupLeft + dx, y, "GfxMode:");
+    placeRowCombo(468 + dx, y, 181);
     const int mode = app.machine.gfxMode();
     if (ImGui::BeginCombo("##gfxmode", gfxModeNames[std::clamp(mode, 0, kGfxModeCount - 1)])) {
       for (int i = 0; i < kGfxModeCount; ++i) {
@@ -358,8 +376,8 @@ void drawToolbar(App& app) {
       ImGui::EndCombo();
     }
 
-    rowText(660, "Zoom:");
-    placeRowCombo(696, 77);
+    rowText(660 + dx, y, "Zoom:");
+    placeRowCombo(696 + dx, y, 77);
     char preview[16];
     std::snprintf(preview, sizeof preview, "%dx", app.zoom);
     if (ImGui::BeginCombo("##zoom", preview)) {
@@ -375,7 +393,7 @@ void drawToolbar(App& app) {
     }
     ImGui::PopStyleVar();
 
-    if (app.editor.insertMode) rowText(784, "Insert");
+    if (app.editor.insertMode) rowText(784 + dx, y, "Insert");
   }
   ImGui::End();
 }

@@ -9,6 +9,18 @@ class App;
 // Open the Clear dialog in this frame (Edit menu, Ctrl+Alt+E).
 extern bool g_clearOpen;
 
+// Where the toolbar puts the group on the right of its window toggles
+// (graphics mode, zoom, insert indicator, help button), in 12-pixel units,
+// for a bar `barUnits` wide: at its place on the toggles' row where the
+// whole row fits; else on a second row under the toggles, starting below
+// the first of them, and the bar grows by that row.
+struct ToolbarLayout {
+  float groupX;  // left edge of the group ("GfxMode:")
+  float groupY;  // top of its row
+  float height;  // of the bar
+};
+ToolbarLayout toolbarLayout(float barUnits);
+
 void drawMainMenu(App& app);
 void drawToolbar(App& app);
 void drawStatusBar(App& app);

@@ -56,6 +56,7 @@ GridPaint PixelGrid(App& app, const char* id, const Texture& image, int columns,
   if (hovered && (left || right)) {
     stroke.drawing = true;
     stroke.erasing = right && !left;
+    stroke.cells.begin();
     out.started = true;
   }
   if (!stroke.drawing) return out;
@@ -63,11 +64,9 @@ GridPaint PixelGrid(App& app, const char* id, const Texture& image, int columns,
     stroke.drawing = false;
     return out;
   }
-  // Without a valid mouse position the grid's top-left counts; frames are
-  // not joined by lines.
+  // Without a valid mouse position the grid's top-left counts.
   const ImVec2 mouse = ImGui::IsMousePosValid() ? ImGui::GetIO().MousePos : o;
-  out.paint = true;
-  out.x = static_cast<int>((mouse.x - o.x) / cell);
-  out.y = static_cast<int>((mouse.y - o.y) / cell);
+  out.paint = stroke.cells.next(static_cast<int>((mouse.x - o.x) / cell), static_cast<int>((mouse.y - o.y) / cell),
+                                columns, rows);
   return out;
 }

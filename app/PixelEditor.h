@@ -1,13 +1,16 @@
 // Pieces shared by the sprite and character editors: the bank items of
 // their menus, the three multicolour pen rows, and the zoomed pixel grid
 // with its paint strokes (a click starts a stroke, every frame of it paints
-// the pixel under the mouse, clamped to the grid, until both buttons are
-// up).
+// the pixel under the mouse, clamped to the grid, joined by a line of
+// pixels to the one of the frame before, until both buttons are up).
 #pragma once
 
 #include "app/Texture.h"
+#include "core/Shapes.h"
 
 #include <imgui.h>
+
+#include <vector>
 
 class App;
 
@@ -22,13 +25,13 @@ void PenRows(App& app, int& pen, const int colours[3], const char* const names[3
 struct PixelStroke {
   bool drawing = false;
   bool erasing = false;  // started with the right button
+  CellStroke cells;
 };
 
 // What the grid asks of this frame.
 struct GridPaint {
-  bool started = false;  // a stroke began: take its one undo step
-  bool paint = false;    // paint pixel (x, y) this frame
-  int x = 0, y = 0;      // pixel under the mouse, not yet clamped
+  bool started = false;          // a stroke began: take its one undo step
+  std::vector<GridPoint> paint;  // the pixels to paint this frame
 };
 
 // Draws the image at `cell` pixels per pixel over a frame in the border

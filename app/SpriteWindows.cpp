@@ -169,8 +169,6 @@ void arrowRow(App& app) {
   Widgets::HexByteInput("##nr", app.currentSprite, kHexFieldWidth);
   ImGui::SameLine();
   if (ImGui::ArrowButton("##next", ImGuiDir_Right)) app.currentSprite = SpriteOps::stepBlock(app.currentSprite, 1);
-  ImGui::SameLine();
-  ImGui::TextUnformatted(SpriteOps::blockLabel(app.machine, app.currentSprite).c_str());
 }
 
 // The palette, the pens in multicolour and a preview at twice the size.
@@ -206,11 +204,11 @@ void editGrid(App& app, bool multicolor, const Texture& image) {
   const int s = std::max(kMinGridCell, static_cast<int>(std::min(avail.x / kSpriteWidth, avail.y / kSpriteHeight)));
   const GridPaint g = PixelGrid(app, "##sprgrid", image, kSpriteWidth, kSpriteHeight, s, multicolor, stroke);
   if (g.started) changeBlock(app, "Edit sprite", nullptr);  // one step for the whole stroke
-  if (!g.paint) return;
+  if (g.paint.empty()) return;
   const int block = app.currentSprite, pen = app.spritePen;
   const bool erase = stroke.erasing;
-  app.change(UndoStep::none(), [&app, block, g, erase, multicolor, pen] {
-    SpriteOps::paintPixel(app.machine, block, g.x, g.y, erase, multicolor, pen);
+  app.change(UndoStep::none(), [&app, block, &g, erase, multicolor, pen] {
+    for (const GridPoint& p : g.paint) SpriteOps::paintPixel(app.machine, block, p.x, p.y, erase, multicolor, pen);
   });
 }
 
@@ -245,6 +243,10 @@ void drawSpriteEditor(App& app) {
     // it is off again from the next frame.
     multicolor = box;
   }
+  // The address and the hardware sprites showing the block get a line of
+  // their own, wrapped: a block all eight sprites use makes a long text,
+  // which must not push the controls out of the window.
+  ImGui::TextWrapped("%s", SpriteOps::blockLabel(m, app.currentSprite).c_str());
   const int user = SpriteOps::firstUser(m, app.currentSprite);
   if (user >= 0) app.spriteColor = m.vicRegs[kRegSprite0Color + user] & 15;
 

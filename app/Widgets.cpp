@@ -142,6 +142,23 @@ void ImageFit(const Texture& tex, ImVec2 avail, ImVec2& topLeft, ImVec2& bottomR
                                          ImVec2(0, 0), ImVec2(1, 1));
 }
 
+void SameLineIfFits(float width, float spacing) {
+  const float gap = spacing < 0 ? ImGui::GetStyle().ItemSpacing.x : spacing;
+  // The cursor stands at the start of the next row; its right edge is the
+  // content region's.
+  const float rightEdge = ImGui::GetCursorScreenPos().x + ImGui::GetContentRegionAvail().x;
+  if (ImGui::GetItemRectMax().x + gap + width <= rightEdge) ImGui::SameLine(0, gap);
+}
+
+float ButtonWidth(const char* label) {
+  return ImGui::CalcTextSize(label, nullptr, true).x + 2 * ImGui::GetStyle().FramePadding.x;
+}
+
+float CheckboxWidth(const char* label) {
+  const float text = ImGui::CalcTextSize(label, nullptr, true).x;
+  return ImGui::GetFrameHeight() + (text > 0 ? ImGui::GetStyle().ItemInnerSpacing.x + text : 0);
+}
+
 std::string CharDescription(int code) {
   std::string prefix;
   code &= 0xFF;

@@ -1,6 +1,6 @@
 // Small controls shared by several windows: colour boxes and grids, hex
-// entry fields, a texture fitted into the free space, and the short name of
-// a screen code.
+// entry fields, a texture fitted into the free space, rows of controls
+// that wrap, and the short name of a screen code.
 #pragma once
 
 #include "app/Texture.h"
@@ -32,6 +32,16 @@ void ImageFit(const Texture& tex, ImVec2 avail, ImVec2& topLeft, ImVec2& bottomR
 // The placement ImageFit uses, without drawing.
 void FitRect(int texWidth, int texHeight, ImVec2 avail, ImVec2 cursor, bool integerScale, ImVec2& topLeft,
              ImVec2& bottomRight, int& scale);
+
+// Rows of controls that wrap instead of running past the window's edge:
+// the next item, `width` wide, goes on the current row after `spacing`
+// (the style's item spacing when negative) when it fits there, else it
+// starts a new row.
+void SameLineIfFits(float width, float spacing = -1.0f);
+// The widths of a button and a checkbox with these labels (the part after
+// "##" is not shown).
+float ButtonWidth(const char* label);
+float CheckboxWidth(const char* label);
 
 // A short text naming a screen code, e.g. "rev. a"; empty for codes
 // without a plain name.

@@ -1,5 +1,5 @@
-// Brush stamps, brush lines, rectangles, ellipses and the flood-fill region
-// search.
+// Brush stamps, brush lines, rectangles, ellipses, the freehand stroke of
+// the sprite and character editors and the flood-fill region search.
 #include "core/Shapes.h"
 
 #include <algorithm>
@@ -184,4 +184,14 @@ std::vector<uint8_t> floodFillRegion(int w, int h, int x, int y, const std::func
   }
   for (uint8_t& st : state) st = st == kInRegion ? 1 : 0;
   return state;
+}
+
+std::vector<GridPoint> CellStroke::next(int x, int y, int w, int h) {
+  const GridPoint at{std::clamp(x, 0, w - 1), std::clamp(y, 0, h - 1)};
+  const GridPoint from = joined_ ? last_ : at;
+  joined_ = true;
+  last_ = at;
+  std::vector<GridPoint> cells;
+  ShapePen(1, false, [&cells](int cx, int cy, bool) { cells.push_back({cx, cy}); }).line(from.x, from.y, at.x, at.y);
+  return cells;
 }

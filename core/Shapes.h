@@ -1,8 +1,9 @@
-// Brush strokes, rectangles, ellipses and the flood-fill region search, in
-// any grid of drawing pixels: the caller hands over the function that sets
-// one pixel (the screen editor its PixelOperator in the current mode's
-// coordinates; a sprite or character editor its own grid) and, for the
-// fill, the function that tells whether a pixel has the colour to replace.
+// Brush strokes, rectangles, ellipses, freehand cell strokes and the
+// flood-fill region search, in any grid of drawing pixels: the caller
+// hands over the function that sets one pixel (the screen editor its
+// PixelOperator in the current mode's coordinates; a sprite or character
+// editor its own grid) and, for the fill, the function that tells whether
+// a pixel has the colour to replace.
 #pragma once
 
 #include <cstdint>
@@ -39,6 +40,31 @@ private:
   int brush_;
   bool erasing_;
   SetPixel set_;
+};
+
+// One cell of a grid.
+struct GridPoint {
+  int x = 0;
+  int y = 0;
+  bool operator==(const GridPoint&) const = default;
+};
+
+// A freehand stroke in a grid of w x h cells, as the sprite and character
+// editors paint it from one mouse sample per frame. Each sample is clamped
+// to the grid, so a drag outside paints the nearest edge cell; the first
+// sample of a stroke paints its own cell, every further one the cells of
+// the line from the sample before (ShapePen::line's rule, both ends
+// included), so a quick drag leaves no gaps between the samples.
+class CellStroke {
+public:
+  // Starts a new stroke: the next sample is its first.
+  void begin() { joined_ = false; }
+  // The cells sample (x, y) paints, in drawing order.
+  std::vector<GridPoint> next(int x, int y, int w, int h);
+
+private:
+  bool joined_ = false;  // a sample was taken: the next one joins it
+  GridPoint last_;
 };
 
 // Bound on the row spans one flood fill examines; a 320x200 region never

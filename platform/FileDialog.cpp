@@ -306,6 +306,14 @@ void draw() {
   };
   g_pending = &pending;
 
+  // The dialog may open from the keyboard (the monitor's save is sent with
+  // Return) with the navigation cursor still shown from before; it would
+  // land on "Up", and the next Return would press it. So the name field
+  // takes the keyboard, and no button shows the cursor until the user
+  // moves it there: Return accepts the name as typed.
+  const bool appearing = ImGui::IsWindowAppearing();
+  if (appearing) ImGui::SetNavCursorVisible(false);
+
   ImGui::TextUnformatted(g_dlg.title.c_str());
   ImGui::Separator();
 
@@ -339,6 +347,7 @@ void draw() {
   ImGui::EndChild();
 
   ImGui::SetNextItemWidth(ImGui::GetContentRegionAvail().x - kNameFieldReserve);
+  if (appearing) ImGui::SetKeyboardFocusHere();
   if (ImGui::InputText("##name", g_dlg.nameBuf, kNameBufSize, ImGuiInputTextFlags_EnterReturnsTrue)) {
     if (g_dlg.isOpen) accept();
     // Enter ends the field's editing; when the dialog stays (a directory

@@ -374,3 +374,48 @@ TEST_F(FileDialogTest, NameFieldKeepsTheKeyboardAfterEnter) {
   EXPECT_EQ(FileIO::g_dlg.error, "Couldn't open file!");
   ImGui::DestroyContext();
 }
+
+// A dialog opened from the keyboard, with the navigation cursor shown in
+// another window, gives the keyboard to the name field: Return (either
+// key) accepts the name and never presses "Up"; a button the user tabs to
+// ("Cancel", three Tabs on) is pressed by Return.
+TEST_F(FileDialogTest, ReturnAcceptsTheNameUnlessTheUserMovedToAButton) {
+  const fs::path start = root_ / "sub" / "deeper";
+  const struct {
+    ImGuiKey enter;
+    int tabs;
+    bool saved;
+  } kCases[] = {{ImGuiKey_Enter, 0, true}, {ImGuiKey_KeypadEnter, 0, true}, {ImGuiKey_Enter, 3, false}};
+  for (const auto& c : kCases) {
+    ImGuiIO& io = createContext();
+    io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
+    // A frame with the key down, then one with it up again.
+    const auto frame = [&](ImGuiKey key = ImGuiKey_None) {
+      for (bool down : {true, false}) {
+        if (key != ImGuiKey_None) io.AddKeyEvent(key, down);
+        ImGui::NewFrame();
+        ImGui::Begin("Other");
+        ImGui::Button("One");
+        ImGui::Button("Two");
+        ImGui::End();
+        FileIO::draw();
+        ImGui::EndFrame();
+      }
+    };
+    frame();
+    frame(ImGuiKey_DownArrow);  // the navigation cursor shows in "Other"
+    ASSERT_TRUE(io.NavVisible);
+    FileIO::g_lastDir = start.string();
+    std::string saved;
+    FileIO::saveWith("Save", "out.prg", [](const std::string&) { return bytesOf("PRG"); },
+                     [&](const std::string& p) { saved = p; });
+    for (int i = 0; i < 3; ++i) frame();
+    for (int i = 0; i < c.tabs; ++i) frame(ImGuiKey_Tab);
+    frame(c.enter);
+    EXPECT_FALSE(FileIO::g_dlg.isOpen) << c.tabs;
+    EXPECT_EQ(FileIO::g_dlg.dir, start.string()) << c.tabs;
+    EXPECT_EQ(saved, c.saved ? (start / "out.prg").string() : "") << c.tabs;
+    fs::remove(start / "out.prg");
+    ImGui::DestroyContext();
+  }
+}

@@ -1,11 +1,17 @@
 // The bars, the Screen window and their two dialogs driven in a window-less
 // Dear ImGui context: keys and mouse clicks fed by hand, results read from
-// the document and its history.
+// the document and its history; and the reach of the windows' controls at
+// the interface scales.
 #include "app/App.h"
+#include "app/CharsetWindows.h"
+#include "app/CpuWindows.h"
 #include "app/EditorInput.h"
 #include "app/MainWindow.h"
 #include "app/ScreenEditor.h"
+#include "app/SpriteWindows.h"
 #include "app/Theme.h"
+#include "app/Widgets.h"
+#include "cpu/CPU6502.h"
 #include "platform/Platform.h"
 
 #include "tests/app/AppTestUtil.h"
@@ -338,6 +344,88 @@ TEST_F(MainWindowTest, IconsBelowFullSizeAreSmoothed) {
       EXPECT_EQ(app.icons[icon].smooth, scale < 1) << scale << " icon " << icon;
   }
   ImGui::GetStyle().FontScaleMain = 1.0f;
+}
+
+// Where the toggles and the group on the right (graphics mode, zoom,
+// insert indicator, help) do not fit on one row, the group moves to a
+// second row and the bar grows; its help button stays clickable.
+TEST_F(MainWindowTest, ToolbarKeepsZoomAndHelpInsideTheBar) {
+  const struct {
+    float width, scale;
+    bool wraps;
+  } kCases[] = {{1400, 1.0f, false}, {1400, 1.5f, false}, {1400, 2.0f, true}, {1000, 1.0f, false}, {800, 1.0f, true}};
+  constexpr float kHelpFromGroup = 832 - 412 + 11;  // the middle of the button
+  ImGuiIO& io = ImGui::GetIO();
+  for (const auto& c : kCases) {
+    App app;
+    float s = 0;  // this font's scale: 13 pixels, not 12
+    const auto draw = [&] {
+      drawToolbar(app);
+      s = Classic::Scale();
+    };
+    io.DisplaySize = ImVec2(c.width, 900);
+    ImGui::GetStyle().FontScaleMain = c.scale * 12 / 13;
+    frame(draw);
+    frame(draw);
+    ImGuiWindow* w = ImGui::FindWindowByName("##toolbar");
+    ASSERT_NE(w, nullptr);
+    const ToolbarLayout l = toolbarLayout(c.width / s);
+    EXPECT_EQ(l.groupY > 8, c.wraps) << c.width << " " << c.scale;
+    EXPECT_NEAR(w->Size.y, l.height * s, 1);
+    EXPECT_LE(w->ContentSize.x, w->Size.x) << c.width << " " << c.scale;
+    EXPECT_LE(w->ContentSize.y, w->Size.y) << c.width << " " << c.scale;
+    click(draw, ImVec2(w->Pos.x + (l.groupX + kHelpFromGroup) * s, w->Pos.y + (l.groupY + 11) * s),
+          ImGuiMouseButton_Left);
+    EXPECT_TRUE(app.showHelp) << c.width << " " << c.scale;
+  }
+  ImGui::GetStyle().FontScaleMain = 1.0f;
+}
+
+// At their default sizes and 100, 150 and 200 per cent the windows' rows
+// wrap instead of running past the right edge: a stopped processor's
+// reason, a block that all eight sprites use (every block of a new
+// document), the sprite pens.
+TEST_F(MainWindowTest, WindowsKeepTheirControlsWithinTheirDefaultWidth) {
+  const struct {
+    const char* name;
+    void (*draw)(App&);
+    void (*setUp)(App&);
+  } kCases[] = {
+      {"###Processor", drawProcessor, [](App& app) {
+         app.cpu.stopped = true;
+         app.cpu.stopReason = kStopTopRts;
+       }},
+      {"Sprite editor", drawSpriteEditor, [](App&) {}},
+      {"Sprite editor", drawSpriteEditor, [](App& app) { app.machine.vicRegs[kRegSpriteMulti] = 0xFF; }},
+      {"Character set", drawCharsetView, [](App&) {}},
+  };
+  for (const auto& c : kCases) {
+    for (float scale : {1.0f, 1.5f, 2.0f}) {
+      App app;
+      c.setUp(app);
+      ImGui::GetStyle().FontScaleMain = scale;
+      for (int i = 0; i < 3; ++i) frame([&] { c.draw(app); });
+      const ImGuiWindow* w = ImGui::FindWindowByName(c.name);
+      ASSERT_NE(w, nullptr);
+      EXPECT_LE(w->ContentSize.x, w->ContentRegionRect.GetWidth() + 0.5f) << c.name << " at " << scale;
+    }
+  }
+  ImGui::GetStyle().FontScaleMain = 1.0f;
+}
+
+// The character grid starts at the top of its area beside the palette, as
+// large as the free space allows.
+TEST(CharsetGridAreaTest, GridStartsAtTheTopAtItsLargest) {
+  const ImVec2 at(100, 50);
+  for (const ImVec2 avail : {ImVec2(500, 210), ImVec2(500, 400), ImVec2(300, 60), ImVec2(20, 300)}) {
+    ImVec2 tl, br, fullTl, fullBr;
+    int scale = 0;
+    Widgets::FitRect(kCharsetCanvasWidth, kCharsetCanvasHeight, CharsetGridArea(avail), at, false, tl, br, scale);
+    Widgets::FitRect(kCharsetCanvasWidth, kCharsetCanvasHeight, avail, at, false, fullTl, fullBr, scale);
+    EXPECT_FLOAT_EQ(tl.y, at.y) << avail.x << "x" << avail.y;
+    EXPECT_FLOAT_EQ(tl.x, fullTl.x) << avail.x << "x" << avail.y;
+    EXPECT_FLOAT_EQ(br.x - tl.x, fullBr.x - fullTl.x) << avail.x << "x" << avail.y;
+  }
 }
 
 }  // namespace

@@ -1,9 +1,13 @@
-// ShapePen and floodFillRegion in a plain grid of their own, away from any
-// graphics mode: what the sprite and character editors will draw with.
+// ShapePen, CellStroke and floodFillRegion in a plain grid of their own,
+// away from any graphics mode: what the sprite and character editors draw
+// with.
 #include "core/Shapes.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <deque>
 #include <map>
 #include <random>
@@ -92,4 +96,37 @@ TEST(Shapes, FilledShapesCoverTheirOutlines) {
   const Points full = drawn([](const ShapePen& p) { p.rectangle(7, 2, 3, 5, true); });
   EXPECT_EQ(full.size(), 5u * 4u);
   for (const auto& pt : full) EXPECT_EQ(box.count(pt) == 1, pt.first == 3 || pt.first == 7 || pt.second == 2 || pt.second == 5);
+}
+
+// Random quick drags over sprite- and character-sized grids, partly
+// outside them: each segment runs from the clamped sample before to the
+// clamped new one (the first sample alone), one cell per step along its
+// longer axis, each cell touching the one before and less than a cell off
+// the exact line between the two.
+TEST(Shapes, CellStrokeJoinsItsSamplesWithoutGaps) {
+  std::mt19937 rng(7);
+  for (const GridPoint size : {GridPoint{24, 21}, GridPoint{8, 8}, GridPoint{1, 1}}) {
+    CellStroke stroke;
+    for (int s = 0; s < 50; ++s) {
+      stroke.begin();
+      GridPoint from;
+      for (int k = 0; k < 8; ++k) {
+        const int x = static_cast<int>(rng() % (size.x + 20)) - 10, y = static_cast<int>(rng() % (size.y + 20)) - 10;
+        const GridPoint to{std::clamp(x, 0, size.x - 1), std::clamp(y, 0, size.y - 1)};
+        if (k == 0) from = to;
+        const std::vector<GridPoint> cells = stroke.next(x, y, size.x, size.y);
+        const int steps = std::max(std::abs(to.x - from.x), std::abs(to.y - from.y));
+        ASSERT_EQ(cells.size(), static_cast<size_t>(steps + 1)) << size.x << "x" << size.y;
+        EXPECT_EQ(cells.front(), from);
+        EXPECT_EQ(cells.back(), to);
+        for (int i = 1; i <= steps; ++i) {
+          const double t = static_cast<double>(i) / steps;
+          EXPECT_LT(std::abs(cells[i].x - (from.x + t * (to.x - from.x))), 1.0);
+          EXPECT_LT(std::abs(cells[i].y - (from.y + t * (to.y - from.y))), 1.0);
+          EXPECT_LE(std::max(std::abs(cells[i].x - cells[i - 1].x), std::abs(cells[i].y - cells[i - 1].y)), 1);
+        }
+        from = to;
+      }
+    }
+  }
 }
