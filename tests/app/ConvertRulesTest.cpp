@@ -1,10 +1,12 @@
 // The picture import's decoding and conversion step and the texts of the
 // bitmap-to-charset dialog. Pictures are ImageMagick's files in the fuzz
 // corpus: 16x8, left half red, right half blue, in every format the import
-// reads.
+// reads. Files of the formats it must never decode are made here, each a
+// real file the full stb_image decodes (or, for the first two, breaks on).
 #include "app/ConvertRules.h"
 
 #include <gtest/gtest.h>
+#include <stb_image.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -28,6 +30,11 @@ std::vector<uint8_t> pngHeaderOnly(uint32_t w, uint32_t h) {
   return b;
 }
 
+// A GIF header that declares a w x h screen and holds nothing else.
+std::vector<uint8_t> gifHeaderOnly(int w, int h) {
+  return {'G', 'I', 'F', '8', '9', 'a', uint8_t(w), uint8_t(w >> 8), uint8_t(h), uint8_t(h >> 8), 0, 0, 0};
+}
+
 // The JPEG with its first Huffman table claiming 16 x 32 = 512 codes.
 std::vector<uint8_t> overlongHuffmanTable(std::vector<uint8_t> jpg) {
   for (size_t i = 0; i + 21 < jpg.size(); ++i)
@@ -36,6 +43,32 @@ std::vector<uint8_t> overlongHuffmanTable(std::vector<uint8_t> jpg) {
       break;
     }
   return jpg;
+}
+
+std::vector<uint8_t> bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+
+std::vector<uint8_t> concat(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// A 16-bit binary PGM header declaring 4096 x 4096 and no samples (19
+// bytes); a Radiance picture whose run-length coded scan line stops after
+// one run (52 bytes); small complete PPM, 16-bit PGM, Radiance and
+// Softimage PIC pictures of 2 x 1 pixels.
+const std::vector<uint8_t> kPgmHeader = bytes("P5\n4096 4096\n65535\n");
+const std::vector<uint8_t> kHdrHead = bytes("#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n");
+const std::vector<uint8_t> kCutHdr = concat(concat(kHdrHead, bytes("-Y 8 +X 8\n")), {2, 2, 0, 8, 0x81, 0x10, 0});
+const std::vector<uint8_t> kPpm = concat(bytes("P6\n2 1\n255\n"), {255, 0, 0, 0, 0, 255});
+const std::vector<uint8_t> kPgm16 = concat(bytes("P5\n2 1\n65535\n"), {255, 255, 0, 0});
+const std::vector<uint8_t> kHdr = concat(concat(kHdrHead, bytes("-Y 1 +X 2\n")), {128, 0, 0, 129, 0, 0, 128, 129});
+std::vector<uint8_t> softimagePic() {
+  std::vector<uint8_t> b = {0x53, 0x80, 0xF6, 0x34, 0x40, 0x6D, 0x70, 0xA4};  // magic, version 3.71
+  b.resize(88);                                                               // empty comment
+  b = concat(b, bytes("PICT"));
+  b = concat(b, {0, 2, 0, 1, 0x3F, 0x80, 0, 0, 0, 3, 0, 0});  // 2 x 1, ratio 1.0, full frame
+  b = concat(b, {0, 8, 0, 0xF0});                              // one uncompressed RGBA packet
+  return concat(b, {255, 0, 0, 255, 0, 0, 255, 255});
 }
 
 bool near(uint32_t px, int r, int g, int b, int tolerance) {
@@ -78,7 +111,9 @@ TEST(ConvertRules, UnreadableFilesGiveTheErrorAndKeepThePicture) {
       {"JPEG without its scan", std::vector<uint8_t>(jpg.begin(), jpg.begin() + 100), ""},
       {"Huffman table of 512 codes", overlongHuffmanTable(jpg), "bad DHT header"},
       {"60000 x 60000 declared", pngHeaderOnly(60000, 60000), ""},  // the decoder's own limit
+      {"30000 x 30000 declared", pngHeaderOnly(30000, 30000), "too large"},  // the decoder's header check
       {"16000 x 16000 declared", pngHeaderOnly(16000, 16000), kImportTooLarge},
+      {"GIF of 30000 x 30000 declared", gifHeaderOnly(30000, 30000), kImportTooLarge},
       {"8193 x 8193 declared", pngHeaderOnly(8193, 8193), kImportTooLarge},
   };
   for (const auto& c : cases) {
@@ -94,6 +129,129 @@ TEST(ConvertRules, UnreadableFilesGiveTheErrorAndKeepThePicture) {
     }
     EXPECT_EQ(std::make_tuple(pic.name, pic.width, pic.pixels.size(), pic.dirty, pic.pickerShown),
               std::make_tuple("first.png", 16, size_t{128}, false, false)) << c.what;
+  }
+}
+
+TEST(ConvertRules, FormatsAreKnownByTheirFirstBytes) {
+  const auto tgaWith = [](size_t offset, uint8_t value) {
+    std::vector<uint8_t> tga = corpusFile("split.tga");
+    tga[offset] = value;
+    return tga;
+  };
+  const std::vector<uint8_t> png = corpusFile("split.png");
+  const struct {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    int format;
+  } cases[] = {
+      {"split.png", png, PictureFormat::Png},
+      {"deep-interlaced.png", corpusFile("deep-interlaced.png"), PictureFormat::Png},
+      {"split.jpg", corpusFile("split.jpg"), PictureFormat::Jpeg},
+      {"progressive.jpg", corpusFile("progressive.jpg"), PictureFormat::Jpeg},
+      {"split.bmp", corpusFile("split.bmp"), PictureFormat::Bmp},
+      {"split.gif", corpusFile("split.gif"), PictureFormat::Gif},
+      {"GIF87a", bytes("GIF87a"), PictureFormat::Gif},
+      {"split.psd", corpusFile("split.psd"), PictureFormat::Psd},
+      {"split.tga", corpusFile("split.tga"), PictureFormat::Tga},
+      {"rle.tga", corpusFile("rle.tga"), PictureFormat::Tga},
+      {"colour-mapped TGA", {0, 1, 1, 0, 0, 2, 0, 24, 0, 0, 0, 0, 2, 0, 1, 0, 8, 0}, PictureFormat::Tga},
+      {"PNG signature cut", std::vector<uint8_t>(png.begin(), png.begin() + 7), PictureFormat::None},
+      {"GIF86a", bytes("GIF86a"), PictureFormat::None},
+      {"TGA with colour-map type 2", tgaWith(1, 2), PictureFormat::None},
+      {"TGA of image type 4", tgaWith(2, 4), PictureFormat::None},
+      {"TGA of width 0", tgaWith(12, 0), PictureFormat::None},
+      {"TGA of 12 bits a pixel", tgaWith(16, 12), PictureFormat::None},
+      {"TGA header cut", std::vector<uint8_t>(17, 0), PictureFormat::None},
+      {"16-bit PGM header", kPgmHeader, PictureFormat::None},
+      {"cut Radiance", kCutHdr, PictureFormat::None},
+      {"PPM", kPpm, PictureFormat::None},
+      {"Radiance", kHdr, PictureFormat::None},
+      {"Softimage PIC", softimagePic(), PictureFormat::None},
+      {"text", bytes("hello"), PictureFormat::None},
+      {"empty", {}, PictureFormat::None},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DetectPictureFormat(c.bytes), c.format) << c.what;
+}
+
+// The decoder never sees another format, whatever the file is named, and
+// the program's decoder has no loader for them anyway: files the full
+// stb_image reads (or crashes or hangs on) are unknown to it.
+TEST(ConvertRules, OtherFormatsAreRefusedAndUnknownToTheDecoder) {
+  const std::vector<uint8_t> png = corpusFile("split.png");
+  const struct {
+    const char* what;
+    std::vector<uint8_t> bytes;
+  } cases[] = {{"16-bit PGM header", kPgmHeader}, {"cut Radiance", kCutHdr}, {"PPM", kPpm},
+               {"16-bit PGM", kPgm16},            {"Radiance", kHdr},       {"Softimage PIC", softimagePic()}};
+  for (const auto& c : cases) {
+    ImportPicture pic;
+    ASSERT_EQ(LoadImportPicture(pic, "first.png", png), "");
+    pic.dirty = false;
+    EXPECT_EQ(LoadImportPicture(pic, "second.png", c.bytes), "Couldn't read the image: unsupported format")
+        << c.what;
+    EXPECT_EQ(BeginImportPicture(pic, "third.png", c.bytes), "Couldn't read the image: unsupported format")
+        << c.what;
+    EXPECT_EQ(std::make_tuple(pic.name, pic.pixels.size(), pic.dirty, pic.isReading()),
+              std::make_tuple("first.png", size_t{128}, false, false)) << c.what;
+
+    int w = 0, h = 0, n = 0;
+    const int size = static_cast<int>(c.bytes.size());
+    EXPECT_EQ(stbi_info_from_memory(c.bytes.data(), size, &w, &h, &n), 0) << c.what;
+    stbi_uc* px = stbi_load_from_memory(c.bytes.data(), size, &w, &h, &n, 4);
+    EXPECT_EQ(px, nullptr) << c.what;
+    if (px) stbi_image_free(px);
+    EXPECT_STREQ(stbi_failure_reason(), "unknown image type") << c.what;
+  }
+}
+
+// A read in the background refuses from the header at once, before any
+// decode starts, and otherwise ends with the picture or the decoder's
+// reason, the state as it was in the latter case.
+TEST(ConvertRules, BackgroundReadsEndLikeTheDirectOne) {
+  const std::vector<uint8_t> png = corpusFile("split.png");
+  const std::vector<uint8_t> gif = corpusFile("split.gif");
+  const struct {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    std::string atOnce;    // refused before reading
+    bool loads;
+  } cases[] = {
+      {"GIF", gif, "", true},
+      {"GIF over the pixel limit", gifHeaderOnly(30000, 30000), kImportTooLarge, false},
+      {"PNG over the decoder's limit", pngHeaderOnly(30000, 30000), "", false},
+      {"text", bytes("no picture"), kImportUnsupported, false},
+      {"truncated PNG", std::vector<uint8_t>(png.begin(), png.begin() + png.size() / 2), "", false},
+      {"Huffman table of 512 codes", overlongHuffmanTable(corpusFile("split.jpg")), "bad DHT header", false},
+  };
+  for (const auto& c : cases) {
+    ImportPicture pic;
+    ASSERT_EQ(LoadImportPicture(pic, "first.png", png), "");
+    pic.dirty = false;
+    pic.pickerShown = false;
+    ImportPicture direct;
+    const std::string directError = LoadImportPicture(direct, "new", c.bytes);
+    const std::string error = BeginImportPicture(pic, "new", c.bytes);
+    std::string ended = "unchanged";
+    if (!c.atOnce.empty()) {
+      EXPECT_EQ(error, kImportReadError + c.atOnce) << c.what;
+      EXPECT_FALSE(pic.isReading()) << c.what;
+      EXPECT_FALSE(FinishImportPicture(pic, ended)) << c.what;
+    } else {
+      EXPECT_EQ(error, "") << c.what;
+      EXPECT_TRUE(pic.isReading()) << c.what;
+      pic.reading.wait();
+      ASSERT_TRUE(FinishImportPicture(pic, ended)) << c.what;
+      EXPECT_EQ(ended, directError) << c.what;
+      EXPECT_FALSE(pic.isReading()) << c.what;
+    }
+    EXPECT_EQ(ended.empty(), c.loads) << c.what;
+    if (c.loads) {
+      EXPECT_EQ(std::make_tuple(pic.name, pic.pixels, pic.dirty, pic.pickerShown),
+                std::make_tuple("new", direct.pixels, true, true)) << c.what;
+    } else {
+      EXPECT_EQ(std::make_tuple(pic.name, pic.pixels.size(), pic.dirty, pic.pickerShown),
+                std::make_tuple("first.png", size_t{128}, false, false)) << c.what;
+    }
   }
 }
 

@@ -95,6 +95,19 @@ int main(int argc, char** argv) {
   for (const char* line : {"LDA #$01", "JMP ($1234)", "BNE $C010", "STA $D020,X", "ASL A", "LDX ($20),Y"})
     seed("lineassembler", std::string(line).substr(0, 3), cat({0x00, 0xC0}, Bytes(line, line + std::string(line).size())));
 
+  // Picture import: the file. Beside the pictures another program wrote
+  // (committed as they are), files the full decoder would read by their
+  // content and the import must refuse: a 16-bit PGM header, a Radiance
+  // picture cut inside its first run-length scan line, and the header of a
+  // Softimage PIC picture.
+  seed("importpicture", "pgm16-header.pgm", "P5\n4096 4096\n65535\n");
+  const std::string hdr = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 8 +X 8\n";
+  seed("importpicture", "cut-rle.hdr", cat(Bytes(hdr.begin(), hdr.end()), {2, 2, 0, 8, 0x81, 0x10, 0}));
+  Bytes pic = {0x53, 0x80, 0xF6, 0x34, 0x40, 0x6D, 0x70, 0xA4};  // magic, version 3.71
+  pic.resize(88);                                                 // empty comment
+  seed("importpicture", "header.pic",
+       cat(pic, {'P', 'I', 'C', 'T', 0, 2, 0, 1, 0x3F, 0x80, 0, 0, 0, 3, 0, 0, 0, 8, 0, 0xF0}));
+
   // Processor: pc, a, x, y, sp, p, program.
   seed("cpu", "loop", Bytes{0x00, 0xC0, 0, 0, 0, 0xFF, 0x24, 0xA2, 0x00, 0xE8, 0x9D, 0x20, 0xD0, 0xD0, 0xFA, 0x60});
   seed("cpu", "stack", Bytes{0x00, 0x10, 1, 2, 3, 0x10, 0x00, 0x48, 0x08, 0x20, 0x00, 0x10, 0x40});
