@@ -217,6 +217,7 @@ void drawImportPicture(App& app) {
     return;
   }
   if (reading) {
+    ImGui::AlignTextToFramePadding();  // level with the button after it
     ImGui::TextUnformatted("Reading picture...");
     ImGui::SameLine();
     ImGui::TextDisabled("%s", p.readingName.c_str());
