@@ -142,7 +142,8 @@ void openImportPicture(App& app, const std::string& path, const std::vector<uint
     app.message("Error", error);
     return;
   }
-  // A read that supersedes another keeps what the first one found.
+  // A window opened for the read closes again if the read fails or is
+  // cancelled; a read that supersedes such a read takes that over.
   if (!app.showImportPicture) g_pic.closeAfterRead = true;
   app.showImportPicture = true;
 }

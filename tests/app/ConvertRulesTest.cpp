@@ -95,26 +95,34 @@ TEST(ConvertRules, DecodesEveryFormatAnotherProgramWrote) {
   }
 }
 
+// Every refusal, read directly or in the background: the same error text,
+// the picture as it was; what the header shows (another format, the pixel
+// limit, the Huffman table) is refused before any decode starts.
 TEST(ConvertRules, UnreadableFilesGiveTheErrorAndKeepThePicture) {
   const std::vector<uint8_t> png = corpusFile("split.png");
   const std::vector<uint8_t> jpg = corpusFile("split.jpg");
   const std::string text = "hello, this is not a picture\n";
+  const std::string unsupported = kImportUnsupported;
   const struct {
     const char* what;
     std::vector<uint8_t> bytes;
     std::string reason;  // empty: whatever the decoder says
+    bool atOnce;         // refused from the header
   } cases[] = {
-      {"empty file", {}, ""},
-      {"text file", std::vector<uint8_t>(text.begin(), text.end()), ""},
-      {"truncated PNG", std::vector<uint8_t>(png.begin(), png.begin() + png.size() / 2), ""},
-      {"PNG header only", std::vector<uint8_t>(png.begin(), png.begin() + 33), ""},
-      {"JPEG without its scan", std::vector<uint8_t>(jpg.begin(), jpg.begin() + 100), ""},
-      {"Huffman table of 512 codes", overlongHuffmanTable(jpg), "bad DHT header"},
-      {"60000 x 60000 declared", pngHeaderOnly(60000, 60000), ""},  // the decoder's own limit
-      {"30000 x 30000 declared", pngHeaderOnly(30000, 30000), "too large"},  // the decoder's header check
-      {"16000 x 16000 declared", pngHeaderOnly(16000, 16000), kImportTooLarge},
-      {"GIF of 30000 x 30000 declared", gifHeaderOnly(30000, 30000), kImportTooLarge},
-      {"8193 x 8193 declared", pngHeaderOnly(8193, 8193), kImportTooLarge},
+      {"empty file", {}, unsupported, true},
+      {"text file", std::vector<uint8_t>(text.begin(), text.end()), unsupported, true},
+      {"16-bit PGM header", kPgmHeader, unsupported, true},
+      {"cut Radiance", kCutHdr, unsupported, true},
+      {"Softimage PIC", softimagePic(), unsupported, true},
+      {"truncated PNG", std::vector<uint8_t>(png.begin(), png.begin() + png.size() / 2), "", false},
+      {"PNG header only", std::vector<uint8_t>(png.begin(), png.begin() + 33), "", false},
+      {"JPEG without its scan", std::vector<uint8_t>(jpg.begin(), jpg.begin() + 100), "", false},
+      {"Huffman table of 512 codes", overlongHuffmanTable(jpg), "bad DHT header", true},
+      {"60000 x 60000 declared", pngHeaderOnly(60000, 60000), "", false},  // the decoder's own limits
+      {"30000 x 30000 declared", pngHeaderOnly(30000, 30000), "too large", false},
+      {"16000 x 16000 declared", pngHeaderOnly(16000, 16000), kImportTooLarge, true},
+      {"GIF of 30000 x 30000 declared", gifHeaderOnly(30000, 30000), kImportTooLarge, true},
+      {"8193 x 8193 declared", pngHeaderOnly(8193, 8193), kImportTooLarge, true},
   };
   for (const auto& c : cases) {
     ImportPicture pic;
@@ -127,131 +135,61 @@ TEST(ConvertRules, UnreadableFilesGiveTheErrorAndKeepThePicture) {
     if (!c.reason.empty()) {
       EXPECT_EQ(error, kImportReadError + c.reason) << c.what;
     }
+    std::string ended = BeginImportPicture(pic, "third.png", c.bytes);
+    EXPECT_EQ(ended.empty(), !c.atOnce) << c.what;
+    EXPECT_EQ(pic.isReading(), !c.atOnce) << c.what;
+    pic.reading.wait();
+    EXPECT_EQ(FinishImportPicture(pic, ended), !c.atOnce) << c.what;
+    EXPECT_EQ(ended, error) << c.what;
     EXPECT_EQ(std::make_tuple(pic.name, pic.width, pic.pixels.size(), pic.dirty, pic.pickerShown),
               std::make_tuple("first.png", 16, size_t{128}, false, false)) << c.what;
   }
 }
 
+// Every file another program wrote decodes (above); here the edges of the
+// signatures and of a plausible TGA header.
 TEST(ConvertRules, FormatsAreKnownByTheirFirstBytes) {
   const auto tgaWith = [](size_t offset, uint8_t value) {
     std::vector<uint8_t> tga = corpusFile("split.tga");
     tga[offset] = value;
     return tga;
   };
-  const std::vector<uint8_t> png = corpusFile("split.png");
   const struct {
     const char* what;
     std::vector<uint8_t> bytes;
     int format;
   } cases[] = {
-      {"split.png", png, PictureFormat::Png},
-      {"deep-interlaced.png", corpusFile("deep-interlaced.png"), PictureFormat::Png},
-      {"split.jpg", corpusFile("split.jpg"), PictureFormat::Jpeg},
-      {"progressive.jpg", corpusFile("progressive.jpg"), PictureFormat::Jpeg},
       {"split.bmp", corpusFile("split.bmp"), PictureFormat::Bmp},
-      {"split.gif", corpusFile("split.gif"), PictureFormat::Gif},
       {"GIF87a", bytes("GIF87a"), PictureFormat::Gif},
       {"split.psd", corpusFile("split.psd"), PictureFormat::Psd},
-      {"split.tga", corpusFile("split.tga"), PictureFormat::Tga},
       {"rle.tga", corpusFile("rle.tga"), PictureFormat::Tga},
       {"colour-mapped TGA", {0, 1, 1, 0, 0, 2, 0, 24, 0, 0, 0, 0, 2, 0, 1, 0, 8, 0}, PictureFormat::Tga},
-      {"PNG signature cut", std::vector<uint8_t>(png.begin(), png.begin() + 7), PictureFormat::None},
       {"GIF86a", bytes("GIF86a"), PictureFormat::None},
       {"TGA with colour-map type 2", tgaWith(1, 2), PictureFormat::None},
       {"TGA of image type 4", tgaWith(2, 4), PictureFormat::None},
       {"TGA of width 0", tgaWith(12, 0), PictureFormat::None},
       {"TGA of 12 bits a pixel", tgaWith(16, 12), PictureFormat::None},
       {"TGA header cut", std::vector<uint8_t>(17, 0), PictureFormat::None},
-      {"16-bit PGM header", kPgmHeader, PictureFormat::None},
-      {"cut Radiance", kCutHdr, PictureFormat::None},
       {"PPM", kPpm, PictureFormat::None},
       {"Radiance", kHdr, PictureFormat::None},
-      {"Softimage PIC", softimagePic(), PictureFormat::None},
-      {"text", bytes("hello"), PictureFormat::None},
-      {"empty", {}, PictureFormat::None},
   };
   for (const auto& c : cases) EXPECT_EQ(DetectPictureFormat(c.bytes), c.format) << c.what;
 }
 
-// The decoder never sees another format, whatever the file is named, and
-// the program's decoder has no loader for them anyway: files the full
-// stb_image reads (or crashes or hangs on) are unknown to it.
-TEST(ConvertRules, OtherFormatsAreRefusedAndUnknownToTheDecoder) {
-  const std::vector<uint8_t> png = corpusFile("split.png");
-  const struct {
-    const char* what;
-    std::vector<uint8_t> bytes;
-  } cases[] = {{"16-bit PGM header", kPgmHeader}, {"cut Radiance", kCutHdr}, {"PPM", kPpm},
-               {"16-bit PGM", kPgm16},            {"Radiance", kHdr},       {"Softimage PIC", softimagePic()}};
-  for (const auto& c : cases) {
-    ImportPicture pic;
-    ASSERT_EQ(LoadImportPicture(pic, "first.png", png), "");
-    pic.dirty = false;
-    EXPECT_EQ(LoadImportPicture(pic, "second.png", c.bytes), "Couldn't read the image: unsupported format")
-        << c.what;
-    EXPECT_EQ(BeginImportPicture(pic, "third.png", c.bytes), "Couldn't read the image: unsupported format")
-        << c.what;
-    EXPECT_EQ(std::make_tuple(pic.name, pic.pixels.size(), pic.dirty, pic.isReading()),
-              std::make_tuple("first.png", size_t{128}, false, false)) << c.what;
-
+// Even past the signatures, the program's decoder has no loader for the
+// formats the full stb_image reads by content (or crashes or hangs on).
+TEST(ConvertRules, TheDecoderKnowsNoOtherFormat) {
+  const std::pair<const char*, std::vector<uint8_t>> files[] = {
+      {"16-bit PGM header", kPgmHeader}, {"cut Radiance", kCutHdr}, {"PPM", kPpm},
+      {"16-bit PGM", kPgm16},            {"Radiance", kHdr},       {"Softimage PIC", softimagePic()}};
+  for (const auto& [what, f] : files) {
     int w = 0, h = 0, n = 0;
-    const int size = static_cast<int>(c.bytes.size());
-    EXPECT_EQ(stbi_info_from_memory(c.bytes.data(), size, &w, &h, &n), 0) << c.what;
-    stbi_uc* px = stbi_load_from_memory(c.bytes.data(), size, &w, &h, &n, 4);
-    EXPECT_EQ(px, nullptr) << c.what;
-    if (px) stbi_image_free(px);
-    EXPECT_STREQ(stbi_failure_reason(), "unknown image type") << c.what;
-  }
-}
-
-// A read in the background refuses from the header at once, before any
-// decode starts, and otherwise ends with the picture or the decoder's
-// reason, the state as it was in the latter case.
-TEST(ConvertRules, BackgroundReadsEndLikeTheDirectOne) {
-  const std::vector<uint8_t> png = corpusFile("split.png");
-  const std::vector<uint8_t> gif = corpusFile("split.gif");
-  const struct {
-    const char* what;
-    std::vector<uint8_t> bytes;
-    std::string atOnce;    // refused before reading
-    bool loads;
-  } cases[] = {
-      {"GIF", gif, "", true},
-      {"GIF over the pixel limit", gifHeaderOnly(30000, 30000), kImportTooLarge, false},
-      {"PNG over the decoder's limit", pngHeaderOnly(30000, 30000), "", false},
-      {"text", bytes("no picture"), kImportUnsupported, false},
-      {"truncated PNG", std::vector<uint8_t>(png.begin(), png.begin() + png.size() / 2), "", false},
-      {"Huffman table of 512 codes", overlongHuffmanTable(corpusFile("split.jpg")), "bad DHT header", false},
-  };
-  for (const auto& c : cases) {
-    ImportPicture pic;
-    ASSERT_EQ(LoadImportPicture(pic, "first.png", png), "");
-    pic.dirty = false;
-    pic.pickerShown = false;
-    ImportPicture direct;
-    const std::string directError = LoadImportPicture(direct, "new", c.bytes);
-    const std::string error = BeginImportPicture(pic, "new", c.bytes);
-    std::string ended = "unchanged";
-    if (!c.atOnce.empty()) {
-      EXPECT_EQ(error, kImportReadError + c.atOnce) << c.what;
-      EXPECT_FALSE(pic.isReading()) << c.what;
-      EXPECT_FALSE(FinishImportPicture(pic, ended)) << c.what;
-    } else {
-      EXPECT_EQ(error, "") << c.what;
-      EXPECT_TRUE(pic.isReading()) << c.what;
-      pic.reading.wait();
-      ASSERT_TRUE(FinishImportPicture(pic, ended)) << c.what;
-      EXPECT_EQ(ended, directError) << c.what;
-      EXPECT_FALSE(pic.isReading()) << c.what;
-    }
-    EXPECT_EQ(ended.empty(), c.loads) << c.what;
-    if (c.loads) {
-      EXPECT_EQ(std::make_tuple(pic.name, pic.pixels, pic.dirty, pic.pickerShown),
-                std::make_tuple("new", direct.pixels, true, true)) << c.what;
-    } else {
-      EXPECT_EQ(std::make_tuple(pic.name, pic.pixels.size(), pic.dirty, pic.pickerShown),
-                std::make_tuple("first.png", size_t{128}, false, false)) << c.what;
-    }
+    const int size = static_cast<int>(f.size());
+    EXPECT_EQ(stbi_info_from_memory(f.data(), size, &w, &h, &n), 0) << what;
+    stbi_uc* px = stbi_load_from_memory(f.data(), size, &w, &h, &n, 4);
+    EXPECT_EQ(px, nullptr) << what;
+    stbi_image_free(px);
+    EXPECT_STREQ(stbi_failure_reason(), "unknown image type") << what;
   }
 }
 
