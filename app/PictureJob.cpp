@@ -1,4 +1,4 @@
-// The worker thread of a picture decode; see PictureJob.h.
+// The worker threads of picture decodes; see PictureJob.h.
 #include "app/PictureJob.h"
 
 #include <condition_variable>
@@ -7,7 +7,7 @@
 #include <new>
 #include <thread>
 
-// What the job and its worker share; whichever lets go last frees it.
+// What the job owns and its worker reaches while the job still wants it.
 struct PictureJob::Shared {
   std::mutex mutex;
   std::condition_variable ended;
@@ -16,6 +16,25 @@ struct PictureJob::Shared {
 };
 
 namespace {
+
+// At most this many decodes run at once: the one the window waits for and
+// one that was cancelled or superseded but cannot be stopped before its
+// end. A further one waits for a slot, so that a run of small files that
+// decode into huge pictures cannot multiply the memory in use; work whose
+// job let go while it waited is skipped.
+constexpr int kDecodeSlots = 2;
+
+struct DecodeSlots {
+  std::mutex mutex;
+  std::condition_variable freed;
+  int used = 0;
+};
+
+// Never destroyed: workers still running at program exit use it.
+DecodeSlots& decodeSlots() {
+  static DecodeSlots* slots = new DecodeSlots;
+  return *slots;
+}
 
 DecodedPicture run(const PictureJob::Work& work) {
   try {
@@ -34,22 +53,36 @@ DecodedPicture run(const PictureJob::Work& work) {
 }  // namespace
 
 void PictureJob::start(Work work) {
-  auto shared = std::make_shared<Shared>();
-  shared_ = shared;
+  shared_ = std::make_shared<Shared>();
   try {
     // Detached: nothing ever joins it, so neither a cancel nor the end of
-    // the program waits for a long decode.
-    std::thread([shared, work = std::move(work)]() mutable {
+    // the program waits for a long decode. It holds only a weak reference,
+    // so the state of a job that let go is freed at once.
+    std::thread([weak = std::weak_ptr<Shared>(shared_), work = std::move(work)]() mutable {
+      DecodeSlots& slots = decodeSlots();
+      {
+        std::unique_lock<std::mutex> lock(slots.mutex);
+        slots.freed.wait(lock, [&slots] { return slots.used < kDecodeSlots; });
+        if (weak.expired()) return;
+        ++slots.used;
+      }
       DecodedPicture result = run(work);
       work = nullptr;  // the copied file goes before the result is handed over
+      {
+        const std::lock_guard<std::mutex> lock(slots.mutex);
+        --slots.used;
+      }
+      slots.freed.notify_all();  // each waiter looks again; one whose job let go leaves
+      const std::shared_ptr<Shared> shared = weak.lock();
+      if (!shared) return;  // cancelled or superseded: the result is dropped
       const std::lock_guard<std::mutex> lock(shared->mutex);
       shared->result = std::move(result);
       shared->done = true;
       shared->ended.notify_all();
     }).detach();
   } catch (const std::exception& e) {
-    shared->result.error = e.what();
-    shared->done = true;
+    shared_->result.error = e.what();
+    shared_->done = true;
   }
 }
 

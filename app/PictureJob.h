@@ -1,10 +1,10 @@
 // A picture decode on a worker thread, so that a large or hostile picture
 // never holds up the frame loop. The picture import starts one job per
 // opened file and polls it every frame; the work touches nothing but its
-// own inputs (never the App or the document). The worker owns the state it
-// shares with its job, so a job that is cancelled, superseded or destroyed
-// (also at program exit) never waits for its worker: the result is simply
-// dropped when it arrives.
+// own inputs (never the App or the document). A job that is cancelled,
+// superseded or destroyed (also at program exit) never waits for its
+// worker: the result is simply dropped when it arrives. At most two decodes
+// run at once; a job started beyond that waits for one to end.
 #pragma once
 
 #include <cstdint>
