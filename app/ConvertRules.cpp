@@ -8,6 +8,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
+#include <string_view>
 
 namespace {
 
@@ -26,6 +28,54 @@ constexpr int kMarkerRst7 = 0xD7;
 constexpr int kHuffmanCodeLengths = 16;
 constexpr int kHuffmanMaxCodes = 256;
 constexpr const char* kBadHuffmanTable = "bad DHT header";
+
+// The formats with a signature at the start of the file, in the order they
+// are tried.
+struct PictureSignature {
+  int format;
+  std::string_view magic;
+};
+constexpr PictureSignature kPictureSignatures[] = {
+    {PictureFormat::Png, std::string_view("\x89PNG\r\n\x1A\n", 8)},
+    {PictureFormat::Jpeg, "\xFF\xD8"},  // start of image
+    {PictureFormat::Bmp, "BM"},
+    {PictureFormat::Gif, "GIF87a"},
+    {PictureFormat::Gif, "GIF89a"},
+    {PictureFormat::Psd, "8BPS"},
+};
+
+// The 18-byte TGA header: colour-map type, image type, the bits of a map
+// entry, width and height (little-endian) and the bits of a pixel.
+constexpr size_t kTgaHeaderSize = 18;
+constexpr size_t kTgaMapType = 1;
+constexpr size_t kTgaImageType = 2;
+constexpr size_t kTgaMapEntryBits = 7;
+constexpr size_t kTgaWidth = 12;
+constexpr size_t kTgaHeight = 14;
+constexpr size_t kTgaPixelBits = 16;
+
+bool oneOf(int value, std::initializer_list<int> values) {
+  return std::find(values.begin(), values.end(), value) != values.end();
+}
+
+// A TGA file has no signature; its header is plausible when every field
+// holds a value the format defines: a colour-mapped picture (types 1 and
+// 9, the latter run-length coded) with map entries of 15 to 32 bits and
+// indexes of 8 or 16, or a true-colour or grey one (types 2, 3, 10, 11)
+// without a map, and a size of at least 1 x 1.
+bool plausibleTgaHeader(const std::vector<uint8_t>& b) {
+  if (b.size() < kTgaHeaderSize) return false;
+  const int width = b[kTgaWidth] | b[kTgaWidth + 1] << 8;
+  const int height = b[kTgaHeight] | b[kTgaHeight + 1] << 8;
+  if (width < 1 || height < 1) return false;
+  const int type = b[kTgaImageType];
+  const int bits = b[kTgaPixelBits];
+  switch (b[kTgaMapType]) {
+    case 0: return oneOf(type, {2, 3, 10, 11}) && oneOf(bits, {8, 15, 16, 24, 32});
+    case 1: return oneOf(type, {1, 9}) && oneOf(b[kTgaMapEntryBits], {15, 16, 24, 32}) && oneOf(bits, {8, 16});
+    default: return false;
+  }
+}
 
 // The packaged decoder does not check that a JPEG Huffman table lists at
 // most 256 codes and writes past its tables for one that lists more. This
@@ -82,19 +132,34 @@ int ImportPicture::usedBackground() const {
   return mode == ImportMode::Petscii ? petsciiConverter.background : colorReducer.background;
 }
 
+int DetectPictureFormat(const std::vector<uint8_t>& bytes) {
+  const std::string_view head(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  for (const PictureSignature& s : kPictureSignatures)
+    if (head.substr(0, s.magic.size()) == s.magic) return s.format;
+  return plausibleTgaHeader(bytes) ? PictureFormat::Tga : PictureFormat::None;
+}
+
+std::string PictureHeaderProblem(const std::vector<uint8_t>& bytes, int64_t maxPixels) {
+  // Only the six formats ever reach the decoder, whatever their name says.
+  if (DetectPictureFormat(bytes) == PictureFormat::None) return kImportUnsupported;
+  if (bytes.size() > static_cast<size_t>(INT_MAX)) return kImportTooLarge;
+  // Before the decoder reads any table, its header reading included.
+  if (jpegHasOverlongHuffmanTable(bytes)) return kBadHuffmanTable;
+  // The header gives the size before any pixel memory is taken.
+  int iw = 0, ih = 0, channels = 0;
+  if (stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &iw, &ih, &channels) &&
+      static_cast<int64_t>(iw) * ih > maxPixels)
+    return kImportTooLarge;
+  return {};
+}
+
 std::string DecodePicture(const std::vector<uint8_t>& bytes, std::vector<uint32_t>& pixels, int& w, int& h,
                           int64_t maxPixels) {
-  if (bytes.size() > static_cast<size_t>(INT_MAX)) return kImportTooLarge;
-  // The decoder takes a pointer even for an empty file; it then reports
-  // that it knows no such picture type.
-  static const stbi_uc kNoBytes = 0;
-  const stbi_uc* data = bytes.empty() ? &kNoBytes : bytes.data();
+  const std::string problem = PictureHeaderProblem(bytes, maxPixels);
+  if (!problem.empty()) return problem;
+  const stbi_uc* data = bytes.data();
   const int size = static_cast<int>(bytes.size());
-  if (jpegHasOverlongHuffmanTable(bytes)) return kBadHuffmanTable;
   int iw = 0, ih = 0, channels = 0;
-  // The header gives the size before any pixel memory is taken.
-  if (stbi_info_from_memory(data, size, &iw, &ih, &channels) && static_cast<int64_t>(iw) * ih > maxPixels)
-    return kImportTooLarge;
   stbi_uc* decoded = stbi_load_from_memory(data, size, &iw, &ih, &channels, kDecodeChannels);
   if (!decoded) {
     const char* reason = stbi_failure_reason();
@@ -113,19 +178,53 @@ std::string DecodePicture(const std::vector<uint8_t>& bytes, std::vector<uint32_
   return {};
 }
 
-std::string LoadImportPicture(ImportPicture& pic, const std::string& name, const std::vector<uint8_t>& bytes,
-                              int64_t maxPixels) {
-  std::vector<uint32_t> pixels;
-  int w = 0, h = 0;
-  const std::string reason = DecodePicture(bytes, pixels, w, h, maxPixels);
-  if (!reason.empty()) return kImportReadError + reason;
-  pic.pixels = std::move(pixels);
-  pic.width = w;
-  pic.height = h;
+namespace {
+
+// A decoded picture becomes the import's picture, due for a conversion.
+void takePicture(ImportPicture& pic, const std::string& name, DecodedPicture& d) {
+  pic.pixels = std::move(d.pixels);
+  pic.width = d.width;
+  pic.height = d.height;
   pic.name = name;
   pic.dirty = true;
   pic.pickerShown = true;
+}
+
+}  // namespace
+
+std::string LoadImportPicture(ImportPicture& pic, const std::string& name, const std::vector<uint8_t>& bytes,
+                              int64_t maxPixels) {
+  DecodedPicture d;
+  d.error = DecodePicture(bytes, d.pixels, d.width, d.height, maxPixels);
+  if (!d.error.empty()) return kImportReadError + d.error;
+  takePicture(pic, name, d);
   return {};
+}
+
+std::string BeginImportPicture(ImportPicture& pic, const std::string& name, const std::vector<uint8_t>& bytes,
+                               int64_t maxPixels) {
+  const std::string problem = PictureHeaderProblem(bytes, maxPixels);
+  if (!problem.empty()) return kImportReadError + problem;
+  pic.readingName = name;
+  // The worker decodes its own copy of the file and touches nothing else.
+  pic.reading.start([bytes, maxPixels] {
+    DecodedPicture d;
+    d.error = DecodePicture(bytes, d.pixels, d.width, d.height, maxPixels);
+    return d;
+  });
+  return {};
+}
+
+bool FinishImportPicture(ImportPicture& pic, std::string& error) {
+  DecodedPicture d;
+  if (!pic.reading.take(d)) return false;
+  if (d.error.empty()) {
+    error.clear();
+    takePicture(pic, pic.readingName, d);
+  } else {
+    error = kImportReadError + d.error;
+  }
+  return true;
 }
 
 Palette ImportPalette(const Palette& appPalette, int index) {

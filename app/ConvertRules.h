@@ -1,12 +1,14 @@
 // The rules behind the picture import window and the bitmap-to-charset
 // dialog, free of any window so that they are tested headless and fuzzed:
-// decoding a PC picture (with a limit on its size), the import state with
+// decoding a PC picture (only the six formats the import names, with a
+// limit on its size), reading it in the background, the import state with
 // its options, the conversion the window runs whenever an option changes,
 // storing the result, and the texts and slot choice of the charset dialog.
 // The windows (app/ImportWin.cpp, app/CharsetConvertWin.cpp) draw around
 // these and change the document through App::change.
 #pragma once
 
+#include "app/PictureJob.h"
 #include "convert/CharsetConverter.h"
 #include "convert/ColorReducer.h"
 #include "convert/ImportColors.h"
@@ -33,8 +35,23 @@ enum : int {
 constexpr int64_t kImportMaxPixels = 64LL * 1024 * 1024;
 constexpr const char* kImportReadError = "Couldn't read the image: ";
 constexpr const char* kImportTooLarge = "the picture is larger than 64 megapixels";
+constexpr const char* kImportUnsupported = "unsupported format";
 constexpr int kImportDetailDefault = 50;  // percent
 constexpr int kImportDetailMax = 100;
+
+// The picture formats the import reads (a plain int), in the order their
+// signatures are tried; TGA, which has none, comes last.
+namespace PictureFormat {
+enum : int {
+  None = -1,  // none of them: never handed to the decoder
+  Png = 0,
+  Jpeg,
+  Bmp,
+  Gif,
+  Psd,
+  Tga,
+};
+}  // namespace PictureFormat
 
 // One preview of the window: pixels, width and height.
 struct ImportPreview {
@@ -67,15 +84,30 @@ struct ImportPicture {
   PetsciiConverter petsciiConverter;
   ImportPreview sourcePreview;
   ImportPreview resultPreview;
+  PictureJob reading;       // the picture being decoded in the background
+  std::string readingName;  // its name, shown while it is read
 
   bool hasPicture() const { return !pixels.empty(); }
+  bool isReading() const { return reading.busy(); }
   // The background the last conversion used (PETSCII or multicolour).
   int usedBackground() const;
 };
 
+// Which of the six formats the file is, by its first bytes: the PNG
+// signature, FF D8 (JPEG), "BM", "GIF87a" or "GIF89a", "8BPS" (PSD), or
+// else a plausible TGA header; PictureFormat::None for anything else.
+int DetectPictureFormat(const std::vector<uint8_t>& bytes);
+
+// What the header alone refuses, before any pixel is decoded: a format the
+// import does not read (kImportUnsupported), a JPEG Huffman table the
+// decoder would overrun, or a declared size over maxPixels
+// (kImportTooLarge). Empty when the file may be decoded.
+std::string PictureHeaderProblem(const std::vector<uint8_t>& bytes, int64_t maxPixels = kImportMaxPixels);
+
 // Decodes a PNG, JPEG, BMP, GIF, TGA or PSD file into RGBA pixels. Returns
 // the reason when it cannot (empty on success); the outputs change only on
-// success. Pictures of more than maxPixels pixels are refused unread.
+// success. Other formats and pictures of more than maxPixels pixels are
+// refused unread (PictureHeaderProblem).
 std::string DecodePicture(const std::vector<uint8_t>& bytes, std::vector<uint32_t>& pixels, int& w, int& h,
                           int64_t maxPixels = kImportMaxPixels);
 
@@ -84,6 +116,19 @@ std::string DecodePicture(const std::vector<uint8_t>& bytes, std::vector<uint32_
 // the reason when it cannot be decoded; then nothing changes.
 std::string LoadImportPicture(ImportPicture& pic, const std::string& name, const std::vector<uint8_t>& bytes,
                               int64_t maxPixels = kImportMaxPixels);
+
+// Starts reading a picture in the background (`reading`, superseding a
+// read still running). What the header shows is refused at once: then the
+// error text ("Couldn't read the image: " and the reason) is returned and
+// nothing changes, a read still running included.
+std::string BeginImportPicture(ImportPicture& pic, const std::string& name, const std::vector<uint8_t>& bytes,
+                               int64_t maxPixels = kImportMaxPixels);
+
+// Once the background read has ended: true, and either the picture is in
+// the state as LoadImportPicture puts it (`error` empty) or `error` is the
+// text to show and the state is as it was. False while it runs or when
+// nothing is read.
+bool FinishImportPicture(ImportPicture& pic, std::string& error);
 
 // The palette a conversion uses: the preset `index`, whose "Custom" is the
 // application's custom colours. The application's palette is not changed.

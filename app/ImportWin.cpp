@@ -1,6 +1,8 @@
 // The picture import window; see ImportWin.h. The options change g_pic and
 // mark it dirty; in the next drawn frame the picture is converted again
-// (app/ConvertRules) and both previews are uploaded.
+// (app/ConvertRules) and both previews are uploaded. While a picture is
+// decoded the window polls the worker each frame and keeps the previous
+// picture's options and previews, disabled.
 #include "app/ImportWin.h"
 
 #include "app/App.h"
@@ -32,6 +34,8 @@ constexpr float kEmptyPreviewWidth = 648;
 constexpr float kButtonWidth = 100;
 constexpr ImVec2 kSwatchSize(20, 14);
 constexpr int kColorCount = 16;
+// How often the loop wakes to look for the end of a decode, in seconds.
+constexpr double kReadPollSeconds = 0.05;
 
 const char* const kResolutions[] = {"Hires 320x200", "Multicolor 160x200", "PETSCII text 40x25"};
 const char* const kColorNames[] = {"Mono", "Grayscale", "Color"};
@@ -133,12 +137,32 @@ void previews(const ImportPicState& p) {
 }  // namespace
 
 void openImportPicture(App& app, const std::string& path, const std::vector<uint8_t>& bytes) {
-  const std::string error = LoadImportPicture(g_pic, path, bytes);
+  const std::string error = BeginImportPicture(g_pic, path, bytes);
   if (!error.empty()) {
     app.message("Error", error);
     return;
   }
+  // A window opened for the read closes again if the read fails or is
+  // cancelled; a read that supersedes such a read takes that over.
+  if (!app.showImportPicture) g_pic.closeAfterRead = true;
   app.showImportPicture = true;
+}
+
+void pollImportPicture(App& app) {
+  std::string error;
+  if (!FinishImportPicture(g_pic, error)) return;
+  const bool closeAgain = g_pic.closeAfterRead;
+  g_pic.closeAfterRead = false;
+  if (error.empty()) return;
+  app.message("Error", error);
+  if (closeAgain) closeImportPicture(app);
+}
+
+void cancelImportRead(App& app) {
+  g_pic.reading.cancel();
+  const bool closeAgain = g_pic.closeAfterRead;
+  g_pic.closeAfterRead = false;
+  if (closeAgain) closeImportPicture(app);
 }
 
 void pickPicture(App& app) {
@@ -151,6 +175,7 @@ void pickPicture(App& app) {
 }
 
 void importPictureForTest(int mode, bool autoOk) {
+  g_pic.reading.wait();
   g_pic.mode = mode;
   g_pic.dirty = true;
   g_pic.autoOk = autoOk;
@@ -159,10 +184,12 @@ void importPictureForTest(int mode, bool autoOk) {
 void closeImportPicture(App& app) {
   app.showImportPicture = false;
   g_pic.pickerShown = false;
+  g_pic.reading.cancel();
+  g_pic.closeAfterRead = false;
 }
 
 void acceptImportPicture(App& app) {
-  if (!g_pic.hasPicture()) return;
+  if (!g_pic.hasPicture() || g_pic.isReading()) return;
   app.change(UndoStep::of(UndoKind::All, kImportUndoLabel), [&app] { StoreImportPicture(g_pic, app.machine); });
   // The document is shown in the palette it was converted with.
   if (g_pic.paletteIndex != app.palette.index) app.setPalette(g_pic.paletteIndex);
@@ -171,9 +198,13 @@ void acceptImportPicture(App& app) {
 
 void drawImportPicture(App& app) {
   ImportPicState& p = g_pic;
+  pollImportPicture(app);
+  if (!app.showImportPicture) return;  // a read that failed closed it
+  const bool reading = p.isReading();
+  if (reading) app.redrawBy(ImGui::GetTime() + kReadPollSeconds);
   if (p.paletteIndex < 0) p.paletteIndex = app.palette.index;
   // An empty window offers the file dialog once per opening.
-  if (!p.hasPicture() && !p.pickerShown) {
+  if (!p.hasPicture() && !p.pickerShown && !reading) {
     p.pickerShown = true;
     pickPicture(app);
   }
@@ -186,15 +217,29 @@ void drawImportPicture(App& app) {
     if (!open) closeImportPicture(app);
     return;
   }
-  if (ImGui::Button("Open image...")) pickPicture(app);
-  ImGui::SameLine();
-  ImGui::TextDisabled("%s", p.name.empty() ? "(no image)" : p.name.c_str());
+  if (reading) {
+    ImGui::AlignTextToFramePadding();  // level with the button after it
+    ImGui::TextUnformatted("Reading picture...");
+    ImGui::SameLine();
+    ImGui::TextDisabled("%s", p.readingName.c_str());
+    ImGui::SameLine();
+    ImGui::PushID("read");  // the window's own "Cancel" is below
+    if (ImGui::Button("Cancel")) cancelImportRead(app);
+    ImGui::PopID();
+  } else {
+    if (ImGui::Button("Open image...")) pickPicture(app);
+    ImGui::SameLine();
+    ImGui::TextDisabled("%s", p.name.empty() ? "(no image)" : p.name.c_str());
+  }
 
+  // The previous picture stays in view, but nothing acts on it until the
+  // new one is in.
+  ImGui::BeginDisabled(reading);
   ImGui::BeginChild("##options", ImVec2(kOptionsWidth * scale, 0), ImGuiChildFlags_AutoResizeY);
   options(app, p);
   ImGui::EndChild();
   ImGui::SameLine();
-  if (p.dirty && ConvertImportPicture(p, app.machine, app.palette)) {
+  if (!reading && p.dirty && ConvertImportPicture(p, app.machine, app.palette)) {
     p.sourceTexture.update(p.sourcePreview.pixels, p.sourcePreview.w, p.sourcePreview.h);
     p.resultTexture.update(p.resultPreview.pixels, p.resultPreview.w, p.resultPreview.h);
   }
@@ -206,7 +251,8 @@ void drawImportPicture(App& app) {
   ImGui::EndDisabled();
   ImGui::SameLine();
   const bool cancel = ImGui::Button("Cancel", ImVec2(kButtonWidth, 0));
-  if (p.autoOk && !p.dirty) {
+  ImGui::EndDisabled();
+  if (p.autoOk && !p.dirty && !reading) {
     p.autoOk = false;
     ok = true;
   }

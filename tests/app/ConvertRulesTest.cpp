@@ -1,10 +1,12 @@
 // The picture import's decoding and conversion step and the texts of the
 // bitmap-to-charset dialog. Pictures are ImageMagick's files in the fuzz
 // corpus: 16x8, left half red, right half blue, in every format the import
-// reads.
+// reads. Files of the formats it must never decode are made here, each a
+// real file the full stb_image decodes (or, for the first two, breaks on).
 #include "app/ConvertRules.h"
 
 #include <gtest/gtest.h>
+#include <stb_image.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -28,6 +30,11 @@ std::vector<uint8_t> pngHeaderOnly(uint32_t w, uint32_t h) {
   return b;
 }
 
+// A GIF header that declares a w x h screen and holds nothing else.
+std::vector<uint8_t> gifHeaderOnly(int w, int h) {
+  return {'G', 'I', 'F', '8', '9', 'a', uint8_t(w), uint8_t(w >> 8), uint8_t(h), uint8_t(h >> 8), 0, 0, 0};
+}
+
 // The JPEG with its first Huffman table claiming 16 x 32 = 512 codes.
 std::vector<uint8_t> overlongHuffmanTable(std::vector<uint8_t> jpg) {
   for (size_t i = 0; i + 21 < jpg.size(); ++i)
@@ -36,6 +43,32 @@ std::vector<uint8_t> overlongHuffmanTable(std::vector<uint8_t> jpg) {
       break;
     }
   return jpg;
+}
+
+std::vector<uint8_t> bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+
+std::vector<uint8_t> concat(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// A 16-bit binary PGM header declaring 4096 x 4096 and no samples (19
+// bytes); a Radiance picture whose run-length coded scan line stops after
+// one run (52 bytes); small complete PPM, 16-bit PGM, Radiance and
+// Softimage PIC pictures of 2 x 1 pixels.
+const std::vector<uint8_t> kPgmHeader = bytes("P5\n4096 4096\n65535\n");
+const std::vector<uint8_t> kHdrHead = bytes("#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n");
+const std::vector<uint8_t> kCutHdr = concat(concat(kHdrHead, bytes("-Y 8 +X 8\n")), {2, 2, 0, 8, 0x81, 0x10, 0});
+const std::vector<uint8_t> kPpm = concat(bytes("P6\n2 1\n255\n"), {255, 0, 0, 0, 0, 255});
+const std::vector<uint8_t> kPgm16 = concat(bytes("P5\n2 1\n65535\n"), {255, 255, 0, 0});
+const std::vector<uint8_t> kHdr = concat(concat(kHdrHead, bytes("-Y 1 +X 2\n")), {128, 0, 0, 129, 0, 0, 128, 129});
+std::vector<uint8_t> softimagePic() {
+  std::vector<uint8_t> b = {0x53, 0x80, 0xF6, 0x34, 0x40, 0x6D, 0x70, 0xA4};  // magic, version 3.71
+  b.resize(88);                                                               // empty comment
+  b = concat(b, bytes("PICT"));
+  b = concat(b, {0, 2, 0, 1, 0x3F, 0x80, 0, 0, 0, 3, 0, 0});  // 2 x 1, ratio 1.0, full frame
+  b = concat(b, {0, 8, 0, 0xF0});                              // one uncompressed RGBA packet
+  return concat(b, {255, 0, 0, 255, 0, 0, 255, 255});
 }
 
 bool near(uint32_t px, int r, int g, int b, int tolerance) {
@@ -62,24 +95,34 @@ TEST(ConvertRules, DecodesEveryFormatAnotherProgramWrote) {
   }
 }
 
+// Every refusal, read directly or in the background: the same error text,
+// the picture as it was; what the header shows (another format, the pixel
+// limit, the Huffman table) is refused before any decode starts.
 TEST(ConvertRules, UnreadableFilesGiveTheErrorAndKeepThePicture) {
   const std::vector<uint8_t> png = corpusFile("split.png");
   const std::vector<uint8_t> jpg = corpusFile("split.jpg");
   const std::string text = "hello, this is not a picture\n";
+  const std::string unsupported = kImportUnsupported;
   const struct {
     const char* what;
     std::vector<uint8_t> bytes;
     std::string reason;  // empty: whatever the decoder says
+    bool atOnce;         // refused from the header
   } cases[] = {
-      {"empty file", {}, ""},
-      {"text file", std::vector<uint8_t>(text.begin(), text.end()), ""},
-      {"truncated PNG", std::vector<uint8_t>(png.begin(), png.begin() + png.size() / 2), ""},
-      {"PNG header only", std::vector<uint8_t>(png.begin(), png.begin() + 33), ""},
-      {"JPEG without its scan", std::vector<uint8_t>(jpg.begin(), jpg.begin() + 100), ""},
-      {"Huffman table of 512 codes", overlongHuffmanTable(jpg), "bad DHT header"},
-      {"60000 x 60000 declared", pngHeaderOnly(60000, 60000), ""},  // the decoder's own limit
-      {"16000 x 16000 declared", pngHeaderOnly(16000, 16000), kImportTooLarge},
-      {"8193 x 8193 declared", pngHeaderOnly(8193, 8193), kImportTooLarge},
+      {"empty file", {}, unsupported, true},
+      {"text file", std::vector<uint8_t>(text.begin(), text.end()), unsupported, true},
+      {"16-bit PGM header", kPgmHeader, unsupported, true},
+      {"cut Radiance", kCutHdr, unsupported, true},
+      {"Softimage PIC", softimagePic(), unsupported, true},
+      {"truncated PNG", std::vector<uint8_t>(png.begin(), png.begin() + png.size() / 2), "", false},
+      {"PNG header only", std::vector<uint8_t>(png.begin(), png.begin() + 33), "", false},
+      {"JPEG without its scan", std::vector<uint8_t>(jpg.begin(), jpg.begin() + 100), "", false},
+      {"Huffman table of 512 codes", overlongHuffmanTable(jpg), "bad DHT header", true},
+      {"60000 x 60000 declared", pngHeaderOnly(60000, 60000), "", false},  // the decoder's own limits
+      {"30000 x 30000 declared", pngHeaderOnly(30000, 30000), "too large", false},
+      {"16000 x 16000 declared", pngHeaderOnly(16000, 16000), kImportTooLarge, true},
+      {"GIF of 30000 x 30000 declared", gifHeaderOnly(30000, 30000), kImportTooLarge, true},
+      {"8193 x 8193 declared", pngHeaderOnly(8193, 8193), kImportTooLarge, true},
   };
   for (const auto& c : cases) {
     ImportPicture pic;
@@ -92,8 +135,61 @@ TEST(ConvertRules, UnreadableFilesGiveTheErrorAndKeepThePicture) {
     if (!c.reason.empty()) {
       EXPECT_EQ(error, kImportReadError + c.reason) << c.what;
     }
+    std::string ended = BeginImportPicture(pic, "third.png", c.bytes);
+    EXPECT_EQ(ended.empty(), !c.atOnce) << c.what;
+    EXPECT_EQ(pic.isReading(), !c.atOnce) << c.what;
+    pic.reading.wait();
+    EXPECT_EQ(FinishImportPicture(pic, ended), !c.atOnce) << c.what;
+    EXPECT_EQ(ended, error) << c.what;
     EXPECT_EQ(std::make_tuple(pic.name, pic.width, pic.pixels.size(), pic.dirty, pic.pickerShown),
               std::make_tuple("first.png", 16, size_t{128}, false, false)) << c.what;
+  }
+}
+
+// Every file another program wrote decodes (above); here the edges of the
+// signatures and of a plausible TGA header.
+TEST(ConvertRules, FormatsAreKnownByTheirFirstBytes) {
+  const auto tgaWith = [](size_t offset, uint8_t value) {
+    std::vector<uint8_t> tga = corpusFile("split.tga");
+    tga[offset] = value;
+    return tga;
+  };
+  const struct {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    int format;
+  } cases[] = {
+      {"split.bmp", corpusFile("split.bmp"), PictureFormat::Bmp},
+      {"GIF87a", bytes("GIF87a"), PictureFormat::Gif},
+      {"split.psd", corpusFile("split.psd"), PictureFormat::Psd},
+      {"rle.tga", corpusFile("rle.tga"), PictureFormat::Tga},
+      {"colour-mapped TGA", {0, 1, 1, 0, 0, 2, 0, 24, 0, 0, 0, 0, 2, 0, 1, 0, 8, 0}, PictureFormat::Tga},
+      {"GIF86a", bytes("GIF86a"), PictureFormat::None},
+      {"TGA with colour-map type 2", tgaWith(1, 2), PictureFormat::None},
+      {"TGA of image type 4", tgaWith(2, 4), PictureFormat::None},
+      {"TGA of width 0", tgaWith(12, 0), PictureFormat::None},
+      {"TGA of 12 bits a pixel", tgaWith(16, 12), PictureFormat::None},
+      {"TGA header cut", std::vector<uint8_t>(17, 0), PictureFormat::None},
+      {"PPM", kPpm, PictureFormat::None},
+      {"Radiance", kHdr, PictureFormat::None},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DetectPictureFormat(c.bytes), c.format) << c.what;
+}
+
+// Even past the signatures, the program's decoder has no loader for the
+// formats the full stb_image reads by content (or crashes or hangs on).
+TEST(ConvertRules, TheDecoderKnowsNoOtherFormat) {
+  const std::pair<const char*, std::vector<uint8_t>> files[] = {
+      {"16-bit PGM header", kPgmHeader}, {"cut Radiance", kCutHdr}, {"PPM", kPpm},
+      {"16-bit PGM", kPgm16},            {"Radiance", kHdr},       {"Softimage PIC", softimagePic()}};
+  for (const auto& [what, f] : files) {
+    int w = 0, h = 0, n = 0;
+    const int size = static_cast<int>(f.size());
+    EXPECT_EQ(stbi_info_from_memory(f.data(), size, &w, &h, &n), 0) << what;
+    stbi_uc* px = stbi_load_from_memory(f.data(), size, &w, &h, &n, 4);
+    EXPECT_EQ(px, nullptr) << what;
+    stbi_image_free(px);
+    EXPECT_STREQ(stbi_failure_reason(), "unknown image type") << what;
   }
 }
 

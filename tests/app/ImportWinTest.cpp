@@ -1,6 +1,7 @@
 // The picture import as the menu, a dropped file and "OK" reach it: the
-// decoded picture lands in g_pic, errors are messages that change nothing,
-// and "OK" stores the conversion as one undo step "import image" in the
+// picture decoded in the background lands in g_pic, errors are messages
+// that change nothing, a cancelled or superseded read leaves no trace, and
+// "OK" stores the conversion as one undo step "import image" in the
 // palette it was converted with.
 #include "app/App.h"
 #include "app/FileActions.h"
@@ -14,6 +15,7 @@
 
 #include <array>
 #include <fstream>
+#include <tuple>
 
 namespace {
 
@@ -23,6 +25,7 @@ protected:
   void SetUp() override {
     ScratchConfigTest::SetUp();
     static_cast<ImportPicture&>(g_pic) = ImportPicture();
+    g_pic.closeAfterRead = false;
   }
   std::string write(const std::string& name, const std::vector<uint8_t>& bytes) {
     const std::string path = (dir_ / name).string();
@@ -47,9 +50,21 @@ std::vector<uint8_t> squarePng() {
   return png;
 }
 
+// What the window does over the frames of a read: wait for the worker,
+// then take its result.
+void finishRead(App& app) {
+  g_pic.reading.wait();
+  pollImportPicture(app);
+}
+
+void openAndRead(App& app, const std::string& name, const std::vector<uint8_t>& bytes) {
+  openImportPicture(app, name, bytes);
+  finishRead(app);
+}
+
 TEST_F(ImportWinTest, PetsciiImportOfASquareStoresSolidWhiteCells) {
   App app;
-  openImportPicture(app, "square.png", squarePng());
+  openAndRead(app, "square.png", squarePng());
   ASSERT_TRUE(app.showImportPicture && app.popups.empty());
   importPictureForTest(ImportMode::Petscii, true);
   EXPECT_TRUE(g_pic.autoOk);
@@ -85,7 +100,7 @@ TEST_F(ImportWinTest, OkStoresBitmapsAndSwitchesToTheConversionPalette) {
   for (const auto& [mode, offset, gfxMode] : cases) {
     App app;
     const int appIndex = app.palette.index;
-    openImportPicture(app, "square.png", squarePng());
+    openAndRead(app, "square.png", squarePng());
     g_pic.mode = mode;
     g_pic.paletteIndex = (appIndex + offset) % kPresetCount;
     ASSERT_TRUE(ConvertImportPicture(g_pic, app.machine, app.palette));
@@ -101,20 +116,27 @@ TEST_F(ImportWinTest, OkStoresBitmapsAndSwitchesToTheConversionPalette) {
 
 TEST_F(ImportWinTest, DroppedPicturesOpenTheImportByBaseName) {
   const std::string text = "not a picture at all";
+  const std::vector<uint8_t> png = squarePng();
   const struct {
     const char* name;
     std::vector<uint8_t> bytes;
-    bool opens;
-  } cases[] = {{"Square.PNG", squarePng(), true},
-               {"x.psd", squarePng(), true},  // the decoder looks at the bytes, not the name
-               {"notes.png", std::vector<uint8_t>(text.begin(), text.end()), false},
-               {"empty.jpeg", {}, false}};
+    bool reads;  // the header passes: the window opens to read it
+    bool opens;  // and the picture is in when the read has ended
+  } cases[] = {{"Square.PNG", png, true, true},
+               {"x.psd", png, true, true},  // the signature decides, not the name
+               {"cut.png", std::vector<uint8_t>(png.begin(), png.begin() + 60), true, false},
+               {"notes.png", std::vector<uint8_t>(text.begin(), text.end()), false, false},
+               {"empty.jpeg", {}, false, false}};
   for (const auto& c : cases) {
     App app;
     static_cast<ImportPicture&>(g_pic) = ImportPicture();
     Actions::openDropped(app, write(c.name, c.bytes));
+    EXPECT_EQ(app.showImportPicture, c.reads) << c.name;
+    EXPECT_EQ(g_pic.isReading(), c.reads) << c.name;
+    finishRead(app);
     EXPECT_EQ(app.showImportPicture, c.opens) << c.name;
     EXPECT_EQ(g_pic.hasPicture(), c.opens) << c.name;
+    EXPECT_FALSE(g_pic.isReading()) << c.name;
     if (c.opens) {
       EXPECT_EQ(std::make_pair(g_pic.name, g_pic.width), std::make_pair(std::string(c.name), 64));
       EXPECT_TRUE(app.popups.empty()) << c.name;
@@ -122,6 +144,9 @@ TEST_F(ImportWinTest, DroppedPicturesOpenTheImportByBaseName) {
       ASSERT_EQ(app.popups.size(), 1u) << c.name;
       EXPECT_EQ(app.popups[0].title, "Error");
       EXPECT_EQ(app.popups[0].text.rfind("Couldn't read the image: ", 0), 0u) << app.popups[0].text;
+      if (!c.reads) {
+        EXPECT_EQ(app.popups[0].text, "Couldn't read the image: unsupported format") << c.name;
+      }
     }
     EXPECT_TRUE(app.undo.undoItems.empty()) << c.name;
   }
@@ -133,17 +158,75 @@ TEST_F(ImportWinTest, AFailedOpenOrOkWithoutAPictureLeavesTheWindowAsItWas) {
   acceptImportPicture(app);  // no picture: nothing happens
   EXPECT_TRUE(app.showImportPicture);
   EXPECT_TRUE(app.undo.undoItems.empty());
-  openImportPicture(app, "/full/path/square.png", squarePng());
+  openAndRead(app, "/full/path/square.png", squarePng());
   ASSERT_TRUE(app.showImportPicture);
   EXPECT_EQ(g_pic.name, "/full/path/square.png");
   g_pic.dirty = false;
   openImportPicture(app, "bad.png", {'x'});
+  EXPECT_FALSE(g_pic.isReading());
+  // A picture that fails only in the decode leaves the open window open.
+  const std::vector<uint8_t> png = squarePng();
+  openAndRead(app, "cut.png", std::vector<uint8_t>(png.begin(), png.end() - 20));
+  EXPECT_EQ(app.popups.size(), 2u);
   EXPECT_TRUE(app.showImportPicture);
   EXPECT_EQ(g_pic.name, "/full/path/square.png");
   EXPECT_FALSE(g_pic.dirty);
   closeImportPicture(app);
   EXPECT_FALSE(app.showImportPicture);
   EXPECT_TRUE(g_pic.hasPicture());
+}
+
+// A read in progress: a newer file supersedes it, Cancel or closing the
+// window drops it, and the result of a dropped read never lands, however
+// late it arrives; a window opened only for the read closes again.
+TEST_F(ImportWinTest, CancelledAndSupersededReadsLeaveNoTrace) {
+  App app;
+  const std::vector<uint8_t> png = squarePng();
+  openImportPicture(app, "first.png", png);
+  openImportPicture(app, "second.png", png);
+  EXPECT_EQ(g_pic.readingName, "second.png");
+  finishRead(app);
+  EXPECT_EQ(g_pic.name, "second.png");
+  EXPECT_TRUE(app.showImportPicture);
+
+  // Cancel in a window that was already open keeps it and its picture.
+  g_pic.dirty = false;
+  openImportPicture(app, "third.png", png);
+  EXPECT_TRUE(g_pic.isReading());
+  cancelImportRead(app);
+  finishRead(app);
+  EXPECT_EQ(std::make_tuple(app.showImportPicture, g_pic.name, g_pic.dirty, g_pic.isReading()),
+            std::make_tuple(true, std::string("second.png"), false, false));
+
+  // A read that opened the window: Cancel closes it again, and so does a
+  // failed read; closing the window drops the read too.
+  closeImportPicture(app);
+  openImportPicture(app, "fourth.png", png);
+  ASSERT_TRUE(app.showImportPicture);
+  cancelImportRead(app);
+  EXPECT_FALSE(app.showImportPicture);
+  openImportPicture(app, "fifth.png", png);
+  closeImportPicture(app);
+  finishRead(app);
+  EXPECT_EQ(g_pic.name, "second.png");
+  EXPECT_TRUE(app.popups.empty());
+  EXPECT_TRUE(app.undo.undoItems.empty());
+}
+
+// The self-test accepts an import right after dropping its picture: the
+// test entry waits for the decode, and "OK" does nothing while one runs.
+TEST_F(ImportWinTest, TheTestEntryWaitsForTheReadAndOkWaitsForThePicture) {
+  App app;
+  openAndRead(app, "old.png", squarePng());
+  openImportPicture(app, "new.png", squarePng());
+  acceptImportPicture(app);
+  EXPECT_TRUE(app.undo.undoItems.empty());
+  EXPECT_TRUE(app.showImportPicture);
+  importPictureForTest(ImportMode::Hires, true);
+  pollImportPicture(app);  // the next frame, without waiting
+  EXPECT_EQ(g_pic.name, "new.png");
+  EXPECT_FALSE(g_pic.isReading());
+  EXPECT_TRUE(app.popups.empty());
 }
 
 }  // namespace

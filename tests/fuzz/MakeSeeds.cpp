@@ -134,6 +134,19 @@ int main(int argc, char** argv) {
   seed("writefile", "refused-fsync-fails", Bytes{3, 0xA0, 0x0F, 0x28, 0x23, 4, 0xFF, 0xFF, 0, Fsync, 0, 3});
   seed("writefile", "new-rename-fails", Bytes{2, 0, 0, 0x88, 0x13, 5, 0xFF, 0xFF, 0, Rename, 0, 3});
 
+  // Picture import: the file. Beside the pictures another program wrote
+  // (committed as they are), files the full decoder would read by their
+  // content and the import must refuse: a 16-bit PGM header, a Radiance
+  // picture cut inside its first run-length scan line, and the header of a
+  // Softimage PIC picture.
+  seed("importpicture", "pgm16-header.pgm", "P5\n4096 4096\n65535\n");
+  const std::string hdr = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 8 +X 8\n";
+  seed("importpicture", "cut-rle.hdr", cat(Bytes(hdr.begin(), hdr.end()), {2, 2, 0, 8, 0x81, 0x10, 0}));
+  Bytes pic = {0x53, 0x80, 0xF6, 0x34, 0x40, 0x6D, 0x70, 0xA4};  // magic, version 3.71
+  pic.resize(88);                                                 // empty comment
+  seed("importpicture", "header.pic",
+       cat(pic, {'P', 'I', 'C', 'T', 0, 2, 0, 1, 0x3F, 0x80, 0, 0, 0, 3, 0, 0, 0, 8, 0, 0xF0}));
+
   // Processor: pc, a, x, y, sp, p, program.
   seed("cpu", "loop", Bytes{0x00, 0xC0, 0, 0, 0, 0xFF, 0x24, 0xA2, 0x00, 0xE8, 0x9D, 0x20, 0xD0, 0xD0, 0xFA, 0x60});
   seed("cpu", "stack", Bytes{0x00, 0x10, 1, 2, 3, 0x10, 0x00, 0x48, 0x08, 0x20, 0x00, 0x10, 0x40});
