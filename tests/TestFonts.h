@@ -1,0 +1,180 @@
+// Small font files made for the tests and the fuzz seeds: a minimal SFNT
+// writer (head, hhea, maxp, cmap, hmtx, and either loca and glyf or a CFF
+// table) and builders for TrueType glyphs and Type 2 charstrings. Enough
+// for FreeType to open the font; nothing a renderer does not read.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace testfonts {
+
+using Bytes = std::vector<uint8_t>;
+
+inline void put(Bytes& b, uint32_t v, int bytes) {
+  for (int i = bytes - 1; i >= 0; --i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+inline Bytes sfnt(uint32_t version, const std::map<std::string, Bytes>& tables) {
+  Bytes out;
+  put(out, version, 4);
+  put(out, static_cast<uint32_t>(tables.size()), 2);
+  put(out, 0, 6);  // search hints, unused by FreeType
+  uint32_t offset = 12 + 16 * static_cast<uint32_t>(tables.size());
+  for (const auto& [tag, data] : tables) {  // std::map keeps the tags sorted
+    out.insert(out.end(), tag.begin(), tag.end());
+    put(out, 0, 4);
+    put(out, offset, 4);
+    put(out, static_cast<uint32_t>(data.size()), 4);
+    offset += (static_cast<uint32_t>(data.size()) + 3) & ~3u;
+  }
+  for (const auto& entry : tables) {
+    out.insert(out.end(), entry.second.begin(), entry.second.end());
+    out.resize((out.size() + 3) & ~size_t(3));
+  }
+  return out;
+}
+
+// The tables both outline kinds share; every glyph advances by `advance`
+// and every code point in `cmap` (code point, glyph) maps through format 12.
+inline std::map<std::string, Bytes> commonTables(int glyphs, int ascender, int descender, bool cff,
+                                                 const std::vector<std::pair<uint32_t, uint16_t>>& cmap,
+                                                 int advance = 600) {
+  std::map<std::string, Bytes> t;
+  Bytes& head = t["head"];
+  put(head, 0x10000, 4), put(head, 0x10000, 4), put(head, 0, 4), put(head, 0x5F0F3CF5, 4);
+  put(head, 0, 2), put(head, 1000, 2), put(head, 0, 16);  // flags, units per em, dates
+  put(head, 0, 8), put(head, 0, 2), put(head, 8, 2), put(head, 2, 2), put(head, 1, 2), put(head, 0, 2);
+  Bytes& hhea = t["hhea"];
+  put(hhea, 0x10000, 4), put(hhea, static_cast<uint16_t>(ascender), 2), put(hhea, static_cast<uint16_t>(descender), 2);
+  put(hhea, 0, 2), put(hhea, static_cast<uint32_t>(advance), 2), put(hhea, 0, 22), put(hhea, 1, 2);
+  Bytes& hmtx = t["hmtx"];
+  put(hmtx, static_cast<uint32_t>(advance), 2), put(hmtx, 0, 2);
+  for (int g = 1; g < glyphs; ++g) put(hmtx, 0, 2);  // left side bearings only
+  Bytes& maxp = t["maxp"];
+  put(maxp, cff ? 0x5000 : 0x10000, 4), put(maxp, static_cast<uint32_t>(glyphs), 2);
+  if (!cff) put(maxp, 0, 8), put(maxp, 2, 2), put(maxp, 0, 16);
+  Bytes& c = t["cmap"];
+  put(c, 0, 2), put(c, 1, 2), put(c, 3, 2), put(c, 10, 2), put(c, 12, 4);
+  put(c, 12, 2), put(c, 0, 2), put(c, 16 + 12 * static_cast<uint32_t>(cmap.size()), 4), put(c, 0, 4);
+  put(c, static_cast<uint32_t>(cmap.size()), 4);
+  for (const auto& [point, glyph] : cmap) put(c, point, 4), put(c, point, 4), put(c, glyph, 4);
+  return t;
+}
+
+// A TrueType glyph: closed polygons of on-curve points, or parts (glyph
+// numbers, each placed at its own offset).
+struct Glyph {
+  std::vector<std::vector<std::pair<int, int>>> contours;
+  std::vector<uint16_t> parts;
+};
+
+inline Bytes glyphData(const Glyph& g) {
+  Bytes b;
+  if (!g.parts.empty()) {
+    put(b, 0xFFFF, 2), put(b, 0, 8);
+    for (size_t i = 0; i < g.parts.size(); ++i) {
+      // Word-sized x/y offsets, more parts to come except after the last.
+      put(b, 0x0003 | (i + 1 < g.parts.size() ? 0x0020 : 0), 2), put(b, g.parts[i], 2);
+      put(b, static_cast<uint32_t>(i % 7), 2), put(b, 0, 2);
+    }
+    return b;
+  }
+  if (g.contours.empty()) return b;  // an empty glyph has no data at all
+  put(b, static_cast<uint32_t>(g.contours.size()), 2), put(b, 0, 8);
+  size_t points = 0;
+  for (const auto& c : g.contours) put(b, static_cast<uint32_t>((points += c.size()) - 1), 2);
+  put(b, 0, 2);  // no instructions
+  b.insert(b.end(), points, 0x01);  // on curve, word-sized deltas
+  for (int axis = 0; axis < 2; ++axis) {
+    int at = 0;
+    for (const auto& c : g.contours)
+      for (const auto& p : c) {
+        const int v = axis == 0 ? p.first : p.second;
+        put(b, static_cast<uint16_t>(v - at), 2);
+        at = v;
+      }
+  }
+  return b;
+}
+
+inline Bytes trueTypeFont(const std::vector<Glyph>& glyphs, const std::vector<std::pair<uint32_t, uint16_t>>& cmap,
+                          int ascender = 800, int descender = -200) {
+  auto t = commonTables(static_cast<int>(glyphs.size()), ascender, descender, false, cmap);
+  Bytes& loca = t["loca"];
+  Bytes& glyf = t["glyf"];
+  for (const Glyph& g : glyphs) {
+    put(loca, static_cast<uint32_t>(glyf.size()), 4);
+    const Bytes d = glyphData(g);
+    glyf.insert(glyf.end(), d.begin(), d.end());
+    glyf.resize((glyf.size() + 3) & ~size_t(3));
+  }
+  put(loca, static_cast<uint32_t>(glyf.size()), 4);
+  return sfnt(0x10000, t);
+}
+
+// Type 2 charstring pieces: numbers and operators (escaped ones as 1200 +
+// the second byte), joined in order.
+inline Bytes cs(std::initializer_list<int> numbers, int op) {
+  Bytes b;
+  for (int v : numbers) {
+    if (v >= -107 && v <= 107) b.push_back(static_cast<uint8_t>(v + 139));
+    else b.push_back(28), put(b, static_cast<uint16_t>(v), 2);
+  }
+  if (op >= 1200) b.push_back(12), b.push_back(static_cast<uint8_t>(op - 1200));
+  else if (op >= 0) b.push_back(static_cast<uint8_t>(op));
+  return b;
+}
+
+inline Bytes join(std::initializer_list<Bytes> parts) {
+  Bytes b;
+  for (const Bytes& p : parts) b.insert(b.end(), p.begin(), p.end());
+  return b;
+}
+
+inline Bytes repeat(const Bytes& piece, int times) {
+  Bytes b;
+  for (int i = 0; i < times; ++i) b.insert(b.end(), piece.begin(), piece.end());
+  return b;
+}
+
+inline Bytes cffIndex(const std::vector<Bytes>& items) {
+  Bytes b;
+  put(b, static_cast<uint32_t>(items.size()), 2);
+  if (items.empty()) return b;
+  b.push_back(4);
+  uint32_t offset = 1;
+  put(b, offset, 4);
+  for (const Bytes& i : items) put(b, offset += static_cast<uint32_t>(i.size()), 4);
+  for (const Bytes& i : items) b.insert(b.end(), i.begin(), i.end());
+  return b;
+}
+
+// An OpenType font with CFF outlines: one charstring per glyph, local and
+// global subroutines (called with the bias of their count subtracted).
+inline Bytes cffFont(const std::vector<Bytes>& charstrings, const std::vector<Bytes>& locals,
+                     const std::vector<Bytes>& globals, const std::vector<std::pair<uint32_t, uint16_t>>& cmap,
+                     int ascender = 800, int descender = -200) {
+  auto dictNumber = [](Bytes& b, uint32_t v) { b.push_back(29), put(b, v, 4); };
+  const Bytes header{1, 0, 4, 4}, names = cffIndex({{'T'}}), strings = cffIndex({}), global = cffIndex(globals);
+  const Bytes glyphs = cffIndex(charstrings), localIndex = cffIndex(locals);
+  const size_t topSize = cffIndex({Bytes(17)}).size();  // three numbers of five bytes, two operators
+  const uint32_t charstringsAt = static_cast<uint32_t>(4 + names.size() + topSize + strings.size() + global.size());
+  const uint32_t privateAt = charstringsAt + static_cast<uint32_t>(glyphs.size());
+  Bytes priv;
+  if (!locals.empty()) dictNumber(priv, 6), priv.push_back(19);  // the subroutines right after it
+  else priv = {139, 20};                                         // defaultWidthX 0
+  Bytes top;
+  dictNumber(top, charstringsAt), top.push_back(17);
+  dictNumber(top, static_cast<uint32_t>(priv.size())), dictNumber(top, privateAt), top.push_back(18);
+  Bytes cff = join({header, names, cffIndex({top}), strings, global, glyphs, priv});
+  if (!locals.empty()) cff.insert(cff.end(), localIndex.begin(), localIndex.end());
+  auto t = commonTables(static_cast<int>(charstrings.size()), ascender, descender, true, cmap);
+  t["CFF "] = cff;
+  return sfnt(0x4F54544F, t);  // "OTTO"
+}
+
+}  // namespace testfonts
