@@ -14,8 +14,9 @@ namespace testfonts {
 
 using Bytes = std::vector<uint8_t>;
 
+// `bytes` big-endian bytes of v; beyond four, leading zeros.
 inline void put(Bytes& b, uint32_t v, int bytes) {
-  for (int i = bytes - 1; i >= 0; --i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  for (int i = bytes - 1; i >= 0; --i) b.push_back(i < 4 ? static_cast<uint8_t>(v >> (8 * i)) : 0);
 }
 
 inline Bytes sfnt(uint32_t version, const std::map<std::string, Bytes>& tables) {

@@ -16,12 +16,21 @@ cmake --build "$out" --target fuzz
 
 harnesses=(project picture spritecharset settings d64 hostdir assembler lineassembler cpu monitor font importpicture
   writefile colorreduce petscii bitmapcharset)
+# Real fonts seed the font harness from the system, not from the
+# repository; they run to a few hundred kilobytes, so its inputs may too.
+# Its time limit is the cost bound of any font: a whole import at three
+# sizes takes milliseconds, even instrumented.
+liberation=/usr/share/fonts/truetype/liberation
+mkdir -p "$out/corpus/font"
+if compgen -G "$liberation/*.ttf" >/dev/null; then cp -n "$liberation"/*.ttf "$out/corpus/font/"; fi
 pids=()
 for h in "${harnesses[@]}"; do
   mkdir -p "$out/corpus/$h" "$out/artifacts/$h"
+  limits=(-timeout=20 -max_len=70000)
+  [[ $h == font ]] && limits=(-timeout=10 -max_len=1048576)
   # The first directory takes new inputs; the committed seeds are only read.
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    "$out/fuzz/fuzz_$h" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -max_len=70000 \
+    "$out/fuzz/fuzz_$h" -max_total_time="$seconds" -rss_limit_mb=2048 "${limits[@]}" \
     -artifact_prefix="$out/artifacts/$h/" "$out/corpus/$h" "$here/corpus/$h" >"$out/fuzz_$h.log" 2>&1 &
   pids+=($!)
 done
