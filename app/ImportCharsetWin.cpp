@@ -38,18 +38,18 @@ bool open(App& app) {
   return true;
 }
 
-void close(App& app, bool restore) {
+}  // namespace
+
+void closeImportCharset(App& app, bool restore) {
   app.change(UndoStep::none(), [&app, restore] { finishImport(app.machine, app.documentGeneration, g_font, restore); });
   app.showImportCharset = false;
 }
-
-}  // namespace
 
 void drawImportCharset(App& app) {
   ImportFontState& s = g_font;
   if (s.active && !sessionCurrent(app.machine, app.documentGeneration, s)) {
     // The backup belongs to a charset that is no longer there.
-    close(app, false);
+    closeImportCharset(app, false);
     return;
   }
   if (!s.active && !open(app)) return;
@@ -82,6 +82,6 @@ void drawImportCharset(App& app) {
     app.change(UndoStep::none(), [&app, &s] { doImport(app.machine, s); });
     s.dirty = false;
   }
-  if (cancel || !windowOpen) close(app, true);
-  else if (ok) close(app, false);
+  if (cancel || !windowOpen) closeImportCharset(app, true);
+  else if (ok) closeImportCharset(app, false);
 }
