@@ -147,7 +147,11 @@ int countConic(const FT_Vector* control, const FT_Vector* to, void* user) {
 
 int countCubic(const FT_Vector* control1, const FT_Vector* control2, const FT_Vector* to, void* user) {
   auto* c = static_cast<RasterCount*>(user);
-  c->work += 1 + pieces(std::max(bend(c->at, *control1, *control2), bend(*control1, *control2, *to))) +
+  // A cubic is split while 2 p0 - 3 p1 + p3 (twice the first second
+  // difference plus the second) exceeds half a pixel: half the allowance
+  // of a conic for up to three times the bend.
+  const int64_t most = std::max(bend(c->at, *control1, *control2), bend(*control1, *control2, *to));
+  c->work += 1 + pieces(most * 3 / 2) +
              distance(c->at, *control1) + distance(*control1, *control2) + distance(*control2, *to);
   c->at = *to;
   return 0;

@@ -36,7 +36,7 @@ constexpr int kThresholdMax = 255;
 constexpr int kGlyphPartBudget = 256;     // TrueType glyphs loaded, nested parts included
 constexpr int kGlyphDepthBudget = 8;      // levels of composite nesting
 constexpr int kGlyphPointBudget = 32767;  // outline points (FreeType's own limit)
-constexpr int kCharstringBudget = 1 << 15;    // CFF operations, see CffCharstrings
+constexpr int kCharstringBudget = 1 << 17;    // CFF operations, see CffCharstrings
 constexpr int64_t kRasterBudget = 1 << 16;    // rasteriser steps, see renderGlyph
 
 // The work counted for one glyph; `blank` when it went over a budget or

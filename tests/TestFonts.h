@@ -178,4 +178,42 @@ inline Bytes cffFont(const std::vector<Bytes>& charstrings, const std::vector<By
   return sfnt(0x4F54544F, t);  // "OTTO"
 }
 
+// A CID-keyed CFF font: font dictionary `fdOf[g]` for glyph g (FDSelect
+// format 3), each dictionary with its own local subroutines.
+inline Bytes cidFont(const std::vector<Bytes>& charstrings, const std::vector<uint8_t>& fdOf,
+                     const std::vector<std::vector<Bytes>>& locals, const std::vector<std::pair<uint32_t, uint16_t>>& cmap) {
+  auto dictNumber = [](Bytes& b, uint32_t v) { b.push_back(29), put(b, v, 4); };
+  const Bytes header{1, 0, 4, 4}, names = cffIndex({{'T'}}), strings = cffIndex({}), globals = cffIndex({});
+  const Bytes glyphs = cffIndex(charstrings);
+  const size_t topSize = cffIndex({Bytes(5 * 6 + 7)}).size();  // six numbers, ROS, CharStrings, FDArray, FDSelect
+  const uint32_t charstringsAt = static_cast<uint32_t>(4 + names.size() + topSize + strings.size() + globals.size());
+  const uint32_t fdArrayAt = charstringsAt + static_cast<uint32_t>(glyphs.size());
+  const size_t fdArraySize = cffIndex(std::vector<Bytes>(locals.size(), Bytes(11))).size();
+  Bytes select{3};
+  put(select, static_cast<uint32_t>(fdOf.size()), 2);
+  for (size_t g = 0; g < fdOf.size(); ++g) put(select, static_cast<uint32_t>(g), 2), select.push_back(fdOf[g]);
+  put(select, static_cast<uint32_t>(fdOf.size()), 2);
+  const uint32_t selectAt = fdArrayAt + static_cast<uint32_t>(fdArraySize);
+  uint32_t at = selectAt + static_cast<uint32_t>(select.size());
+  std::vector<Bytes> fontDicts;
+  Bytes tail;
+  for (const auto& subrs : locals) {  // each Private DICT, its subroutines right after it
+    Bytes priv, fd;
+    dictNumber(priv, 6), priv.push_back(19);
+    dictNumber(fd, 6), dictNumber(fd, at), fd.push_back(18);
+    fontDicts.push_back(fd);
+    const Bytes index = cffIndex(subrs);
+    tail = join({tail, priv, index});
+    at += static_cast<uint32_t>(priv.size() + index.size());
+  }
+  Bytes top;
+  dictNumber(top, 0), dictNumber(top, 0), dictNumber(top, 0), top.push_back(12), top.push_back(30);
+  dictNumber(top, charstringsAt), top.push_back(17);
+  dictNumber(top, fdArrayAt), top.push_back(12), top.push_back(36);
+  dictNumber(top, selectAt), top.push_back(12), top.push_back(37);
+  auto t = commonTables(static_cast<int>(charstrings.size()), 800, -200, true, cmap);
+  t["CFF "] = join({header, names, cffIndex({top}), strings, globals, glyphs, cffIndex(fontDicts), select, tail});
+  return sfnt(0x4F54544F, t);
+}
+
 }  // namespace testfonts

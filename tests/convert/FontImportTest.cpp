@@ -492,7 +492,8 @@ TEST(FontImport, CharstringsWithinBudgets) {
       {"local", tf::join({cs({-107}, 10), end}), {tf::join({square, ret})}, {}, false},
       {"global", tf::join({cs({-106}, 29), end}), {}, {{}, tf::join({square, ret})}, false},
       {"hintmask", tf::join({stems, cs({}, 19), {0x0B}, square, cs({}, 19), {0xE0}, end}), {}, {}, false},
-      {"skipped mask", tf::join({stems, cs({100, 0}, 21), cs({1, 2}, 19), cs({400}, 6), cs({600}, 7), end}), {}, {}, false},
+      {"skipped mask", tf::join({stems, cs({100, 0}, 21), cs({1, 2}, 19), cs({-107}, 10), end}),
+       {tf::join({cs({400}, 6), cs({600}, 7), ret})}, {}, false},
       {"counter mask", tf::join({stems, cs({}, 20), {0x0A}, square, end}), {}, {}, false},
       {"bomb", tf::join({square, calls(0), end}), {tf::join({calls(1), ret}), tf::join({calls(2), ret}), ret}, {}, true},
       {"computed", tf::join({cs({-108, 1}, 1210), cs({}, 10), square, end}), {ret}, {}, true},
@@ -512,6 +513,34 @@ TEST(FontImport, CharstringsWithinBudgets) {
     EXPECT_LE(w.charstring, kCharstringBudget) << c.what;
     if (!c.blank) {
       EXPECT_EQ(g, plainRender(s, 'A')) << c.what;
+    }
+  }
+}
+
+// CID-keyed CFF: each glyph runs with the local subroutines of the font
+// dictionary FDSelect gives it. The square is in dictionary 1's
+// subroutine 0, a bomb in dictionary 0's: a walk that took the wrong
+// dictionary would pass the bomb or stop the square.
+TEST(FontImport, CidGlyphsUseTheirOwnSubroutines) {
+  using tf::cs;
+  const tf::Bytes ret = cs({}, 11), end = cs({}, 14);
+  const tf::Bytes square = tf::join({cs({100, 0}, 21), cs({400}, 6), cs({600}, 7), cs({-400}, 6), ret});
+  const tf::Bytes bomb = tf::join({tf::repeat(cs({-106}, 10), 1000), ret});
+  const tf::Bytes bombCalls = tf::join({tf::repeat(cs({-107}, 10), 1000), ret});
+  const tf::Bytes callFirst = tf::join({cs({-107}, 10), end});
+  const std::vector<std::vector<tf::Bytes>> locals = {{bombCalls, bomb, ret}, {square}};
+  ImportFontState s;
+  loadFont(s, "cid.otf", tf::cidFont({end, callFirst, callFirst}, {0, 1, 0}, locals, {{'A', 1}, {'B', 2}}));
+  ASSERT_TRUE(s.valid);
+  s.size = kFontSizeMax;
+  for (const auto& [point, blank] : {std::pair{'A', false}, std::pair{'B', true}}) {
+    Glyph g{};
+    GlyphWork w;
+    renderGlyph(s, g.data(), point, &w);
+    EXPECT_EQ(w.blank, blank) << point;
+    EXPECT_EQ(g == Glyph{}, blank) << point;
+    if (!blank) {
+      EXPECT_EQ(g, plainRender(s, point));
     }
   }
 }
