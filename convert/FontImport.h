@@ -30,14 +30,16 @@ constexpr int kFontOffsetMax = 4;  // the shifts run from -4 to 4
 constexpr int kThresholdMin = 1;
 constexpr int kThresholdMax = 255;
 
-// Work allowed for one glyph. Real fonts stay far below: a few parts nested
-// two or three deep, a few hundred charstring operations, a few hundred
-// cells of outline at the largest size.
+// Work allowed for one glyph. Real fonts stay well below: at most a dozen
+// parts nested four deep, a few hundred charstring operations for letters
+// (tens of thousands for the most intricate pictographs), some hundreds of
+// rasteriser steps at the largest size. At the budgets a whole import
+// takes a fraction of a second.
 constexpr int kGlyphPartBudget = 256;     // TrueType glyphs loaded, nested parts included
 constexpr int kGlyphDepthBudget = 8;      // levels of composite nesting
 constexpr int kGlyphPointBudget = 32767;  // outline points (FreeType's own limit)
 constexpr int kCharstringBudget = 1 << 17;    // CFF operations, see CffCharstrings
-constexpr int64_t kRasterBudget = 1 << 16;    // rasteriser steps, see renderGlyph
+constexpr int64_t kRasterBudget = 1 << 16;    // cells crossed and curve pieces rasterised
 
 // The work counted for one glyph; `blank` when it went over a budget or
 // could not be bounded, and the glyph was not loaded or not rasterised.
@@ -59,8 +61,9 @@ public:
   FontInfo(const FontInfo&) = delete;
   FontInfo& operator=(const FontInfo&) = delete;
 
-  // Parses font number 0 of the bytes; false when they hold no SFNT outline
-  // font with ascender above descender in its horizontal header.
+  // Parses font number 0 of the bytes; false when they hold no TrueType or
+  // (static) CFF outline font with ascender above descender in its
+  // horizontal header, or its CFF table is not strictly laid out.
   bool load(const std::vector<uint8_t>& bytes);
   void reset();
 

@@ -17,12 +17,14 @@ cmake --build "$out" --target fuzz
 harnesses=(project picture spritecharset settings d64 hostdir assembler lineassembler cpu monitor font importpicture
   writefile colorreduce petscii bitmapcharset)
 # Real fonts seed the font harness from the system, not from the
-# repository; they run to a few hundred kilobytes, so its inputs may too.
-# Its time limit is the cost bound of any font: a whole import at three
-# sizes takes milliseconds, even instrumented.
-liberation=/usr/share/fonts/truetype/liberation
+# repository: the Liberation families (TrueType) and Cantarell (CFF). They
+# run to a few hundred kilobytes, so its inputs may too. Its time limit is
+# the cost bound of any font: a whole import at four settings takes well
+# under a second, even instrumented.
 mkdir -p "$out/corpus/font"
-if compgen -G "$liberation/*.ttf" >/dev/null; then cp -n "$liberation"/*.ttf "$out/corpus/font/"; fi
+for f in /usr/share/fonts/truetype/liberation/*.ttf /usr/share/fonts/opentype/cantarell/Cantarell-Regular.otf; do
+  if [[ -f $f ]]; then cp -n "$f" "$out/corpus/font/"; fi
+done
 pids=()
 for h in "${harnesses[@]}"; do
   mkdir -p "$out/corpus/$h" "$out/artifacts/$h"
