@@ -62,7 +62,8 @@ std::vector<uint8_t> sfntTable(FT_Face face, FT_ULong tag) {
 // itself counts until the budget is spent. Leaves a simple glyph loaded.
 bool walkTrueType(FT_Face face, FT_UInt glyph, int depth, GlyphWork& w) {
   w.depth = std::max(w.depth, depth);
-  if (depth > kGlyphDepthBudget || ++w.parts > kGlyphPartBudget) return false;
+  if (depth > kGlyphDepthBudget || w.parts == kGlyphPartBudget) return false;
+  ++w.parts;
   if (FT_Load_Glyph(face, glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_RECURSE) != 0) return false;
   FT_GlyphSlot slot = face->glyph;
   if (slot->format != FT_GLYPH_FORMAT_COMPOSITE) {

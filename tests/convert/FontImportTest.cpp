@@ -445,6 +445,16 @@ TEST(FontImport, CompositesWithinBudgets) {
   renderGlyph(s, g.data(), 'A', &w);
   EXPECT_TRUE(w.blank);
   EXPECT_EQ(w.depth, kGlyphDepthBudget + 1);
+  // One part more than the budget, found only after the first part's own
+  // parts: the count stops at the budget, the last part is never loaded.
+  std::vector<tf::Glyph> wide(3);
+  wide[0].parts = {1, 2};
+  wide[1].parts.assign(kGlyphPartBudget - 2, 2);
+  wide[2].contours = {{{100, 0}, {100, 600}, {500, 600}, {500, 0}}};
+  loadFont(s, "wide.ttf", tf::trueTypeFont(wide, {}));
+  renderGlyph(s, g.data(), 'A', &w);
+  EXPECT_TRUE(w.blank);
+  EXPECT_EQ(w.parts, kGlyphPartBudget);
 }
 
 // An outline far outside the cell is walked cell by cell by the
