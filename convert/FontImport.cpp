@@ -47,6 +47,18 @@ void addRange(std::vector<std::pair<int, int>>& out, int firstCode, int firstPoi
   for (int i = 0; i < count; ++i) out.emplace_back(firstCode + i, firstPoint + i);
 }
 
+// TrueType and OpenType files and collections as they are stored, by their
+// first four bytes. FreeType also unpacks WOFF and WOFF2 web fonts, all of
+// them before it looks inside, to whatever size they declare: a few
+// kilobytes can ask for gigabytes. Those, and the formats FreeType's other
+// drivers read, never reach it.
+bool plainSfnt(const std::vector<uint8_t>& bytes) {
+  if (bytes.size() < 4) return false;
+  const uint32_t tag = static_cast<uint32_t>(bytes[0]) << 24 | bytes[1] << 16 | bytes[2] << 8 | bytes[3];
+  return tag == 0x00010000 || tag == FT_MAKE_TAG('t', 'r', 'u', 'e') || tag == FT_MAKE_TAG('O', 'T', 'T', 'O') ||
+         tag == FT_MAKE_TAG('t', 't', 'c', 'f');
+}
+
 // The bytes of an SFNT table; empty when the font has none.
 std::vector<uint8_t> sfntTable(FT_Face face, FT_ULong tag) {
   FT_ULong length = 0;
@@ -179,7 +191,7 @@ void FontInfo::reset() {
 bool FontInfo::load(const std::vector<uint8_t>& bytes) {
   reset();
   FT_Library lib = library();
-  if (!lib || bytes.empty()) return false;
+  if (!lib || !plainSfnt(bytes)) return false;
   FT_Face f = nullptr;
   if (FT_New_Memory_Face(lib, bytes.data(), static_cast<FT_Long>(bytes.size()), 0, &f) != 0) return false;
   face = f;

@@ -62,8 +62,9 @@ public:
   FontInfo& operator=(const FontInfo&) = delete;
 
   // Parses font number 0 of the bytes; false when they hold no TrueType or
-  // (static) CFF outline font with ascender above descender in its
-  // horizontal header, or its CFF table is not strictly laid out.
+  // OpenType file (a web font's packing is not undone) with TrueType or
+  // static CFF outlines, ascender above descender in its horizontal header,
+  // and a CFF table strictly laid out.
   bool load(const std::vector<uint8_t>& bytes);
   void reset();
 

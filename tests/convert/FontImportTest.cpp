@@ -554,3 +554,45 @@ TEST(FontImport, CidGlyphsUseTheirOwnSubroutines) {
     }
   }
 }
+
+// A WOFF web font declares the size it unpacks to, and FreeType unpacks it
+// whole on opening: it is refused before FreeType sees it, though FreeType
+// would open it. The same font unpacked imports.
+TEST(FontImport, WebFontsAreRefused) {
+  tf::Glyph square;
+  square.contours = {{{100, 0}, {100, 600}, {500, 600}, {500, 0}}};
+  const tf::Bytes font = tf::trueTypeFont({square}, {});
+  // WOFF 1 around the same tables, stored uncompressed.
+  const uint32_t tables = font[4] << 8 | font[5];
+  tf::Bytes woff;
+  tf::put(woff, 0x774F4646, 4), tf::put(woff, 0x10000, 4), tf::put(woff, 0, 4);  // size, patched below
+  tf::put(woff, tables, 2), tf::put(woff, 0, 2), tf::put(woff, static_cast<uint32_t>(font.size()), 4);
+  tf::put(woff, 0, 24);
+  uint32_t at = 44 + 20 * tables;
+  tf::Bytes data;
+  for (uint32_t i = 0; i < tables; ++i) {
+    const uint8_t* entry = &font[12 + 16 * i];
+    const uint32_t offset = entry[8] << 24 | entry[9] << 16 | entry[10] << 8 | entry[11];
+    const uint32_t length = entry[12] << 24 | entry[13] << 16 | entry[14] << 8 | entry[15];
+    woff.insert(woff.end(), entry, entry + 4);
+    tf::put(woff, at + static_cast<uint32_t>(data.size()), 4), tf::put(woff, length, 4), tf::put(woff, length, 4);
+    tf::put(woff, 0, 4);
+    data.insert(data.end(), font.begin() + offset, font.begin() + offset + length);
+    data.resize((data.size() + 3) & ~size_t(3));
+  }
+  woff.insert(woff.end(), data.begin(), data.end());
+  woff[8] = static_cast<uint8_t>(woff.size() >> 24), woff[9] = static_cast<uint8_t>(woff.size() >> 16);
+  woff[10] = static_cast<uint8_t>(woff.size() >> 8), woff[11] = static_cast<uint8_t>(woff.size());
+
+  FT_Library lib = nullptr;
+  ASSERT_EQ(FT_Init_FreeType(&lib), 0);
+  FT_Face face = nullptr;
+  EXPECT_EQ(FT_New_Memory_Face(lib, woff.data(), static_cast<FT_Long>(woff.size()), 0, &face), 0);
+  if (face) FT_Done_Face(face);
+  FT_Done_FreeType(lib);
+  for (const auto& [bytes, valid] : {std::pair{woff, false}, std::pair{font, true}}) {
+    ImportFontState s;
+    loadFont(s, "web.woff", bytes);
+    EXPECT_EQ(s.valid, valid);
+  }
+}
