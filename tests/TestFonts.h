@@ -1,7 +1,8 @@
-// Small font files made for the tests and the fuzz seeds: a minimal SFNT
-// writer (head, hhea, maxp, cmap, hmtx, and either loca and glyf or a CFF
-// table) and builders for TrueType glyphs and Type 2 charstrings. Enough
-// for FreeType to open the font; nothing a renderer does not read.
+// Small font files made for the tests, the fuzz seeds and the benchmarks: a
+// minimal SFNT writer (head, hhea, maxp, cmap, hmtx, and either loca and
+// glyf or a CFF table) and builders for TrueType glyphs and Type 2
+// charstrings. Enough for FreeType to open the font; nothing a renderer
+// does not read.
 #pragma once
 
 #include <cstdint>
@@ -154,66 +155,73 @@ inline Bytes cffIndex(const std::vector<Bytes>& items) {
   return b;
 }
 
-// An OpenType font with CFF outlines: one charstring per glyph, local and
-// global subroutines (called with the bias of their count subtracted).
-inline Bytes cffFont(const std::vector<Bytes>& charstrings, const std::vector<Bytes>& locals,
+// An OpenType font with CFF outlines: one charstring per glyph, global
+// subroutines, and local ones per font dictionary (subroutines are called
+// with the bias of their count, 107 for a few, subtracted). With `fdOf`
+// the font is CID-keyed and glyph g uses dictionary fdOf[g] (FDSelect
+// format 3); without, it has the one dictionary locals[0], if any.
+inline Bytes cffFont(const std::vector<Bytes>& charstrings, const std::vector<std::vector<Bytes>>& locals,
                      const std::vector<Bytes>& globals, const std::vector<std::pair<uint32_t, uint16_t>>& cmap,
-                     int ascender = 800, int descender = -200) {
-  auto dictNumber = [](Bytes& b, uint32_t v) { b.push_back(29), put(b, v, 4); };
-  const Bytes header{1, 0, 4, 4}, names = cffIndex({{'T'}}), strings = cffIndex({}), global = cffIndex(globals);
-  const Bytes glyphs = cffIndex(charstrings), localIndex = cffIndex(locals);
-  const size_t topSize = cffIndex({Bytes(17)}).size();  // three numbers of five bytes, two operators
-  const uint32_t charstringsAt = static_cast<uint32_t>(4 + names.size() + topSize + strings.size() + global.size());
-  const uint32_t privateAt = charstringsAt + static_cast<uint32_t>(glyphs.size());
-  Bytes priv;
-  if (!locals.empty()) dictNumber(priv, 6), priv.push_back(19);  // the subroutines right after it
-  else priv = {139, 20};                                         // defaultWidthX 0
-  Bytes top;
-  dictNumber(top, charstringsAt), top.push_back(17);
-  dictNumber(top, static_cast<uint32_t>(priv.size())), dictNumber(top, privateAt), top.push_back(18);
-  Bytes cff = join({header, names, cffIndex({top}), strings, global, glyphs, priv});
-  if (!locals.empty()) cff.insert(cff.end(), localIndex.begin(), localIndex.end());
-  auto t = commonTables(static_cast<int>(charstrings.size()), ascender, descender, true, cmap);
-  t["CFF "] = cff;
-  return sfnt(0x4F54544F, t);  // "OTTO"
-}
-
-// A CID-keyed CFF font: font dictionary `fdOf[g]` for glyph g (FDSelect
-// format 3), each dictionary with its own local subroutines.
-inline Bytes cidFont(const std::vector<Bytes>& charstrings, const std::vector<uint8_t>& fdOf,
-                     const std::vector<std::vector<Bytes>>& locals, const std::vector<std::pair<uint32_t, uint16_t>>& cmap) {
-  auto dictNumber = [](Bytes& b, uint32_t v) { b.push_back(29), put(b, v, 4); };
-  const Bytes header{1, 0, 4, 4}, names = cffIndex({{'T'}}), strings = cffIndex({}), globals = cffIndex({});
-  const Bytes glyphs = cffIndex(charstrings);
-  const size_t topSize = cffIndex({Bytes(5 * 6 + 7)}).size();  // six numbers, ROS, CharStrings, FDArray, FDSelect
-  const uint32_t charstringsAt = static_cast<uint32_t>(4 + names.size() + topSize + strings.size() + globals.size());
-  const uint32_t fdArrayAt = charstringsAt + static_cast<uint32_t>(glyphs.size());
-  const size_t fdArraySize = cffIndex(std::vector<Bytes>(locals.size(), Bytes(11))).size();
+                     const std::vector<uint8_t>& fdOf = {}) {
+  auto number = [](Bytes& b, size_t v) { b.push_back(29), put(b, static_cast<uint32_t>(v), 4); };
+  const bool cid = !fdOf.empty();
+  const size_t dicts = cid ? locals.size() : 1;
+  const Bytes names = cffIndex({{'T'}}), strings = cffIndex({}), global = cffIndex(globals), glyphs = cffIndex(charstrings);
+  // The Top DICT's numbers take five bytes each, so its size is known
+  // before the offsets in it: ROS, FDArray and FDSelect, or Private; then
+  // CharStrings. Next come the charstrings, FDArray, FDSelect, and each
+  // Private DICT with its subroutines.
+  size_t at = 4 + names.size() + cffIndex({Bytes(cid ? 37 : 17)}).size() + strings.size() + global.size();
+  const size_t charstringsAt = at, fdArrayAt = (at += glyphs.size());
+  if (cid) at += cffIndex(std::vector<Bytes>(dicts, Bytes(11))).size();
   Bytes select{3};
   put(select, static_cast<uint32_t>(fdOf.size()), 2);
   for (size_t g = 0; g < fdOf.size(); ++g) put(select, static_cast<uint32_t>(g), 2), select.push_back(fdOf[g]);
   put(select, static_cast<uint32_t>(fdOf.size()), 2);
-  const uint32_t selectAt = fdArrayAt + static_cast<uint32_t>(fdArraySize);
-  uint32_t at = selectAt + static_cast<uint32_t>(select.size());
+  const size_t selectAt = at;
+  if (cid) at += select.size();
   std::vector<Bytes> fontDicts;
-  Bytes tail;
-  for (const auto& subrs : locals) {  // each Private DICT, its subroutines right after it
+  Bytes privates;
+  for (size_t d = 0; d < dicts; ++d) {
     Bytes priv, fd;
-    dictNumber(priv, 6), priv.push_back(19);
-    dictNumber(fd, 6), dictNumber(fd, at), fd.push_back(18);
+    number(priv, 6), priv.push_back(19);  // Subrs right after the Private DICT
+    number(fd, 6), number(fd, at), fd.push_back(18);
+    const Bytes subrs = cffIndex(d < locals.size() ? locals[d] : std::vector<Bytes>{});
+    privates = join({privates, priv, subrs});
+    at += priv.size() + subrs.size();
     fontDicts.push_back(fd);
-    const Bytes index = cffIndex(subrs);
-    tail = join({tail, priv, index});
-    at += static_cast<uint32_t>(priv.size() + index.size());
   }
   Bytes top;
-  dictNumber(top, 0), dictNumber(top, 0), dictNumber(top, 0), top.push_back(12), top.push_back(30);
-  dictNumber(top, charstringsAt), top.push_back(17);
-  dictNumber(top, fdArrayAt), top.push_back(12), top.push_back(36);
-  dictNumber(top, selectAt), top.push_back(12), top.push_back(37);
+  if (cid) {
+    number(top, 0), number(top, 0), number(top, 0), top.push_back(12), top.push_back(30);
+    number(top, fdArrayAt), top.push_back(12), top.push_back(36);
+    number(top, selectAt), top.push_back(12), top.push_back(37);
+  } else {
+    top = fontDicts[0];
+  }
+  number(top, charstringsAt), top.push_back(17);
+  Bytes cff = join({{1, 0, 4, 4}, names, cffIndex({top}), strings, global, glyphs});
+  if (cid) cff = join({cff, cffIndex(fontDicts), select});
   auto t = commonTables(static_cast<int>(charstrings.size()), 800, -200, true, cmap);
-  t["CFF "] = join({header, names, cffIndex({top}), strings, globals, glyphs, cffIndex(fontDicts), select, tail});
-  return sfnt(0x4F54544F, t);
+  t["CFF "] = join({cff, privates});
+  return sfnt(0x4F54544F, t);  // "OTTO"
 }
+
+// The shapes most test fonts draw: a square, as a TrueType glyph and as a
+// charstring path, and a chain of composites (glyph i holds `fanout`
+// copies of glyph i + 1, the last one `leaf`).
+inline Glyph squareGlyph() { return Glyph{{{{100, 0}, {100, 600}, {500, 600}, {500, 0}}}, {}}; }
+
+inline Bytes squarePath() { return join({cs({100, 0}, 21), cs({400}, 6), cs({600}, 7), cs({-400}, 6)}); }
+
+inline std::vector<Glyph> nested(int levels, int fanout, const Glyph& leaf = squareGlyph()) {
+  std::vector<Glyph> glyphs(static_cast<size_t>(levels) + 1, Glyph{});
+  for (int i = 0; i < levels; ++i) glyphs[i].parts.assign(static_cast<size_t>(fanout), static_cast<uint16_t>(i + 1));
+  glyphs.back() = leaf;
+  return glyphs;
+}
+
+// `times` calls of local subroutine n.
+inline Bytes calls(int n, int times) { return repeat(cs({n - 107}, 10), times); }
 
 }  // namespace testfonts

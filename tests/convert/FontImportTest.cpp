@@ -365,16 +365,6 @@ Comparison compareWithPlain(ImportFontState& s, int fromSize = kFontSizeMin, int
   return c;
 }
 
-// A font made of chains of composites: glyph i holds `fanout` copies of
-// glyph i + 1, the last glyph is a square. Every code point maps to glyph
-// 0, as a font without a character map sends every code point there.
-std::vector<uint8_t> compositeFont(int levels, int fanout) {
-  std::vector<tf::Glyph> glyphs(static_cast<size_t>(levels) + 1);
-  for (int i = 0; i < levels; ++i) glyphs[i].parts.assign(static_cast<size_t>(fanout), static_cast<uint16_t>(i + 1));
-  glyphs.back().contours = {{{100, 0}, {100, 600}, {500, 600}, {500, 0}}};
-  return tf::trueTypeFont(glyphs, {});
-}
-
 }  // namespace
 
 // Real fonts, TrueType and CFF, render exactly as FreeType renders them
@@ -418,7 +408,7 @@ TEST(FontImport, CompositesWithinBudgets) {
   };
   for (const Case& c : cases) {
     ImportFontState s;
-    loadFont(s, "composite.ttf", compositeFont(c.levels, c.fanout));
+    loadFont(s, "composite.ttf", tf::trueTypeFont(tf::nested(c.levels, c.fanout), {}));  // all code points on glyph 0
     ASSERT_TRUE(s.valid);
     if (!c.blank) {
       const Comparison cmp = compareWithPlain(s, 16, 16);
@@ -450,7 +440,7 @@ TEST(FontImport, CompositesWithinBudgets) {
   std::vector<tf::Glyph> wide(3);
   wide[0].parts = {1, 2};
   wide[1].parts.assign(kGlyphPartBudget - 2, 2);
-  wide[2].contours = {{{100, 0}, {100, 600}, {500, 600}, {500, 0}}};
+  wide[2] = tf::squareGlyph();
   loadFont(s, "wide.ttf", tf::trueTypeFont(wide, {}));
   renderGlyph(s, g.data(), 'A', &w);
   EXPECT_TRUE(w.blank);
@@ -487,11 +477,8 @@ TEST(FontImport, FarOutlinesRenderBlank) {
 // render blank.
 TEST(FontImport, CharstringsWithinBudgets) {
   using tf::cs;
-  const tf::Bytes square = tf::join({cs({100, 0}, 21), cs({400}, 6), cs({600}, 7), cs({-400}, 6)});
-  const tf::Bytes end = cs({}, 14), ret = cs({}, 11);
+  const tf::Bytes square = tf::squarePath(), end = cs({}, 14), ret = cs({}, 11);
   const tf::Bytes stems = cs({0, 20, 500, 20, 100, 20}, 18);  // three horizontal stems: one mask byte
-  // A thousand calls of local subroutine n (numbers are biased by 107).
-  auto calls = [](int n) { return tf::repeat(cs({n - 107}, 10), 1000); };
   struct Case {
     const char* what;
     tf::Bytes glyph;
@@ -505,14 +492,15 @@ TEST(FontImport, CharstringsWithinBudgets) {
       {"skipped mask", tf::join({stems, cs({100, 0}, 21), cs({1, 2}, 19), cs({-107}, 10), end}),
        {tf::join({cs({400}, 6), cs({600}, 7), ret})}, {}, false},
       {"counter mask", tf::join({stems, cs({}, 20), {0x0A}, square, end}), {}, {}, false},
-      {"bomb", tf::join({square, calls(0), end}), {tf::join({calls(1), ret}), tf::join({calls(2), ret}), ret}, {}, true},
+      {"bomb", tf::join({square, tf::calls(0, 1000), end}),
+       {tf::join({tf::calls(1, 1000), ret}), tf::join({tf::calls(2, 1000), ret}), ret}, {}, true},
       {"computed", tf::join({cs({-108, 1}, 1210), cs({}, 10), square, end}), {ret}, {}, true},
       {"seac", tf::join({cs({0, 0, 65, 65}, 14)}), {}, {}, true},
       {"return at top", tf::join({square, ret, end}), {}, {}, true},
   };
   for (const Case& c : cases) {
     ImportFontState s;
-    loadFont(s, "glyph.otf", tf::cffFont({end, c.glyph}, c.locals, c.globals, {{'A', 1}}));
+    loadFont(s, "glyph.otf", tf::cffFont({end, c.glyph}, {c.locals}, c.globals, {{'A', 1}}));
     ASSERT_TRUE(s.valid) << c.what;
     s.size = kFontSizeMax;
     Glyph g{};
@@ -534,13 +522,11 @@ TEST(FontImport, CharstringsWithinBudgets) {
 TEST(FontImport, CidGlyphsUseTheirOwnSubroutines) {
   using tf::cs;
   const tf::Bytes ret = cs({}, 11), end = cs({}, 14);
-  const tf::Bytes square = tf::join({cs({100, 0}, 21), cs({400}, 6), cs({600}, 7), cs({-400}, 6), ret});
-  const tf::Bytes bomb = tf::join({tf::repeat(cs({-106}, 10), 1000), ret});
-  const tf::Bytes bombCalls = tf::join({tf::repeat(cs({-107}, 10), 1000), ret});
-  const tf::Bytes callFirst = tf::join({cs({-107}, 10), end});
-  const std::vector<std::vector<tf::Bytes>> locals = {{bombCalls, bomb, ret}, {square}};
+  const tf::Bytes callFirst = tf::join({tf::calls(0, 1), end});
+  const std::vector<std::vector<tf::Bytes>> locals = {
+      {tf::join({tf::calls(1, 1000), ret}), tf::join({tf::calls(2, 1000), ret}), ret}, {tf::join({tf::squarePath(), ret})}};
   ImportFontState s;
-  loadFont(s, "cid.otf", tf::cidFont({end, callFirst, callFirst}, {0, 1, 0}, locals, {{'A', 1}, {'B', 2}}));
+  loadFont(s, "cid.otf", tf::cffFont({end, callFirst, callFirst}, locals, {}, {{'A', 1}, {'B', 2}}, {0, 1, 0}));
   ASSERT_TRUE(s.valid);
   s.size = kFontSizeMax;
   for (const auto& [point, blank] : {std::pair{'A', false}, std::pair{'B', true}}) {
@@ -559,31 +545,19 @@ TEST(FontImport, CidGlyphsUseTheirOwnSubroutines) {
 // whole on opening: it is refused before FreeType sees it, though FreeType
 // would open it. The same font unpacked imports.
 TEST(FontImport, WebFontsAreRefused) {
-  tf::Glyph square;
-  square.contours = {{{100, 0}, {100, 600}, {500, 600}, {500, 0}}};
-  const tf::Bytes font = tf::trueTypeFont({square}, {});
-  // WOFF 1 around the same tables, stored uncompressed.
-  const uint32_t tables = font[4] << 8 | font[5];
+  const tf::Bytes font = tf::trueTypeFont({tf::squareGlyph()}, {});
+  // WOFF 1 around the same tables, stored uncompressed: a longer header
+  // and directory before the same table data.
+  const uint32_t n = font[4] << 8 | font[5], shift = (44 + 20 * n) - (12 + 16 * n);
+  auto word = [&font](size_t at) { return uint32_t{font[at]} << 24 | font[at + 1] << 16 | font[at + 2] << 8 | font[at + 3]; };
   tf::Bytes woff;
-  tf::put(woff, 0x774F4646, 4), tf::put(woff, 0x10000, 4), tf::put(woff, 0, 4);  // size, patched below
-  tf::put(woff, tables, 2), tf::put(woff, 0, 2), tf::put(woff, static_cast<uint32_t>(font.size()), 4);
-  tf::put(woff, 0, 24);
-  uint32_t at = 44 + 20 * tables;
-  tf::Bytes data;
-  for (uint32_t i = 0; i < tables; ++i) {
-    const uint8_t* entry = &font[12 + 16 * i];
-    const uint32_t offset = entry[8] << 24 | entry[9] << 16 | entry[10] << 8 | entry[11];
-    const uint32_t length = entry[12] << 24 | entry[13] << 16 | entry[14] << 8 | entry[15];
-    woff.insert(woff.end(), entry, entry + 4);
-    tf::put(woff, at + static_cast<uint32_t>(data.size()), 4), tf::put(woff, length, 4), tf::put(woff, length, 4);
-    tf::put(woff, 0, 4);
-    data.insert(data.end(), font.begin() + offset, font.begin() + offset + length);
-    data.resize((data.size() + 3) & ~size_t(3));
+  tf::put(woff, 0x774F4646, 4), tf::put(woff, 0x10000, 4), tf::put(woff, static_cast<uint32_t>(font.size()) + shift, 4);
+  tf::put(woff, n, 2), tf::put(woff, 0, 2), tf::put(woff, static_cast<uint32_t>(font.size()), 4), tf::put(woff, 0, 24);
+  for (size_t e = 12; e < 12 + 16 * n; e += 16) {
+    woff.insert(woff.end(), font.begin() + e, font.begin() + e + 4);
+    tf::put(woff, word(e + 8) + shift, 4), tf::put(woff, word(e + 12), 4), tf::put(woff, word(e + 12), 4), tf::put(woff, 0, 4);
   }
-  woff.insert(woff.end(), data.begin(), data.end());
-  woff[8] = static_cast<uint8_t>(woff.size() >> 24), woff[9] = static_cast<uint8_t>(woff.size() >> 16);
-  woff[10] = static_cast<uint8_t>(woff.size() >> 8), woff[11] = static_cast<uint8_t>(woff.size());
-
+  woff.insert(woff.end(), font.begin() + 12 + 16 * n, font.end());
   FT_Library lib = nullptr;
   ASSERT_EQ(FT_Init_FreeType(&lib), 0);
   FT_Face face = nullptr;

@@ -155,27 +155,19 @@ int main(int argc, char** argv) {
   namespace tf = testfonts;
   using tf::cs;
   const std::vector<std::pair<uint32_t, uint16_t>> letters = {{'0', 1}, {'A', 1}, {'a', 1}};
-  tf::Glyph square;
-  square.contours = {{{100, 0}, {100, 600}, {500, 600}, {500, 0}}};
-  seed("font", "truetype-square.ttf", tf::trueTypeFont({{}, square}, letters));
-  std::vector<tf::Glyph> nested(5);
-  for (int i = 0; i < 4; ++i) nested[i].parts.assign(i < 2 ? 3 : 1, static_cast<uint16_t>(i + 1));
-  nested[4] = square;
-  seed("font", "truetype-composite.ttf", tf::trueTypeFont(nested, letters));
-  for (int i = 0; i < 4; ++i) nested[i].parts.assign(50, static_cast<uint16_t>(i + 1));
-  seed("font", "truetype-nested-50x4.ttf", tf::trueTypeFont(nested, {}));
+  seed("font", "truetype-square.ttf", tf::trueTypeFont({{}, tf::squareGlyph()}, letters));
+  seed("font", "truetype-composite.ttf", tf::trueTypeFont(tf::nested(2, 3), letters));
+  seed("font", "truetype-nested-50x4.ttf", tf::trueTypeFont(tf::nested(4, 50), {}));
   tf::Glyph zigzag;
   zigzag.contours.resize(1);
   for (int i = 0; i < 300; ++i) zigzag.contours[0].push_back({(i % 2) ? 30000 : -30000, (i % 4) < 2 ? -20000 : 20000});
-  seed("font", "truetype-far.ttf", tf::trueTypeFont({square, zigzag}, letters, 1, 0));
+  seed("font", "truetype-far.ttf", tf::trueTypeFont({tf::squareGlyph(), zigzag}, letters, 1, 0));
   const Bytes ret = cs({}, 11), end = cs({}, 14);
-  const Bytes path = tf::join({cs({100, 0}, 21), cs({400}, 6), cs({600}, 7), cs({-400}, 6)});
-  const Bytes hinted = tf::join({cs({0, 20, 500, 20, 100, 20}, 18), cs({}, 19), {0xA0}, cs({-107}, 10), end});
-  seed("font", "cff-square.otf", tf::cffFont({end, hinted}, {tf::join({path, ret})}, {ret}, letters));
-  auto calls = [](int n) { return tf::repeat(cs({n - 107}, 10), 1000); };
+  const Bytes hinted = tf::join({cs({0, 20, 500, 20, 100, 20}, 18), cs({}, 19), {0xA0}, tf::calls(0, 1), end});
+  seed("font", "cff-square.otf", tf::cffFont({end, hinted}, {{tf::join({tf::squarePath(), ret})}}, {ret}, letters));
   seed("font", "cff-subroutines.otf",
-       tf::cffFont({end, tf::join({path, calls(0), end})}, {tf::join({calls(1), ret}), tf::join({calls(2), ret}), ret},
-                   {}, letters));
+       tf::cffFont({end, tf::join({tf::squarePath(), tf::calls(0, 1000), end})},
+                   {{tf::join({tf::calls(1, 1000), ret}), tf::join({tf::calls(2, 1000), ret}), ret}}, {}, letters));
 
   // Processor: pc, a, x, y, sp, p, program.
   seed("cpu", "loop", Bytes{0x00, 0xC0, 0, 0, 0, 0xFF, 0x24, 0xA2, 0x00, 0xE8, 0x9D, 0x20, 0xD0, 0xD0, 0xFA, 0x60});
