@@ -144,6 +144,7 @@ void App::setPalette(int index) {
 void App::newProject() {
   machine.reset();
   undo.Clear();
+  ++documentGeneration;
   // A block selection of the old picture would be cut or flipped unseen.
   editor.selActive = false;
   editor.cursorX = 0;
@@ -154,6 +155,7 @@ void App::newProject() {
 
 void App::afterLoad() {
   undo.Clear();
+  ++documentGeneration;
   editor.selActive = false;
   currentSprite = sprite0Pointer();
 }

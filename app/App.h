@@ -138,6 +138,10 @@ public:
   double redrawAt = 0;
   void redrawBy(double time) { redrawAt = std::min(redrawAt, time); }
 
+  // Raised whenever the document is replaced (New, a project load), so a
+  // window holding on to part of the old one can tell.
+  int documentGeneration = 0;
+
   Texture icons[kIconSlots];
   bool iconsLoaded = false;
   bool quitRequested = false;

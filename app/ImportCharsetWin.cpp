@@ -1,9 +1,10 @@
 // The font import window. Opening takes a backup of the charset and one
 // undo step; every option change renders the enabled character groups
 // into the document again; OK keeps the result, Cancel or closing puts the
-// backup back. When the document changes underneath (a load, New, an undo
-// or any other step, a bank or slot change) the session ends without
-// writing the backup, which belongs to the document that was replaced.
+// backup back. When the charset changes underneath (an edit, undo or redo
+// over it, a bank or slot change, New or a project load) the session ends
+// without writing the backup, which no longer belongs there; edits
+// elsewhere in the document leave the session and its Cancel alone.
 #include "app/ImportCharsetWin.h"
 
 #include "app/App.h"
@@ -31,26 +32,24 @@ bool open(App& app) {
     return false;
   }
   const int address = static_cast<int>(app.machine.charsetAddr());
-  app.change(UndoStep::range(address, kCharsetSize, "import charset"), [&app] {
-    beginImport(app.machine, g_font);
-    markHistory(g_font, app.undo);
-  });
+  app.change(UndoStep::range(address, kCharsetSize, "import charset"),
+             [&app] { beginImport(app.machine, g_font, app.documentGeneration); });
   app.showCharset = true;
   return true;
 }
 
-void close(App& app, bool restore) {
-  app.change(UndoStep::none(), [&app, restore] { finishImport(app.machine, app.undo, g_font, restore); });
+}  // namespace
+
+void closeImportCharset(App& app, bool restore) {
+  app.change(UndoStep::none(), [&app, restore] { finishImport(app.machine, app.documentGeneration, g_font, restore); });
   app.showImportCharset = false;
 }
 
-}  // namespace
-
 void drawImportCharset(App& app) {
   ImportFontState& s = g_font;
-  if (s.active && !sessionCurrent(app.machine, app.undo, s)) {
-    // The backup belongs to a document that is no longer there.
-    close(app, false);
+  if (s.active && !sessionCurrent(app.machine, app.documentGeneration, s)) {
+    // The backup belongs to a charset that is no longer there.
+    closeImportCharset(app, false);
     return;
   }
   if (!s.active && !open(app)) return;
@@ -83,6 +82,6 @@ void drawImportCharset(App& app) {
     app.change(UndoStep::none(), [&app, &s] { doImport(app.machine, s); });
     s.dirty = false;
   }
-  if (cancel || !windowOpen) close(app, true);
-  else if (ok) close(app, false);
+  if (cancel || !windowOpen) closeImportCharset(app, true);
+  else if (ok) closeImportCharset(app, false);
 }

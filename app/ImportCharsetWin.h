@@ -11,3 +11,7 @@ class App;
 extern ImportFontState g_font;
 
 void drawImportCharset(App& app);
+// What the buttons do: ends the session, with `restore` (Cancel, or the
+// close box) putting the charset back while it is still the session's,
+// and closes the window.
+void closeImportCharset(App& app, bool restore);

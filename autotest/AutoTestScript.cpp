@@ -10,6 +10,7 @@
 #include "app/ConvertRules.h"
 #include "app/FileActions.h"
 #include "app/FileCompletions.h"
+#include "app/ImportCharsetWin.h"
 #include "app/ImportWin.h"
 #include "core/Machine.h"
 #include "core/PixelOps.h"
@@ -259,6 +260,43 @@ void closeUp() {
 
 }  // namespace
 
+// A font rendered into a RAM charset while drawing goes on on the Screen:
+// the import stays open, and Cancel puts back the charset alone.
+void importFont() {
+  static constexpr uint8_t kPattern = 0x5A;
+  add("prepare font import", kPrepareFrames, [](App& app) {
+    app.newProject();
+    app.machine.bank = 1;  // the charset at $5000 in RAM, the screen at $4400
+    std::fill_n(&app.machine.ram[app.machine.charsetAddr()], kCharsetSize, kPattern);
+    std::fill_n(screen(app), kScreenCells, 32);
+    app.setZoom(2, -1, -1);
+    std::vector<uint8_t> font;
+    check(Platform::readFile(Platform::g_assetDir + "/fonts/LiberationSans-Regular.ttf", font), "read a font");
+    loadFont(g_font, "LiberationSans-Regular.ttf", std::move(font));
+    app.showImportCharset = true;
+    app.editor.tool = kToolDraw;
+    app.machine.pen = 1;
+  });
+  add("check font import", kCheckFrames, [](App& app) {
+    const uint8_t* charset = &app.machine.ram[app.machine.charsetAddr()];
+    check(g_font.active && g_font.valid && app.showCharset, "import window open with the Character set");
+    check(charset['A' * 8 + 3] != kPattern && charset[200 * 8] == kPattern, "letters rendered, other codes kept");
+  });
+  drag("draw beside the import", {{220, 170}, {300, 190}}, ImGuiMouseButton_Left);
+  shot("font-import", 3);
+  add("check import kept", kCheckFrames, [](App& app) {
+    check(std::any_of(screen(app), screen(app) + kScreenCells, [](uint8_t c) { return c != 32; }), "drawn on the Screen");
+    check(g_font.active && app.showImportCharset, "the import stays open after drawing");
+  });
+  add("cancel font import", 3, [](App& app) { closeImportCharset(app, true); });
+  add("check cancel", kCheckFrames, [](App& app) {
+    const uint8_t* charset = &app.machine.ram[app.machine.charsetAddr()];
+    check(!app.showImportCharset && !g_font.active, "import closed");
+    check(std::all_of(charset, charset + kCharsetSize, [](uint8_t b) { return b == kPattern; }), "Cancel restored the charset");
+    check(std::any_of(screen(app), screen(app) + kScreenCells, [](uint8_t c) { return c != 32; }), "the drawing stays");
+  });
+}
+
 void buildScript() {
   openAndWalk();
   drawOnHires();
@@ -266,6 +304,7 @@ void buildScript() {
   typeText();
   monitorCommand();
   dropFiles();
+  importFont();
   closeUp();
 }
 

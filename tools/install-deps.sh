@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev
   libsdl2-dev libgl-dev libgl1-mesa-dri libstb-dev libfreetype-dev
-  fonts-liberation
+  fonts-liberation fonts-freefont-otf fonts-cantarell
   64tass cc1541
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick

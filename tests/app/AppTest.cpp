@@ -183,7 +183,9 @@ TEST_F(AppTest, NewProjectAndAfterLoadEmptyTheHistory) {
   App app;
   app.undo.TakeUndo(UndoKind::All, "drawing");
   app.machine.ram[app.machine.spritePtrAddr()] = 0x80;
+  const int generation = app.documentGeneration;
   app.afterLoad();
+  EXPECT_EQ(app.documentGeneration, generation + 1);  // windows holding on to the old document let go
   EXPECT_TRUE(app.undo.undoItems.empty());
   EXPECT_EQ(app.currentSprite, 0x80);
   app.undo.TakeUndo(UndoKind::All, "drawing");
@@ -191,6 +193,7 @@ TEST_F(AppTest, NewProjectAndAfterLoadEmptyTheHistory) {
   app.editor.cursorY = 20;
   app.editor.undoPending = false;
   app.newProject();
+  EXPECT_EQ(app.documentGeneration, generation + 2);
   EXPECT_EQ(app.editor.cursorX, 0);
   EXPECT_EQ(app.editor.cursorY, 6);
   EXPECT_TRUE(app.editor.undoPending);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the program's built-in self-test under Xvfb. Passes only when it
-# announces its 98 steps, ends with 30 checks and no failure, and exits 0.
+# announces its 108 steps, ends with 38 checks and no failure, and exits 0.
 # The screenshots of a run are kept in SHOTS (the second argument).
 set -u
 tilvox="$1"
@@ -18,8 +18,8 @@ TILVOX_AUTOTEST=1 TILVOX_AUTOTEST_SHOTS="$shots" \
   timeout 300 xvfb-run -a -s "-screen 0 1600x1000x24" "$tilvox" >"$work/out.txt" 2>&1
 code=$?
 cat "$work/out.txt"
-if [[ $code -eq 0 ]] && grep -qx "AUTOTEST: 98 steps" "$work/out.txt" &&
-  grep -qx "AUTOTEST: 30 checks, 0 failures" "$work/out.txt"; then
+if [[ $code -eq 0 ]] && grep -qx "AUTOTEST: 108 steps" "$work/out.txt" &&
+  grep -qx "AUTOTEST: 38 checks, 0 failures" "$work/out.txt"; then
   # The run's own temporary folder is gone; only ours is left.
   leftovers=$(find "$work" -maxdepth 1 -name 'tilvox_autotest_*' | wc -l)
   rm -rf "$work"

@@ -1,25 +1,47 @@
 // libFuzzer harness for the font import: any bytes as a font file, parsed
-// and, when they parse, rendered into a charset at several sizes, offsets
-// and thresholds. Must never crash, hang or read outside the data; bytes
-// that do not parse must leave the font invalid ("not a font!").
+// and, when they parse, every import glyph rendered at several sizes,
+// offsets and thresholds, then the whole import into a charset. Must never
+// crash, hang or read outside the data; bytes that do not parse must leave
+// the font invalid ("not a font!"); and no glyph may be loaded or
+// rasterised after its counted work passed a budget (the work FreeType
+// does is bounded by what is counted: a glyph over budget stays blank).
 #include "convert/FontImport.h"
+#include "tests/fuzz/FuzzUtil.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
+
+namespace {
+
+void checkWork(const GlyphWork& w, const uint8_t* glyph) {
+  fuzz::check(w.parts <= kGlyphPartBudget, "more TrueType parts loaded than the budget");
+  fuzz::check(w.depth <= kGlyphDepthBudget + 1, "composites walked deeper than the budget");
+  fuzz::check(w.charstring <= kCharstringBudget, "charstring work over the budget");
+  bool inked = false;
+  for (int row = 0; row < 8; ++row) inked |= glyph[row] != 0;
+  if (!w.blank) {
+    fuzz::check(w.points <= kGlyphPointBudget, "a glyph over the point budget was loaded");
+    fuzz::check(w.charstring >= 0, "a charstring that could not be bounded was loaded");
+    fuzz::check(w.raster <= kRasterBudget, "an outline over the raster budget was rasterised");
+  } else {
+    fuzz::check(!inked, "a glyph over budget left pixels");
+  }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static Machine machine;
   machine.bank = 1;
   ImportFontState s;
-  if (!beginImport(machine, s).empty()) std::abort();
+  if (!beginImport(machine, s, 0).empty()) std::abort();
   loadFont(s, "fuzz.ttf", std::vector<uint8_t>(data, data + size));
+  uint8_t glyph[8];
+  GlyphWork work;
   if (!s.valid) {
-    uint8_t glyph[8];
-    renderGlyph(s, glyph, 'A');
-    for (uint8_t b : glyph)
-      if (b) std::abort();  // nothing may render from a font that did not parse
+    renderGlyph(s, glyph, 'A', &work);
+    for (uint8_t b : glyph) fuzz::check(b == 0, "something rendered from a font that did not parse");
     return 0;
   }
   const int settings[][4] = {{8, 0, 0, 110}, {kFontSizeMin, -kFontOffsetMax, kFontOffsetMax, 1},
@@ -29,9 +51,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     s.xOffset = set[1];
     s.yOffset = set[2];
     s.threshold = set[3];
-    doImport(machine, s);
+    for (const auto& [code, point] : importGlyphs(s)) {
+      renderGlyph(s, glyph, point, &work);
+      checkWork(work, glyph);
+    }
   }
-  uint8_t glyph[8];
-  renderGlyph(s, glyph, 0x10FFFF);  // the highest code point: the missing glyph
+  doImport(machine, s);
+  renderGlyph(s, glyph, 0x10FFFF, &work);  // the highest code point: the missing glyph
+  checkWork(work, glyph);
   return 0;
 }

@@ -7,6 +7,7 @@
 #include "core/Palette.h"
 #include "disk/DiskDrive.h"
 #include "tests/SaveFaults.h"
+#include "tests/TestFonts.h"
 
 #include <filesystem>
 #include <fstream>
@@ -146,6 +147,27 @@ int main(int argc, char** argv) {
   pic.resize(88);                                                 // empty comment
   seed("importpicture", "header.pic",
        cat(pic, {'P', 'I', 'C', 'T', 0, 2, 0, 1, 0x3F, 0x80, 0, 0, 0, 3, 0, 0, 0, 8, 0, 0xF0}));
+
+  // Fonts made here; run.sh adds the Liberation fonts at run time. A square
+  // on digits and letters, composites within and far past the budgets, an
+  // outline far outside the cell, CFF charstrings with subroutines and hint
+  // masks, and subroutines calling subroutines a thousand times each.
+  namespace tf = testfonts;
+  using tf::cs;
+  const std::vector<std::pair<uint32_t, uint16_t>> letters = {{'0', 1}, {'A', 1}, {'a', 1}};
+  seed("font", "truetype-square.ttf", tf::trueTypeFont({{}, tf::squareGlyph()}, letters));
+  seed("font", "truetype-composite.ttf", tf::trueTypeFont(tf::nested(2, 3), letters));
+  seed("font", "truetype-nested-50x4.ttf", tf::trueTypeFont(tf::nested(4, 50), {}));
+  tf::Glyph zigzag;
+  zigzag.contours.resize(1);
+  for (int i = 0; i < 300; ++i) zigzag.contours[0].push_back({(i % 2) ? 30000 : -30000, (i % 4) < 2 ? -20000 : 20000});
+  seed("font", "truetype-far.ttf", tf::trueTypeFont({tf::squareGlyph(), zigzag}, letters, 1, 0));
+  const Bytes ret = cs({}, 11), end = cs({}, 14);
+  const Bytes hinted = tf::join({cs({0, 20, 500, 20, 100, 20}, 18), cs({}, 19), {0xA0}, tf::calls(0, 1), end});
+  seed("font", "cff-square.otf", tf::cffFont({end, hinted}, {{tf::join({tf::squarePath(), ret})}}, {ret}, letters));
+  seed("font", "cff-subroutines.otf",
+       tf::cffFont({end, tf::join({tf::squarePath(), tf::calls(0, 1000), end})},
+                   {{tf::join({tf::calls(1, 1000), ret}), tf::join({tf::calls(2, 1000), ret}), ret}}, {}, letters));
 
   // Processor: pc, a, x, y, sp, p, program.
   seed("cpu", "loop", Bytes{0x00, 0xC0, 0, 0, 0, 0xFF, 0x24, 0xA2, 0x00, 0xE8, 0x9D, 0x20, 0xD0, 0xD0, 0xFA, 0x60});

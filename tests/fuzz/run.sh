@@ -16,12 +16,23 @@ cmake --build "$out" --target fuzz
 
 harnesses=(project picture spritecharset settings d64 hostdir assembler lineassembler cpu monitor font importpicture
   writefile colorreduce petscii bitmapcharset)
+# Real fonts seed the font harness from the system, not from the
+# repository: the Liberation families (TrueType) and Cantarell (CFF). They
+# run to a few hundred kilobytes, so its inputs may too. Its time limit is
+# the cost bound of any font: a whole import at four settings takes well
+# under a second, even instrumented.
+mkdir -p "$out/corpus/font"
+for f in /usr/share/fonts/truetype/liberation/*.ttf /usr/share/fonts/opentype/cantarell/Cantarell-Regular.otf; do
+  if [[ -f $f ]]; then cp -n "$f" "$out/corpus/font/"; fi
+done
 pids=()
 for h in "${harnesses[@]}"; do
   mkdir -p "$out/corpus/$h" "$out/artifacts/$h"
+  limits=(-timeout=20 -max_len=70000)
+  [[ $h == font ]] && limits=(-timeout=10 -max_len=1048576)
   # The first directory takes new inputs; the committed seeds are only read.
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    "$out/fuzz/fuzz_$h" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -max_len=70000 \
+    "$out/fuzz/fuzz_$h" -max_total_time="$seconds" -rss_limit_mb=2048 "${limits[@]}" \
     -artifact_prefix="$out/artifacts/$h/" "$out/corpus/$h" "$here/corpus/$h" >"$out/fuzz_$h.log" 2>&1 &
   pids+=($!)
 done
