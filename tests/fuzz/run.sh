@@ -14,8 +14,7 @@ CC=clang CXX=clang++ cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDeb
   -DTILVOX_BUILD_APP=OFF -DTILVOX_BUILD_TESTS=OFF -DTILVOX_BUILD_BENCH=OFF >/dev/null
 cmake --build "$out" --target fuzz
 
-harnesses=(project picture spritecharset settings d64 hostdir assembler lineassembler cpu monitor font importpicture
-  writefile colorreduce petscii bitmapcharset)
+mapfile -t harnesses < "$out/fuzz-harnesses.txt"
 # Real fonts seed the font harness from the system, not from the
 # repository: the Liberation families (TrueType) and Cantarell (CFF). They
 # run to a few hundred kilobytes, so its inputs may too. Its time limit is
