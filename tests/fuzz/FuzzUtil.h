@@ -3,10 +3,12 @@
 // a loader breaks one of its promises (not only when it crashes).
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,15 @@ inline void check(bool ok, const char* what) {
 
 // Whether the areas [a, a + aSize) and [b, b + bSize) do not overlap.
 inline bool apart(uint32_t a, uint32_t aSize, uint32_t b, uint32_t bSize) { return a + aSize <= b || b + bSize <= a; }
+
+// The names in a directory, sorted: what a harness compares before and
+// after an operation that must leave no file behind.
+inline std::vector<std::string> namesIn(const std::filesystem::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 class Input {
 public:

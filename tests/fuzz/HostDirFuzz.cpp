@@ -46,13 +46,6 @@ void makeFile(const fs::path& p, const std::string& bytes) {
   ::close(fd);
 }
 
-std::vector<std::string> namesIn(const fs::path& dir) {
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -94,11 +87,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const std::string newName = hostName(in);
   const std::vector<unsigned char> prg = {0x01, 0x08, 0xAB};
-  const std::vector<std::string> before = namesIn(dir);
+  const std::vector<std::string> before = fuzz::namesIn(dir);
   if (drive.writeFile(newName, prg)) {
     fuzz::check(drive.readFile(newName, got) && got == prg, "a written file reads back");
   } else {
-    fuzz::check(namesIn(dir) == before, "a failed write leaves the directory as it was");
+    fuzz::check(fuzz::namesIn(dir) == before, "a failed write leaves the directory as it was");
   }
   return 0;
 }

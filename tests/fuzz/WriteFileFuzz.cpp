@@ -56,13 +56,6 @@ std::vector<uint8_t> contents(const fs::path& p) {
   return out;
 }
 
-std::vector<std::string> namesIn(const fs::path& dir) {
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -93,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> old = bytes(oldSize, seed), fresh = bytes(newSize, static_cast<uint8_t>(seed + 1));
   if (kind != Absent && !Platform::writeFile(a.string(), old)) fuzz::fail("the old file is written");
   if (kind == Linked) fs::create_hard_link(a, b);
-  const std::vector<std::string> names = namesIn(dir);
+  const std::vector<std::string> names = fuzz::namesIn(dir);
   struct stat before {};
   ::stat(a.c_str(), &before);
 
@@ -114,9 +107,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::check(contents(a) == fresh, "a save that succeeds leaves the new bytes");
     std::vector<std::string> now = names;
     if (kind == Absent) now.push_back("a.prg");
-    fuzz::check(namesIn(dir) == now, "a save leaves no temporary file");
+    fuzz::check(fuzz::namesIn(dir) == now, "a save leaves no temporary file");
   } else {
-    fuzz::check(namesIn(dir) == names, "a failed save leaves no file of its own");
+    fuzz::check(fuzz::namesIn(dir) == names, "a failed save leaves no file of its own");
     if (kind != Absent) fuzz::check(contents(a) == old, "a failed save keeps the old bytes");
   }
   if (kind == Linked) {
