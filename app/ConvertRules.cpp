@@ -178,29 +178,6 @@ std::string DecodePicture(const std::vector<uint8_t>& bytes, std::vector<uint32_
   return {};
 }
 
-namespace {
-
-// A decoded picture becomes the import's picture, due for a conversion.
-void takePicture(ImportPicture& pic, const std::string& name, DecodedPicture& d) {
-  pic.pixels = std::move(d.pixels);
-  pic.width = d.width;
-  pic.height = d.height;
-  pic.name = name;
-  pic.dirty = true;
-  pic.pickerShown = true;
-}
-
-}  // namespace
-
-std::string LoadImportPicture(ImportPicture& pic, const std::string& name, const std::vector<uint8_t>& bytes,
-                              int64_t maxPixels) {
-  DecodedPicture d;
-  d.error = DecodePicture(bytes, d.pixels, d.width, d.height, maxPixels);
-  if (!d.error.empty()) return kImportReadError + d.error;
-  takePicture(pic, name, d);
-  return {};
-}
-
 std::string BeginImportPicture(ImportPicture& pic, const std::string& name, const std::vector<uint8_t>& bytes,
                                int64_t maxPixels) {
   const std::string problem = PictureHeaderProblem(bytes, maxPixels);
@@ -218,12 +195,18 @@ std::string BeginImportPicture(ImportPicture& pic, const std::string& name, cons
 bool FinishImportPicture(ImportPicture& pic, std::string& error) {
   DecodedPicture d;
   if (!pic.reading.take(d)) return false;
-  if (d.error.empty()) {
-    error.clear();
-    takePicture(pic, pic.readingName, d);
-  } else {
+  if (!d.error.empty()) {
     error = kImportReadError + d.error;
+    return true;
   }
+  // The picture is in, due for a conversion.
+  error.clear();
+  pic.pixels = std::move(d.pixels);
+  pic.width = d.width;
+  pic.height = d.height;
+  pic.name = pic.readingName;
+  pic.dirty = true;
+  pic.pickerShown = true;
   return true;
 }
 

@@ -111,12 +111,6 @@ std::string PictureHeaderProblem(const std::vector<uint8_t>& bytes, int64_t maxP
 std::string DecodePicture(const std::vector<uint8_t>& bytes, std::vector<uint32_t>& pixels, int& w, int& h,
                           int64_t maxPixels = kImportMaxPixels);
 
-// Puts a decoded picture into the state (name shown in the window, a new
-// conversion due). Returns the error text "Couldn't read the image: " and
-// the reason when it cannot be decoded; then nothing changes.
-std::string LoadImportPicture(ImportPicture& pic, const std::string& name, const std::vector<uint8_t>& bytes,
-                              int64_t maxPixels = kImportMaxPixels);
-
 // Starts reading a picture in the background (`reading`, superseding a
 // read still running). What the header shows is refused at once: then the
 // error text ("Couldn't read the image: " and the reason) is returned and
@@ -125,9 +119,9 @@ std::string BeginImportPicture(ImportPicture& pic, const std::string& name, cons
                                int64_t maxPixels = kImportMaxPixels);
 
 // Once the background read has ended: true, and either the picture is in
-// the state as LoadImportPicture puts it (`error` empty) or `error` is the
-// text to show and the state is as it was. False while it runs or when
-// nothing is read.
+// the state (its name shown in the window, a new conversion due; `error`
+// empty) or `error` is the text to show and the state is as it was. False
+// while it runs or when nothing is read.
 bool FinishImportPicture(ImportPicture& pic, std::string& error);
 
 // The palette a conversion uses: the preset `index`, whose "Custom" is the

@@ -224,8 +224,9 @@ std::vector<uint32_t> ColorReducer::Resize(const uint32_t* pixels, int w, int h,
     // 1:1: a half-pixel offset would blend every two neighbouring source
     // pixels, so the picture sits on whole output pixels, as near the
     // centre as they allow (half an output pixel left of or above it when
-    // the spare room is odd). A multicolour pixel is two frame columns wide and takes source columns
-    // 2k and 2k + 1 together, so the picture's own pairs are kept.
+    // the spare room is odd). A multicolour pixel is two frame columns
+    // wide and takes source columns 2k and 2k + 1 together, so the
+    // picture's own pairs are kept.
     dW = w;
     dH = h;
     oX = step * std::floor((kW - w) / (2 * step));

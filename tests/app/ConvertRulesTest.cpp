@@ -4,6 +4,7 @@
 // reads. Files of the formats it must never decode are made here, each a
 // real file the full stb_image decodes (or, for the first two, breaks on).
 #include "app/ConvertRules.h"
+#include "tests/app/ReadPicture.h"
 
 #include <gtest/gtest.h>
 #include <stb_image.h>
@@ -126,10 +127,10 @@ TEST(ConvertRules, UnreadableFilesGiveTheErrorAndKeepThePicture) {
   };
   for (const auto& c : cases) {
     ImportPicture pic;
-    ASSERT_EQ(LoadImportPicture(pic, "first.png", png), "");
+    ASSERT_EQ(readPictureNow(pic, "first.png", png), "");
     pic.dirty = false;
     pic.pickerShown = false;
-    const std::string error = LoadImportPicture(pic, "second.png", c.bytes);
+    const std::string error = readPictureNow(pic, "second.png", c.bytes);
     ASSERT_EQ(error.rfind(kImportReadError, 0), 0u) << c.what << ": " << error;
     EXPECT_GT(error.size(), std::string(kImportReadError).size()) << c.what;
     if (!c.reason.empty()) {
@@ -196,7 +197,7 @@ TEST(ConvertRules, TheDecoderKnowsNoOtherFormat) {
 TEST(ConvertRules, PixelLimitIsInclusive) {
   for (const auto& [limit, ok] : {std::pair{int64_t{127}, false}, {int64_t{128}, true}}) {  // split.png has 128
     ImportPicture pic;
-    EXPECT_EQ(LoadImportPicture(pic, "p.png", corpusFile("split.png"), limit).empty(), ok) << limit;
+    EXPECT_EQ(readPictureNow(pic, "p.png", corpusFile("split.png"), limit).empty(), ok) << limit;
     EXPECT_EQ(pic.hasPicture(), ok) << limit;
     EXPECT_TRUE(pic.dirty);
     EXPECT_EQ(pic.pickerShown, ok);
@@ -217,7 +218,7 @@ TEST(ConvertRules, ConversionFollowsTheOptions) {
                {ImportMode::Petscii, 6, 37, 320, -1}};
   for (const auto& c : cases) {
     ImportPicture pic;
-    ASSERT_EQ(LoadImportPicture(pic, "p.png", png), "");
+    ASSERT_EQ(readPictureNow(pic, "p.png", png), "");
     pic.mode = c.mode;
     pic.background = c.background;
     pic.detail = c.detail;

@@ -8,6 +8,7 @@
 // Decoded pictures are then resized into the frame as the window does,
 // with options chosen by the file's size, so odd picture sizes reach it too.
 #include "app/ConvertRules.h"
+#include "tests/app/ReadPicture.h"
 #include "tests/fuzz/FuzzUtil.h"
 
 #include <stb_image.h>
@@ -31,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> bytes(data, data + size);
   ImportPicture pic;
   pic.dirty = false;
-  const std::string error = LoadImportPicture(pic, "fuzz.png", bytes);
+  const std::string error = readPictureNow(pic, "fuzz.png", bytes);
   if (DetectPictureFormat(bytes) == PictureFormat::None) {
     fuzz::check(error == std::string(kImportReadError) + kImportUnsupported, "an unknown format is unsupported");
   }
