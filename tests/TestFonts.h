@@ -14,56 +14,54 @@
 namespace testfonts {
 
 using Bytes = std::vector<uint8_t>;
+using Cmap = std::vector<std::pair<uint32_t, uint16_t>>;  // (code point, glyph)
 
 // `bytes` big-endian bytes of v; beyond four, leading zeros.
 inline void put(Bytes& b, uint32_t v, int bytes) {
   for (int i = bytes - 1; i >= 0; --i) b.push_back(i < 4 ? static_cast<uint8_t>(v >> (8 * i)) : 0);
 }
+template <typename... T> void put16(Bytes& b, T... v) { (put(b, static_cast<uint32_t>(v), 2), ...); }
+template <typename... T> void put32(Bytes& b, T... v) { (put(b, static_cast<uint32_t>(v), 4), ...); }
+
+inline Bytes join(std::initializer_list<Bytes> parts) {
+  Bytes b;
+  for (const Bytes& p : parts) b.insert(b.end(), p.begin(), p.end());
+  return b;
+}
+
+inline Bytes repeat(const Bytes& piece, int times) {
+  Bytes b;
+  while (times-- > 0) b.insert(b.end(), piece.begin(), piece.end());
+  return b;
+}
 
 inline Bytes sfnt(uint32_t version, const std::map<std::string, Bytes>& tables) {
-  Bytes out;
-  put(out, version, 4);
-  put(out, static_cast<uint32_t>(tables.size()), 2);
-  put(out, 0, 6);  // search hints, unused by FreeType
-  uint32_t offset = 12 + 16 * static_cast<uint32_t>(tables.size());
-  for (const auto& [tag, data] : tables) {  // std::map keeps the tags sorted
+  Bytes out, data;
+  put32(out, version), put16(out, tables.size(), 0, 0, 0);  // search hints, unused by FreeType
+  for (const auto& [tag, table] : tables) {  // std::map keeps the tags sorted
     out.insert(out.end(), tag.begin(), tag.end());
-    put(out, 0, 4);
-    put(out, offset, 4);
-    put(out, static_cast<uint32_t>(data.size()), 4);
-    offset += (static_cast<uint32_t>(data.size()) + 3) & ~3u;
+    put32(out, 0, 12 + 16 * tables.size() + data.size(), table.size());
+    data = join({data, table});
+    data.resize((data.size() + 3) & ~size_t(3));
   }
-  for (const auto& entry : tables) {
-    out.insert(out.end(), entry.second.begin(), entry.second.end());
-    out.resize((out.size() + 3) & ~size_t(3));
-  }
-  return out;
+  return join({out, data});
 }
 
 // The tables both outline kinds share; every glyph advances by `advance`
-// and every code point in `cmap` (code point, glyph) maps through format 12.
-inline std::map<std::string, Bytes> commonTables(int glyphs, int ascender, int descender, bool cff,
-                                                 const std::vector<std::pair<uint32_t, uint16_t>>& cmap,
+// and every code point in `cmap` maps through format 12.
+inline std::map<std::string, Bytes> commonTables(int glyphs, int ascender, int descender, bool cff, const Cmap& cmap,
                                                  int advance = 600) {
   std::map<std::string, Bytes> t;
-  Bytes& head = t["head"];
-  put(head, 0x10000, 4), put(head, 0x10000, 4), put(head, 0, 4), put(head, 0x5F0F3CF5, 4);
-  put(head, 0, 2), put(head, 1000, 2), put(head, 0, 16);  // flags, units per em, dates
-  put(head, 0, 8), put(head, 0, 2), put(head, 8, 2), put(head, 2, 2), put(head, 1, 2), put(head, 0, 2);
-  Bytes& hhea = t["hhea"];
-  put(hhea, 0x10000, 4), put(hhea, static_cast<uint16_t>(ascender), 2), put(hhea, static_cast<uint16_t>(descender), 2);
-  put(hhea, 0, 2), put(hhea, static_cast<uint32_t>(advance), 2), put(hhea, 0, 22), put(hhea, 1, 2);
-  Bytes& hmtx = t["hmtx"];
-  put(hmtx, static_cast<uint32_t>(advance), 2), put(hmtx, 0, 2);
-  for (int g = 1; g < glyphs; ++g) put(hmtx, 0, 2);  // left side bearings only
-  Bytes& maxp = t["maxp"];
-  put(maxp, cff ? 0x5000 : 0x10000, 4), put(maxp, static_cast<uint32_t>(glyphs), 2);
-  if (!cff) put(maxp, 0, 8), put(maxp, 2, 2), put(maxp, 0, 16);
-  Bytes& c = t["cmap"];
-  put(c, 0, 2), put(c, 1, 2), put(c, 3, 2), put(c, 10, 2), put(c, 12, 4);
-  put(c, 12, 2), put(c, 0, 2), put(c, 16 + 12 * static_cast<uint32_t>(cmap.size()), 4), put(c, 0, 4);
-  put(c, static_cast<uint32_t>(cmap.size()), 4);
-  for (const auto& [point, glyph] : cmap) put(c, point, 4), put(c, point, 4), put(c, glyph, 4);
+  Bytes &head = t["head"], &hhea = t["hhea"], &hmtx = t["hmtx"], &maxp = t["maxp"], &c = t["cmap"];
+  // Flags, units per em, dates and bounds, style, smallest size, direction,
+  // long offsets in loca.
+  put32(head, 0x10000, 0x10000, 0, 0x5F0F3CF5), put16(head, 0, 1000), put(head, 0, 24), put16(head, 0, 8, 2, 1, 0);
+  put32(hhea, 0x10000), put16(hhea, ascender, descender, 0, advance), put(hhea, 0, 22), put16(hhea, 1);
+  put16(hmtx, advance, 0), put(hmtx, 0, 2 * (glyphs - 1));  // left side bearings only
+  put32(maxp, cff ? 0x5000 : 0x10000), put16(maxp, glyphs);
+  if (!cff) put(maxp, 0, 8), put16(maxp, 2), put(maxp, 0, 16);
+  put16(c, 0, 1, 3, 10), put32(c, 12), put16(c, 12, 0), put32(c, 16 + 12 * cmap.size(), 0, cmap.size());
+  for (const auto& [point, glyph] : cmap) put32(c, point, point, glyph);
   return t;
 }
 
@@ -77,82 +75,62 @@ struct Glyph {
 inline Bytes glyphData(const Glyph& g) {
   Bytes b;
   if (!g.parts.empty()) {
-    put(b, 0xFFFF, 2), put(b, 0, 8);
-    for (size_t i = 0; i < g.parts.size(); ++i) {
-      // Word-sized x/y offsets, more parts to come except after the last.
-      put(b, 0x0003 | (i + 1 < g.parts.size() ? 0x0020 : 0), 2), put(b, g.parts[i], 2);
-      put(b, static_cast<uint32_t>(i % 7), 2), put(b, 0, 2);
-    }
+    put16(b, 0xFFFF), put(b, 0, 8);
+    // Word-sized x/y offsets, more parts to come except after the last.
+    for (size_t i = 0; i < g.parts.size(); ++i)
+      put16(b, 0x0003 | (i + 1 < g.parts.size() ? 0x0020 : 0), g.parts[i], i % 7, 0);
     return b;
   }
   if (g.contours.empty()) return b;  // an empty glyph has no data at all
-  put(b, static_cast<uint32_t>(g.contours.size()), 2), put(b, 0, 8);
+  put16(b, g.contours.size()), put(b, 0, 8);
   size_t points = 0;
-  for (const auto& c : g.contours) put(b, static_cast<uint32_t>((points += c.size()) - 1), 2);
-  put(b, 0, 2);  // no instructions
+  for (const auto& c : g.contours) put16(b, (points += c.size()) - 1);
+  put16(b, 0);                      // no instructions
   b.insert(b.end(), points, 0x01);  // on curve, word-sized deltas
   for (int axis = 0; axis < 2; ++axis) {
     int at = 0;
     for (const auto& c : g.contours)
-      for (const auto& p : c) {
-        const int v = axis == 0 ? p.first : p.second;
-        put(b, static_cast<uint16_t>(v - at), 2);
-        at = v;
+      for (const auto& [x, y] : c) {
+        const int v = axis ? y : x;
+        put16(b, v - std::exchange(at, v));  // each point relative to the one before
       }
   }
   return b;
 }
 
-inline Bytes trueTypeFont(const std::vector<Glyph>& glyphs, const std::vector<std::pair<uint32_t, uint16_t>>& cmap,
-                          int ascender = 800, int descender = -200) {
+inline Bytes trueTypeFont(const std::vector<Glyph>& glyphs, const Cmap& cmap, int ascender = 800,
+                          int descender = -200) {
   auto t = commonTables(static_cast<int>(glyphs.size()), ascender, descender, false, cmap);
-  Bytes& loca = t["loca"];
-  Bytes& glyf = t["glyf"];
+  Bytes &loca = t["loca"], &glyf = t["glyf"];
   for (const Glyph& g : glyphs) {
-    put(loca, static_cast<uint32_t>(glyf.size()), 4);
-    const Bytes d = glyphData(g);
-    glyf.insert(glyf.end(), d.begin(), d.end());
+    put32(loca, glyf.size());
+    glyf = join({glyf, glyphData(g)});
     glyf.resize((glyf.size() + 3) & ~size_t(3));
   }
-  put(loca, static_cast<uint32_t>(glyf.size()), 4);
+  put32(loca, glyf.size());
   return sfnt(0x10000, t);
 }
 
 // Type 2 charstring pieces: numbers and operators (escaped ones as 1200 +
-// the second byte), joined in order.
+// the second byte; none for a negative one), joined in order.
 inline Bytes cs(std::initializer_list<int> numbers, int op) {
   Bytes b;
   for (int v : numbers) {
     if (v >= -107 && v <= 107) b.push_back(static_cast<uint8_t>(v + 139));
-    else b.push_back(28), put(b, static_cast<uint16_t>(v), 2);
+    else b.push_back(28), put16(b, v);
   }
-  if (op >= 1200) b.push_back(12), b.push_back(static_cast<uint8_t>(op - 1200));
-  else if (op >= 0) b.push_back(static_cast<uint8_t>(op));
-  return b;
-}
-
-inline Bytes join(std::initializer_list<Bytes> parts) {
-  Bytes b;
-  for (const Bytes& p : parts) b.insert(b.end(), p.begin(), p.end());
-  return b;
-}
-
-inline Bytes repeat(const Bytes& piece, int times) {
-  Bytes b;
-  for (int i = 0; i < times; ++i) b.insert(b.end(), piece.begin(), piece.end());
+  if (op >= 1200) b.push_back(12);
+  if (op >= 0) b.push_back(static_cast<uint8_t>(op % 1200));
   return b;
 }
 
 inline Bytes cffIndex(const std::vector<Bytes>& items) {
-  Bytes b;
-  put(b, static_cast<uint32_t>(items.size()), 2);
+  Bytes b, data;
+  put16(b, items.size());
   if (items.empty()) return b;
-  b.push_back(4);
-  uint32_t offset = 1;
-  put(b, offset, 4);
-  for (const Bytes& i : items) put(b, offset += static_cast<uint32_t>(i.size()), 4);
-  for (const Bytes& i : items) b.insert(b.end(), i.begin(), i.end());
-  return b;
+  b.push_back(4), put32(b, 1);
+  for (const Bytes& i : items) data = join({data, i}), put32(b, 1 + data.size());
+  return join({b, data});
 }
 
 // An OpenType font with CFF outlines: one charstring per glyph, global
@@ -161,49 +139,44 @@ inline Bytes cffIndex(const std::vector<Bytes>& items) {
 // the font is CID-keyed and glyph g uses dictionary fdOf[g] (FDSelect
 // format 3); without, it has the one dictionary locals[0], if any.
 inline Bytes cffFont(const std::vector<Bytes>& charstrings, const std::vector<std::vector<Bytes>>& locals,
-                     const std::vector<Bytes>& globals, const std::vector<std::pair<uint32_t, uint16_t>>& cmap,
-                     const std::vector<uint8_t>& fdOf = {}) {
-  auto number = [](Bytes& b, size_t v) { b.push_back(29), put(b, static_cast<uint32_t>(v), 4); };
+                     const std::vector<Bytes>& globals, const Cmap& cmap, const std::vector<uint8_t>& fdOf = {}) {
+  auto dict = [](std::initializer_list<size_t> numbers, const Bytes& op) {
+    Bytes b;
+    for (size_t v : numbers) b.push_back(29), put32(b, v);
+    return join({b, op});
+  };
   const bool cid = !fdOf.empty();
   const size_t dicts = cid ? locals.size() : 1;
-  const Bytes names = cffIndex({{'T'}}), strings = cffIndex({}), global = cffIndex(globals), glyphs = cffIndex(charstrings);
-  // The Top DICT's numbers take five bytes each, so its size is known
-  // before the offsets in it: ROS, FDArray and FDSelect, or Private; then
-  // CharStrings. Next come the charstrings, FDArray, FDSelect, and each
-  // Private DICT with its subroutines.
-  size_t at = 4 + names.size() + cffIndex({Bytes(cid ? 37 : 17)}).size() + strings.size() + global.size();
-  const size_t charstringsAt = at, fdArrayAt = (at += glyphs.size());
-  if (cid) at += cffIndex(std::vector<Bytes>(dicts, Bytes(11))).size();
   Bytes select{3};
-  put(select, static_cast<uint32_t>(fdOf.size()), 2);
-  for (size_t g = 0; g < fdOf.size(); ++g) put(select, static_cast<uint32_t>(g), 2), select.push_back(fdOf[g]);
-  put(select, static_cast<uint32_t>(fdOf.size()), 2);
-  const size_t selectAt = at;
-  if (cid) at += select.size();
-  std::vector<Bytes> fontDicts;
-  Bytes privates;
-  for (size_t d = 0; d < dicts; ++d) {
-    Bytes priv, fd;
-    number(priv, 6), priv.push_back(19);  // Subrs right after the Private DICT
-    number(fd, 6), number(fd, at), fd.push_back(18);
-    const Bytes subrs = cffIndex(d < locals.size() ? locals[d] : std::vector<Bytes>{});
-    privates = join({privates, priv, subrs});
-    at += priv.size() + subrs.size();
-    fontDicts.push_back(fd);
+  put16(select, fdOf.size());
+  for (size_t g = 0; g < fdOf.size(); ++g) put16(select, g), select.push_back(fdOf[g]);
+  put16(select, fdOf.size());
+  // The DICTs' numbers take five bytes each, so the layout does not depend
+  // on them: the second pass writes the offsets the first one found. After
+  // the Top DICT (ROS, FDArray and FDSelect, or Private; then CharStrings)
+  // come the charstrings, FDArray, FDSelect, and each Private DICT with its
+  // subroutines right after it.
+  size_t charstringsAt = 0, fdArrayAt = 0, selectAt = 0;
+  std::vector<size_t> privateAt(dicts);
+  Bytes cff;
+  for (int pass = 0; pass < 2; ++pass) {
+    std::vector<Bytes> fontDicts;
+    for (size_t at : privateAt) fontDicts.push_back(dict({6, at}, {18}));
+    const Bytes top = cid ? join({dict({0, 0, 0}, {12, 30}), dict({fdArrayAt}, {12, 36}), dict({selectAt}, {12, 37})})
+                          : fontDicts[0];
+    cff = join({{1, 0, 4, 4}, cffIndex({{'T'}}), cffIndex({join({top, dict({charstringsAt}, {17})})}), cffIndex({}),
+                cffIndex(globals)});
+    charstringsAt = cff.size();
+    cff = join({cff, cffIndex(charstrings)});
+    fdArrayAt = cff.size();
+    if (cid) cff = join({cff, cffIndex(fontDicts)}), selectAt = cff.size(), cff = join({cff, select});
+    for (size_t d = 0; d < dicts; ++d) {
+      privateAt[d] = cff.size();
+      cff = join({cff, dict({6}, {19}), cffIndex(d < locals.size() ? locals[d] : std::vector<Bytes>{})});
+    }
   }
-  Bytes top;
-  if (cid) {
-    number(top, 0), number(top, 0), number(top, 0), top.push_back(12), top.push_back(30);
-    number(top, fdArrayAt), top.push_back(12), top.push_back(36);
-    number(top, selectAt), top.push_back(12), top.push_back(37);
-  } else {
-    top = fontDicts[0];
-  }
-  number(top, charstringsAt), top.push_back(17);
-  Bytes cff = join({{1, 0, 4, 4}, names, cffIndex({top}), strings, global, glyphs});
-  if (cid) cff = join({cff, cffIndex(fontDicts), select});
   auto t = commonTables(static_cast<int>(charstrings.size()), 800, -200, true, cmap);
-  t["CFF "] = join({cff, privates});
+  t["CFF "] = cff;
   return sfnt(0x4F54544F, t);  // "OTTO"
 }
 
