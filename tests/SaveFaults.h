@@ -40,13 +40,10 @@ struct Plan {
 class Injector {
 public:
   explicit Injector(Plan plan) {
-    State& s = state();
-    s = State{};
-    s.plan = std::move(plan);
-    s.real = Platform::detail::g_saveCalls;
+    state() = State{std::move(plan), Platform::detail::g_saveCalls, {}, 0, {}};
     Platform::detail::g_saveCalls = wrapped();
   }
-  ~Injector() { Platform::detail::g_saveCalls = state().real; }
+  ~Injector() { Platform::detail::g_saveCalls = real(); }
   Injector(const Injector&) = delete;
   Injector& operator=(const Injector&) = delete;
 
@@ -85,6 +82,11 @@ private:
     return -1;
   }
   static size_t chunk(size_t n) { return state().plan.chunk ? std::min(n, state().plan.chunk) : n; }
+  // What the file of `fd` has reserved (0 when fstat fails).
+  static off_t* reservedBy(int fd) {
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 ? &state().reserved[{st.st_dev, st.st_ino}] : nullptr;
+  }
 
   // How much of [at, at + n) the disk still takes: the file's own bytes and
   // what it reserved cost nothing, anything past them comes off `space`.
@@ -92,8 +94,7 @@ private:
     State& s = state();
     struct stat st {};
     if (s.plan.space < 0 || ::fstat(fd, &st) != 0) return n;
-    const off_t owned = std::max(st.st_size, s.reserved[{st.st_dev, st.st_ino}]);
-    const off_t from = std::max(owned, at);
+    const off_t from = std::max({st.st_size, *reservedBy(fd), at});
     const long long need = std::max<long long>(0, at + static_cast<off_t>(n) - from);
     if (need <= s.plan.space) {
       s.plan.space -= need;
@@ -106,39 +107,33 @@ private:
 
   static Platform::detail::SaveCalls wrapped() {
     Platform::detail::SaveCalls c{};
-    c.open = [](const char* path, int flags, mode_t mode) { return due(Open) ? -1 : real().open(path, flags, mode); };
-    c.mkostemp = [](char* tmpl, int flags) { return due(Mkostemp) ? -1 : real().mkostemp(tmpl, flags); };
-    c.pread = [](int fd, void* buf, size_t n, off_t at) -> ssize_t {
+    c.open = [](auto... a) { return due(Open) ? -1 : real().open(a...); };
+    c.mkostemp = [](auto... a) { return due(Mkostemp) ? -1 : real().mkostemp(a...); };
+    c.pread = [](int fd, void* buf, size_t n, off_t at) {
       return due(Pread) ? -1 : real().pread(fd, buf, chunk(n), at);
     };
     c.pwrite = [](int fd, const void* buf, size_t n, off_t at) -> ssize_t {
       if (due(Pwrite)) return -1;
       const size_t take = fit(fd, at, chunk(n));
-      if (take == 0 && n > 0) return noSpace();
-      return real().pwrite(fd, buf, take, at);
+      return take == 0 && n > 0 ? noSpace() : real().pwrite(fd, buf, take, at);
     };
-    c.write = [](int fd, const void* buf, size_t n) -> ssize_t {
-      return due(Write) ? -1 : real().write(fd, buf, chunk(n));
-    };
-    // Reserving is only counted: the disk the tests use has the room.
+    c.write = [](int fd, const void* buf, size_t n) { return due(Write) ? -1 : real().write(fd, buf, chunk(n)); };
+    // Reserving is only counted: the disk the tests use has the room. A
+    // failed reservation takes nothing.
     c.fallocate = [](int fd, int, off_t at, off_t n) {
       if (due(Fallocate)) return -1;
       const long long space = state().plan.space;
       if (fit(fd, at, static_cast<size_t>(n)) < static_cast<size_t>(n)) {
-        state().plan.space = space;  // a failed reservation takes nothing
+        state().plan.space = space;
         return noSpace();
       }
-      struct stat st {};
-      if (::fstat(fd, &st) == 0) {
-        off_t& r = state().reserved[{st.st_dev, st.st_ino}];
-        r = std::max(r, at + n);
-      }
+      if (off_t* r = reservedBy(fd)) *r = std::max(*r, at + n);
       return 0;
     };
-    c.ftruncate = [](int fd, off_t size) { return due(Ftruncate) ? -1 : real().ftruncate(fd, size); };
-    c.fchown = [](int fd, uid_t u, gid_t g) { return due(Fchown) ? -1 : real().fchown(fd, u, g); };
-    c.fchmod = [](int fd, mode_t mode) { return due(Fchmod) ? -1 : real().fchmod(fd, mode); };
-    c.fsync = [](int fd) { return due(Fsync) ? -1 : real().fsync(fd); };
+    c.ftruncate = [](auto... a) { return due(Ftruncate) ? -1 : real().ftruncate(a...); };
+    c.fchown = [](auto... a) { return due(Fchown) ? -1 : real().fchown(a...); };
+    c.fchmod = [](auto... a) { return due(Fchmod) ? -1 : real().fchmod(a...); };
+    c.fsync = [](auto... a) { return due(Fsync) ? -1 : real().fsync(a...); };
     // A failing close still releases the descriptor, as the system's does.
     c.close = [](int fd) {
       if (!due(Close)) return real().close(fd);
@@ -147,7 +142,7 @@ private:
       errno = error;
       return -1;
     };
-    c.rename = [](const char* from, const char* to) { return due(Rename) ? -1 : real().rename(from, to); };
+    c.rename = [](auto... a) { return due(Rename) ? -1 : real().rename(a...); };
     return c;
   }
 };

@@ -19,24 +19,17 @@ namespace smalldisk {
 class SmallDisk {
 public:
   SmallDisk(const std::string& dir, size_t bytes, int inodes) : dir_(dir) {
-    if (::geteuid() != 0) {
-      reason_ = "needs root to mount a small tmpfs";
-      return;
-    }
     static const int privateNamespace = [] {
-      if (::unshare(CLONE_NEWNS) != 0) return errno;
+      if (::geteuid() != 0 || ::unshare(CLONE_NEWNS) != 0) return errno;
       return ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 ? 0 : errno;
     }();
-    if (privateNamespace != 0) {
-      reason_ = std::string("no mount namespace of its own: ") + std::strerror(privateNamespace);
-      return;
-    }
     const std::string options = "size=" + std::to_string(bytes) + ",nr_inodes=" + std::to_string(inodes);
-    if (::mount("tmpfs", dir.c_str(), "tmpfs", 0, options.c_str()) != 0) {
+    if (::geteuid() != 0) reason_ = "needs root to mount a small tmpfs";
+    else if (privateNamespace != 0)
+      reason_ = std::string("no mount namespace of its own: ") + std::strerror(privateNamespace);
+    else if (::mount("tmpfs", dir.c_str(), "tmpfs", 0, options.c_str()) != 0)
       reason_ = std::string("cannot mount a tmpfs: ") + std::strerror(errno);
-      return;
-    }
-    mounted_ = true;
+    else mounted_ = true;
   }
   ~SmallDisk() {
     if (mounted_) ::umount2(dir_.c_str(), MNT_DETACH);
@@ -49,25 +42,26 @@ public:
 
   // Writes the file `name` until no block is left.
   void fillBlocks(const std::string& name) const {
-    const int fd = ::open((dir_ + "/" + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return;
+    const int fd = create(name, O_TRUNC);
     const std::vector<char> page(4096, 'f');
-    while (::write(fd, page.data(), page.size()) > 0) {
+    while (fd >= 0 && ::write(fd, page.data(), page.size()) > 0) {
     }
-    ::close(fd);
+    if (fd >= 0) ::close(fd);
   }
   // Creates empty files `prefix`0, `prefix`1, ... until no inode is left;
   // returns how many.
   int fillInodes(const std::string& prefix) const {
-    int n = 0;
-    for (;; ++n) {
-      const int fd = ::open((dir_ + "/" + prefix + std::to_string(n)).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    for (int n = 0;; ++n) {
+      const int fd = create(prefix + std::to_string(n), O_EXCL);
       if (fd < 0) return n;
       ::close(fd);
     }
   }
 
 private:
+  int create(const std::string& name, int flags) const {
+    return ::open((dir_ + "/" + name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0644);
+  }
   std::string dir_;
   std::string reason_;
   bool mounted_ = false;

@@ -1,8 +1,9 @@
 // The picture import's decoding and conversion step and the texts of the
 // bitmap-to-charset dialog. Pictures are ImageMagick's files in the fuzz
 // corpus: 16x8, left half red, right half blue, in every format the import
-// reads. Files of the formats it must never decode are made here, each a
-// real file the full stb_image decodes (or, for the first two, breaks on).
+// reads. Beside them lie files of formats it must never decode (a 16-bit
+// PGM header, a cut Radiance picture, a Softimage PIC header); small whole
+// pictures of such formats, which the full stb_image decodes, are made here.
 #include "app/ConvertRules.h"
 #include "tests/app/ReadPicture.h"
 
@@ -12,7 +13,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <tuple>
+
+using namespace std::string_literals;
 
 namespace {
 
@@ -48,28 +52,15 @@ std::vector<uint8_t> overlongHuffmanTable(std::vector<uint8_t> jpg) {
 
 std::vector<uint8_t> bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
-std::vector<uint8_t> concat(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-// A 16-bit binary PGM header declaring 4096 x 4096 and no samples (19
-// bytes); a Radiance picture whose run-length coded scan line stops after
-// one run (52 bytes); small complete PPM, 16-bit PGM, Radiance and
-// Softimage PIC pictures of 2 x 1 pixels.
-const std::vector<uint8_t> kPgmHeader = bytes("P5\n4096 4096\n65535\n");
-const std::vector<uint8_t> kHdrHead = bytes("#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n");
-const std::vector<uint8_t> kCutHdr = concat(concat(kHdrHead, bytes("-Y 8 +X 8\n")), {2, 2, 0, 8, 0x81, 0x10, 0});
-const std::vector<uint8_t> kPpm = concat(bytes("P6\n2 1\n255\n"), {255, 0, 0, 0, 0, 255});
-const std::vector<uint8_t> kPgm16 = concat(bytes("P5\n2 1\n65535\n"), {255, 255, 0, 0});
-const std::vector<uint8_t> kHdr = concat(concat(kHdrHead, bytes("-Y 1 +X 2\n")), {128, 0, 0, 129, 0, 0, 128, 129});
+// Small complete PPM, 16-bit PGM, Radiance and Softimage PIC pictures of
+// 2 x 1 pixels (the last the corpus's header with its pixels).
+const std::vector<uint8_t> kPpm = bytes("P6\n2 1\n255\n\xFF\0\0\0\0\xFF"s);
+const std::vector<uint8_t> kPgm16 = bytes("P5\n2 1\n65535\n\xFF\xFF\0\0"s);
+const std::vector<uint8_t> kHdr = bytes("#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 1 +X 2\n\x80\0\0\x81\0\0\x80\x81"s);
 std::vector<uint8_t> softimagePic() {
-  std::vector<uint8_t> b = {0x53, 0x80, 0xF6, 0x34, 0x40, 0x6D, 0x70, 0xA4};  // magic, version 3.71
-  b.resize(88);                                                               // empty comment
-  b = concat(b, bytes("PICT"));
-  b = concat(b, {0, 2, 0, 1, 0x3F, 0x80, 0, 0, 0, 3, 0, 0});  // 2 x 1, ratio 1.0, full frame
-  b = concat(b, {0, 8, 0, 0xF0});                              // one uncompressed RGBA packet
-  return concat(b, {255, 0, 0, 255, 0, 0, 255, 255});
+  std::vector<uint8_t> pic = corpusFile("header.pic");
+  for (uint8_t b : {255, 0, 0, 255, 0, 0, 255, 255}) pic.push_back(b);  // one uncompressed RGBA packet
+  return pic;
 }
 
 bool near(uint32_t px, int r, int g, int b, int tolerance) {
@@ -102,19 +93,17 @@ TEST(ConvertRules, DecodesEveryFormatAnotherProgramWrote) {
 TEST(ConvertRules, UnreadableFilesGiveTheErrorAndKeepThePicture) {
   const std::vector<uint8_t> png = corpusFile("split.png");
   const std::vector<uint8_t> jpg = corpusFile("split.jpg");
-  const std::string text = "hello, this is not a picture\n";
-  const std::string unsupported = kImportUnsupported;
   const struct {
     const char* what;
     std::vector<uint8_t> bytes;
     std::string reason;  // empty: whatever the decoder says
     bool atOnce;         // refused from the header
   } cases[] = {
-      {"empty file", {}, unsupported, true},
-      {"text file", std::vector<uint8_t>(text.begin(), text.end()), unsupported, true},
-      {"16-bit PGM header", kPgmHeader, unsupported, true},
-      {"cut Radiance", kCutHdr, unsupported, true},
-      {"Softimage PIC", softimagePic(), unsupported, true},
+      {"empty file", {}, kImportUnsupported, true},
+      {"text file", bytes("hello, this is not a picture\n"), kImportUnsupported, true},
+      {"16-bit PGM header", corpusFile("pgm16-header.pgm"), kImportUnsupported, true},
+      {"cut Radiance", corpusFile("cut-rle.hdr"), kImportUnsupported, true},
+      {"Softimage PIC", softimagePic(), kImportUnsupported, true},
       {"truncated PNG", std::vector<uint8_t>(png.begin(), png.begin() + png.size() / 2), "", false},
       {"PNG header only", std::vector<uint8_t>(png.begin(), png.begin() + 33), "", false},
       {"JPEG without its scan", std::vector<uint8_t>(jpg.begin(), jpg.begin() + 100), "", false},
@@ -148,8 +137,10 @@ TEST(ConvertRules, UnreadableFilesGiveTheErrorAndKeepThePicture) {
 }
 
 // Every file another program wrote decodes (above); here the edges of the
-// signatures and of a plausible TGA header.
-TEST(ConvertRules, FormatsAreKnownByTheirFirstBytes) {
+// signatures and of a plausible TGA header. Whatever is none of the six
+// formats, the program's decoder has no loader for either, even for the
+// formats the full stb_image reads by content (or crashes or hangs on).
+TEST(ConvertRules, FormatsAreKnownByTheirFirstBytesAndNoOtherIsDecoded) {
   const auto tgaWith = [](size_t offset, uint8_t value) {
     std::vector<uint8_t> tga = corpusFile("split.tga");
     tga[offset] = value;
@@ -171,26 +162,23 @@ TEST(ConvertRules, FormatsAreKnownByTheirFirstBytes) {
       {"TGA of width 0", tgaWith(12, 0), PictureFormat::None},
       {"TGA of 12 bits a pixel", tgaWith(16, 12), PictureFormat::None},
       {"TGA header cut", std::vector<uint8_t>(17, 0), PictureFormat::None},
+      {"16-bit PGM header", corpusFile("pgm16-header.pgm"), PictureFormat::None},
+      {"cut Radiance", corpusFile("cut-rle.hdr"), PictureFormat::None},
       {"PPM", kPpm, PictureFormat::None},
+      {"16-bit PGM", kPgm16, PictureFormat::None},
       {"Radiance", kHdr, PictureFormat::None},
+      {"Softimage PIC", softimagePic(), PictureFormat::None},
   };
-  for (const auto& c : cases) EXPECT_EQ(DetectPictureFormat(c.bytes), c.format) << c.what;
-}
-
-// Even past the signatures, the program's decoder has no loader for the
-// formats the full stb_image reads by content (or crashes or hangs on).
-TEST(ConvertRules, TheDecoderKnowsNoOtherFormat) {
-  const std::pair<const char*, std::vector<uint8_t>> files[] = {
-      {"16-bit PGM header", kPgmHeader}, {"cut Radiance", kCutHdr}, {"PPM", kPpm},
-      {"16-bit PGM", kPgm16},            {"Radiance", kHdr},       {"Softimage PIC", softimagePic()}};
-  for (const auto& [what, f] : files) {
+  for (const auto& c : cases) {
+    EXPECT_EQ(DetectPictureFormat(c.bytes), c.format) << c.what;
+    if (c.format != PictureFormat::None) continue;
     int w = 0, h = 0, n = 0;
-    const int size = static_cast<int>(f.size());
-    EXPECT_EQ(stbi_info_from_memory(f.data(), size, &w, &h, &n), 0) << what;
-    stbi_uc* px = stbi_load_from_memory(f.data(), size, &w, &h, &n, 4);
-    EXPECT_EQ(px, nullptr) << what;
+    const int size = static_cast<int>(c.bytes.size());
+    EXPECT_EQ(stbi_info_from_memory(c.bytes.data(), size, &w, &h, &n), 0) << c.what;
+    stbi_uc* px = stbi_load_from_memory(c.bytes.data(), size, &w, &h, &n, 4);
+    EXPECT_EQ(px, nullptr) << c.what;
     stbi_image_free(px);
-    EXPECT_STREQ(stbi_failure_reason(), "unknown image type") << what;
+    EXPECT_STREQ(stbi_failure_reason(), "unknown image type") << c.what;
   }
 }
 

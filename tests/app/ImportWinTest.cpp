@@ -178,8 +178,10 @@ TEST_F(ImportWinTest, AFailedOpenOrOkWithoutAPictureLeavesTheWindowAsItWas) {
 
 // A read in progress: a newer file supersedes it, Cancel or closing the
 // window drops it, and the result of a dropped read never lands, however
-// late it arrives; a window opened only for the read closes again.
-TEST_F(ImportWinTest, CancelledAndSupersededReadsLeaveNoTrace) {
+// late it arrives; a window opened only for the read closes again. "OK"
+// does nothing while a read runs, and the test entry (the self-test
+// accepts an import right after dropping its picture) waits for it.
+TEST_F(ImportWinTest, AReadInProgressIsSupersededCancelledOrAwaited) {
   App app;
   const std::vector<uint8_t> png = squarePng();
   openImportPicture(app, "first.png", png);
@@ -211,14 +213,8 @@ TEST_F(ImportWinTest, CancelledAndSupersededReadsLeaveNoTrace) {
   EXPECT_EQ(g_pic.name, "second.png");
   EXPECT_TRUE(app.popups.empty());
   EXPECT_TRUE(app.undo.undoItems.empty());
-}
 
-// The self-test accepts an import right after dropping its picture: the
-// test entry waits for the decode, and "OK" does nothing while one runs.
-TEST_F(ImportWinTest, TheTestEntryWaitsForTheReadAndOkWaitsForThePicture) {
-  App app;
-  openAndRead(app, "old.png", squarePng());
-  openImportPicture(app, "new.png", squarePng());
+  openImportPicture(app, "new.png", png);
   acceptImportPicture(app);
   EXPECT_TRUE(app.undo.undoItems.empty());
   EXPECT_TRUE(app.showImportPicture);

@@ -3,10 +3,10 @@
 #include "platform/Platform.h"
 #include "tests/SaveFaults.h"
 #include "tests/SmallDisk.h"
+#include "tests/fuzz/FuzzUtil.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
@@ -386,59 +386,49 @@ std::vector<uint8_t> bytesAt(const fs::path& p) {
   return out;
 }
 
-std::vector<std::string> namesIn(const fs::path& dir) {
-  std::vector<std::string> names;
-  for (auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 ino_t inodeOf(const fs::path& p) {
   struct stat st {};
   return ::stat(p.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
-// A save of `newSize` bytes over a file of `oldSize` bytes, named a.prg and,
-// when `linked`, also b.prg. Checks that every name shows the new bytes
-// after a success and the old ones after a failure, that the links stay,
-// and that nothing else is left in the directory; returns the result.
-struct SaveCase {
-  fs::path dir;
-  bool linked;
-  std::vector<uint8_t> old, fresh;
-  std::vector<std::string> names;
-  ino_t inode = 0;
-
-  SaveCase(const fs::path& d, bool l, size_t oldSize, size_t newSize)
-      : dir(d), linked(l), old(pattern(oldSize, 1)), fresh(pattern(newSize, 2)) {
-    EXPECT_TRUE(Platform::writeFile((dir / "a.prg").string(), old));
-    if (linked) fs::create_hard_link(dir / "a.prg", dir / "b.prg");
+// A save of `newSize` bytes over a.prg of `oldSize` bytes, also named b.prg
+// when `linked`, once `fill` has filled the disk and with the faults of
+// `plan` in force (none: the real calls). After a success every name shows the new
+// bytes, after a failure the old ones in the file that was there; links
+// stay, and nothing else is left in the directory. Returns the result.
+bool savedOver(const fs::path& dir, const std::string& what, bool linked, size_t oldSize, size_t newSize,
+               const std::function<void()>& fill, const savefaults::Plan* plan = nullptr) {
+  const fs::path a = dir / "a.prg", b = dir / "b.prg";
+  const std::vector<uint8_t> old = pattern(oldSize, 1), fresh = pattern(newSize, 2);
+  EXPECT_TRUE(Platform::writeFile(a.string(), old)) << what;
+  if (linked) fs::create_hard_link(a, b);
+  fill();
+  const std::vector<std::string> names = fuzz::namesIn(dir);
+  const ino_t inode = inodeOf(a);
+  std::optional<savefaults::Injector> faults;
+  if (plan) faults.emplace(*plan);
+  const bool ok = Platform::writeFile(a.string(), fresh);
+  for (const savefaults::Fault& f : plan ? plan->faults : std::vector<savefaults::Fault>{})
+    EXPECT_GE(faults->uses(f.call), f.use) << what << ": fault not reached";
+  const std::vector<uint8_t>& want = ok ? fresh : old;
+  EXPECT_EQ(bytesAt(a), want) << what;
+  if (linked) {
+    EXPECT_EQ(bytesAt(b), want) << what;
+    EXPECT_EQ(fs::hard_link_count(a), 2u) << what;
   }
-  // Call once the directory holds everything but the save.
-  void settle() {
-    names = namesIn(dir);
-    inode = inodeOf(dir / "a.prg");
+  if (linked || !ok) {
+    EXPECT_EQ(inodeOf(a), inode) << what;  // rewritten in place, or not at all
   }
-  bool save(const std::string& what) {
-    const bool ok = Platform::writeFile((dir / "a.prg").string(), fresh);
-    const std::vector<uint8_t>& want = ok ? fresh : old;
-    EXPECT_EQ(bytesAt(dir / "a.prg"), want) << what;
-    if (linked) {
-      EXPECT_EQ(bytesAt(dir / "b.prg"), want) << what;
-      EXPECT_EQ(inodeOf(dir / "a.prg"), inode) << what;
-      EXPECT_EQ(fs::hard_link_count(dir / "a.prg"), 2u) << what;
-    }
-    EXPECT_EQ(namesIn(dir), names) << what;
-    return ok;
-  }
-};
+  EXPECT_EQ(fuzz::namesIn(dir), names) << what;
+  return ok;
+}
 
 }  // namespace
 
 // Saves on a disk that is really full: a hard-linked file is rewritten in
 // place only when the space is there, and an ordinary one never in place.
 TEST(Platform, WriteFileOnAFullDisk) {
-  struct Case {
+  const struct {
     const char* what;
     bool linked;
     size_t oldSize, newSize;
@@ -451,26 +441,22 @@ TEST(Platform, WriteFileOnAFullDisk) {
       {"ordinary, smaller: no room for the temporary file", false, 10000, 5000, false, false},
       {"ordinary, no inode for the temporary file", false, 10000, 5000, true, false},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     TempDir t;
     smalldisk::SmallDisk disk(t.path().string(), c.noInodes ? 256 * 1024 : 64 * 1024, c.noInodes ? 16 : 64);
     if (!disk.mounted()) GTEST_SKIP() << disk.reason();
-    SaveCase s(t.path(), c.linked, c.oldSize, c.newSize);
-    if (c.noInodes) EXPECT_GT(disk.fillInodes("i"), 0) << c.what;
-    else disk.fillBlocks("filler");
-    s.settle();
-    EXPECT_EQ(s.save(c.what), c.written) << c.what;
-    // Not rewritten in place either, which had room.
-    if (c.noInodes) {
-      EXPECT_EQ(inodeOf(t.path() / "a.prg"), s.inode) << c.what;
-    }
+    const auto fill = [&] {
+      if (c.noInodes) EXPECT_GT(disk.fillInodes("i"), 0) << c.what;
+      else disk.fillBlocks("filler");
+    };
+    EXPECT_EQ(savedOver(t.path(), c.what, c.linked, c.oldSize, c.newSize, fill), c.written) << c.what;
   }
 }
 
 // Every failure point of both ways of saving, made to fail on purpose.
 TEST(Platform, WriteFileFailuresKeepTheOldFile) {
   using namespace savefaults;
-  struct Case {
+  const struct {
     const char* what;
     bool linked;
     size_t oldSize, newSize;
@@ -501,12 +487,8 @@ TEST(Platform, WriteFileFailuresKeepTheOldFile) {
       {"interrupted, a few bytes at a time", true, 4000, 9000,
        {-1, 7, {{Pread, 2, EINTR}, {Pwrite, 1, EINTR}, {Pwrite, 700, EINTR}}}, true},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     TempDir t;
-    SaveCase s(t.path(), c.linked, c.oldSize, c.newSize);
-    s.settle();
-    Injector faults(c.plan);
-    EXPECT_EQ(s.save(c.what), c.written) << c.what;
-    for (const Fault& f : c.plan.faults) EXPECT_GE(faults.uses(f.call), f.use) << c.what << ": fault not reached";
+    EXPECT_EQ(savedOver(t.path(), c.what, c.linked, c.oldSize, c.newSize, [] {}, &c.plan), c.written) << c.what;
   }
 }
