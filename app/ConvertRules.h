@@ -1,9 +1,9 @@
 // The rules behind the picture import window and the bitmap-to-charset
 // dialog, free of any window so that they are tested headless and fuzzed:
-// decoding a PC picture (only the six formats the import names, with a
-// limit on its size), reading it in the background, the import state with
-// its options, the conversion the window runs whenever an option changes,
-// storing the result, and the texts and slot choice of the charset dialog.
+// reading a PC picture in the background (decoded by convert/PictureFile),
+// the import state with its options, the conversion the window runs
+// whenever an option changes, storing the result, and the texts and slot
+// choice of the charset dialog.
 // The windows (app/ImportWin.cpp, app/CharsetConvertWin.cpp) draw around
 // these and change the document through App::change.
 #pragma once
@@ -13,6 +13,7 @@
 #include "convert/ColorReducer.h"
 #include "convert/ImportColors.h"
 #include "convert/PetsciiConverter.h"
+#include "convert/PictureFile.h"
 #include "core/Machine.h"
 #include "core/Palette.h"
 
@@ -29,29 +30,8 @@ enum : int {
 };
 }  // namespace ImportMode
 
-// A decoded picture needs 4 bytes per pixel, and the decoder more while it
-// works; pictures above this many pixels are refused before decoding, so
-// that a small file declaring a huge size cannot exhaust memory.
-constexpr int64_t kImportMaxPixels = 64LL * 1024 * 1024;
-constexpr const char* kImportReadError = "Couldn't read the image: ";
-constexpr const char* kImportTooLarge = "the picture is larger than 64 megapixels";
-constexpr const char* kImportUnsupported = "unsupported format";
 constexpr int kImportDetailDefault = 50;  // percent
 constexpr int kImportDetailMax = 100;
-
-// The picture formats the import reads (a plain int), in the order their
-// signatures are tried; TGA, which has none, comes last.
-namespace PictureFormat {
-enum : int {
-  None = -1,  // none of them: never handed to the decoder
-  Png = 0,
-  Jpeg,
-  Bmp,
-  Gif,
-  Psd,
-  Tga,
-};
-}  // namespace PictureFormat
 
 // One preview of the window: pixels, width and height.
 struct ImportPreview {
@@ -92,24 +72,6 @@ struct ImportPicture {
   // The background the last conversion used (PETSCII or multicolour).
   int usedBackground() const;
 };
-
-// Which of the six formats the file is, by its first bytes: the PNG
-// signature, FF D8 (JPEG), "BM", "GIF87a" or "GIF89a", "8BPS" (PSD), or
-// else a plausible TGA header; PictureFormat::None for anything else.
-int DetectPictureFormat(const std::vector<uint8_t>& bytes);
-
-// What the header alone refuses, before any pixel is decoded: a format the
-// import does not read (kImportUnsupported), a JPEG Huffman table the
-// decoder would overrun, or a declared size over maxPixels
-// (kImportTooLarge). Empty when the file may be decoded.
-std::string PictureHeaderProblem(const std::vector<uint8_t>& bytes, int64_t maxPixels = kImportMaxPixels);
-
-// Decodes a PNG, JPEG, BMP, GIF, TGA or PSD file into RGBA pixels. Returns
-// the reason when it cannot (empty on success); the outputs change only on
-// success. Other formats and pictures of more than maxPixels pixels are
-// refused unread (PictureHeaderProblem).
-std::string DecodePicture(const std::vector<uint8_t>& bytes, std::vector<uint32_t>& pixels, int& w, int& h,
-                          int64_t maxPixels = kImportMaxPixels);
 
 // Starts reading a picture in the background (`reading`, superseding a
 // read still running). What the header shows is refused at once: then the

@@ -149,7 +149,7 @@ TEST(ConvertRules, FormatsAreKnownByTheirFirstBytesAndNoOtherIsDecoded) {
   const struct {
     const char* what;
     std::vector<uint8_t> bytes;
-    int format;
+    PictureFormat format;
   } cases[] = {
       {"split.bmp", corpusFile("split.bmp"), PictureFormat::Bmp},
       {"GIF87a", bytes("GIF87a"), PictureFormat::Gif},
