@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,6 +59,35 @@ std::string writeTarget(const std::string& path) {
   return path;
 }
 
+// The umask as the process started, for a system without /proc. Read while
+// static objects are set up, before main and so before any thread exists:
+// reading the umask this way sets it for a moment.
+const mode_t g_startUmask = [] {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return mask;
+}();
+
+// The process's umask, read without setting it (which would give a file
+// another thread creates meanwhile the wrong mode): the kernel shows it in
+// /proc/self/status.
+mode_t currentUmask() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+  return g_startUmask;
+}
+
+// Calls `call` again while a signal interrupts it before it does anything.
+template <class Call>
+auto retryInterrupted(const Call& call) {
+  for (;;) {
+    const auto result = call();
+    if (result >= 0 || errno != EINTR) return result;
+  }
+}
+
 // Prefix of the temporary file beside the target. Kept short and apart
 // from the target's name, so a name near the length limit still has room.
 constexpr char kTempPrefix[] = "/.tilvox-XXXXXX";
@@ -74,8 +104,8 @@ std::string directoryOf(const std::string& target) {
 size_t writeAt(int fd, const uint8_t* data, size_t size, off_t at) {
   size_t done = 0;
   while (done < size) {
-    const ssize_t n = sys().pwrite(fd, data + done, size - done, at + static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n =
+        retryInterrupted([&] { return sys().pwrite(fd, data + done, size - done, at + static_cast<off_t>(done)); });
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
@@ -85,8 +115,8 @@ size_t writeAt(int fd, const uint8_t* data, size_t size, off_t at) {
 bool readAt(int fd, uint8_t* data, size_t size, off_t at) {
   size_t done = 0;
   while (done < size) {
-    const ssize_t n = sys().pread(fd, data + done, size - done, at + static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n =
+        retryInterrupted([&] { return sys().pread(fd, data + done, size - done, at + static_cast<off_t>(done)); });
     if (n <= 0) return false;
     done += static_cast<size_t>(n);
   }
@@ -103,8 +133,7 @@ bool writeSpecial(const std::string& target, const std::vector<uint8_t>& bytes) 
   if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   bool ok = true;
   for (size_t done = 0; ok && done < bytes.size();) {
-    const ssize_t n = sys().write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n = retryInterrupted([&] { return sys().write(fd, bytes.data() + done, bytes.size() - done); });
     ok = n > 0;
     if (ok) done += static_cast<size_t>(n);
   }
@@ -156,7 +185,8 @@ bool rewriteInPlace(const std::string& target, const struct stat& seen, const st
     return false;
   }
   bool ok = true;
-  if (newSize > 0 && sys().fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, newSize) != 0) ok = reservationUnsupported(errno);
+  if (newSize > 0 && retryInterrupted([&] { return sys().fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, newSize); }) != 0)
+    ok = reservationUnsupported(errno);
   const size_t tail = bytes.size() - covered;
   ok = ok && writeAt(fd, bytes.data() + covered, tail, oldSize) == tail;
   const size_t written = ok ? writeAt(fd, bytes.data(), covered, 0) : 0;  // old bytes overwritten
@@ -198,9 +228,7 @@ TempResult writeReplacing(const std::string& target, const struct stat* old, con
       return discard(TempResult::WriteInPlace);
     mode = old->st_mode & 07777;
   } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
+    mode = 0666 & ~currentUmask();
   }
   bool ok = writeAt(fd, bytes.data(), bytes.size(), 0) == bytes.size();
   ok = ok && sys().fchmod(fd, mode) == 0;

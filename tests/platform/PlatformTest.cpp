@@ -485,10 +485,22 @@ TEST(Platform, WriteFileFailuresKeepTheOldFile) {
       {"in place: old tail not cut off", true, 9000, 4000, {-1, 0, {{Ftruncate, 1, EIO}}}, false},
       {"in place: close fails after the bytes are stored", true, 4000, 9000, {-1, 0, {{Close, 1, EIO}}}, true},
       {"interrupted, a few bytes at a time", true, 4000, 9000,
-       {-1, 7, {{Pread, 2, EINTR}, {Pwrite, 1, EINTR}, {Pwrite, 700, EINTR}}}, true},
+       {-1, 7, {{Pread, 2, EINTR}, {Fallocate, 1, EINTR}, {Pwrite, 1, EINTR}, {Pwrite, 700, EINTR}}}, true},
   };
   for (const auto& c : cases) {
     TempDir t;
     EXPECT_EQ(savedOver(t.path(), c.what, c.linked, c.oldSize, c.newSize, [] {}, &c.plan), c.written) << c.what;
   }
+}
+
+// A new file gets 0666 less the umask in force.
+TEST(Platform, WriteFileCreatesANewFile) {
+  TempDir t;
+  const std::string p = (t.path() / "new.prg").string();
+  const mode_t saved = ::umask(027);
+  const bool written = Platform::writeFile(p, {1});
+  ::umask(saved);
+  struct stat st {};
+  ASSERT_TRUE(written && ::stat(p.c_str(), &st) == 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
