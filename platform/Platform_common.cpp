@@ -40,6 +40,13 @@ SaveCalls g_saveCalls = {
     [](int fd) { return ::fsync(fd); },
     [](int fd) { return ::close(fd); },
     [](const char* from, const char* to) { return std::rename(from, to); },
+    [](const char* path) {
+      const int fd = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      if (fd < 0) return -1;
+      const int result = ::fsync(fd);
+      ::close(fd);
+      return result;
+    },
 };
 
 }  // namespace detail
@@ -235,8 +242,17 @@ TempResult writeReplacing(const std::string& target, const struct stat* old, con
   ok = ok && sys().fsync(fd) == 0;
   ok = (sys().close(fd) == 0) && ok;
   ok = ok && sys().rename(tmpl.c_str(), target.c_str()) == 0;
-  if (!ok) ::unlink(tmpl.c_str());
-  return ok ? TempResult::Written : TempResult::Failed;
+  if (!ok) {
+    ::unlink(tmpl.c_str());
+    return TempResult::Failed;
+  }
+  // The new name is durable only once the directory is: until then a crash
+  // can bring the old file back or lose a new one. A failure here changes
+  // nothing in the result: the rename has replaced the old file already, so
+  // a failed save could no longer keep it, and some file systems cannot
+  // sync a directory at all.
+  sys().syncDirectory(directoryOf(target).c_str());
+  return TempResult::Written;
 }
 
 }  // namespace

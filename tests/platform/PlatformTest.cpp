@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
@@ -471,6 +472,7 @@ TEST(Platform, WriteFileFailuresKeepTheOldFile) {
       {"temporary file not stored", false, 4000, 9000, {-1, 0, {{Fsync, 1, EIO}}}, false},
       {"temporary file not closed", false, 4000, 9000, {-1, 0, {{Close, 1, EIO}}}, false},
       {"rename fails", false, 4000, 9000, {-1, 0, {{Rename, 1, EIO}}}, false},
+      {"directory not stored: still saved", false, 4000, 9000, {-1, 0, {{SyncDirectory, 1, EIO}}}, true},
       {"in place: no space to reserve", true, 4000, 9000, {4999, 0, {}}, false},
       {"in place: exactly the space needed", true, 4000, 9000, {5000, 0, {}}, true},
       {"in place: smaller needs no space", true, 9000, 4000, {0, 0, {}}, true},
@@ -493,14 +495,19 @@ TEST(Platform, WriteFileFailuresKeepTheOldFile) {
   }
 }
 
-// A new file gets 0666 less the umask in force.
+// A new file gets 0666 less the umask in force; its data is stored before
+// the rename makes it the file, and the directory after.
 TEST(Platform, WriteFileCreatesANewFile) {
   TempDir t;
   const std::string p = (t.path() / "new.prg").string();
   const mode_t saved = ::umask(027);
+  savefaults::Injector faults(savefaults::Plan{});
   const bool written = Platform::writeFile(p, {1});
   ::umask(saved);
   struct stat st {};
   ASSERT_TRUE(written && ::stat(p.c_str(), &st) == 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
+  const std::vector<int>& c = faults.calls();
+  EXPECT_LT(std::find(c.begin(), c.end(), savefaults::Fsync), std::find(c.begin(), c.end(), savefaults::Rename));
+  EXPECT_EQ(c.back(), savefaults::SyncDirectory);
 }
