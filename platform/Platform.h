@@ -25,9 +25,12 @@ bool readFile(const std::string& path, std::vector<uint8_t>& out);
 // temporary file for want of rights) the file is rewritten in place: the
 // space is reserved first and the old bytes are kept to be written back,
 // so a failed save leaves the old file as it was. A device or pipe is
-// written as it is. No space or inodes for the temporary file, an
-// existing file the process may not write, or one to rewrite in place that
-// it may not read, fail the save.
+// written as it is. A symbolic link is followed to where its chain ends,
+// and the file is written (or created) there, keeping every link; a loop
+// or a chain of more than 40 links fails the save with errno ELOOP. No
+// space or inodes for the temporary file, an existing file the process may
+// not write, or one to rewrite in place that it may not read, fail the
+// save.
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 std::string loadText(const std::string& name);

@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -55,15 +56,35 @@ namespace {
 
 const detail::SaveCalls& sys() { return detail::g_saveCalls; }
 
-// The file a write really replaces: a symbolic link is followed so the link
-// itself survives the rename.
-std::string writeTarget(const std::string& path) {
-  std::error_code ec;
-  if (std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec))) {
-    auto real = std::filesystem::weakly_canonical(path, ec);
-    if (!ec) return real.string();
+// Most symbolic links followed to find the file a save writes: as many as
+// the kernel follows on one path.
+constexpr int kMaxLinkHops = 40;
+
+// The file a save really writes: where the chain of symbolic links at the
+// last component of `path` ends, whether a file exists there yet or not.
+// So every link survives the rename, and a link made before its file gets
+// the file where it points. A relative link target counts from the
+// directory of the link that holds it; links among the directory
+// components are left to the kernel. Nothing, with errno set (ELOOP for a
+// loop or a chain longer than the kernel would follow), when the chain
+// cannot be followed.
+std::optional<std::string> writeTarget(const std::string& path) {
+  std::filesystem::path target = path;
+  for (int hops = 0;; ++hops) {
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target.string();
+    if (hops == kMaxLinkHops) {
+      errno = ELOOP;
+      return std::nullopt;
+    }
+    std::error_code ec;
+    const std::filesystem::path next = std::filesystem::read_symlink(target, ec);
+    if (ec) {
+      errno = ec.value();
+      return std::nullopt;
+    }
+    target = next.is_absolute() ? next : target.parent_path() / next;
   }
-  return path;
 }
 
 // The umask as the process started, for a system without /proc. Read while
@@ -258,7 +279,9 @@ TempResult writeReplacing(const std::string& target, const struct stat* old, con
 }  // namespace
 
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  const std::string target = writeTarget(path);
+  const std::optional<std::string> followed = writeTarget(path);
+  if (!followed) return false;
+  const std::string& target = *followed;
   struct stat st {};
   if (::stat(target.c_str(), &st) != 0) {
     if (errno != ENOENT) return false;

@@ -511,3 +511,47 @@ TEST(Platform, WriteFileCreatesANewFile) {
   EXPECT_LT(std::find(c.begin(), c.end(), savefaults::Fsync), std::find(c.begin(), c.end(), savefaults::Rename));
   EXPECT_EQ(c.back(), savefaults::SyncDirectory);
 }
+
+// A save through symbolic links writes, or creates, the file where the
+// chain ends and leaves every link a link; a loop is refused untouched.
+TEST(Platform, WriteFileFollowsSymbolicLinks) {
+  using Links = std::vector<std::pair<std::string, std::string>>;  // name, target ('/': test directory)
+  const auto chain = [](int n) {  // a.prg -> 1 -> 2 ... -> n
+    Links links{{"a.prg", "1"}};
+    for (int i = 1; i < n; ++i) links.emplace_back(std::to_string(i), std::to_string(i + 1));
+    return links;
+  };
+  const struct {
+    const char* what;
+    Links links;
+    bool exists;        // "real.prg" holds old bytes before the save
+    std::string lands;  // where the bytes go; empty: refused with ELOOP
+  } cases[] = {
+      {"link to an existing file", {{"a.prg", "real.prg"}}, true, "real.prg"},
+      {"link made before its file", {{"a.prg", "real.prg"}}, false, "real.prg"},
+      {"chain to a missing file", {{"a.prg", "b.prg"}, {"b.prg", "c.prg"}}, false, "c.prg"},
+      {"relative target from the link", {{"a.prg", "sub/b.prg"}, {"sub/b.prg", "../real.prg"}}, true, "real.prg"},
+      {"absolute target", {{"a.prg", "/real.prg"}}, false, "real.prg"},
+      {"as many links as the kernel follows", chain(40), false, "40"},
+      {"one more", chain(41), false, ""},
+      {"loop", {{"a.prg", "b.prg"}, {"b.prg", "a.prg"}}, false, ""},
+  };
+  for (const auto& c : cases) {
+    TempDir t;
+    fs::create_directory(t.path() / "sub");
+    if (c.exists) touch(t.path() / "real.prg", "old");
+    for (const auto& [name, to] : c.links)
+      fs::create_symlink(to[0] == '/' ? t.path().string() + to : to, t.path() / name);
+    std::vector<std::string> names = fuzz::namesIn(t.path());
+    errno = 0;
+    EXPECT_EQ(Platform::writeFile((t.path() / "a.prg").string(), {'n', 'e', 'w'}), !c.lands.empty()) << c.what;
+    if (c.lands.empty()) {
+      EXPECT_EQ(errno, ELOOP) << c.what;
+    } else {
+      EXPECT_EQ(readAll((t.path() / c.lands).string()), "new") << c.what;
+      if (!c.exists) names.insert(std::upper_bound(names.begin(), names.end(), c.lands), c.lands);
+    }
+    EXPECT_EQ(fuzz::namesIn(t.path()), names) << c.what;
+    for (const auto& [name, to] : c.links) EXPECT_TRUE(fs::is_symlink(fs::symlink_status(t.path() / name))) << name;
+  }
+}
