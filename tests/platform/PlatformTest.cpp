@@ -467,6 +467,8 @@ TEST(Platform, WriteFileFailuresKeepTheOldFile) {
       {"no space for the temporary file", false, 4000, 3000, {-1, 0, {{Mkostemp, 1, ENOSPC}}}, false},
       {"quota reached for the temporary file", false, 4000, 3000, {-1, 0, {{Mkostemp, 1, EDQUOT}}}, false},
       {"directory refuses new names: rewritten in place", false, 4000, 9000, {-1, 0, {{Mkostemp, 1, EACCES}}}, true},
+      {"refused names: write fails", false, 9000, 4000, {-1, 1000, {{Mkostemp, 1, EACCES}, {Pwrite, 3, EIO}}}, false},
+      {"refused names: tail not cut", false, 9000, 4000, {-1, 0, {{Mkostemp, 1, EACCES}, {Ftruncate, 1, EIO}}}, false},
       {"disk fills while writing the temporary file", false, 4000, 9000, {3000, 0, {}}, false},
       {"mode of the temporary file not set", false, 4000, 9000, {-1, 0, {{Fchmod, 1, EPERM}}}, false},
       {"temporary file not stored", false, 4000, 9000, {-1, 0, {{Fsync, 1, EIO}}}, false},
