@@ -18,15 +18,19 @@ std::string assetDir();
 
 bool readFile(const std::string& path, std::vector<uint8_t>& out);
 // An ordinary file is written through a short-named temporary file in its
-// directory, given the old file's mode, owner and group, and renamed over
-// it. Where a replace would change what the file is (a file with several
+// directory, given the old file's mode, owner and group (a new file: 0666
+// less the umask), stored, renamed over it, and the directory stored too.
+// Where a replace would change what the file is (a file with several
 // links, an owner that cannot be kept, a directory that refuses the
 // temporary file for want of rights) the file is rewritten in place: the
 // space is reserved first and the old bytes are kept to be written back,
 // so a failed save leaves the old file as it was. A device or pipe is
-// written as it is. No space or inodes for the temporary file, an
-// existing file the process may not write, or one to rewrite in place that
-// it may not read, fail the save.
+// written as it is. A symbolic link is followed to where its chain ends,
+// and the file is written (or created) there, keeping every link; a loop
+// or a chain of more than 40 links fails the save with errno ELOOP. No
+// space or inodes for the temporary file, an existing file the process may
+// not write, or one to rewrite in place that it may not read, fail the
+// save.
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 std::string loadText(const std::string& name);

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,6 +41,13 @@ SaveCalls g_saveCalls = {
     [](int fd) { return ::fsync(fd); },
     [](int fd) { return ::close(fd); },
     [](const char* from, const char* to) { return std::rename(from, to); },
+    [](const char* path) {
+      const int fd = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      if (fd < 0) return -1;
+      const int result = ::fsync(fd);
+      ::close(fd);
+      return result;
+    },
 };
 
 }  // namespace detail
@@ -47,15 +56,64 @@ namespace {
 
 const detail::SaveCalls& sys() { return detail::g_saveCalls; }
 
-// The file a write really replaces: a symbolic link is followed so the link
-// itself survives the rename.
-std::string writeTarget(const std::string& path) {
-  std::error_code ec;
-  if (std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec))) {
-    auto real = std::filesystem::weakly_canonical(path, ec);
-    if (!ec) return real.string();
+// Most symbolic links followed to find the file a save writes: as many as
+// the kernel follows on one path.
+constexpr int kMaxLinkHops = 40;
+
+// The file a save really writes: where the chain of symbolic links at the
+// last component of `path` ends, whether a file exists there yet or not.
+// So every link survives the rename, and a link made before its file gets
+// the file where it points. A relative link target counts from the
+// directory of the link that holds it; links among the directory
+// components are left to the kernel. Nothing, with errno set (ELOOP for a
+// loop or a chain longer than the kernel would follow), when the chain
+// cannot be followed.
+std::optional<std::string> writeTarget(const std::string& path) {
+  std::filesystem::path target = path;
+  for (int hops = 0;; ++hops) {
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target.string();
+    if (hops == kMaxLinkHops) {
+      errno = ELOOP;
+      return std::nullopt;
+    }
+    std::error_code ec;
+    const std::filesystem::path next = std::filesystem::read_symlink(target, ec);
+    if (ec) {
+      errno = ec.value();
+      return std::nullopt;
+    }
+    target = next.is_absolute() ? next : target.parent_path() / next;
   }
-  return path;
+}
+
+// The umask as the process started, for a system without /proc. Read while
+// static objects are set up, before main and so before any thread exists:
+// reading the umask this way sets it for a moment.
+const mode_t g_startUmask = [] {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return mask;
+}();
+
+// The process's umask, read without setting it (which would give a file
+// another thread creates meanwhile the wrong mode): the kernel shows it in
+// /proc/self/status.
+mode_t currentUmask() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+  return g_startUmask;
+}
+
+// Calls `call` again while a signal interrupts it before it does anything.
+template <class Call>
+auto retryInterrupted(const Call& call) {
+  for (;;) {
+    const auto result = call();
+    if (result >= 0 || errno != EINTR) return result;
+  }
 }
 
 // Prefix of the temporary file beside the target. Kept short and apart
@@ -74,8 +132,8 @@ std::string directoryOf(const std::string& target) {
 size_t writeAt(int fd, const uint8_t* data, size_t size, off_t at) {
   size_t done = 0;
   while (done < size) {
-    const ssize_t n = sys().pwrite(fd, data + done, size - done, at + static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n =
+        retryInterrupted([&] { return sys().pwrite(fd, data + done, size - done, at + static_cast<off_t>(done)); });
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
@@ -85,8 +143,8 @@ size_t writeAt(int fd, const uint8_t* data, size_t size, off_t at) {
 bool readAt(int fd, uint8_t* data, size_t size, off_t at) {
   size_t done = 0;
   while (done < size) {
-    const ssize_t n = sys().pread(fd, data + done, size - done, at + static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n =
+        retryInterrupted([&] { return sys().pread(fd, data + done, size - done, at + static_cast<off_t>(done)); });
     if (n <= 0) return false;
     done += static_cast<size_t>(n);
   }
@@ -103,8 +161,7 @@ bool writeSpecial(const std::string& target, const std::vector<uint8_t>& bytes) 
   if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   bool ok = true;
   for (size_t done = 0; ok && done < bytes.size();) {
-    const ssize_t n = sys().write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n = retryInterrupted([&] { return sys().write(fd, bytes.data() + done, bytes.size() - done); });
     ok = n > 0;
     if (ok) done += static_cast<size_t>(n);
   }
@@ -156,7 +213,8 @@ bool rewriteInPlace(const std::string& target, const struct stat& seen, const st
     return false;
   }
   bool ok = true;
-  if (newSize > 0 && sys().fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, newSize) != 0) ok = reservationUnsupported(errno);
+  if (newSize > 0 && retryInterrupted([&] { return sys().fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, newSize); }) != 0)
+    ok = reservationUnsupported(errno);
   const size_t tail = bytes.size() - covered;
   ok = ok && writeAt(fd, bytes.data() + covered, tail, oldSize) == tail;
   const size_t written = ok ? writeAt(fd, bytes.data(), covered, 0) : 0;  // old bytes overwritten
@@ -198,23 +256,32 @@ TempResult writeReplacing(const std::string& target, const struct stat* old, con
       return discard(TempResult::WriteInPlace);
     mode = old->st_mode & 07777;
   } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
+    mode = 0666 & ~currentUmask();
   }
   bool ok = writeAt(fd, bytes.data(), bytes.size(), 0) == bytes.size();
   ok = ok && sys().fchmod(fd, mode) == 0;
   ok = ok && sys().fsync(fd) == 0;
   ok = (sys().close(fd) == 0) && ok;
   ok = ok && sys().rename(tmpl.c_str(), target.c_str()) == 0;
-  if (!ok) ::unlink(tmpl.c_str());
-  return ok ? TempResult::Written : TempResult::Failed;
+  if (!ok) {
+    ::unlink(tmpl.c_str());
+    return TempResult::Failed;
+  }
+  // The new name is durable only once the directory is: until then a crash
+  // can bring the old file back or lose a new one. A failure here changes
+  // nothing in the result: the rename has replaced the old file already, so
+  // a failed save could no longer keep it, and some file systems cannot
+  // sync a directory at all.
+  sys().syncDirectory(directoryOf(target).c_str());
+  return TempResult::Written;
 }
 
 }  // namespace
 
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  const std::string target = writeTarget(path);
+  const std::optional<std::string> followed = writeTarget(path);
+  if (!followed) return false;
+  const std::string& target = *followed;
   struct stat st {};
   if (::stat(target.c_str(), &st) != 0) {
     if (errno != ENOENT) return false;

@@ -21,6 +21,9 @@ struct SaveCalls {
   int (*fsync)(int fd);
   int (*close)(int fd);
   int (*rename)(const char* from, const char* to);
+  // Makes a directory's entries durable: opens it (read-only, as a
+  // directory), fsyncs and closes it.
+  int (*syncDirectory)(const char* path);
 };
 
 // The table in use; starts with the real calls.

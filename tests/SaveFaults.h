@@ -18,7 +18,7 @@
 namespace savefaults {
 
 enum Call : int { Open, Mkostemp, Pread, Pwrite, Write, Fallocate, Ftruncate, Fchown, Fchmod, Fsync, Close, Rename,
-                  kCallCount };
+                  SyncDirectory, kCallCount };
 
 // The n-th use (counted from 1) of `call` fails with `error`.
 struct Fault {
@@ -40,7 +40,7 @@ struct Plan {
 class Injector {
 public:
   explicit Injector(Plan plan) {
-    state() = State{std::move(plan), Platform::detail::g_saveCalls, {}, 0, {}};
+    state() = State{std::move(plan), Platform::detail::g_saveCalls, {}, {}, 0, {}};
     Platform::detail::g_saveCalls = wrapped();
   }
   ~Injector() { Platform::detail::g_saveCalls = real(); }
@@ -48,12 +48,15 @@ public:
   Injector& operator=(const Injector&) = delete;
 
   int uses(int call) const { return state().uses[call]; }
+  // Every call made so far, in order.
+  const std::vector<int>& calls() const { return state().calls; }
 
 private:
   struct State {
     Plan plan;
     Platform::detail::SaveCalls real{};
     std::array<int, kCallCount> uses{};
+    std::vector<int> calls;
     int failures = 0;
     std::map<std::pair<dev_t, ino_t>, off_t> reserved;  // fallocate without growing the size
   };
@@ -67,6 +70,7 @@ private:
   static bool due(int call) {
     State& s = state();
     const int use = ++s.uses[call];
+    s.calls.push_back(call);
     if (s.plan.quietAfter > 0 && s.failures >= s.plan.quietAfter) return false;
     for (const Fault& f : s.plan.faults)
       if (f.call == call && f.use == use) {
@@ -143,6 +147,7 @@ private:
       return -1;
     };
     c.rename = [](auto... a) { return due(Rename) ? -1 : real().rename(a...); };
+    c.syncDirectory = [](auto... a) { return due(SyncDirectory) ? -1 : real().syncDirectory(a...); };
     return c;
   }
 };

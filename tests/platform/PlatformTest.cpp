@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
@@ -466,11 +467,14 @@ TEST(Platform, WriteFileFailuresKeepTheOldFile) {
       {"no space for the temporary file", false, 4000, 3000, {-1, 0, {{Mkostemp, 1, ENOSPC}}}, false},
       {"quota reached for the temporary file", false, 4000, 3000, {-1, 0, {{Mkostemp, 1, EDQUOT}}}, false},
       {"directory refuses new names: rewritten in place", false, 4000, 9000, {-1, 0, {{Mkostemp, 1, EACCES}}}, true},
+      {"refused names: write fails", false, 9000, 4000, {-1, 1000, {{Mkostemp, 1, EACCES}, {Pwrite, 3, EIO}}}, false},
+      {"refused names: tail not cut", false, 9000, 4000, {-1, 0, {{Mkostemp, 1, EACCES}, {Ftruncate, 1, EIO}}}, false},
       {"disk fills while writing the temporary file", false, 4000, 9000, {3000, 0, {}}, false},
       {"mode of the temporary file not set", false, 4000, 9000, {-1, 0, {{Fchmod, 1, EPERM}}}, false},
       {"temporary file not stored", false, 4000, 9000, {-1, 0, {{Fsync, 1, EIO}}}, false},
       {"temporary file not closed", false, 4000, 9000, {-1, 0, {{Close, 1, EIO}}}, false},
       {"rename fails", false, 4000, 9000, {-1, 0, {{Rename, 1, EIO}}}, false},
+      {"directory not stored: still saved", false, 4000, 9000, {-1, 0, {{SyncDirectory, 1, EIO}}}, true},
       {"in place: no space to reserve", true, 4000, 9000, {4999, 0, {}}, false},
       {"in place: exactly the space needed", true, 4000, 9000, {5000, 0, {}}, true},
       {"in place: smaller needs no space", true, 9000, 4000, {0, 0, {}}, true},
@@ -485,10 +489,71 @@ TEST(Platform, WriteFileFailuresKeepTheOldFile) {
       {"in place: old tail not cut off", true, 9000, 4000, {-1, 0, {{Ftruncate, 1, EIO}}}, false},
       {"in place: close fails after the bytes are stored", true, 4000, 9000, {-1, 0, {{Close, 1, EIO}}}, true},
       {"interrupted, a few bytes at a time", true, 4000, 9000,
-       {-1, 7, {{Pread, 2, EINTR}, {Pwrite, 1, EINTR}, {Pwrite, 700, EINTR}}}, true},
+       {-1, 7, {{Pread, 2, EINTR}, {Fallocate, 1, EINTR}, {Pwrite, 1, EINTR}, {Pwrite, 700, EINTR}}}, true},
   };
   for (const auto& c : cases) {
     TempDir t;
     EXPECT_EQ(savedOver(t.path(), c.what, c.linked, c.oldSize, c.newSize, [] {}, &c.plan), c.written) << c.what;
+  }
+}
+
+// A new file gets 0666 less the umask in force; its data is stored before
+// the rename makes it the file, and the directory after.
+TEST(Platform, WriteFileCreatesANewFile) {
+  TempDir t;
+  const std::string p = (t.path() / "new.prg").string();
+  const mode_t saved = ::umask(027);
+  savefaults::Injector faults(savefaults::Plan{});
+  const bool written = Platform::writeFile(p, {1});
+  ::umask(saved);
+  struct stat st {};
+  ASSERT_TRUE(written && ::stat(p.c_str(), &st) == 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  const std::vector<int>& c = faults.calls();
+  EXPECT_LT(std::find(c.begin(), c.end(), savefaults::Fsync), std::find(c.begin(), c.end(), savefaults::Rename));
+  EXPECT_EQ(c.back(), savefaults::SyncDirectory);
+}
+
+// A save through symbolic links writes, or creates, the file where the
+// chain ends and leaves every link a link; a loop is refused untouched.
+TEST(Platform, WriteFileFollowsSymbolicLinks) {
+  using Links = std::vector<std::pair<std::string, std::string>>;  // name, target ('/': test directory)
+  const auto chain = [](int n) {  // a.prg -> 1 -> 2 ... -> n
+    Links links{{"a.prg", "1"}};
+    for (int i = 1; i < n; ++i) links.emplace_back(std::to_string(i), std::to_string(i + 1));
+    return links;
+  };
+  const struct {
+    const char* what;
+    Links links;
+    bool exists;        // "real.prg" holds old bytes before the save
+    std::string lands;  // where the bytes go; empty: refused with ELOOP
+  } cases[] = {
+      {"link to an existing file", {{"a.prg", "real.prg"}}, true, "real.prg"},
+      {"link made before its file", {{"a.prg", "real.prg"}}, false, "real.prg"},
+      {"chain to a missing file", {{"a.prg", "b.prg"}, {"b.prg", "c.prg"}}, false, "c.prg"},
+      {"relative target from the link", {{"a.prg", "sub/b.prg"}, {"sub/b.prg", "../real.prg"}}, true, "real.prg"},
+      {"absolute target", {{"a.prg", "/real.prg"}}, false, "real.prg"},
+      {"as many links as the kernel follows", chain(40), false, "40"},
+      {"one more", chain(41), false, ""},
+      {"loop", {{"a.prg", "b.prg"}, {"b.prg", "a.prg"}}, false, ""},
+  };
+  for (const auto& c : cases) {
+    TempDir t;
+    fs::create_directory(t.path() / "sub");
+    if (c.exists) touch(t.path() / "real.prg", "old");
+    for (const auto& [name, to] : c.links)
+      fs::create_symlink(to[0] == '/' ? t.path().string() + to : to, t.path() / name);
+    std::vector<std::string> names = fuzz::namesIn(t.path());
+    errno = 0;
+    EXPECT_EQ(Platform::writeFile((t.path() / "a.prg").string(), {'n', 'e', 'w'}), !c.lands.empty()) << c.what;
+    if (c.lands.empty()) {
+      EXPECT_EQ(errno, ELOOP) << c.what;
+    } else {
+      EXPECT_EQ(readAll((t.path() / c.lands).string()), "new") << c.what;
+      if (!c.exists) names.insert(std::upper_bound(names.begin(), names.end(), c.lands), c.lands);
+    }
+    EXPECT_EQ(fuzz::namesIn(t.path()), names) << c.what;
+    for (const auto& [name, to] : c.links) EXPECT_TRUE(fs::is_symlink(fs::symlink_status(t.path() / name))) << name;
   }
 }
