@@ -24,7 +24,12 @@ constexpr float kAssemblerHeight = 560;
 constexpr float kPcFieldWidth = 56;
 constexpr float kRegFieldWidth = 32;
 constexpr float kRegisterGap = 14;
-constexpr float kStackPaneWidth = 130;
+constexpr float kStackPaneWidth = 130;  // at least; wider where its lines need it
+// The longest lines the disassembly and stack panes show, which their
+// widths are measured from.
+constexpr const char* kWidestDisassembly = "C000 B9 00 C0  LDA $C000,Y";
+constexpr const char* kWidestStackLine = "$01FF FF";
+constexpr int kStackLinesBelow = 4;  // the stack pane's height where it moves below the disassembly
 constexpr int kPanesBelowDisassembly = 9;  // text lines of the memory row and pane
 constexpr int kMinDisassemblyRows = 4;
 constexpr float kFontFieldWidth = 70;
@@ -299,8 +304,17 @@ void registerRow(CPU6502& cpu, bool& follow) {
   }
 }
 
+// The width a bordered pane needs for lines as wide as `widest`: its
+// padding and room for the scroll bar of a pane taller than its place.
+float paneWidth(const char* widest) {
+  const ImGuiStyle& style = ImGui::GetStyle();
+  return ImGui::CalcTextSize(widest).x + 2 * style.WindowPadding.x + style.ScrollbarSize;
+}
+
+// Too narrow even for the disassembly alone, the pane scrolls across.
 void disassemblyPane(CPU6502& cpu, uint16_t& viewTop, int& selRow, ImVec2 size) {
-  ImGui::BeginChild("##dis", size, ImGuiChildFlags_Borders, ImGuiWindowFlags_NoScrollWithMouse);
+  ImGui::BeginChild("##dis", size, ImGuiChildFlags_Borders,
+                    ImGuiWindowFlags_NoScrollWithMouse | ImGuiWindowFlags_HorizontalScrollbar);
   const float wheel = ImGui::GetIO().MouseWheel;
   if (ImGui::IsWindowHovered() && wheel != 0) {
     if (wheel > 0) {
@@ -357,7 +371,11 @@ void memoryPane(App& app, int& memAddr) {
   if (ImGui::SmallButton("PC")) memAddr = app.cpu.pc;
   ImGui::SameLine();
   if (ImGui::SmallButton("Stack")) memAddr = ((app.cpu.sp + 1) & kStackAlign) + kStackSlotBase;
-  ImGui::BeginChild("##mem", ImVec2(0, 0), ImGuiChildFlags_Borders, ImGuiWindowFlags_NoScrollWithMouse);
+  // The pane keeps its lines where the panes above take the room (the
+  // stack below the disassembly); the window scrolls instead.
+  const float height = kMemoryPaneLines * ImGui::GetTextLineHeightWithSpacing() + 2 * ImGui::GetStyle().WindowPadding.y;
+  ImGui::BeginChild("##mem", ImVec2(0, std::max(ImGui::GetContentRegionAvail().y, height)), ImGuiChildFlags_Borders,
+                    ImGuiWindowFlags_NoScrollWithMouse | ImGuiWindowFlags_HorizontalScrollbar);
   const float wheel = ImGui::GetIO().MouseWheel;
   if (ImGui::IsWindowHovered() && wheel != 0)
     memAddr = (memAddr - kMemoryBytesPerLine * static_cast<int>(wheel)) & 0xFFFF;
@@ -414,11 +432,24 @@ void drawProcessor(App& app) {
   // Where wrapped rows above leave little room, the disassembly keeps a few
   // rows and the memory pane below gives way.
   const float line = ImGui::GetTextLineHeightWithSpacing();
-  const float paneHeight = std::max(avail.y - (ImGui::GetFrameHeightWithSpacing() + kPanesBelowDisassembly * line),
-                                    kMinDisassemblyRows * line + 2 * ImGui::GetStyle().WindowPadding.y);
-  disassemblyPane(cpu, viewTop, selRow, ImVec2(avail.x - kStackPaneWidth * Classic::Scale(), paneHeight));
-  ImGui::SameLine();
-  stackPane(cpu, paneHeight);
+  const ImGuiStyle& style = ImGui::GetStyle();
+  const float minHeight = kMinDisassemblyRows * line + 2 * style.WindowPadding.y;
+  const float paneHeight =
+      std::max(avail.y - (ImGui::GetFrameHeightWithSpacing() + kPanesBelowDisassembly * line), minHeight);
+  // The stack pane stands beside the disassembly where both hold their
+  // widest lines there; otherwise it moves below, a few lines high.
+  const float stackWidth = std::max(kStackPaneWidth, paneWidth(kWidestStackLine));
+  const float disWidth = avail.x - stackWidth - style.ItemSpacing.x;
+  if (disWidth >= paneWidth(kWidestDisassembly)) {
+    disassemblyPane(cpu, viewTop, selRow, ImVec2(disWidth, paneHeight));
+    ImGui::SameLine();
+    stackPane(cpu, paneHeight);
+  } else {
+    const float stackHeight = kStackLinesBelow * line + 2 * style.WindowPadding.y;
+    disassemblyPane(cpu, viewTop, selRow,
+                    ImVec2(avail.x, std::max(paneHeight - stackHeight - style.ItemSpacing.y, minHeight)));
+    stackPane(cpu, stackHeight);
+  }
   memoryPane(app, memAddr);
   if (Classic::MonoFont) ImGui::PopFont();
   shownPc = cpu.pc;

@@ -18,6 +18,7 @@
 #include <imgui_internal.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -402,8 +403,33 @@ void drawToolbar(App& app) {
 
 namespace {
 
-const float kPanelWidths[] = {kPositionPanelUnits, 80, 160, 40, 40, 40, 40, 80, 100, 200};
-constexpr int kPanelCount = 11;  // the ten above and one to the right end
+constexpr const char* kEditColorsText = "Edit colors - F9";
+constexpr const char* kNoFreeColorsText = "No free colors!";
+constexpr const char* kPastingText = "Click to drop the block, Esc cancels";
+constexpr const char* kOverwriteText = "Overwrite";  // longer than "Insert"
+
+// The panels from left to right: width in 12-pixel units and the widest
+// text shown, which widens the panel where it needs more room. The
+// position panel is measured on its own; the colour panels hold no text;
+// the last one reaches to the end of its row.
+struct StatusPanel {
+  float units;
+  const char* widest;
+};
+const StatusPanel kPanels[kStatusPanelCount] = {
+    {kPositionPanelUnits, nullptr},
+    {80, "Mem: 0xDDDD"},  // D: a widest hexadecimal digit
+    {160, "Data: %00000000  0xDD  255"},
+    {40, nullptr},
+    {40, nullptr},
+    {40, nullptr},
+    {40, nullptr},
+    {80, kEditColorsText},
+    {100, kNoFreeColorsText},
+    {200, kPastingText},
+    {0, kOverwriteText},
+};
+constexpr int kPositionPanel = 0;
 constexpr int kFirstColorPanel = 3;
 const char* const kSlotTips[kCellColors] = {"Background - F5", "Color 1 - F6", "Color 2 - F7", "Color 3 - F8"};
 
@@ -476,13 +502,39 @@ void drawClearDialog(App& app) {
 
 }  // namespace
 
+StatusBarLayout statusBarLayout(float barWidth, float scale, const std::function<float(const char*)>& textWidth) {
+  StatusBarLayout l{};
+  float x = 0;
+  int row = 0;
+  for (int i = 0; i < kStatusPanelCount; ++i) {
+    const StatusPanel& p = kPanels[i];
+    float width = p.units * scale;
+    if (i == kPositionPanel)
+      width = PositionPanelWidth(scale, textWidth);
+    else if (p.widest)
+      width = std::max(width, std::ceil(textWidth(p.widest)) + kPanelTextInset + kPanelTextMargin);
+    if (x > 0 && x + width > barWidth) {
+      ++row;
+      x = 0;
+    }
+    if (i == kStatusPanelCount - 1) width = std::max(width, barWidth - x);
+    l.x[i] = x;
+    l.width[i] = width;
+    l.row[i] = row;
+    x += width;
+  }
+  l.rows = row + 1;
+  return l;
+}
+
 void drawStatusBar(App& app) {
   const float s = Classic::Scale();
-  const float height = std::max(ImGui::GetTextLineHeight() + 6, 19 * s);
-  if (beginBar("##statusbar", ImGuiDir_Down, height)) {
+  const float rowHeight = std::max(ImGui::GetTextLineHeight() + 6, 19 * s);
+  const StatusBarLayout layout = statusBarLayout(ImGui::GetMainViewport()->Size.x, s,
+                                                 [](const char* t) { return ImGui::CalcTextSize(t).x; });
+  if (beginBar("##statusbar", ImGuiDir_Down, layout.rows * rowHeight)) {
     ImDrawList* dl = ImGui::GetWindowDrawList();
     const ImVec2 p = ImGui::GetWindowPos();
-    const ImVec2 sz = ImGui::GetWindowSize();
     const Machine& m = app.machine;
     const StatusInfo info = StatusInfoAt(m, app.mouseX, app.mouseY);
     const uint8_t data = m.ram[info.address];
@@ -493,15 +545,11 @@ void drawStatusBar(App& app) {
     for (int b = 0; b < 8; ++b) bits[b] = (data & (0x80 >> b)) ? '1' : '0';
     bits[8] = 0;
     char text[64];
-    // The first panel grows to hold the longest position at every scale.
-    const float firstWidth =
-        PositionPanelWidth(s, [](const char* t) { return ImGui::CalcTextSize(t).x; });
-    float left = p.x;
-    for (int i = 0; i < kPanelCount; ++i) {
-      const bool last = i == kPanelCount - 1;  // reaches to the bar's end
-      const float right = last ? p.x + sz.x : left + (i == 0 ? firstWidth : kPanelWidths[i] * s);
-      const ImVec2 min(left, p.y + 2);
-      const ImVec2 max(right - 2, p.y + sz.y);
+    for (int i = 0; i < kStatusPanelCount; ++i) {
+      const float left = p.x + layout.x[i];
+      const float top = p.y + layout.row[i] * rowHeight;
+      const ImVec2 min(left, top + 2);
+      const ImVec2 max(left + layout.width[i] - 2, top + rowHeight);
       Classic::ThinBevel(dl, min, max, false);
       text[0] = 0;
       switch (i) {
@@ -511,21 +559,20 @@ void drawStatusBar(App& app) {
         case 3: case 4: case 5: case 6:
           colorPanel(app, i - kFirstColorPanel, cols[i - kFirstColorPanel], min, max);
           break;
-        case 7: std::snprintf(text, sizeof text, "Edit colors - F9"); break;
+        case 7: std::snprintf(text, sizeof text, "%s", kEditColorsText); break;
         case 8:
           if (ImGui::GetTime() < app.noFreeColorsUntil) {
             app.redrawBy(app.noFreeColorsUntil);  // the warning goes away by itself
             dl->AddRectFilled(ImVec2(min.x + 1, min.y + 1), ImVec2(max.x - 1, max.y - 1), kWarningRed);
-            std::snprintf(text, sizeof text, "No free colors!");
+            std::snprintf(text, sizeof text, "%s", kNoFreeColorsText);
           }
           break;
         case 9:
-          if (app.editor.pasting) std::snprintf(text, sizeof text, "Click to drop the block, Esc cancels");
+          if (app.editor.pasting) std::snprintf(text, sizeof text, "%s", kPastingText);
           break;
-        default: std::snprintf(text, sizeof text, "%s", app.editor.insertMode ? "Insert" : "Overwrite"); break;
+        default: std::snprintf(text, sizeof text, "%s", app.editor.insertMode ? "Insert" : kOverwriteText); break;
       }
       if (text[0]) panelText(dl, min, max, text);
-      left = right;
     }
   }
   ImGui::End();

@@ -4,6 +4,8 @@
 // draws them in this order at the start of every frame.
 #pragma once
 
+#include <functional>
+
 class App;
 
 // Open the Clear dialog in this frame (Edit menu, Ctrl+Alt+E).
@@ -20,6 +22,20 @@ struct ToolbarLayout {
   float height;  // of the bar
 };
 ToolbarLayout toolbarLayout(float barUnits);
+
+// Where the status bar puts its panels in a bar `barWidth` pixels wide at
+// interface scale `scale`: left to right, each its width in 12-pixel units
+// times the scale or, where more, what its widest text (measured by
+// `textWidth`) needs; a panel that would pass the bar's right edge starts
+// a new row, and the last one reaches to the end of its row.
+constexpr int kStatusPanelCount = 11;
+struct StatusBarLayout {
+  float x[kStatusPanelCount];      // left edge, from the bar's left
+  float width[kStatusPanelCount];  // up to the next panel's left edge
+  int row[kStatusPanelCount];
+  int rows;
+};
+StatusBarLayout statusBarLayout(float barWidth, float scale, const std::function<float(const char*)>& textWidth);
 
 void drawMainMenu(App& app);
 void drawToolbar(App& app);

@@ -10,6 +10,7 @@
 #include <imgui.h>
 
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -94,8 +95,13 @@ void drawMonitor(App& app) {
   mon.tick();
   render(app, canvas);
 
+  // The hint line wraps where the window is too narrow for it (a large
+  // interface scale); the screen gives way to all of its lines.
+  char footer[96];
+  std::snprintf(footer, sizeof footer, "? = help   Return executes the line   Esc closes%s",
+                mon.listing ? "   (any key stops)" : "");
   ImVec2 avail = ImGui::GetContentRegionAvail();
-  avail.y -= ImGui::GetTextLineHeightWithSpacing();
+  avail.y -= ImGui::CalcTextSize(footer, nullptr, false, avail.x).y + ImGui::GetStyle().ItemSpacing.y;
   ImVec2 topLeft, bottomRight;
   int scale = 1;
   Widgets::ImageFit(canvas.texture, avail, topLeft, bottomRight, scale, true);
@@ -119,7 +125,9 @@ void drawMonitor(App& app) {
     const ImVec2 a(topLeft.x + mon.col * cell, topLeft.y + mon.row * cell);
     ImGui::GetWindowDrawList()->AddRectFilled(a, ImVec2(a.x + cell, a.y + cell), kCursorColor);
   }
-  ImGui::TextDisabled("? = help   Return executes the line   Esc closes%s", mon.listing ? "   (any key stops)" : "");
+  ImGui::PushStyleColor(ImGuiCol_Text, ImGui::GetStyleColorVec4(ImGuiCol_TextDisabled));
+  ImGui::TextWrapped("%s", footer);
+  ImGui::PopStyleColor();
 
   if (ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) && !ImGui::GetIO().WantTextInput)
     handleInput(app);

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 SpriteClip g_sprClip{};
 
@@ -25,6 +26,7 @@ constexpr int kViewSpacing = 28;  // a sprite and a 4-pixel gap
 constexpr int kViewWidth = kHardwareSprites * kViewSpacing - 4;  // 220
 constexpr int kViewMaxScale = 4;
 constexpr float kHexFieldWidth = 32;
+constexpr int kPointerColumns = 4;  // pointer cells a row, halved while they do not fit
 constexpr float kPaletteCell = 16;
 constexpr int kPaletteRow = 2;
 constexpr int kMinGridCell = 4;
@@ -44,6 +46,17 @@ void selectHardwareSprite(App& app, int n) {
   const Machine& m = app.machine;
   app.currentSprite = SpriteOps::pointer(m, n);
   app.spriteColor = m.vicRegs[kRegSprite0Color + n] & 15;
+}
+
+// The widest "$%04X" block address in the current font: each hexadecimal
+// digit repeated, as the digits need not be equally wide.
+float addressTextWidth() {
+  float widest = 0;
+  for (const char d : std::string_view("0123456789ABCDEF")) {
+    const char text[] = {'$', d, d, d, d, 0};
+    widest = std::max(widest, ImGui::CalcTextSize(text).x);
+  }
+  return widest;
 }
 
 }  // namespace
@@ -80,14 +93,23 @@ void drawSpriteView(App& app) {
     }
   }
 
-  if (ImGui::BeginTable("ptrs", 4, ImGuiTableFlags_SizingStretchSame)) {
+  // A pointer cell holds its number, its field and the widest address; where
+  // four cells a row would not fit (a large interface scale) the rows hold
+  // two cells or one.
+  const ImGuiStyle& style = ImGui::GetStyle();
+  const float field = kHexFieldWidth * Classic::Scale();
+  const float cell = ImGui::CalcTextSize("0:").x + field + addressTextWidth() + 2 * style.ItemSpacing.x +
+                     2 * style.CellPadding.x;
+  int columns = kPointerColumns;
+  while (columns > 1 && columns * cell > ImGui::GetContentRegionAvail().x) columns /= 2;
+  if (ImGui::BeginTable("ptrs", columns, ImGuiTableFlags_SizingStretchSame)) {
     for (int n = 0; n < kHardwareSprites; ++n) {
       ImGui::TableNextColumn();
       ImGui::PushID(n);
       ImGui::Text("%d:", n);
       ImGui::SameLine();
       int value = SpriteOps::pointer(m, n);
-      if (Widgets::HexByteInput("##ptr", value, kHexFieldWidth) && value != SpriteOps::pointer(m, n)) {
+      if (Widgets::HexByteInput("##ptr", value, field) && value != SpriteOps::pointer(m, n)) {
         app.change(UndoStep::of(UndoKind::Sprites, "Sprite pointer change"),
                    [&m, n, value] { SpriteOps::setPointer(m, n, value); });
       }

@@ -7,6 +7,7 @@
 #include "app/CpuWindows.h"
 #include "app/EditorInput.h"
 #include "app/MainWindow.h"
+#include "app/MonitorWin.h"
 #include "app/ScreenEditor.h"
 #include "app/SpriteWindows.h"
 #include "app/Theme.h"
@@ -381,34 +382,77 @@ TEST_F(MainWindowTest, ToolbarKeepsZoomAndHelpInsideTheBar) {
   ImGui::GetStyle().FontScaleMain = 1.0f;
 }
 
-// At their default sizes and 100, 150 and 200 per cent the windows' rows
-// wrap instead of running past the right edge: a stopped processor's
-// reason, a block that all eight sprites use (every block of a new
-// document), the sprite pens.
+// At 100, 150 and 200 per cent, at their default sizes and (`docks`) in the
+// default layout's right-hand column, rows wrap; cells and panes hold their
+// widest lines (docked, a pane may scroll across); taller content scrolls.
 TEST_F(MainWindowTest, WindowsKeepTheirControlsWithinTheirDefaultWidth) {
+  const ImVec2 kDocked(1400 * 0.3f, 400);  // in a 1400 x 900 window
   const struct {
     const char* name;
     void (*draw)(App&);
     void (*setUp)(App&);
+    bool docks;
   } kCases[] = {
       {"###Processor", drawProcessor, [](App& app) {
          app.cpu.stopped = true;
          app.cpu.stopReason = kStopTopRts;
-       }},
-      {"Sprite editor", drawSpriteEditor, [](App&) {}},
-      {"Sprite editor", drawSpriteEditor, [](App& app) { app.machine.vicRegs[kRegSpriteMulti] = 0xFF; }},
-      {"Character set", drawCharsetView, [](App&) {}},
+         app.machine.ram[kDefaultViewTop] = 0xB9;  // C000 B9 00 C0  LDA $C000,Y: the widest line
+         app.machine.ram[kDefaultViewTop + 2] = 0xC0;
+         app.cpu.sp = 0x80;  // a deep stack: its pane scrolls
+       }, true},
+      {"Sprite editor", drawSpriteEditor, [](App&) {}, false},
+      {"Sprite editor", drawSpriteEditor, [](App& app) { app.machine.vicRegs[kRegSpriteMulti] = 0xFF; }, false},
+      {"Character set", drawCharsetView, [](App&) {}, false},
+      {"Sprites", drawSpriteView, [](App&) {}, true},
+      {"Monitor", drawMonitor, [](App&) {}, true},
+      {"##tools", [](App& app) { drawMainMenu(app); drawToolbar(app); drawStatusBar(app); drawTools(app); },
+       [](App&) {}, false},
   };
+  ImGuiContext& g = *ImGui::GetCurrentContext();
   for (const auto& c : kCases) {
-    for (float scale : {1.0f, 1.5f, 2.0f}) {
-      App app;
-      c.setUp(app);
-      ImGui::GetStyle().FontScaleMain = scale;
-      for (int i = 0; i < 3; ++i) frame([&] { c.draw(app); });
-      const ImGuiWindow* w = ImGui::FindWindowByName(c.name);
-      ASSERT_NE(w, nullptr);
-      EXPECT_LE(w->ContentSize.x, w->ContentRegionRect.GetWidth() + 0.5f) << c.name << " at " << scale;
+    for (const bool docked : {false, c.docks}) {
+      for (float scale : {1.0f, 1.5f, 2.0f}) {
+        App app;
+        c.setUp(app);
+        ImGui::GetStyle().FontScaleMain = scale;
+        frame([&] { c.draw(app); });
+        if (docked) ImGui::SetWindowSize(c.name, kDocked);
+        for (int i = 0; i < 3; ++i) frame([&] { c.draw(app); });
+        ImGuiWindow* w = ImGui::FindWindowByName(c.name);
+        ASSERT_NE(w, nullptr);
+        const std::string at = std::string(docked ? " docked" : "") + " at " + std::to_string(scale);
+        // Panes scrolled out of sight are not laid out: the top, then the bottom.
+        for (const float scroll : {0.0f, 1e6f}) {
+          ImGui::SetScrollY(w, scroll);
+          for (int i = 0; i < 2; ++i) frame([&] { c.draw(app); });
+          for (const ImGuiWindow* v : g.Windows) {
+            if (v != w && v->ParentWindow != w) continue;
+            const ImVec2 region = v->ContentRegionRect.GetSize();
+            EXPECT_TRUE(v->ContentSize.x <= region.x + 0.5f || (docked && v != w && v->ScrollbarX)) << v->Name << at;
+            EXPECT_TRUE(v->ContentSize.y <= region.y + 0.5f || v->ScrollbarY) << v->Name << at;
+          }
+        }
+        for (int i = 0; i < g.Tables.GetMapSize(); ++i) {
+          const ImGuiTable* t = g.Tables.TryGetMapData(i);
+          if (!t || t->OuterWindow != w) continue;
+          for (const ImGuiTableColumn& col : t->Columns)
+            EXPECT_LE(col.ContentMaxXUnfrozen, col.WorkMaxX + 0.5f) << "a pointer cell: " << at;
+        }
+      }
     }
+  }
+  ImGui::GetStyle().FontScaleMain = 1.0f;
+}
+
+// In a 1400-pixel window the status bar's panels take a second row where
+// one cannot hold them (this font is wider than the program's).
+TEST_F(MainWindowTest, StatusBarKeepsItsPanelsInsideTheBar) {
+  for (float scale : {1.0f, 1.5f, 2.0f}) {
+    ImGui::GetStyle().FontScaleMain = scale;
+    StatusBarLayout l{};
+    frame([&] { l = statusBarLayout(1400, Classic::Scale(), [](const char* t) { return ImGui::CalcTextSize(t).x; }); });
+    EXPECT_EQ(l.rows, scale > 1 ? 2 : 1) << scale;
+    for (int i = 0; i < kStatusPanelCount; ++i) EXPECT_LE(l.x[i] + l.width[i], 1400) << i << " at " << scale;
   }
   ImGui::GetStyle().FontScaleMain = 1.0f;
 }
