@@ -9,7 +9,6 @@
 #include "core/UndoBuffer.h"
 #include "tests/TestFonts.h"
 
-#define STB_TRUETYPE_IMPLEMENTATION
 #include <stb_truetype.h>
 
 #include <ft2build.h>
