@@ -3,7 +3,9 @@
 // up each glyph budget (every code point maps to the one glyph, so all 90
 // glyphs of an import cost the most). Their times bound what any font can
 // cost; the composite of 50 parts four levels deep shows the walk giving
-// up early.
+// up early. The font with a tricky family name and a glyph program that
+// loops through 10,000 points until FreeType's limit of a million
+// instructions shows that no glyph program runs.
 #include "convert/FontImport.h"
 #include "tests/TestFonts.h"
 
@@ -66,11 +68,16 @@ void BM_ImportCallBudget(benchmark::State& state) {
   importFont(state, charstring(tf::calls(0, 1), 3, {{cs({}, 11)}}));  // calls of an empty subroutine
 }
 
+void BM_ImportTrickyLoop(benchmark::State& state) {
+  importFont(state, tf::hintedFont(tf::kTrickyFamily, 10000, tf::forever(tf::Bytes(10000, tf::kIupY))));
+}
+
 BENCHMARK(BM_ImportRealFont)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ImportNested50x4)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ImportPointBudget)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ImportPartBudget)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ImportCurveBudget)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ImportCallBudget)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportTrickyLoop)->Unit(benchmark::kMillisecond);
 
 }  // namespace

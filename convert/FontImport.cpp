@@ -33,6 +33,19 @@ const std::pair<int, int> kSymbolTable[] = {
     {32, 0x0020},  // space
 };
 
+// The flags of every glyph load: unscaled, so outlines come in font units
+// (scaled below by the header's ascender and descender rather than by the
+// em size), and never hinted. NO_SCALE or NO_HINTING alone is not enough:
+// FreeType hints a "tricky" font (one whose family name or program tables
+// it knows as an old CJK font that builds its shapes in its glyph
+// programs) regardless, and runs its bytecode, up to a million
+// instructions on every load of every glyph: seconds for a hostile one.
+// Beside NO_HINTING, NO_AUTOHINT keeps the interpreter off for every font;
+// FreeType runs the font's fpgm and prep programs only before a hinted
+// load, so those never run either (a face is opened without them, and no
+// size is ever set).
+constexpr FT_Int32 kLoadFlags = FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_AUTOHINT;
+
 // One FreeType library for the process, made on first use.
 FT_Library library() {
   static FT_Library lib = [] {
@@ -76,7 +89,7 @@ bool walkTrueType(FT_Face face, FT_UInt glyph, int depth, GlyphWork& w) {
   w.depth = std::max(w.depth, depth);
   if (depth > kGlyphDepthBudget || w.parts == kGlyphPartBudget) return false;
   ++w.parts;
-  if (FT_Load_Glyph(face, glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_RECURSE) != 0) return false;
+  if (FT_Load_Glyph(face, glyph, kLoadFlags | FT_LOAD_NO_RECURSE) != 0) return false;
   FT_GlyphSlot slot = face->glyph;
   if (slot->format != FT_GLYPH_FORMAT_COMPOSITE) {
     if (slot->format == FT_GLYPH_FORMAT_OUTLINE) w.points += slot->outline.n_points;
@@ -103,11 +116,11 @@ bool loadBounded(FontInfo& font, FT_UInt glyph, GlyphWork& w) {
   FT_Face face = static_cast<FT_Face>(font.face);
   if (font.cff.loaded()) {
     w.charstring = font.cff.work(glyph, kCharstringBudget);
-    return w.charstring >= 0 && FT_Load_Glyph(face, glyph, FT_LOAD_NO_SCALE) == 0;
+    return w.charstring >= 0 && FT_Load_Glyph(face, glyph, kLoadFlags) == 0;
   }
   if (!walkTrueType(face, glyph, 0, w)) return false;
   // A simple glyph is loaded already; a composite is loaded again, whole.
-  return w.parts == 1 || FT_Load_Glyph(face, glyph, FT_LOAD_NO_SCALE) == 0;
+  return w.parts == 1 || FT_Load_Glyph(face, glyph, kLoadFlags) == 0;
 }
 
 // Rasteriser steps of an outline in 26.6 pixels: per segment one, one per
@@ -247,8 +260,6 @@ void renderGlyph(ImportFontState& s, uint8_t* dest, int codepoint, GlyphWork* wo
 
   // A code point the font lacks gives glyph 0, its missing-glyph shape.
   const FT_UInt glyph = FT_Get_Char_Index(face, static_cast<FT_ULong>(codepoint));
-  // Unscaled and unhinted: the outline in font units, scaled below by the
-  // header's ascender and descender rather than by the em size.
   if (!loadBounded(s.fontInfo, glyph, w)) {
     w.blank = true;
     return;

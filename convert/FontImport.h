@@ -8,11 +8,13 @@
 // only TrueType fonts and OpenType fonts with CFF outlines, each with a
 // usable horizontal header, are accepted. Glyphs are rasterised straight
 // into the 8x8 cell, so no glyph, however large it claims to be, allocates
-// more than the cell. What FreeType does not bound is time: composite
-// glyphs nested in composite glyphs, charstrings calling subroutines
-// thousands of times, outlines that cross the cell millions of times. So
-// every glyph's work is counted before FreeType does it, and a glyph over
-// the budgets below renders blank.
+// more than the cell. Glyphs are loaded without hinting, for every font,
+// so no program of a font ever runs in FreeType's bytecode interpreter.
+// What FreeType does not bound is time: composite glyphs nested in
+// composite glyphs, charstrings calling subroutines thousands of times,
+// outlines that cross the cell millions of times. So every glyph's work is
+// counted before FreeType does it, and a glyph over the budgets below
+// renders blank.
 #pragma once
 
 #include "convert/CffCharstrings.h"

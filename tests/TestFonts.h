@@ -1,8 +1,8 @@
 // Small font files made for the tests, the fuzz seeds and the benchmarks: a
 // minimal SFNT writer (head, hhea, maxp, cmap, hmtx, and either loca and
-// glyf or a CFF table) and builders for TrueType glyphs and Type 2
-// charstrings. Enough for FreeType to open the font; nothing a renderer
-// does not read.
+// glyf or a CFF table; a family name and glyph programs when asked) and
+// builders for TrueType glyphs, glyph programs and Type 2 charstrings.
+// Enough for FreeType to open the font; nothing a renderer does not read.
 #pragma once
 
 #include <cstdint>
@@ -66,10 +66,12 @@ inline std::map<std::string, Bytes> commonTables(int glyphs, int ascender, int d
 }
 
 // A TrueType glyph: closed polygons of on-curve points, or parts (glyph
-// numbers, each placed at its own offset).
+// numbers, each placed at its own offset). A simple glyph may carry a
+// program for FreeType's bytecode interpreter.
 struct Glyph {
   std::vector<std::vector<std::pair<int, int>>> contours;
   std::vector<uint16_t> parts;
+  Bytes instructions;
 };
 
 inline Bytes glyphData(const Glyph& g) {
@@ -85,7 +87,8 @@ inline Bytes glyphData(const Glyph& g) {
   put16(b, g.contours.size()), put(b, 0, 8);
   size_t points = 0;
   for (const auto& c : g.contours) put16(b, (points += c.size()) - 1);
-  put16(b, 0);                      // no instructions
+  put16(b, g.instructions.size());
+  b.insert(b.end(), g.instructions.begin(), g.instructions.end());
   b.insert(b.end(), points, 0x01);  // on curve, word-sized deltas
   for (int axis = 0; axis < 2; ++axis) {
     int at = 0;
@@ -98,9 +101,11 @@ inline Bytes glyphData(const Glyph& g) {
   return b;
 }
 
+// `extra` adds tables: a `name` table, glyph programs' `fpgm` and `prep`.
 inline Bytes trueTypeFont(const std::vector<Glyph>& glyphs, const Cmap& cmap, int ascender = 800,
-                          int descender = -200) {
+                          int descender = -200, const std::map<std::string, Bytes>& extra = {}) {
   auto t = commonTables(static_cast<int>(glyphs.size()), ascender, descender, false, cmap);
+  t.insert(extra.begin(), extra.end());
   Bytes &loca = t["loca"], &glyf = t["glyf"];
   for (const Glyph& g : glyphs) {
     put32(loca, glyf.size());
@@ -109,6 +114,49 @@ inline Bytes trueTypeFont(const std::vector<Glyph>& glyphs, const Cmap& cmap, in
   }
   put32(loca, glyf.size());
   return sfnt(0x10000, t);
+}
+
+// A `name` table holding the family name (name 1) for Windows in UTF-16,
+// the record FreeType takes the face's family name from.
+inline Bytes nameTable(const std::string& family) {
+  Bytes b;
+  put16(b, 0, 1, 6 + 12, 3, 1, 0x409, 1, 2 * family.size(), 0);  // one record, its string right after
+  for (char c : family) put16(b, static_cast<uint8_t>(c));
+  return b;
+}
+
+// FreeType hints a font whose family name contains one of its "tricky"
+// names (old CJK fonts whose shapes are made by their glyph programs) even
+// when the caller asks for no hinting or no scaling.
+constexpr const char* kTrickyFamily = "MingLiU";
+
+// TrueType glyph programs: the instructions the made fonts use.
+constexpr uint8_t kSvtcaX = 0x01;  // project and move along x
+constexpr uint8_t kSloop = 0x17;   // the next point instruction takes this many points
+constexpr uint8_t kJmpr = 0x1C;    // jump by a signed offset from this instruction
+constexpr uint8_t kIupY = 0x30;    // interpolate untouched points: a walk over all points
+constexpr uint8_t kShpix = 0x38;   // move points by a distance
+constexpr uint8_t kNpushw = 0x41;  // push up to 255 signed words
+
+inline Bytes pushWords(const std::vector<int>& values) {
+  Bytes b{kNpushw, static_cast<uint8_t>(values.size())};
+  for (int v : values) put16(b, static_cast<uint16_t>(v));
+  return b;
+}
+
+// Moves points 0 to `points` - 1 right by `distance` (font units when the
+// glyph is loaded unscaled).
+inline Bytes shiftRight(int points, int distance) {
+  std::vector<int> stack;
+  for (int i = 0; i < points; ++i) stack.push_back(i);
+  stack.push_back(points);
+  return join({{kSvtcaX}, pushWords(stack), {kSloop}, pushWords({distance}), {kShpix}});
+}
+
+// `body` run again and again: a jump back to its start, which only
+// FreeType's limits on instructions and backward jumps stop.
+inline Bytes forever(const Bytes& body) {
+  return join({body, pushWords({-static_cast<int>(body.size()) - 4}), {kJmpr}});
 }
 
 // Type 2 charstring pieces: numbers and operators (escaped ones as 1200 +
@@ -183,7 +231,7 @@ inline Bytes cffFont(const std::vector<Bytes>& charstrings, const std::vector<st
 // The shapes most test fonts draw: a square, as a TrueType glyph and as a
 // charstring path, and a chain of composites (glyph i holds `fanout`
 // copies of glyph i + 1, the last one `leaf`).
-inline Glyph squareGlyph() { return Glyph{{{{100, 0}, {100, 600}, {500, 600}, {500, 0}}}, {}}; }
+inline Glyph squareGlyph() { return Glyph{{{{100, 0}, {100, 600}, {500, 600}, {500, 0}}}, {}, {}}; }
 
 inline Bytes squarePath() { return join({cs({100, 0}, 21), cs({400}, 6), cs({600}, 7), cs({-400}, 6)}); }
 
@@ -196,5 +244,17 @@ inline std::vector<Glyph> nested(int levels, int fanout, const Glyph& leaf = squ
 
 // `times` calls of local subroutine n.
 inline Bytes calls(int n, int times) { return repeat(cs({n - 107}, 10), times); }
+
+// A font named `family` whose every code point shows one glyph of `points`
+// points (a square's corners, then a zigzag), running `program`; with
+// `prep`, the program run before any hinted glyph.
+inline Bytes hintedFont(const std::string& family, int points, const Bytes& program, const Bytes& prep = {}) {
+  Glyph g = squareGlyph();
+  g.instructions = program;
+  for (int i = 4; i < points; ++i) g.contours[0].push_back({500 - (i % 2) * 20, (i * 7) % 600});
+  std::map<std::string, Bytes> tables = {{"name", nameTable(family)}};
+  if (!prep.empty()) tables["prep"] = prep;
+  return trueTypeFont({g}, {}, 800, -200, tables);
+}
 
 }  // namespace testfonts

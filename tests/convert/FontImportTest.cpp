@@ -1,14 +1,14 @@
 // Font import: glyph shapes of the Liberation fonts by their properties,
 // the rasteriser against stb_truetype's own rendering of the same glyphs,
 // the bounded loading against FreeType's unbounded one on real fonts and
-// on fonts made to reach or pass each budget, the character groups, the
-// session (Cancel restores, a charset changed underneath is never
-// overwritten, edits elsewhere keep it) and damaged font files.
+// on fonts made to reach or pass each budget, glyph programs that never
+// run, the character groups, the session (Cancel restores, a charset
+// changed underneath is never overwritten, edits elsewhere keep it) and
+// damaged font files.
 #include "convert/FontImport.h"
 #include "core/UndoBuffer.h"
 #include "tests/TestFonts.h"
 
-#define STB_TRUETYPE_IMPLEMENTATION
 #include <stb_truetype.h>
 
 #include <ft2build.h>
@@ -454,4 +454,28 @@ TEST(FontImport, MadeGlyphsRenderAsUnboundedWithinBudgetsElseBlank) {
   EXPECT_EQ(work["wide"].parts, kGlyphPartBudget);
   EXPECT_GT(work["far, ascender 1"].raster, kRasterBudget);
   EXPECT_GT(work["far, ascender 800"].raster, kRasterBudget);
+}
+
+// FreeType hints a font with a tricky family name even when loading it
+// unscaled, and runs its programs: here a glyph program that moves the
+// outline, and a prep that never ends (FreeType stops it, then refuses the
+// glyph). The import runs no program of any font: the tricky font renders
+// as the same font under a plain name, which FreeType loads unhinted.
+TEST(FontImport, GlyphProgramsNeverRun) {
+  const std::pair<tf::Bytes, tf::Bytes> programs[] = {{tf::shiftRight(4, 400), {}}, {{}, tf::forever({})}};
+  for (const auto& [program, prep] : programs) {
+    ImportFontState tricky, plain;
+    loadFont(tricky, "tricky", tf::hintedFont(tf::kTrickyFamily, 4, program, prep));
+    loadFont(plain, "plain", tf::hintedFont("Plain", 4, program, prep));
+    ASSERT_TRUE(tricky.valid && plain.valid);
+    int hinted = 0;  // sizes at which FreeType's own unscaled load of the tricky font differs
+    for (tricky.size = plain.size = kFontSizeMin; tricky.size <= kFontSizeMax; ++tricky.size, ++plain.size) {
+      const Glyph mine = render(tricky, 'A');
+      EXPECT_NE(mine, Glyph{}) << tricky.size;
+      EXPECT_EQ(mine, render(plain, 'A')) << tricky.size;
+      EXPECT_EQ(mine, plainRender(plain, 'A')) << tricky.size;
+      hinted += mine != plainRender(tricky, 'A');
+    }
+    EXPECT_GT(hinted, 0);
+  }
 }

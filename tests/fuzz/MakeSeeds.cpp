@@ -151,7 +151,11 @@ int main(int argc, char** argv) {
   // Fonts made here; run.sh adds the Liberation fonts at run time. A square
   // on digits and letters, composites within and far past the budgets, an
   // outline far outside the cell, CFF charstrings with subroutines and hint
-  // masks, and subroutines calling subroutines a thousand times each.
+  // masks, subroutines calling subroutines a thousand times each, and fonts
+  // with a family name FreeType hints regardless: one whose glyph program
+  // walks 3000 points until FreeType's limit of a million instructions
+  // (seconds per load if it ran), one with a moving glyph program and an
+  // endless prep.
   namespace tf = testfonts;
   using tf::cs;
   const std::vector<std::pair<uint32_t, uint16_t>> letters = {{'0', 1}, {'A', 1}, {'a', 1}};
@@ -168,6 +172,8 @@ int main(int argc, char** argv) {
   seed("font", "cff-subroutines.otf",
        tf::cffFont({end, tf::join({tf::squarePath(), tf::calls(0, 1000), end})},
                    {{tf::join({tf::calls(1, 1000), ret}), tf::join({tf::calls(2, 1000), ret}), ret}}, {}, letters));
+  seed("font", "truetype-tricky-loop.ttf", tf::hintedFont(tf::kTrickyFamily, 3000, tf::forever(Bytes(10000, tf::kIupY))));
+  seed("font", "truetype-tricky-prep.ttf", tf::hintedFont(tf::kTrickyFamily, 4, tf::shiftRight(4, 400), tf::forever({})));
 
   // Processor: pc, a, x, y, sp, p, program.
   seed("cpu", "loop", Bytes{0x00, 0xC0, 0, 0, 0, 0xFF, 0x24, 0xA2, 0x00, 0xE8, 0x9D, 0x20, 0xD0, 0xD0, 0xFA, 0x60});
