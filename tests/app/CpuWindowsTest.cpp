@@ -6,9 +6,11 @@
 #include "app/CpuWindows.h"
 
 #include "tests/app/AppTestUtil.h"
+#include "tests/app/ImGuiFrames.h"
 
 #include <gtest/gtest.h>
 #include <imgui.h>
+#include <imgui_internal.h>
 
 #include <set>
 #include <string>
@@ -201,6 +203,41 @@ TEST_F(CpuWindowsTest, AMessageLineSelectsThatLine) {
 TEST_F(CpuWindowsTest, FontSizeStaysWithinItsRange) {
   const std::pair<int, int> cases[] = {{7, 8}, {8, 8}, {12, 12}, {32, 32}, {33, 32}, {-5, 8}};
   for (auto [in, out] : cases) EXPECT_EQ(clampAsmFontSize(in), out) << in;
+}
+
+// Docked in one group with the Assembler, as the default layout has them,
+// the Processor comes out from behind the Assembler's tab and takes the
+// keyboard when code is handed over.
+TEST_F(CpuWindowsTest, RunInProcessorBringsTheProcessorToTheFront) {
+  ImGuiFrames ui(ImGuiConfigFlags_DockingEnable);
+  App app;
+  app.showProcessor = app.showAssembler = true;
+  const ImGuiID group = ImHashStr("group");
+  const auto draw = [&] {
+    if (!ImGui::DockBuilderGetNode(group)) {
+      ImGui::DockBuilderAddNode(group, ImGuiDockNodeFlags_DockSpace);
+      ImGui::DockBuilderSetNodeSize(group, ImVec2(600, 800));
+      ImGui::DockBuilderDockWindow("###Processor", group);
+      ImGui::DockBuilderDockWindow("Assembler", group);
+      ImGui::DockBuilderFinish(group);
+    }
+    ImGui::DockSpaceOverViewport(group);
+    if (app.showProcessor) drawProcessor(app);
+    if (app.showAssembler) drawAssembler(app);
+  };
+  for (int i = 0; i < 3; ++i) ui.frame(draw);
+  ImGui::SetWindowFocus("Assembler");
+  for (int i = 0; i < 2; ++i) ui.frame(draw);
+  const ImGuiWindow* processor = ImGui::FindWindowByName("###Processor");
+  ASSERT_NE(processor, nullptr);
+  ASSERT_FALSE(processor->DockTabIsVisible);
+
+  runAssembled(app, 0xC000);
+  for (int i = 0; i < 2; ++i) ui.frame(draw);
+  EXPECT_TRUE(processor->DockTabIsVisible);
+  EXPECT_FALSE(ImGui::FindWindowByName("Assembler")->DockTabIsVisible);
+  EXPECT_EQ(GImGui->NavWindow, processor);
+  EXPECT_FALSE(app.focusProcessor);
 }
 
 }  // namespace
