@@ -37,13 +37,6 @@ void show(App& app, const Actions::Outcome& outcome) {
 
 }  // namespace
 
-std::string displayName(const std::string& name) {
-  std::string out = name;
-  for (char& c : out)
-    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) c = '?';
-  return out;
-}
-
 SaveRange presetRange(const Machine& m, RangePreset preset) {
   switch (preset) {
     case RangePreset::Bitmap: {
