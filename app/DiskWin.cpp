@@ -249,7 +249,7 @@ void saveControls(App& app, WindowState& st, DiskDrive& drive) {
   ImGui::SameLine();
   ImGui::TextUnformatted("to $");
   ImGui::SameLine();
-  Widgets::HexWordInput("##to", st.saveEnd, kAddressFieldWidth * s);
+  Widgets::HexEndInput("##to", st.saveEnd, kAddressFieldWidth * s);
   ImGui::SameLine();
   if (ImGui::Button("Save to disk")) show(app, saveToDisk(app.machine, drive, st.saveName, st.saveStart, st.saveEnd));
   if (ImGui::IsItemHovered(ImGuiHoveredFlags_AllowWhenDisabled)) ImGui::SetTooltip("Prefix the name with @: to replace an existing file");
