@@ -240,4 +240,34 @@ TEST_F(CpuWindowsTest, RunInProcessorBringsTheProcessorToTheFront) {
   EXPECT_FALSE(app.focusProcessor);
 }
 
+// The seven flag boxes move as one group: at every interface scale they
+// share one row, behind the registers where all of them fit there, else at
+// the start of a row of their own. Each box's place is read from the
+// keyboard cursor's rectangle, which follows the item it is put on.
+TEST_F(CpuWindowsTest, FlagBoxesWrapAsOneGroup) {
+  ImGuiFrames ui;
+  App app;
+  const auto draw = [&] { drawProcessor(app); };
+  const char* const kFlags[] = {"N##f7", "V##f6", "B##f4", "D##f3", "I##f2", "Z##f1", "C##f0"};
+  for (int i = 0; i < 2; ++i) ui.frame(draw);  // past the window's first keyboard cursor
+  ImGuiWindow* w = ImGui::FindWindowByName("###Processor");
+  ASSERT_NE(w, nullptr);
+  std::set<bool> placesSeen;  // behind the registers or at the start of a row
+  for (float scale : {1.0f, 1.25f, 1.5f, 1.75f, 2.0f}) {
+    ImGui::GetStyle().FontScaleMain = scale;
+    std::set<float> rows;
+    float firstX = 0;
+    for (const char* flag : kFlags) {
+      ImGui::SetFocusID(w->GetID(flag), w);
+      ui.frame(draw);
+      rows.insert(w->NavRectRel[0].Min.y);
+      if (flag == kFlags[0]) firstX = w->NavRectRel[0].Min.x;
+    }
+    EXPECT_EQ(rows.size(), 1u) << scale;
+    placesSeen.insert(firstX > 0);
+  }
+  ImGui::GetStyle().FontScaleMain = 1.0f;
+  EXPECT_EQ(placesSeen.size(), 2u);
+}
+
 }  // namespace
