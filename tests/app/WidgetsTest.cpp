@@ -4,6 +4,8 @@
 #include "app/Theme.h"
 #include "app/Widgets.h"
 
+#include "tests/app/ImGuiFrames.h"
+
 #include <gtest/gtest.h>
 
 #include <stb_image.h>
@@ -141,15 +143,7 @@ namespace {
 class HexField {
 public:
   using Field = bool (*)(const char*, int&, float);
-  explicit HexField(Field field) : field_(field) {
-    ctx_ = ImGui::CreateContext();
-    ImGuiIO& io = ImGui::GetIO();
-    io.IniFilename = nullptr;
-    io.DisplaySize = ImVec2(400, 300);
-    io.DeltaTime = 1.0f / 60;
-    io.BackendFlags |= ImGuiBackendFlags_RendererHasTextures;
-  }
-  ~HexField() { ImGui::DestroyContext(ctx_); }
+  explicit HexField(Field field) : field_(field) {}
   // One frame; true when the field committed a value.
   bool frame() {
     ImGui::NewFrame();
@@ -188,7 +182,7 @@ public:
   int value = 0;
 
 private:
-  ImGuiContext* ctx_ = nullptr;
+  ImGuiFrames ui_{0, ImVec2(400, 300)};
   Field field_;
   ImVec2 centre_{0, 0};
 };
@@ -253,12 +247,7 @@ namespace {
 // The pixels of a w x h bevel as the rectangles it adds to a draw list
 // cover them, as letters: W white, L light, M mid, D dark, . nothing.
 std::vector<std::string> bevelPixels(void (*bevel)(ImDrawList*, ImVec2, ImVec2, bool), bool raised, int w, int h) {
-  ImGuiContext* ctx = ImGui::CreateContext();
-  ImGuiIO& io = ImGui::GetIO();
-  io.IniFilename = nullptr;
-  io.DisplaySize = ImVec2(200, 200);
-  io.DeltaTime = 1.0f / 60;
-  io.BackendFlags |= ImGuiBackendFlags_RendererHasTextures;
+  ImGuiFrames ui(0, ImVec2(200, 200));
   ImGui::NewFrame();
   ImGui::Begin("bevel");
   ImDrawList* dl = ImGui::GetWindowDrawList();
@@ -282,7 +271,6 @@ std::vector<std::string> bevelPixels(void (*bevel)(ImDrawList*, ImVec2, ImVec2, 
   }
   ImGui::End();
   ImGui::EndFrame();
-  ImGui::DestroyContext(ctx);
   return px;
 }
 
