@@ -109,6 +109,9 @@ public:
   DiskDrive drives[kDriveCount];  // devices 8, 9, 10, 11
   std::string assemblerSource;
   bool processorRunning = false;
+  // The Processor window comes to the front (its tab selected where it is
+  // docked) and takes the keyboard in its next frame.
+  bool focusProcessor = false;
 
   // Screen window view state.
   int zoom = kDefaultZoom;

@@ -174,6 +174,9 @@ void runAssembled(App& app, int start) {
   app.cpu.stopped = false;
   app.cpu.pc = static_cast<uint16_t>(start);
   app.showProcessor = true;
+  // Docked in the same group as the Assembler, the Processor would stay
+  // behind its tab; the user is to see the program start.
+  app.focusProcessor = true;
 }
 
 LineSpan lineSpan(const std::string& text, int line) {
@@ -397,6 +400,12 @@ void drawProcessor(App& app) {
   ImGui::SetNextWindowSize(ImVec2(kProcessorWidth, kProcessorHeight), ImGuiCond_FirstUseEver);
   char title[64];
   std::snprintf(title, sizeof title, "Processor%s###Processor", app.processorRunning ? " - Running" : "");
+  if (app.focusProcessor) {
+    // Focus reaches a docked window's tab when its group is laid out in
+    // the next frame, also from behind another tab.
+    ImGui::SetNextWindowFocus();
+    app.focusProcessor = false;
+  }
   if (!ImGui::Begin(title, &app.showProcessor)) {
     // Hidden or collapsed: running pauses until the window shows again.
     ImGui::End();

@@ -67,7 +67,7 @@ AssemblyResult assembleSource(App& app);
 // "Run in processor" is offered only for code that assembled without an
 // error: half-assembled code must not be run.
 bool canRunAssembled(const AssemblyResult& result);
-// Hands the start address to the processor and shows its window.
+// Hands the start address to the processor and shows its window in front.
 void runAssembled(App& app, int start);
 
 // The text a message's line selects: [start, end); start == end at the end

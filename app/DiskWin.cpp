@@ -37,13 +37,6 @@ void show(App& app, const Actions::Outcome& outcome) {
 
 }  // namespace
 
-std::string displayName(const std::string& name) {
-  std::string out = name;
-  for (char& c : out)
-    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) c = '?';
-  return out;
-}
-
 SaveRange presetRange(const Machine& m, RangePreset preset) {
   switch (preset) {
     case RangePreset::Bitmap: {
@@ -256,7 +249,7 @@ void saveControls(App& app, WindowState& st, DiskDrive& drive) {
   ImGui::SameLine();
   ImGui::TextUnformatted("to $");
   ImGui::SameLine();
-  Widgets::HexWordInput("##to", st.saveEnd, kAddressFieldWidth * s);
+  Widgets::HexEndInput("##to", st.saveEnd, kAddressFieldWidth * s);
   ImGui::SameLine();
   if (ImGui::Button("Save to disk")) show(app, saveToDisk(app.machine, drive, st.saveName, st.saveStart, st.saveEnd));
   if (ImGui::IsItemHovered(ImGuiHoveredFlags_AllowWhenDisabled)) ImGui::SetTooltip("Prefix the name with @: to replace an existing file");

@@ -23,9 +23,6 @@ constexpr int kDefaultSaveEnd = 0x2000 + 8000;  // one bitmap, end exclusive
 constexpr const char* kLoadFileLabel = "load file";
 constexpr const char* kLoadImageLabel = "load image";
 
-// A name from the disk as shown: every byte outside $20-$7E becomes "?".
-std::string displayName(const std::string& name);
-
 // The memory range "Save to disk" writes: [start, end).
 struct SaveRange {
   int start = 0;

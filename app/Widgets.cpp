@@ -3,6 +3,7 @@
 
 #include "app/App.h"
 #include "app/Theme.h"
+#include "core/Machine.h"
 #include "core/Vic.h"
 
 #include <algorithm>
@@ -22,11 +23,13 @@ constexpr const char* kReversePrefix = "rev. ";
 ImGuiID g_hexEditId = 0;
 char g_hexEditBuf[kHexBufSize] = {};
 
-bool hexInput(const char* label, int& value, float width, int mask, const char* fmt) {
+// Shows `shown` in `fmt`; a committed text becomes the value through
+// `parse`.
+bool hexInput(const char* label, int& value, float width, const char* fmt, int shown, int (*parse)(const char*)) {
   const ImGuiID id = ImGui::GetID(label);
   char buf[kHexBufSize];
   if (g_hexEditId == id) std::memcpy(buf, g_hexEditBuf, sizeof buf);
-  else std::snprintf(buf, sizeof buf, fmt, value & mask);
+  else std::snprintf(buf, sizeof buf, fmt, shown);
   ImGui::SetNextItemWidth(width);
   const bool enter = ImGui::InputText(label, buf, sizeof buf,
                                       ImGuiInputTextFlags_CharsHexadecimal | ImGuiInputTextFlags_CharsUppercase |
@@ -39,7 +42,7 @@ bool hexInput(const char* label, int& value, float width, int mask, const char* 
   const bool commit = enter || ImGui::IsItemDeactivatedAfterEdit();
   if (!active && g_hexEditId == id) g_hexEditId = 0;
   if (!commit) return false;
-  value = ParseHexMasked(buf, mask);
+  value = parse(buf);
   return true;
 }
 
@@ -114,9 +117,22 @@ int ParseHexMasked(const char* text, int mask) {
   return static_cast<int>(std::strtoul(text, nullptr, 16) & static_cast<unsigned long>(mask));
 }
 
-bool HexByteInput(const char* label, int& value, float width) { return hexInput(label, value, width, 0xFF, "%02X"); }
+int ParseHexEnd(const char* text) {
+  return static_cast<int>(std::min<unsigned long>(std::strtoul(text, nullptr, 16), kRamSize));
+}
 
-bool HexWordInput(const char* label, int& value, float width) { return hexInput(label, value, width, 0xFFFF, "%04X"); }
+bool HexByteInput(const char* label, int& value, float width) {
+  return hexInput(label, value, width, "%02X", value & 0xFF, [](const char* t) { return ParseHexMasked(t, 0xFF); });
+}
+
+bool HexWordInput(const char* label, int& value, float width) {
+  return hexInput(label, value, width, "%04X", value & 0xFFFF, [](const char* t) { return ParseHexMasked(t, 0xFFFF); });
+}
+
+bool HexEndInput(const char* label, int& value, float width) {
+  // "%04X" gives the fifth digit only to the top of memory.
+  return hexInput(label, value, width, "%04X", std::clamp(value, 0, kRamSize), ParseHexEnd);
+}
 
 void FitRect(int texWidth, int texHeight, ImVec2 avail, ImVec2 cursor, bool integerScale, ImVec2& topLeft,
              ImVec2& bottomRight, int& scale) {

@@ -25,6 +25,12 @@ bool HexByteInput(const char* label, int& value, float width);
 bool HexWordInput(const char* label, int& value, float width);
 // The text of a hex field as a number masked to its width; empty text is 0.
 int ParseHexMasked(const char* text, int mask);
+// Hex entry of an exclusive end address, $0000-$10000: four digits, five
+// for the end at the top of memory.
+bool HexEndInput(const char* label, int& value, float width);
+// The text of an end field as a number; anything past the top of memory
+// is the top, $10000.
+int ParseHexEnd(const char* text);
 
 // Draws the texture fitted into `avail` at the cursor, centred.
 void ImageFit(const Texture& tex, ImVec2 avail, ImVec2& topLeft, ImVec2& bottomRight, int& scale,

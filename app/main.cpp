@@ -32,6 +32,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -54,6 +55,13 @@ constexpr float kClearGrey = 240.0f / 255.0f;
 constexpr float kRightColumnRatio = 0.3f;
 constexpr const char* kLayoutFile = "imgui.ini";
 constexpr const char* kDockSpaceName = "MainDockSpace";
+constexpr const char* kNoDisplayMessage = "No display found: set DISPLAY or WAYLAND_DISPLAY\n";
+
+// SDL's video drivers that show nothing on a screen.
+bool drawsNowhere(const char* driver) {
+  if (!driver) return true;
+  return std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0;
+}
 
 // Real input the self-test mode drops while it drives the interface.
 bool isUserInput(const SDL_Event& ev) {
@@ -291,6 +299,15 @@ int main(int, char** argv) {
   Platform::init(argv[0]);
   if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO) != 0) {
     std::fprintf(stderr, "SDL_Init failed: %s\n", SDL_GetError());
+    return 1;
+  }
+  // Without a reachable display SDL falls back to a driver that draws
+  // nowhere; the program would run unseen, and the exit question it asks
+  // on a quit request could never be answered. A driver asked for by name
+  // is the caller's choice.
+  if (!std::getenv("SDL_VIDEODRIVER") && drawsNowhere(SDL_GetCurrentVideoDriver())) {
+    std::fputs(kNoDisplayMessage, stderr);
+    SDL_Quit();
     return 1;
   }
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, 0);

@@ -55,6 +55,18 @@ char const* DiskDrive::typeName(int type) {
   return kTypeNames[type];
 }
 
+std::string displayName(const std::string& name) {
+  std::string out = name;
+  for (char& c : out) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b == kD64Pad)
+      c = ' ';
+    else if (b < 0x20 || b > 0x7E)
+      c = '?';
+  }
+  return out;
+}
+
 bool DiskDrive::failWith(const char* text) {
   error = text;
   return false;

@@ -29,6 +29,11 @@ constexpr int kDriveLoadBufferSize = 0x10200;
 // Host files are read in pieces of this size.
 constexpr size_t kHostReadChunk = 4096;
 
+// A disk name, ID or file name as shown: the shifted space that pads names
+// and sits between the disk ID and the DOS type ($A0) is a blank, as in a
+// C64 directory listing; any other byte outside $20-$7E becomes "?".
+std::string displayName(const std::string& name);
+
 class DiskDrive {
 public:
   struct Entry {

@@ -309,10 +309,9 @@ void draw() {
   // The dialog may open from the keyboard (the monitor's save is sent with
   // Return) with the navigation cursor still shown from before; it would
   // land on "Up", and the next Return would press it. So the name field
-  // takes the keyboard, and no button shows the cursor until the user
-  // moves it there: Return accepts the name as typed.
+  // takes the keyboard when the dialog appears, and no button has the
+  // cursor until the user moves it there: Return accepts the name as typed.
   const bool appearing = ImGui::IsWindowAppearing();
-  if (appearing) ImGui::SetNavCursorVisible(false);
 
   ImGui::TextUnformatted(g_dlg.title.c_str());
   ImGui::Separator();

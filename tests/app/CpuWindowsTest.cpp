@@ -6,9 +6,11 @@
 #include "app/CpuWindows.h"
 
 #include "tests/app/AppTestUtil.h"
+#include "tests/app/ImGuiFrames.h"
 
 #include <gtest/gtest.h>
 #include <imgui.h>
+#include <imgui_internal.h>
 
 #include <set>
 #include <string>
@@ -201,6 +203,67 @@ TEST_F(CpuWindowsTest, AMessageLineSelectsThatLine) {
 TEST_F(CpuWindowsTest, FontSizeStaysWithinItsRange) {
   const std::pair<int, int> cases[] = {{7, 8}, {8, 8}, {12, 12}, {32, 32}, {33, 32}, {-5, 8}};
   for (auto [in, out] : cases) EXPECT_EQ(clampAsmFontSize(in), out) << in;
+}
+
+// Docked in one group with the Assembler, as the default layout has them,
+// the Processor comes out from behind the Assembler's tab and takes the
+// keyboard when code is handed over.
+TEST_F(CpuWindowsTest, RunInProcessorBringsTheProcessorToTheFront) {
+  ImGuiFrames ui(ImGuiConfigFlags_DockingEnable);
+  App app;
+  app.showProcessor = app.showAssembler = true;
+  const ImGuiID group = ImHashStr("group");
+  ui.frame([&] {
+    ImGui::DockBuilderAddNode(group, ImGuiDockNodeFlags_DockSpace);
+    ImGui::DockBuilderSetNodeSize(group, ImVec2(600, 800));
+    ImGui::DockBuilderDockWindow("###Processor", group);
+    ImGui::DockBuilderDockWindow("Assembler", group);
+    ImGui::DockBuilderFinish(group);
+  });
+  const auto draw = [&] {
+    ImGui::DockSpaceOverViewport(group);
+    if (app.showProcessor) drawProcessor(app);
+    if (app.showAssembler) drawAssembler(app);
+  };
+  for (int i = 0; i < 3; ++i) ui.frame(draw);
+  ImGui::SetWindowFocus("Assembler");
+  for (int i = 0; i < 2; ++i) ui.frame(draw);
+  const ImGuiWindow* processor = ImGui::FindWindowByName("###Processor");
+  ASSERT_FALSE(processor->DockTabIsVisible);
+
+  runAssembled(app, 0xC000);
+  for (int i = 0; i < 2; ++i) ui.frame(draw);
+  EXPECT_TRUE(processor->DockTabIsVisible);
+  EXPECT_EQ(GImGui->NavWindow, processor);
+}
+
+// The seven flag boxes move as one group: at every interface scale they
+// share one row, behind the registers where all of them fit there, else at
+// the start of a row of their own. Each box's place is read from the
+// keyboard cursor's rectangle, which follows the item it is put on.
+TEST_F(CpuWindowsTest, FlagBoxesWrapAsOneGroup) {
+  ImGuiFrames ui;
+  App app;
+  const auto draw = [&] { drawProcessor(app); };
+  const char* const kFlags[] = {"N##f7", "V##f6", "B##f4", "D##f3", "I##f2", "Z##f1", "C##f0"};
+  for (int i = 0; i < 2; ++i) ui.frame(draw);  // past the window's first keyboard cursor
+  ImGuiWindow* w = ImGui::FindWindowByName("###Processor");
+  std::set<bool> placesSeen;  // behind the registers or at the start of a row
+  for (float scale : {1.0f, 1.25f, 1.5f, 1.75f, 2.0f}) {
+    ImGui::GetStyle().FontScaleMain = scale;
+    std::set<float> rows;
+    float firstX = 0;
+    for (const char* flag : kFlags) {
+      ImGui::SetFocusID(w->GetID(flag), w);
+      ui.frame(draw);
+      rows.insert(w->NavRectRel[0].Min.y);
+      if (flag == kFlags[0]) firstX = w->NavRectRel[0].Min.x;
+    }
+    EXPECT_EQ(rows.size(), 1u) << scale;
+    placesSeen.insert(firstX > 0);
+  }
+  ImGui::GetStyle().FontScaleMain = 1.0f;
+  EXPECT_EQ(placesSeen.size(), 2u);
 }
 
 }  // namespace

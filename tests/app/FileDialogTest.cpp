@@ -3,6 +3,8 @@
 // directory, and a directory chooser that never hands over a file.
 #include "platform/FileDialog.h"
 
+#include "tests/app/ImGuiFrames.h"
+
 #include <gtest/gtest.h>
 
 #include <imgui.h>
@@ -47,16 +49,6 @@ protected:
     if (c.close) FileIO::g_dlg.isOpen = false;
     if (c.call) c.call();
     return c;
-  }
-  // A window-less Dear ImGui context for drawing the dialog.
-  static ImGuiIO& createContext() {
-    ImGui::CreateContext();
-    ImGuiIO& io = ImGui::GetIO();
-    io.IniFilename = nullptr;
-    io.DisplaySize = ImVec2(1400, 900);
-    io.DeltaTime = 1.0f / 60;
-    io.BackendFlags |= ImGuiBackendFlags_RendererHasTextures;
-    return io;
   }
   fs::path root_;
 };
@@ -238,7 +230,8 @@ TEST_F(FileDialogTest, LongDefaultNamesAreCut) {
 }
 
 TEST_F(FileDialogTest, EscapeClosesTheShownDialogWithoutACallback) {
-  ImGuiIO& io = createContext();
+  ImGuiFrames ui;
+  ImGuiIO& io = ImGui::GetIO();
   bool called = false;
   FileIO::open("Open", {}, [&](const std::string&, std::vector<uint8_t>&) { called = true; });
   for (int i = 0; i < 2; ++i) {
@@ -255,7 +248,6 @@ TEST_F(FileDialogTest, EscapeClosesTheShownDialogWithoutACallback) {
   EXPECT_FALSE(FileIO::g_dlg.isOpen);
   EXPECT_FALSE(called);
   EXPECT_EQ(FileIO::g_lastDir, root_.string());
-  ImGui::DestroyContext();
 }
 
 TEST_F(FileDialogTest, AcceptCommitsTheNameFieldAndRunsTheCompletionOnceClosed) {
@@ -286,7 +278,7 @@ TEST_F(FileDialogTest, AcceptCommitsTheNameFieldAndRunsTheCompletionOnceClosed) 
   EXPECT_EQ(FileIO::g_lastDir, (root_ / "sub").string());
 
   // The same with a Dear ImGui context present, between frames.
-  ImGui::CreateContext();
+  ImGuiFrames ui;
   FileIO::saveWith("Save", "out.prg", [](const std::string&) { return bytesOf("PRG"); },
                    [&](const std::string& p) { gotPath = p; });
   FileIO::setName(FileIO::g_dlg, "out");
@@ -294,7 +286,6 @@ TEST_F(FileDialogTest, AcceptCommitsTheNameFieldAndRunsTheCompletionOnceClosed) 
   EXPECT_FALSE(FileIO::g_dlg.isOpen);
   EXPECT_EQ(gotPath, (root_ / "sub" / "out.prg").string());
   EXPECT_EQ(slurp(root_ / "sub" / "out.prg"), "PRG");
-  ImGui::DestroyContext();
 }
 
 // A listing is read when the dialog opens, its directory or filter changes
@@ -343,7 +334,8 @@ TEST_F(FileDialogTest, ListingIsReadAgainOnlyWhenTheDirectoryMayHaveChanged) {
 // Enter in the name field on a typed directory, or on a name that only
 // brings a message, leaves the keyboard in the field for the next name.
 TEST_F(FileDialogTest, NameFieldKeepsTheKeyboardAfterEnter) {
-  ImGuiIO& io = createContext();
+  ImGuiFrames ui;
+  ImGuiIO& io = ImGui::GetIO();
   const auto frame = [&](ImGuiKey key = ImGuiKey_None, ImGuiID activate = 0) {
     if (key != ImGuiKey_None) io.AddKeyEvent(key, true);
     ImGui::NewFrame();
@@ -372,7 +364,6 @@ TEST_F(FileDialogTest, NameFieldKeepsTheKeyboardAfterEnter) {
   }
   EXPECT_EQ(FileIO::g_dlg.dir, (root_ / "sub").string());
   EXPECT_EQ(FileIO::g_dlg.error, "Couldn't open file!");
-  ImGui::DestroyContext();
 }
 
 // A dialog opened from the keyboard, with the navigation cursor shown in
@@ -387,8 +378,8 @@ TEST_F(FileDialogTest, ReturnAcceptsTheNameUnlessTheUserMovedToAButton) {
     bool saved;
   } kCases[] = {{ImGuiKey_Enter, 0, true}, {ImGuiKey_KeypadEnter, 0, true}, {ImGuiKey_Enter, 3, false}};
   for (const auto& c : kCases) {
-    ImGuiIO& io = createContext();
-    io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
+    ImGuiFrames ui(ImGuiConfigFlags_NavEnableKeyboard);
+    ImGuiIO& io = ImGui::GetIO();
     // A frame with the key down, then one with it up again.
     const auto frame = [&](ImGuiKey key = ImGuiKey_None) {
       for (bool down : {true, false}) {
@@ -416,6 +407,5 @@ TEST_F(FileDialogTest, ReturnAcceptsTheNameUnlessTheUserMovedToAButton) {
     EXPECT_EQ(FileIO::g_dlg.dir, start.string()) << c.tabs;
     EXPECT_EQ(saved, c.saved ? (start / "out.prg").string() : "") << c.tabs;
     fs::remove(start / "out.prg");
-    ImGui::DestroyContext();
   }
 }

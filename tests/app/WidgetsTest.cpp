@@ -4,6 +4,8 @@
 #include "app/Theme.h"
 #include "app/Widgets.h"
 
+#include "tests/app/ImGuiFrames.h"
+
 #include <gtest/gtest.h>
 
 #include <stb_image.h>
@@ -140,22 +142,15 @@ namespace {
 // A window-less Dear ImGui context driving one hex field by mouse and keys.
 class HexField {
 public:
-  explicit HexField(bool word) : word_(word) {
-    ctx_ = ImGui::CreateContext();
-    ImGuiIO& io = ImGui::GetIO();
-    io.IniFilename = nullptr;
-    io.DisplaySize = ImVec2(400, 300);
-    io.DeltaTime = 1.0f / 60;
-    io.BackendFlags |= ImGuiBackendFlags_RendererHasTextures;
-  }
-  ~HexField() { ImGui::DestroyContext(ctx_); }
+  using Field = bool (*)(const char*, int&, float);
+  explicit HexField(Field field) : field_(field) {}
   // One frame; true when the field committed a value.
   bool frame() {
     ImGui::NewFrame();
     ImGui::SetNextWindowPos(ImVec2(0, 0));
     ImGui::SetNextWindowSize(ImVec2(400, 300));
     ImGui::Begin("w");
-    const bool r = word_ ? Widgets::HexWordInput("##hex", value, 80) : Widgets::HexByteInput("##hex", value, 80);
+    const bool r = field_("##hex", value, 80);
     centre_ = ImVec2((ImGui::GetItemRectMin().x + ImGui::GetItemRectMax().x) / 2,
                      (ImGui::GetItemRectMin().y + ImGui::GetItemRectMax().y) / 2);
     ImGui::End();
@@ -187,15 +182,15 @@ public:
   int value = 0;
 
 private:
-  ImGuiContext* ctx_ = nullptr;
-  bool word_;
+  ImGuiFrames ui_{0, ImVec2(400, 300)};
+  Field field_;
   ImVec2 centre_{0, 0};
 };
 
 }  // namespace
 
 TEST(WidgetsTest, HexByteFieldCommitsOnEnterAndOnLeavingAfterAnEdit) {
-  HexField f(false);
+  HexField f(Widgets::HexByteInput);
   f.value = 0x3C;
   EXPECT_FALSE(f.frame());
   EXPECT_FALSE(f.clickField());  // selects the whole text
@@ -218,7 +213,7 @@ TEST(WidgetsTest, HexByteFieldCommitsOnEnterAndOnLeavingAfterAnEdit) {
 }
 
 TEST(WidgetsTest, HexWordFieldTakesHexDigitsOnly) {
-  HexField w(true);
+  HexField w(Widgets::HexWordInput);
   w.value = 0x1D020;  // shown and kept as its low 16 bits
   w.frame();
   w.clickField();
@@ -227,17 +222,32 @@ TEST(WidgetsTest, HexWordFieldTakesHexDigitsOnly) {
   EXPECT_EQ(w.value, 0xC000);
 }
 
+// An end address reaches the top of memory: $10000 shows in five digits
+// and survives Enter on its text; typed, it is taken whole.
+TEST(WidgetsTest, HexEndFieldReachesTheTopOfMemory) {
+  const std::pair<const char*, int> cases[] = {{"10000", 0x10000}, {"F800", 0xF800}, {"0", 0},
+                                               {"", 0}, {"10001", 0x10000}, {"FFFFFFF", 0x10000}};
+  for (const auto& [text, value] : cases) EXPECT_EQ(Widgets::ParseHexEnd(text), value) << text;
+
+  HexField e(Widgets::HexEndInput);
+  e.value = 0x10000;
+  e.frame();
+  e.clickField();
+  EXPECT_TRUE(e.key(ImGuiKey_Enter));
+  EXPECT_EQ(e.value, 0x10000);
+  e.value = 0x3F40;
+  e.clickField();
+  e.type("10000");
+  EXPECT_TRUE(e.key(ImGuiKey_Enter));
+  EXPECT_EQ(e.value, 0x10000);
+}
+
 namespace {
 
 // The pixels of a w x h bevel as the rectangles it adds to a draw list
 // cover them, as letters: W white, L light, M mid, D dark, . nothing.
 std::vector<std::string> bevelPixels(void (*bevel)(ImDrawList*, ImVec2, ImVec2, bool), bool raised, int w, int h) {
-  ImGuiContext* ctx = ImGui::CreateContext();
-  ImGuiIO& io = ImGui::GetIO();
-  io.IniFilename = nullptr;
-  io.DisplaySize = ImVec2(200, 200);
-  io.DeltaTime = 1.0f / 60;
-  io.BackendFlags |= ImGuiBackendFlags_RendererHasTextures;
+  ImGuiFrames ui(0, ImVec2(200, 200));
   ImGui::NewFrame();
   ImGui::Begin("bevel");
   ImDrawList* dl = ImGui::GetWindowDrawList();
@@ -261,7 +271,6 @@ std::vector<std::string> bevelPixels(void (*bevel)(ImDrawList*, ImVec2, ImVec2, 
   }
   ImGui::End();
   ImGui::EndFrame();
-  ImGui::DestroyContext(ctx);
   return px;
 }
 

@@ -68,6 +68,19 @@ TEST(DiskDriveTest, TypeNames) {
   EXPECT_STREQ(DiskDrive::typeName(-1), "???");
 }
 
+// Names and IDs as shown: the $A0 padding is a blank as in a C64 listing,
+// as in the header of a new disk, "01" $A0 "2A".
+TEST(DiskDriveTest, NamesAsShown) {
+  const std::pair<std::string, std::string> cases[] = {{"PICTURE", "PICTURE"},
+                                                       {"01\xA0" "2A", "01 2A"},
+                                                       {"A\xA0\xA0" "B", "A  B"},
+                                                       {std::string("\x1F \x7E\x7F\xA1\x00", 6), "? ~???"},
+                                                       {"", ""}};
+  for (const auto& [in, out] : cases) EXPECT_EQ(displayName(in), out);
+  ImageDrive blank;
+  EXPECT_EQ(displayName(blank.drive.diskId()), "01 2A");
+}
+
 TEST(DiskDriveTest, BlankImageLayout) {
   std::vector<unsigned char> img = DiskDrive::blankD64("test disk", "x");
   ASSERT_EQ(img.size(), static_cast<size_t>(kD64Size));

@@ -1,0 +1,41 @@
+// A window-less Dear ImGui context for driving windows in tests: each frame
+// draws what a callback submits; mouse and keys are fed by hand. Nothing is
+// rendered, so no OpenGL is needed.
+#pragma once
+
+#include <imgui.h>
+
+#include <functional>
+
+class ImGuiFrames {
+public:
+  explicit ImGuiFrames(ImGuiConfigFlags flags = 0, ImVec2 display = ImVec2(1200, 900)) {
+    ctx_ = ImGui::CreateContext();
+    ImGuiIO& io = ImGui::GetIO();
+    io.IniFilename = nullptr;
+    io.DisplaySize = display;
+    io.DeltaTime = 1.0f / 60;
+    io.ConfigFlags |= flags;
+    io.BackendFlags |= ImGuiBackendFlags_RendererHasTextures;
+  }
+  ~ImGuiFrames() { ImGui::DestroyContext(ctx_); }
+  ImGuiFrames(const ImGuiFrames&) = delete;
+  ImGuiFrames& operator=(const ImGuiFrames&) = delete;
+
+  void frame(const std::function<void()>& draw) {
+    ImGui::NewFrame();
+    draw();
+    ImGui::EndFrame();
+  }
+  // The mouse moves to `at` and, unless `button` is negative, presses
+  // (down) or releases it, seen in one frame.
+  void mouse(const std::function<void()>& draw, ImVec2 at, int button = -1, bool down = false) {
+    ImGuiIO& io = ImGui::GetIO();
+    io.AddMousePosEvent(at.x, at.y);
+    if (button >= 0) io.AddMouseButtonEvent(button, down);
+    frame(draw);
+  }
+
+private:
+  ImGuiContext* ctx_ = nullptr;
+};
