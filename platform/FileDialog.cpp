@@ -10,6 +10,7 @@
 #include <imgui.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +31,9 @@ constexpr float kNameFieldReserve = 200.0f;
 constexpr float kButtonWidth = 100.0f;
 constexpr float kUseDirButtonWidth = 160.0f;
 constexpr const char* kPopupId = "##filedialog";
+// Added to a failed save whose name is a loop of symbolic links (or a chain
+// longer than the system follows).
+constexpr const char* kLinkLoopNote = " (too many levels of symbolic links)";
 // An extension no ordinary file name has, so the chooser lists directories only.
 const std::string kDirOnlyExt(1, '\x01');
 
@@ -226,6 +230,9 @@ Commit commitName(Dialog& d) {
     const std::vector<uint8_t> bytes = d.producer ? d.producer(path) : std::vector<uint8_t>{};
     if (!Platform::writeFile(path, bytes)) {
       d.error = "Couldn't open file for writing!";
+      // The one failure the name itself causes: say so, or the user would
+      // look for a full disk or a missing permission.
+      if (errno == ELOOP) d.error += kLinkLoopNote;
       return result;
     }
     g_lastDir = parentOf(full);

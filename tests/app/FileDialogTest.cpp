@@ -130,6 +130,10 @@ TEST_F(FileDialogTest, FailuresSetMessagesAndKeepTheDialogOpen) {
   confirm("nodir/a.prg");
   EXPECT_EQ(FileIO::g_dlg.error, "Couldn't open file for writing!");
   EXPECT_EQ(FileIO::g_lastDir, root_.string());
+  fs::create_symlink("b.prg", root_ / "a.prg");
+  fs::create_symlink("a.prg", root_ / "b.prg");
+  confirm("a.prg");
+  EXPECT_EQ(FileIO::g_dlg.error, "Couldn't open file for writing! (too many levels of symbolic links)");
 }
 
 TEST_F(FileDialogTest, OpenDeliversPathAndBytesAndRemembersTheDirectory) {
