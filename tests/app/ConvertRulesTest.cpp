@@ -5,12 +5,15 @@
 // PGM header, a cut Radiance picture, a Softimage PIC header); small whole
 // pictures of such formats, which the full stb_image decodes, are made here.
 #include "app/ConvertRules.h"
+#include "core/FileUtil.h"
 #include "tests/app/ReadPicture.h"
 
 #include <gtest/gtest.h>
 #include <stb_image.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -88,31 +91,38 @@ TEST(ConvertRules, DecodesEveryFormatAnotherProgramWrote) {
 }
 
 // Every refusal, read directly or in the background: the same error text,
-// the picture as it was; what the header shows (another format, the pixel
-// limit, the Huffman table) is refused before any decode starts.
+// the picture as it was, whether the bytes are decoded or the file is read
+// from its path; and what stops the read of a path before any decode.
 TEST(ConvertRules, UnreadableFilesGiveTheErrorAndKeepThePicture) {
   const std::vector<uint8_t> png = corpusFile("split.png");
   const std::vector<uint8_t> jpg = corpusFile("split.jpg");
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("tilvox-convertrules-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "second.png").string();
   const struct {
     const char* what;
     std::vector<uint8_t> bytes;
     std::string reason;  // empty: whatever the decoder says
-    bool atOnce;         // refused from the header
   } cases[] = {
-      {"empty file", {}, kImportUnsupported, true},
-      {"text file", bytes("hello, this is not a picture\n"), kImportUnsupported, true},
-      {"16-bit PGM header", corpusFile("pgm16-header.pgm"), kImportUnsupported, true},
-      {"cut Radiance", corpusFile("cut-rle.hdr"), kImportUnsupported, true},
-      {"Softimage PIC", softimagePic(), kImportUnsupported, true},
-      {"truncated PNG", std::vector<uint8_t>(png.begin(), png.begin() + png.size() / 2), "", false},
-      {"PNG header only", std::vector<uint8_t>(png.begin(), png.begin() + 33), "", false},
-      {"JPEG without its scan", std::vector<uint8_t>(jpg.begin(), jpg.begin() + 100), "", false},
-      {"Huffman table of 512 codes", overlongHuffmanTable(jpg), "bad DHT header", true},
-      {"60000 x 60000 declared", pngHeaderOnly(60000, 60000), "", false},  // the decoder's own limits
-      {"30000 x 30000 declared", pngHeaderOnly(30000, 30000), "too large", false},
-      {"16000 x 16000 declared", pngHeaderOnly(16000, 16000), kImportTooLarge, true},
-      {"GIF of 30000 x 30000 declared", gifHeaderOnly(30000, 30000), kImportTooLarge, true},
-      {"8193 x 8193 declared", pngHeaderOnly(8193, 8193), kImportTooLarge, true},
+      {"empty file", {}, kImportUnsupported},
+      {"text file", bytes("hello, this is not a picture\n"), kImportUnsupported},
+      {"16-bit PGM header", corpusFile("pgm16-header.pgm"), kImportUnsupported},
+      {"cut Radiance", corpusFile("cut-rle.hdr"), kImportUnsupported},
+      {"Softimage PIC", softimagePic(), kImportUnsupported},
+      {"truncated PNG", std::vector<uint8_t>(png.begin(), png.begin() + png.size() / 2), ""},
+      {"PNG header only", std::vector<uint8_t>(png.begin(), png.begin() + 33), ""},
+      {"JPEG without its scan", std::vector<uint8_t>(jpg.begin(), jpg.begin() + 100), ""},
+      {"Huffman table of 512 codes", overlongHuffmanTable(jpg), "bad DHT header"},
+      {"60000 x 60000 declared", pngHeaderOnly(60000, 60000), ""},  // the decoder's own limits
+      {"30000 x 30000 declared", pngHeaderOnly(30000, 30000), "too large"},
+      {"16000 x 16000 declared", pngHeaderOnly(16000, 16000), kImportTooLarge},
+      {"GIF of 30000 x 30000 declared", gifHeaderOnly(30000, 30000), kImportTooLarge},
+      {"8193 x 8193 declared", pngHeaderOnly(8193, 8193), kImportTooLarge},
+  };
+  const auto unchanged = [](const ImportPicture& pic) {
+    return std::make_tuple(pic.name, pic.width, pic.pixels.size(), pic.dirty, pic.pickerShown) ==
+           std::make_tuple("first.png", 16, size_t{128}, false, false);
   };
   for (const auto& c : cases) {
     ImportPicture pic;
@@ -125,15 +135,30 @@ TEST(ConvertRules, UnreadableFilesGiveTheErrorAndKeepThePicture) {
     if (!c.reason.empty()) {
       EXPECT_EQ(error, kImportReadError + c.reason) << c.what;
     }
-    std::string ended = BeginImportPicture(pic, "third.png", c.bytes);
-    EXPECT_EQ(ended.empty(), !c.atOnce) << c.what;
-    EXPECT_EQ(pic.isReading(), !c.atOnce) << c.what;
-    pic.reading.wait();
-    EXPECT_EQ(FinishImportPicture(pic, ended), !c.atOnce) << c.what;
-    EXPECT_EQ(ended, error) << c.what;
-    EXPECT_EQ(std::make_tuple(pic.name, pic.width, pic.pixels.size(), pic.dirty, pic.pickerShown),
-              std::make_tuple("first.png", 16, size_t{128}, false, false)) << c.what;
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(c.bytes.data()), c.bytes.size());
+    DecodedPicture read = ReadImportPicture(path);
+    EXPECT_EQ(FinishImportPicture(pic, "second.png", read), error) << c.what;
+    EXPECT_TRUE(unchanged(pic)) << c.what;
   }
+  // A file over the size the program reads whole (sparse: it takes no room).
+  const std::string huge = (dir / "huge.png").string();
+  std::ofstream(huge, std::ios::binary).write(reinterpret_cast<const char*>(png.data()), png.size());
+  std::filesystem::resize_file(huge, kMaxWholeFileSize + 1);
+  const std::pair<std::string, std::string> paths[] = {
+      {(dir / "missing.png").string(), "No such file or directory"},
+      {dir.string(), kImportUnsupported},  // a directory reads as empty
+      {huge, "the file is larger than 256 MB"},
+  };
+  for (const auto& [file, reason] : paths) {
+    ImportPicture pic;
+    ASSERT_EQ(readPictureNow(pic, "first.png", png), "");
+    pic.dirty = false;
+    pic.pickerShown = false;
+    DecodedPicture read = ReadImportPicture(file);
+    EXPECT_EQ(FinishImportPicture(pic, "second.png", read), kImportReadError + reason) << file;
+    EXPECT_TRUE(unchanged(pic)) << file;
+  }
+  std::filesystem::remove_all(dir);
 }
 
 // Every file another program wrote decodes (above); here the edges of the
