@@ -49,6 +49,7 @@ std::string FinishImportPicture(ImportPicture& pic, const std::string& name, Dec
   pic.width = read.width;
   pic.height = read.height;
   pic.name = name;
+  pic.resizedFor = {};
   pic.dirty = true;
   pic.pickerShown = true;
   return {};
@@ -67,8 +68,15 @@ bool ConvertImportPicture(ImportPicture& pic, const Machine& m, const Palette& a
   const Palette pal = ImportPalette(appPalette, pic.paletteIndex);
   const uint8_t* rgb = pal.rgb[0].data();
   pic.colorReducer.SetPalette(rgb);
-  std::vector<uint32_t> resized =
-      ColorReducer::Resize(pic.pixels.data(), pic.width, pic.height, outW, pic.zoomToFit, pic.keepAspect);
+  // On a large picture the resize costs far more than all the rest.
+  const ImportResize resize{outW, pic.zoomToFit, pic.keepAspect};
+  if (pic.resizedFor != resize) {
+    pic.sourcePreview = {ColorReducer::Resize(pic.pixels.data(), pic.width, pic.height, outW, pic.zoomToFit,
+                                              pic.keepAspect),
+                         outW, kReduceHeight};
+    pic.resizedFor = resize;
+  }
+  const std::vector<uint32_t>& resized = pic.sourcePreview.pixels;
   std::vector<uint32_t> result;
   if (pic.mode == ImportMode::Petscii) {
     PetsciiOptions& o = pic.petsciiOptions;
@@ -86,7 +94,6 @@ bool ConvertImportPicture(ImportPicture& pic, const Machine& m, const Palette& a
     pic.colorReducer.Reduce(resized, outW, pic.colors, pic.dither, background);
     result = pic.colorReducer.Preview();
   }
-  pic.sourcePreview = {std::move(resized), outW, kReduceHeight};
   pic.resultPreview = {std::move(result), outW, kReduceHeight};
   pic.dirty = false;
   return true;

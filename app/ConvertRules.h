@@ -41,6 +41,14 @@ struct ImportPreview {
   int h = 0;
 };
 
+// What the picture was last resized for; outW 0 for nothing.
+struct ImportResize {
+  int outW = 0;
+  bool zoomToFit = false;
+  bool keepAspect = false;
+  bool operator==(const ImportResize&) const = default;
+};
+
 // The picture import's state apart from the window's textures and its
 // background read: the decoded picture, the options (kept between
 // openings), the two engines and the two previews.
@@ -63,8 +71,9 @@ struct ImportPicture {
   bool autoOk = false;      // press OK by itself once the result is up to date
   ColorReducer colorReducer;
   PetsciiConverter petsciiConverter;
-  ImportPreview sourcePreview;
+  ImportPreview sourcePreview;  // the picture resized into the frame
   ImportPreview resultPreview;
+  ImportResize resizedFor;      // the picture and options of sourcePreview
 
   bool hasPicture() const { return !pixels.empty(); }
   // The background the last conversion used (PETSCII or multicolour).
@@ -90,8 +99,11 @@ std::string FinishImportPicture(ImportPicture& pic, const std::string& name, Dec
 Palette ImportPalette(const Palette& appPalette, int index);
 
 // Resizes the picture into the frame, converts it by the options and fills
-// both previews; clears `dirty`. Does nothing (and returns false) without a
-// picture. `m` gives the current character set for PETSCII matching.
+// both previews; clears `dirty`. The resize is kept while the picture, the
+// output width, "Zoom to fit" and "Keep aspect ratio" stay, so that other
+// option changes redo only the steps after it. Does nothing (and returns
+// false) without a picture. `m` gives the current character set for
+// PETSCII matching.
 bool ConvertImportPicture(ImportPicture& pic, const Machine& m, const Palette& appPalette);
 
 // Writes the last conversion into the document (bitmap or text screen).

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <tuple>
@@ -262,6 +263,40 @@ TEST(ConvertRules, ConversionFollowsTheOptions) {
       expected = cr.Preview();
     }
     EXPECT_EQ(pic.resultPreview.pixels, expected) << c.mode;
+  }
+}
+
+// The resize is kept between conversions: after every change, of one
+// option or of the picture, the previews equal those of a conversion that
+// resizes afresh.
+TEST(ConvertRules, AnOptionChangeConvertsAsAFreshConversion) {
+  Machine m;
+  m.reset();
+  const Palette app;
+  ImportPicture pic;
+  ASSERT_EQ(readPictureNow(pic, "p.png", corpusFile("split.png")), "");
+  pic.paletteIndex = 0;
+  DecodedPicture green{"", std::vector<uint32_t>(6, 0xFF00C000), 3, 2};
+  const std::pair<const char*, std::function<void()>> changes[] = {
+      {"first conversion", [] {}},
+      {"palette", [&] { pic.paletteIndex = 3; }},
+      {"dithering", [&] { pic.dither = DitherMethod::Jarvis; }},
+      {"keep aspect", [&] { pic.keepAspect = true; }},
+      {"hires", [&] { pic.mode = ImportMode::Hires; }},
+      {"zoom to fit", [&] { pic.zoomToFit = false; }},
+      {"petscii", [&] { pic.mode = ImportMode::Petscii; }},
+      {"grayscale", [&] { pic.colors = ImportColors::Grayscale; }},
+      {"new picture", [&] { ASSERT_EQ(FinishImportPicture(pic, "g.png", green), ""); }},
+      {"multicolour", [&] { pic.mode = ImportMode::Multicolor; }},
+  };
+  for (const auto& [what, change] : changes) {
+    change();
+    ImportPicture fresh = pic;
+    fresh.resizedFor = {};
+    ASSERT_TRUE(ConvertImportPicture(pic, m, app)) << what;
+    ASSERT_TRUE(ConvertImportPicture(fresh, m, app)) << what;
+    EXPECT_EQ(pic.sourcePreview.pixels, fresh.sourcePreview.pixels) << what;
+    EXPECT_EQ(pic.resultPreview.pixels, fresh.resultPreview.pixels) << what;
   }
 }
 
