@@ -177,7 +177,7 @@ void openDropped(App& app, const std::string& path) {
   switch (dropAction(ext, bytes.size())) {
     case DropAction::MountDisk:
     case DropAction::ImportPicture:
-      break;
+      break;  // started above, by the path
     case DropAction::Project:
       finishProjectLoad(app, bytes);
       break;

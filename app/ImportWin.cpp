@@ -134,10 +134,6 @@ void previews(const ImportPicState& p) {
   ImGui::EndGroup();
 }
 
-}  // namespace
-
-namespace {
-
 void startRead(App& app, const std::string& name, PictureJob::Work work) {
   g_pic.readingName = name;
   g_pic.reading.start(std::move(work));

@@ -36,9 +36,9 @@ extern ImportPicState g_pic;
 
 constexpr const char* kImportUndoLabel = "import image";
 
-// Start reading the picture file at `path` (shown as `name`: the file
+// Starts reading the picture file at `path` (shown as `name`: the file
 // dialog gives the full path, a dropped file its base name) into g_pic in
-// the background, superseding a read still running, and show the window,
+// the background, superseding a read still running, and shows the window,
 // which reads "Reading picture..." until the read ends. Nothing of the
 // file is read or checked here. A file that cannot be read (missing, not
 // one of the six formats, too large) gives only the message "Couldn't read
@@ -50,7 +50,7 @@ void openImportPicture(App& app, const std::string& name, const std::vector<uint
 // reason, after which a window opened only for the read closes again. The
 // window calls it every frame it is open.
 void pollImportPicture(App& app);
-// Drops the running decode; a window opened only for it closes again.
+// Stops the running read; a window opened only for it closes again.
 void cancelImportRead(App& app);
 // Offers the file dialog for a picture; it hands over only the path.
 void pickPicture(App& app);
@@ -65,6 +65,6 @@ void drawImportPicture(App& app);
 // document in the palette it was converted with and closes the window.
 // Nothing without a picture.
 void acceptImportPicture(App& app);
-// Closes the window and drops a running decode; picture, options and
+// Closes the window and stops a running read; picture, options and
 // previews stay.
 void closeImportPicture(App& app);
