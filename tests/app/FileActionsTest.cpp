@@ -56,8 +56,7 @@ protected:
     FileIO::g_dlg.isOpen = false;
     if (c.call) c.call();
   }
-  // A dropped PC picture is read in the background: the frames that
-  // follow wait for it and take what it gave.
+  // A dropped PC picture is read in the background; the next frames take it.
   void finishPictureRead() {
     g_pic.reading.wait();
     pollImportPicture(*app_);
