@@ -2,7 +2,10 @@
 // bitmap-to-charset dialog; see ConvertRules.h.
 #include "app/ConvertRules.h"
 
+#include "core/FileUtil.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +16,7 @@ namespace {
 
 constexpr size_t kDoneTextSize = 256;
 constexpr size_t kSlotTextSize = 128;
+constexpr uint64_t kMegabyte = 1024 * 1024;
 
 }  // namespace
 
@@ -20,36 +24,35 @@ int ImportPicture::usedBackground() const {
   return mode == ImportMode::Petscii ? petsciiConverter.background : colorReducer.background;
 }
 
-std::string BeginImportPicture(ImportPicture& pic, const std::string& name, const std::vector<uint8_t>& bytes,
-                               int64_t maxPixels) {
-  const std::string problem = PictureHeaderProblem(bytes, maxPixels);
-  if (!problem.empty()) return kImportReadError + problem;
-  pic.readingName = name;
-  // The worker decodes its own copy of the file and touches nothing else.
-  pic.reading.start([bytes, maxPixels] {
-    DecodedPicture d;
-    d.error = DecodePicture(bytes, d.pixels, d.width, d.height, maxPixels);
-    return d;
-  });
-  return {};
+DecodedPicture ReadImportPicture(const std::string& path, int64_t maxPixels) {
+  std::vector<uint8_t> bytes;
+  errno = 0;
+  if (!readWholeFile(path, bytes)) {
+    // Without a system error the file was too large to read.
+    DecodedPicture failed;
+    failed.error = errno ? std::strerror(errno)
+                         : "the file is larger than " + std::to_string(kMaxWholeFileSize / kMegabyte) + " MB";
+    return failed;
+  }
+  return DecodeImportPicture(bytes, maxPixels);
 }
 
-bool FinishImportPicture(ImportPicture& pic, std::string& error) {
+DecodedPicture DecodeImportPicture(const std::vector<uint8_t>& bytes, int64_t maxPixels) {
   DecodedPicture d;
-  if (!pic.reading.take(d)) return false;
-  if (!d.error.empty()) {
-    error = kImportReadError + d.error;
-    return true;
-  }
-  // The picture is in, due for a conversion.
-  error.clear();
-  pic.pixels = std::move(d.pixels);
-  pic.width = d.width;
-  pic.height = d.height;
-  pic.name = pic.readingName;
+  d.error = DecodePicture(bytes, d.pixels, d.width, d.height, maxPixels);
+  return d;
+}
+
+std::string FinishImportPicture(ImportPicture& pic, const std::string& name, DecodedPicture& read) {
+  if (!read.error.empty()) return kImportReadError + read.error;
+  pic.pixels = std::move(read.pixels);
+  pic.width = read.width;
+  pic.height = read.height;
+  pic.name = name;
+  pic.resizedFor = {};
   pic.dirty = true;
   pic.pickerShown = true;
-  return true;
+  return {};
 }
 
 Palette ImportPalette(const Palette& appPalette, int index) {
@@ -65,8 +68,15 @@ bool ConvertImportPicture(ImportPicture& pic, const Machine& m, const Palette& a
   const Palette pal = ImportPalette(appPalette, pic.paletteIndex);
   const uint8_t* rgb = pal.rgb[0].data();
   pic.colorReducer.SetPalette(rgb);
-  std::vector<uint32_t> resized =
-      ColorReducer::Resize(pic.pixels.data(), pic.width, pic.height, outW, pic.zoomToFit, pic.keepAspect);
+  // On a large picture the resize costs far more than all the rest.
+  const ImportResize resize{outW, pic.zoomToFit, pic.keepAspect};
+  if (pic.resizedFor != resize) {
+    pic.sourcePreview = {ColorReducer::Resize(pic.pixels.data(), pic.width, pic.height, outW, pic.zoomToFit,
+                                              pic.keepAspect),
+                         outW, kReduceHeight};
+    pic.resizedFor = resize;
+  }
+  const std::vector<uint32_t>& resized = pic.sourcePreview.pixels;
   std::vector<uint32_t> result;
   if (pic.mode == ImportMode::Petscii) {
     PetsciiOptions& o = pic.petsciiOptions;
@@ -84,7 +94,6 @@ bool ConvertImportPicture(ImportPicture& pic, const Machine& m, const Palette& a
     pic.colorReducer.Reduce(resized, outW, pic.colors, pic.dither, background);
     result = pic.colorReducer.Preview();
   }
-  pic.sourcePreview = {std::move(resized), outW, kReduceHeight};
   pic.resultPreview = {std::move(result), outW, kReduceHeight};
   pic.dirty = false;
   return true;

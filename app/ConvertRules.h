@@ -1,14 +1,15 @@
 // The rules behind the picture import window and the bitmap-to-charset
 // dialog, free of any window so that they are tested headless and fuzzed:
-// reading a PC picture in the background (decoded by convert/PictureFile),
+// reading and decoding a PC picture file (decoded by convert/PictureFile),
 // the import state with its options, the conversion the window runs
 // whenever an option changes, storing the result, and the texts and slot
 // choice of the charset dialog.
 // The windows (app/ImportWin.cpp, app/CharsetConvertWin.cpp) draw around
-// these and change the document through App::change.
+// these, run the read in the background (app/PictureJob) and change the
+// document through App::change.
 #pragma once
 
-#include "app/PictureJob.h"
+#include "app/DecodedPicture.h"
 #include "convert/CharsetConverter.h"
 #include "convert/ColorReducer.h"
 #include "convert/ImportColors.h"
@@ -40,9 +41,17 @@ struct ImportPreview {
   int h = 0;
 };
 
-// The picture import's state apart from the window's textures: the decoded
-// picture, the options (kept between openings), the two engines and the
-// two previews.
+// What the picture was last resized for; outW 0 for nothing.
+struct ImportResize {
+  int outW = 0;
+  bool zoomToFit = false;
+  bool keepAspect = false;
+  bool operator==(const ImportResize&) const = default;
+};
+
+// The picture import's state apart from the window's textures and its
+// background read: the decoded picture, the options (kept between
+// openings), the two engines and the two previews.
 struct ImportPicture {
   std::vector<uint32_t> pixels;  // red lowest, alpha highest, rows top to bottom
   int width = 0;
@@ -62,37 +71,39 @@ struct ImportPicture {
   bool autoOk = false;      // press OK by itself once the result is up to date
   ColorReducer colorReducer;
   PetsciiConverter petsciiConverter;
-  ImportPreview sourcePreview;
+  ImportPreview sourcePreview;  // the picture resized into the frame
   ImportPreview resultPreview;
-  PictureJob reading;       // the picture being decoded in the background
-  std::string readingName;  // its name, shown while it is read
+  ImportResize resizedFor;      // the picture and options of sourcePreview
 
   bool hasPicture() const { return !pixels.empty(); }
-  bool isReading() const { return reading.busy(); }
   // The background the last conversion used (PETSCII or multicolour).
   int usedBackground() const;
 };
 
-// Starts reading a picture in the background (`reading`, superseding a
-// read still running). What the header shows is refused at once: then the
-// error text ("Couldn't read the image: " and the reason) is returned and
-// nothing changes, a read still running included.
-std::string BeginImportPicture(ImportPicture& pic, const std::string& name, const std::vector<uint8_t>& bytes,
-                               int64_t maxPixels = kImportMaxPixels);
+// Reads the picture file at `path` whole and decodes it: the picture, or
+// the reason it cannot be read (the file's system error, a file too large
+// to read, what the header refuses, the decoder's own reason). Slow for a
+// large file: the window runs it in the background, never in a frame.
+DecodedPicture ReadImportPicture(const std::string& path, int64_t maxPixels = kImportMaxPixels);
+// The same for the bytes of a file already read.
+DecodedPicture DecodeImportPicture(const std::vector<uint8_t>& bytes, int64_t maxPixels = kImportMaxPixels);
 
-// Once the background read has ended: true, and either the picture is in
-// the state (its name shown in the window, a new conversion due; `error`
-// empty) or `error` is the text to show and the state is as it was. False
-// while it runs or when nothing is read.
-bool FinishImportPicture(ImportPicture& pic, std::string& error);
+// Takes what a read gave: either the picture is in the state under `name`
+// (shown in the window, a new conversion due) and the text returned is
+// empty, or the text is the error to show ("Couldn't read the image: " and
+// the reason) and the state is as it was.
+std::string FinishImportPicture(ImportPicture& pic, const std::string& name, DecodedPicture& read);
 
 // The palette a conversion uses: the preset `index`, whose "Custom" is the
 // application's custom colours. The application's palette is not changed.
 Palette ImportPalette(const Palette& appPalette, int index);
 
 // Resizes the picture into the frame, converts it by the options and fills
-// both previews; clears `dirty`. Does nothing (and returns false) without a
-// picture. `m` gives the current character set for PETSCII matching.
+// both previews; clears `dirty`. The resize is kept while the picture, the
+// output width, "Zoom to fit" and "Keep aspect ratio" stay, so that other
+// option changes redo only the steps after it. Does nothing (and returns
+// false) without a picture. `m` gives the current character set for
+// PETSCII matching.
 bool ConvertImportPicture(ImportPicture& pic, const Machine& m, const Palette& appPalette);
 
 // Writes the last conversion into the document (bitmap or text screen).

@@ -153,14 +153,20 @@ void saveExecutable(App& app) {
 void openDropped(App& app, const std::string& path) {
   const std::string ext = FileIO::extension(path);
   const std::string name = FileIO::baseName(path);
-  // A disk image is mounted from its path, not read here.
-  if (dropAction(ext, 0) == DropAction::MountDisk) {
+  // A disk image is mounted from its path and a PC picture read from it in
+  // the background; neither is read here.
+  const DropAction byExtension = dropAction(ext, 0);
+  if (byExtension == DropAction::MountDisk) {
     const int index = dropDrive(app.drives, kDriveCount);
     DiskDrive& drive = app.drives[index];
     if (mountImageOn(app.drives, kDriveCount, index, path))
       app.showMountDisk = true;
     else
       app.message("Error", "Could not mount D64-file: " + drive.error);
+    return;
+  }
+  if (byExtension == DropAction::ImportPicture) {
+    openImportPictureFile(app, name, path);
     return;
   }
   std::vector<uint8_t> bytes;
@@ -170,10 +176,8 @@ void openDropped(App& app, const std::string& path) {
   }
   switch (dropAction(ext, bytes.size())) {
     case DropAction::MountDisk:
-      break;
     case DropAction::ImportPicture:
-      openImportPicture(app, name, bytes);
-      break;
+      break;  // started above, by the path
     case DropAction::Project:
       finishProjectLoad(app, bytes);
       break;

@@ -1,7 +1,7 @@
 // The picture import window; see ImportWin.h. The options change g_pic and
 // mark it dirty; in the next drawn frame the picture is converted again
 // (app/ConvertRules) and both previews are uploaded. While a picture is
-// decoded the window polls the worker each frame and keeps the previous
+// read the window polls its job each frame and keeps the previous
 // picture's options and previews, disabled.
 #include "app/ImportWin.h"
 
@@ -134,23 +134,29 @@ void previews(const ImportPicState& p) {
   ImGui::EndGroup();
 }
 
-}  // namespace
-
-void openImportPicture(App& app, const std::string& path, const std::vector<uint8_t>& bytes) {
-  const std::string error = BeginImportPicture(g_pic, path, bytes);
-  if (!error.empty()) {
-    app.message("Error", error);
-    return;
-  }
+void startRead(App& app, const std::string& name, PictureJob::Work work) {
+  g_pic.readingName = name;
+  g_pic.reading.start(std::move(work));
   // A window opened for the read closes again if the read fails or is
   // cancelled; a read that supersedes such a read takes that over.
   if (!app.showImportPicture) g_pic.closeAfterRead = true;
   app.showImportPicture = true;
 }
 
+}  // namespace
+
+void openImportPictureFile(App& app, const std::string& name, const std::string& path) {
+  startRead(app, name, [path] { return ReadImportPicture(path); });
+}
+
+void openImportPicture(App& app, const std::string& name, const std::vector<uint8_t>& bytes) {
+  startRead(app, name, [bytes] { return DecodeImportPicture(bytes); });
+}
+
 void pollImportPicture(App& app) {
-  std::string error;
-  if (!FinishImportPicture(g_pic, error)) return;
+  DecodedPicture read;
+  if (!g_pic.reading.take(read)) return;
+  const std::string error = FinishImportPicture(g_pic, g_pic.readingName, read);
   const bool closeAgain = g_pic.closeAfterRead;
   g_pic.closeAfterRead = false;
   if (error.empty()) return;
@@ -169,9 +175,8 @@ void pickPicture(App& app) {
   const std::vector<FileIO::Filter> filters = {
       {"Images (*.png;*.jpg;*.bmp;*.gif;*.tga)", {"png", "jpg", "jpeg", "bmp", "gif", "tga", "psd"}},
       Actions::allFiles};
-  FileIO::open("Import PC image", filters, [&app](const std::string& path, std::vector<uint8_t>& bytes) {
-    openImportPicture(app, path, bytes);
-  });
+  FileIO::openPath("Import PC image", filters,
+                   [&app](const std::string& path) { openImportPictureFile(app, path, path); });
 }
 
 void importPictureForTest(int mode, bool autoOk) {

@@ -2,12 +2,14 @@
 // becomes a hires bitmap, a multicolour bitmap or a PETSCII text screen.
 // The state lives in `g_pic` for the whole process because the menu, the
 // dropped-file action and the self-test reach it from outside the window;
-// the conversion itself is app/ConvertRules. A picture is decoded on a
-// worker thread while the window shows "Reading picture..."; "OK" stores
-// the result as one undo step "import image".
+// the conversion itself is app/ConvertRules. A picture file is read and
+// decoded in a child process (app/PictureJob) while the window shows
+// "Reading picture..."; the frame only starts the read and polls it. "OK"
+// stores the result as one undo step "import image".
 #pragma once
 
 #include "app/ConvertRules.h"
+#include "app/PictureJob.h"
 #include "app/Texture.h"
 
 #include <cstdint>
@@ -16,36 +18,45 @@
 
 class App;
 
-// The import state and the textures of its two previews.
+// The import state, the textures of its two previews and the read in
+// progress.
 struct ImportPicState : ImportPicture {
   Texture sourceTexture;
   Texture resultTexture;
+  PictureJob reading;       // the picture being read in the background
+  std::string readingName;  // its name, shown while it is read
   // The window was opened for the running read: a failed or cancelled
   // read closes it again.
   bool closeAfterRead = false;
+
+  bool isReading() const { return reading.busy(); }
 };
 
 extern ImportPicState g_pic;
 
 constexpr const char* kImportUndoLabel = "import image";
 
-// Starts decoding the bytes into g_pic in the background and shows the
-// window, which reads "Reading picture..." until the decode ends. A file
-// whose header already refuses it (not one of the six formats, over the
-// pixel limit) gives only the message "Couldn't read the image: ..." and
-// changes nothing.
-void openImportPicture(App& app, const std::string& path, const std::vector<uint8_t>& bytes);
-// Takes an ended decode: the picture into g_pic, or the message with the
+// Starts reading the picture file at `path` (shown as `name`: the file
+// dialog gives the full path, a dropped file its base name) into g_pic in
+// the background, superseding a read still running, and shows the window,
+// which reads "Reading picture..." until the read ends. Nothing of the
+// file is read or checked here. A file that cannot be read (missing, not
+// one of the six formats, too large) gives only the message "Couldn't read
+// the image: ..." when the read ends, and changes nothing.
+void openImportPictureFile(App& app, const std::string& name, const std::string& path);
+// The same for the bytes of a file already read.
+void openImportPicture(App& app, const std::string& name, const std::vector<uint8_t>& bytes);
+// Takes an ended read: the picture into g_pic, or the message with the
 // reason, after which a window opened only for the read closes again. The
 // window calls it every frame it is open.
 void pollImportPicture(App& app);
-// Drops the running decode; a window opened only for it closes again.
+// Stops the running read; a window opened only for it closes again.
 void cancelImportRead(App& app);
-// Offers the file dialog for a picture.
+// Offers the file dialog for a picture; it hands over only the path.
 void pickPicture(App& app);
 // Sets the mode and asks for a new conversion, pressing "OK" by itself once
 // it is done when autoOk is set. Opens nothing; waits for a picture still
-// being decoded, so that the next drawn frame takes it (the self-test's
+// being read, so that the next drawn frame takes it (the self-test's
 // steps stay in step with its frames).
 void importPictureForTest(int mode, bool autoOk);
 void drawImportPicture(App& app);
@@ -54,6 +65,6 @@ void drawImportPicture(App& app);
 // document in the palette it was converted with and closes the window.
 // Nothing without a picture.
 void acceptImportPicture(App& app);
-// Closes the window and drops a running decode; picture, options and
+// Closes the window and stops a running read; picture, options and
 // previews stay.
 void closeImportPicture(App& app);

@@ -1,8 +1,10 @@
 // Speed of the picture conversions, which the import window runs in the
 // frame in which an option changes: resizing a full-HD picture plus the
 // Floyd-Steinberg reduction (hires and multicolour), PETSCII matching in
-// colour with reversed characters, and a bitmap of 1000 distinct cells
-// turned into a charset with merging.
+// colour with reversed characters, an option change of the import window
+// on a 64-megapixel picture, and a bitmap of 1000 distinct cells turned
+// into a charset with merging.
+#include "app/ConvertRules.h"
 #include "convert/CharsetConverter.h"
 #include "convert/ColorReducer.h"
 #include "convert/PetsciiConverter.h"
@@ -103,6 +105,32 @@ void BM_PetsciiConvert(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_PetsciiConvert)->Arg(0)->Arg(50)->Arg(100)->Unit(benchmark::kMillisecond);
+
+// One option change of the import window on a picture of 8192 x 8192
+// pixels, in multicolour: the palette (argument 0), which only the steps
+// after the resize depend on, or "Keep aspect ratio" (1), which resizes
+// the whole picture again.
+void BM_ImportOptionChange(benchmark::State& state) {
+  static const std::vector<uint32_t> src = photo(8192, 8192);
+  const bool resizeOption = state.range(0) != 0;
+  Machine m;
+  m.reset();
+  const Palette app;
+  ImportPicture pic;
+  pic.pixels = src;
+  pic.width = pic.height = 8192;
+  pic.paletteIndex = 0;
+  ConvertImportPicture(pic, m, app);
+  for (auto _ : state) {
+    if (resizeOption)
+      pic.keepAspect = !pic.keepAspect;
+    else
+      pic.paletteIndex = pic.paletteIndex == 0 ? 1 : 0;
+    ConvertImportPicture(pic, m, app);
+    benchmark::DoNotOptimize(pic.resultPreview.pixels.data());
+  }
+}
+BENCHMARK(BM_ImportOptionChange)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_BitmapToCharset(benchmark::State& state) {
   const bool multi = state.range(0) != 0;

@@ -5,13 +5,17 @@
 // PGM header, a cut Radiance picture, a Softimage PIC header); small whole
 // pictures of such formats, which the full stb_image decodes, are made here.
 #include "app/ConvertRules.h"
+#include "core/FileUtil.h"
 #include "tests/app/ReadPicture.h"
 
 #include <gtest/gtest.h>
 #include <stb_image.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <tuple>
@@ -88,52 +92,59 @@ TEST(ConvertRules, DecodesEveryFormatAnotherProgramWrote) {
 }
 
 // Every refusal, read directly or in the background: the same error text,
-// the picture as it was; what the header shows (another format, the pixel
-// limit, the Huffman table) is refused before any decode starts.
+// the picture as it was, whether the bytes are decoded or the file is read
+// from its path as the background read does; and a file too large to read.
 TEST(ConvertRules, UnreadableFilesGiveTheErrorAndKeepThePicture) {
   const std::vector<uint8_t> png = corpusFile("split.png");
   const std::vector<uint8_t> jpg = corpusFile("split.jpg");
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("tilvox-convertrules-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "second.png").string();
   const struct {
     const char* what;
     std::vector<uint8_t> bytes;
     std::string reason;  // empty: whatever the decoder says
-    bool atOnce;         // refused from the header
   } cases[] = {
-      {"empty file", {}, kImportUnsupported, true},
-      {"text file", bytes("hello, this is not a picture\n"), kImportUnsupported, true},
-      {"16-bit PGM header", corpusFile("pgm16-header.pgm"), kImportUnsupported, true},
-      {"cut Radiance", corpusFile("cut-rle.hdr"), kImportUnsupported, true},
-      {"Softimage PIC", softimagePic(), kImportUnsupported, true},
-      {"truncated PNG", std::vector<uint8_t>(png.begin(), png.begin() + png.size() / 2), "", false},
-      {"PNG header only", std::vector<uint8_t>(png.begin(), png.begin() + 33), "", false},
-      {"JPEG without its scan", std::vector<uint8_t>(jpg.begin(), jpg.begin() + 100), "", false},
-      {"Huffman table of 512 codes", overlongHuffmanTable(jpg), "bad DHT header", true},
-      {"60000 x 60000 declared", pngHeaderOnly(60000, 60000), "", false},  // the decoder's own limits
-      {"30000 x 30000 declared", pngHeaderOnly(30000, 30000), "too large", false},
-      {"16000 x 16000 declared", pngHeaderOnly(16000, 16000), kImportTooLarge, true},
-      {"GIF of 30000 x 30000 declared", gifHeaderOnly(30000, 30000), kImportTooLarge, true},
-      {"8193 x 8193 declared", pngHeaderOnly(8193, 8193), kImportTooLarge, true},
+      {"empty file", {}, kImportUnsupported},
+      {"text file", bytes("hello, this is not a picture\n"), kImportUnsupported},
+      {"16-bit PGM header", corpusFile("pgm16-header.pgm"), kImportUnsupported},
+      {"cut Radiance", corpusFile("cut-rle.hdr"), kImportUnsupported},
+      {"Softimage PIC", softimagePic(), kImportUnsupported},
+      {"truncated PNG", std::vector<uint8_t>(png.begin(), png.begin() + png.size() / 2), ""},
+      {"PNG header only", std::vector<uint8_t>(png.begin(), png.begin() + 33), ""},
+      {"JPEG without its scan", std::vector<uint8_t>(jpg.begin(), jpg.begin() + 100), ""},
+      {"Huffman table of 512 codes", overlongHuffmanTable(jpg), "bad DHT header"},
+      {"60000 x 60000 declared", pngHeaderOnly(60000, 60000), ""},  // the decoder's own limits
+      {"30000 x 30000 declared", pngHeaderOnly(30000, 30000), "too large"},
+      {"16000 x 16000 declared", pngHeaderOnly(16000, 16000), kImportTooLarge},
+      {"GIF of 30000 x 30000 declared", gifHeaderOnly(30000, 30000), kImportTooLarge},
+      {"8193 x 8193 declared", pngHeaderOnly(8193, 8193), kImportTooLarge},
+  };
+  // A refusal leaves the picture that was in.
+  const auto refuse = [&png](DecodedPicture read) {
+    ImportPicture pic;
+    EXPECT_EQ(readPictureNow(pic, "first.png", png), "");
+    pic.dirty = pic.pickerShown = false;
+    const std::string error = FinishImportPicture(pic, "second.png", read);
+    EXPECT_EQ(std::make_tuple(pic.name, pic.width, pic.pixels.size(), pic.dirty, pic.pickerShown),
+              std::make_tuple("first.png", 16, size_t{128}, false, false));
+    return error;
   };
   for (const auto& c : cases) {
-    ImportPicture pic;
-    ASSERT_EQ(readPictureNow(pic, "first.png", png), "");
-    pic.dirty = false;
-    pic.pickerShown = false;
-    const std::string error = readPictureNow(pic, "second.png", c.bytes);
+    const std::string error = refuse(DecodeImportPicture(c.bytes));
     ASSERT_EQ(error.rfind(kImportReadError, 0), 0u) << c.what << ": " << error;
     EXPECT_GT(error.size(), std::string(kImportReadError).size()) << c.what;
     if (!c.reason.empty()) {
       EXPECT_EQ(error, kImportReadError + c.reason) << c.what;
     }
-    std::string ended = BeginImportPicture(pic, "third.png", c.bytes);
-    EXPECT_EQ(ended.empty(), !c.atOnce) << c.what;
-    EXPECT_EQ(pic.isReading(), !c.atOnce) << c.what;
-    pic.reading.wait();
-    EXPECT_EQ(FinishImportPicture(pic, ended), !c.atOnce) << c.what;
-    EXPECT_EQ(ended, error) << c.what;
-    EXPECT_EQ(std::make_tuple(pic.name, pic.width, pic.pixels.size(), pic.dirty, pic.pickerShown),
-              std::make_tuple("first.png", 16, size_t{128}, false, false)) << c.what;
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(c.bytes.data()), c.bytes.size());
+    EXPECT_EQ(refuse(ReadImportPicture(path)), error) << c.what;
   }
+  // A file over the size the program reads whole (sparse: it takes no room).
+  std::filesystem::resize_file(path, kMaxWholeFileSize + 1);
+  EXPECT_EQ(refuse(ReadImportPicture(path)), kImportReadError + std::string("the file is larger than 256 MB"));
+  std::filesystem::remove_all(dir);
 }
 
 // Every file another program wrote decodes (above); here the edges of the
@@ -237,6 +248,37 @@ TEST(ConvertRules, ConversionFollowsTheOptions) {
       expected = cr.Preview();
     }
     EXPECT_EQ(pic.resultPreview.pixels, expected) << c.mode;
+  }
+}
+
+// The resize is kept between conversions: after every change, of one
+// option or of the picture, the previews equal those of a conversion that
+// resizes afresh.
+TEST(ConvertRules, AnOptionChangeConvertsAsAFreshConversion) {
+  Machine m;
+  m.reset();
+  const Palette app;
+  ImportPicture pic;
+  ASSERT_EQ(readPictureNow(pic, "p.png", corpusFile("split.png")), "");
+  pic.paletteIndex = 0;
+  DecodedPicture green{"", std::vector<uint32_t>(6, 0xFF00C000), 3, 2};
+  const std::pair<const char*, std::function<void()>> changes[] = {
+      {"palette", [&] { pic.paletteIndex = 3; }},
+      {"keep aspect", [&] { pic.keepAspect = true; }},
+      {"hires", [&] { pic.mode = ImportMode::Hires; }},
+      {"zoom to fit", [&] { pic.zoomToFit = false; }},
+      {"petscii", [&] { pic.mode = ImportMode::Petscii; }},
+      {"new picture", [&] { ASSERT_EQ(FinishImportPicture(pic, "g.png", green), ""); }},
+      {"multicolour", [&] { pic.mode = ImportMode::Multicolor; }},
+  };
+  for (const auto& [what, change] : changes) {
+    change();
+    ImportPicture fresh = pic;
+    fresh.resizedFor = {};
+    ASSERT_TRUE(ConvertImportPicture(pic, m, app)) << what;
+    ASSERT_TRUE(ConvertImportPicture(fresh, m, app)) << what;
+    EXPECT_EQ(pic.sourcePreview.pixels, fresh.sourcePreview.pixels) << what;
+    EXPECT_EQ(pic.resultPreview.pixels, fresh.resultPreview.pixels) << what;
   }
 }
 

@@ -1,5 +1,5 @@
 // The picture import as the menu, a dropped file and "OK" reach it: the
-// picture decoded in the background lands in g_pic, errors are messages
+// picture read in the background lands in g_pic, errors are messages
 // that change nothing, a cancelled or superseded read leaves no trace, and
 // "OK" stores the conversion as one undo step "import image" in the
 // palette it was converted with.
@@ -7,6 +7,7 @@
 #include "app/FileActions.h"
 #include "app/ImportWin.h"
 #include "core/Vic.h"
+#include "platform/FileDialog.h"
 
 #include "tests/app/AppTestUtil.h"
 
@@ -25,7 +26,9 @@ protected:
   void SetUp() override {
     ScratchConfigTest::SetUp();
     static_cast<ImportPicture&>(g_pic) = ImportPicture();
+    g_pic.reading.cancel();
     g_pic.closeAfterRead = false;
+    FileIO::g_dlg = FileIO::Dialog();
   }
   std::string write(const std::string& name, const std::vector<uint8_t>& bytes) {
     const std::string path = (dir_ / name).string();
@@ -50,7 +53,7 @@ std::vector<uint8_t> squarePng() {
   return png;
 }
 
-// What the window does over the frames of a read: wait for the worker,
+// What the window does over the frames of a read: wait for the read,
 // then take its result.
 void finishRead(App& app) {
   g_pic.reading.wait();
@@ -114,38 +117,44 @@ TEST_F(ImportWinTest, OkStoresBitmapsAndSwitchesToTheConversionPalette) {
   }
 }
 
+// A dropped picture is read from its path in the background: the window
+// opens to read it, and one that cannot be read (gone, not a picture,
+// broken) gives the message when the read ends and closes it again.
 TEST_F(ImportWinTest, DroppedPicturesOpenTheImportByBaseName) {
   const std::string text = "not a picture at all";
   const std::vector<uint8_t> png = squarePng();
   const struct {
     const char* name;
     std::vector<uint8_t> bytes;
-    bool reads;  // the header passes: the window opens to read it
-    bool opens;  // and the picture is in when the read has ended
-  } cases[] = {{"Square.PNG", png, true, true},
-               {"x.psd", png, true, true},  // the signature decides, not the name
-               {"cut.png", std::vector<uint8_t>(png.begin(), png.begin() + 60), true, false},
-               {"notes.png", std::vector<uint8_t>(text.begin(), text.end()), false, false},
-               {"empty.jpeg", {}, false, false}};
+    bool exists;
+    const char* reason;  // nullptr: the picture is in; "": the decoder's own
+  } cases[] = {{"Square.PNG", png, true, nullptr},
+               {"x.psd", png, true, nullptr},  // the signature decides, not the name
+               {"cut.png", std::vector<uint8_t>(png.begin(), png.begin() + 60), true, ""},
+               {"notes.png", std::vector<uint8_t>(text.begin(), text.end()), true, "unsupported format"},
+               {"empty.jpeg", {}, true, "unsupported format"},
+               {"gone.gif", {}, false, "No such file or directory"}};
   for (const auto& c : cases) {
     App app;
     static_cast<ImportPicture&>(g_pic) = ImportPicture();
-    Actions::openDropped(app, write(c.name, c.bytes));
-    EXPECT_EQ(app.showImportPicture, c.reads) << c.name;
-    EXPECT_EQ(g_pic.isReading(), c.reads) << c.name;
+    const std::string path = c.exists ? write(c.name, c.bytes) : (dir_ / c.name).string();
+    Actions::openDropped(app, path);
+    EXPECT_TRUE(app.showImportPicture && g_pic.isReading()) << c.name;
+    EXPECT_EQ(g_pic.readingName, c.name);
     finishRead(app);
-    EXPECT_EQ(app.showImportPicture, c.opens) << c.name;
-    EXPECT_EQ(g_pic.hasPicture(), c.opens) << c.name;
+    const bool opens = c.reason == nullptr;
+    EXPECT_EQ(app.showImportPicture, opens) << c.name;
+    EXPECT_EQ(g_pic.hasPicture(), opens) << c.name;
     EXPECT_FALSE(g_pic.isReading()) << c.name;
-    if (c.opens) {
+    if (opens) {
       EXPECT_EQ(std::make_pair(g_pic.name, g_pic.width), std::make_pair(std::string(c.name), 64));
       EXPECT_TRUE(app.popups.empty()) << c.name;
     } else {
       ASSERT_EQ(app.popups.size(), 1u) << c.name;
       EXPECT_EQ(app.popups[0].title, "Error");
       EXPECT_EQ(app.popups[0].text.rfind("Couldn't read the image: ", 0), 0u) << app.popups[0].text;
-      if (!c.reads) {
-        EXPECT_EQ(app.popups[0].text, "Couldn't read the image: unsupported format") << c.name;
+      if (*c.reason) {
+        EXPECT_EQ(app.popups[0].text, std::string("Couldn't read the image: ") + c.reason) << c.name;
       }
     }
     EXPECT_TRUE(app.undo.undoItems.empty()) << c.name;
@@ -158,18 +167,23 @@ TEST_F(ImportWinTest, AFailedOpenOrOkWithoutAPictureLeavesTheWindowAsItWas) {
   acceptImportPicture(app);  // no picture: nothing happens
   EXPECT_TRUE(app.showImportPicture);
   EXPECT_TRUE(app.undo.undoItems.empty());
-  openAndRead(app, "/full/path/square.png", squarePng());
+  // The file dialog hands over only the path; the window shows it whole.
+  const std::string path = write("square.png", squarePng());
+  pickPicture(app);
+  EXPECT_FALSE(FileIO::g_dlg.onOpen);
+  FileIO::setName(FileIO::g_dlg, path);
+  FileIO::commitName(FileIO::g_dlg).call();
+  finishRead(app);
   ASSERT_TRUE(app.showImportPicture);
-  EXPECT_EQ(g_pic.name, "/full/path/square.png");
+  EXPECT_EQ(g_pic.name, path);
   g_pic.dirty = false;
-  openImportPicture(app, "bad.png", {'x'});
-  EXPECT_FALSE(g_pic.isReading());
-  // A picture that fails only in the decode leaves the open window open.
+  // A picture that cannot be read leaves the open window open.
+  openAndRead(app, "bad.png", {'x'});
   const std::vector<uint8_t> png = squarePng();
   openAndRead(app, "cut.png", std::vector<uint8_t>(png.begin(), png.end() - 20));
   EXPECT_EQ(app.popups.size(), 2u);
   EXPECT_TRUE(app.showImportPicture);
-  EXPECT_EQ(g_pic.name, "/full/path/square.png");
+  EXPECT_EQ(g_pic.name, path);
   EXPECT_FALSE(g_pic.dirty);
   closeImportPicture(app);
   EXPECT_FALSE(app.showImportPicture);

@@ -1,18 +1,27 @@
-// The background decode: a superseded or cancelled job never hands over
-// the result of its old work, even when that work ends later; a job can be
-// dropped while its worker still runs; work beyond the two decodes that
-// may run at once waits for a slot and is skipped when its job let go
-// meanwhile; failures of the work become error texts. Work waits at gates
-// the test opens, so that the orders here are forced, not timed.
+// The background read: its work runs in a child process, a superseded,
+// cancelled or destroyed job kills that process at once (so it never holds
+// up the newest read), only the newest work's result is handed over, and
+// failures of the work, a crash among them, become error texts. Work waits
+// at gates (pipes) the test opens, so that the orders here are forced, not
+// timed; a fault that leaves a child running or runs the work in this
+// process hangs, which the tests' own short time limit turns into a quick
+// failure.
+#include "app/ConvertRules.h"
 #include "app/PictureJob.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <unistd.h>
 
-#include <atomic>
-#include <future>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -23,90 +32,104 @@ DecodedPicture picture(uint32_t colour) {
   return d;
 }
 
-// Work that says it has started, waits for its gate, counts itself out of
-// `inside` and says it has ended. The worker shares what it touches, so
-// the test may let go first.
-struct Gated {
-  std::promise<void> open;
-  std::shared_future<void> gate = open.get_future().share();
-  std::shared_ptr<std::promise<void>> started = std::make_shared<std::promise<void>>();
-  std::shared_ptr<std::promise<void>> ended = std::make_shared<std::promise<void>>();
-  std::future<void> hasStarted = started->get_future();
-  std::future<void> hasEnded = ended->get_future();
-
-  PictureJob::Work work(std::shared_ptr<std::atomic<int>> inside) {
-    return [gate = gate, started = started, ended = ended, inside] {
-      ++*inside;
-      started->set_value();
-      gate.wait();
-      --*inside;
-      ended->set_value();
-      return picture(0xAAAAAAAA);
+// Work that says it has started and waits for its gate. Once it has
+// started, only its process holds the writing end of `alive`, so reading
+// that pipe ends exactly when the process has.
+class Gated {
+public:
+  Gated() {
+    for (int* p : {started_, gate_, alive_}) EXPECT_EQ(::pipe(p), 0);
+  }
+  ~Gated() {
+    for (int* p : {started_, gate_, alive_})
+      for (int i : {0, 1})
+        if (p[i] >= 0) ::close(p[i]);
+  }
+  PictureJob::Work work(uint32_t colour) const {
+    return [started = started_[1], gate = gate_[0], colour] {
+      char c = 's';
+      if (::write(started, &c, 1) != 1 || ::read(gate, &c, 1) != 1) std::_Exit(2);
+      return picture(colour);
     };
   }
+  void waitStarted() {
+    char c;
+    ASSERT_EQ(::read(started_[0], &c, 1), 1);
+    ::close(alive_[1]);
+    alive_[1] = -1;
+  }
+  void open() const { ASSERT_EQ(::write(gate_[1], "g", 1), 1); }
+  // Blocks until the work's process has ended.
+  void waitEnded() const {
+    char c;
+    EXPECT_EQ(::read(alive_[0], &c, 1), 0);
+  }
+
+private:
+  int started_[2] = {-1, -1};
+  int gate_[2] = {-1, -1};
+  int alive_[2] = {-1, -1};
 };
 
-TEST(PictureJob, OnlyTheNewestWorkOfAJobIsHandedOver) {
+TEST(PictureJob, OnlyTheNewestWorkIsHandedOverAndTheRestIsStopped) {
   enum class Then { Supersede, Cancel, Destroy };
   for (const Then then : {Then::Supersede, Then::Cancel, Then::Destroy}) {
     Gated old;
     auto job = std::make_unique<PictureJob>();
-    job->start(old.work(std::make_shared<std::atomic<int>>(0)));
-    old.hasStarted.wait();
+    job->start(old.work(0xAAAAAAAA));
+    old.waitStarted();
     DecodedPicture out;
     EXPECT_TRUE(job->busy());
     EXPECT_FALSE(job->take(out));  // still at the gate
+    if (then == Then::Supersede)
+      job->start([] { return picture(0xBBBBBBBB); });
+    else if (then == Then::Cancel)
+      job->cancel();
+    else
+      job.reset();
+    old.waitEnded();  // killed at its gate, never opened
     if (then == Then::Supersede) {
-      job->start([] { return picture(0xBBBBBBBB); });  // the second slot
       job->wait();
       ASSERT_TRUE(job->take(out));
       EXPECT_EQ(out.pixels, std::vector<uint32_t>{0xBBBBBBBB});
-    } else if (then == Then::Cancel) {
-      job->cancel();
-    } else {
-      job.reset();
     }
-    // The old work ends only now, after its job let go of it.
-    old.open.set_value();
-    old.hasEnded.wait();
     if (job) {
-      job->wait();
       EXPECT_FALSE(job->busy() || job->take(out));
     }
   }
 }
 
-TEST(PictureJob, WorkBeyondTwoDecodesWaitsForASlot) {
-  const auto inside = std::make_shared<std::atomic<int>>(0);
+// Two slow reads, each superseded, then a small picture: it is in at once.
+// (The one timed check: its deadline only turns a wait into a failure.)
+TEST(PictureJob, SupersededReadsNeverHoldUpTheNewest) {
+  std::ifstream in(TILVOX_TEST_SOURCE_DIR "/tests/fuzz/corpus/importpicture/split.png", std::ios::binary);
+  const std::vector<uint8_t> png(std::istreambuf_iterator<char>(in), {});
   Gated first, second;
-  PictureJob a, b, skipped, waiting;
-  a.start(first.work(inside));
-  b.start(second.work(inside));
-  first.hasStarted.wait();
-  second.hasStarted.wait();
-  const auto ran = std::make_shared<std::atomic<bool>>(false);
-  skipped.start([ran] {
-    *ran = true;
-    return picture(1);
-  });
-  skipped.cancel();  // let go while it waits: its work never runs
-  waiting.start([inside] { return picture(static_cast<uint32_t>(inside->load())); });
-  first.open.set_value();
-  waiting.wait();
+  PictureJob job;
+  job.start(first.work(1));
+  first.waitStarted();
+  job.start(second.work(2));
+  second.waitStarted();
+  job.start([&png] { return DecodeImportPicture(png); });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
   DecodedPicture out;
-  ASSERT_TRUE(waiting.take(out));
-  EXPECT_EQ(out.pixels, std::vector<uint32_t>{1});  // it ran beside the second gated work only
-  second.open.set_value();
-  b.wait();
-  a.wait();
-  EXPECT_FALSE(*ran);
+  while (!job.take(out) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_EQ(std::make_tuple(out.error, out.width, out.height), std::make_tuple("", 16, 8));
+  first.waitEnded();
+  second.waitEnded();
 }
 
 TEST(PictureJob, TheResultArrivesOnceAndFailuresBecomeTexts) {
+  const DecodedPicture bad{"", {1, 2, 3}, 2, 2};  // three pixels for four
   const std::pair<PictureJob::Work, std::string> cases[] = {
-      {[] { return picture(7); }, ""},
+      {[] { return picture(static_cast<uint32_t>(::getpid())); }, ""},
       {[]() -> DecodedPicture { throw std::bad_alloc(); }, "out of memory"},
       {[]() -> DecodedPicture { throw std::runtime_error("broken"); }, "broken"},
+      {[]() -> DecodedPicture { std::abort(); }, kDecoderFailed},  // a crash of the decoder
+      {[]() -> DecodedPicture { std::_Exit(0); }, kDecoderFailed},  // ended without a result
+      {[bad] { return bad; }, kDecoderFailed},
+      {[] { return DecodedPicture{std::string(300, 'x'), {}, 0, 0}; }, std::string(255, 'x')},
   };
   for (const auto& [work, error] : cases) {
     PictureJob job;
@@ -118,6 +141,9 @@ TEST(PictureJob, TheResultArrivesOnceAndFailuresBecomeTexts) {
     ASSERT_TRUE(job.take(out)) << error;
     EXPECT_EQ(out.error, error);
     EXPECT_EQ(out.pixels.size(), error.empty() ? 1u : 0u) << error;
+    if (error.empty()) {
+      EXPECT_NE(out.pixels[0], static_cast<uint32_t>(::getpid()));  // not run in this process
+    }
     EXPECT_FALSE(job.busy() || job.take(out)) << error;
   }
 }

@@ -1,6 +1,7 @@
 // The picture import's read done at once, for tests and the fuzz harness:
-// the program's own path (header checks, then the background decode),
-// waited for. Returns the error text, empty when the picture is in.
+// the decode the background read runs (header checks included), then the
+// rules' finish step, all in this process. Returns the error text, empty
+// when the picture is in.
 #pragma once
 
 #include "app/ConvertRules.h"
@@ -10,9 +11,6 @@
 
 inline std::string readPictureNow(ImportPicture& pic, const std::string& name, const std::vector<uint8_t>& bytes,
                                   int64_t maxPixels = kImportMaxPixels) {
-  std::string error = BeginImportPicture(pic, name, bytes, maxPixels);
-  if (!error.empty()) return error;
-  pic.reading.wait();
-  FinishImportPicture(pic, error);
-  return error;
+  DecodedPicture read = DecodeImportPicture(bytes, maxPixels);
+  return FinishImportPicture(pic, name, read);
 }

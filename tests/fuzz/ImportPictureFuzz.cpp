@@ -7,6 +7,9 @@
 // unsupported, and the decoder itself has no loader for those three.
 // Decoded pictures are then resized into the frame as the window does,
 // with options chosen by the file's size, so odd picture sizes reach it too.
+// The decode and the rules' finish step run here, in this process: the
+// program runs them in a child process, whose coverage would never reach
+// the fuzzer.
 #include "app/ConvertRules.h"
 #include "tests/app/ReadPicture.h"
 #include "tests/fuzz/FuzzUtil.h"
