@@ -2,7 +2,35 @@
    stb_image and stb_image_write. Only the loaders of the formats the
    picture import names are built; any other file, whatever it holds, finds
    no loader ("unknown image type"). Callers include <stb_image.h> and
-   <stb_image_write.h> for the declarations. */
+   <stb_image_write.h> for the declarations. Every buffer the decoder
+   grows goes through growBuffer, which keeps it within the bound set by
+   StbImage.h. */
+#include "StbImage.h"
+
+#include <stdint.h>
+#include <stdlib.h>
+
+static _Thread_local size_t growthLimit = SIZE_MAX;
+static _Thread_local int growthRefused;
+
+void tilvoxStbLimitGrowth(size_t bytes) {
+  growthLimit = bytes;
+  growthRefused = 0;
+}
+
+int tilvoxStbGrowthRefused(void) { return growthRefused; }
+
+static void *growBuffer(void *p, size_t bytes) {
+  if (bytes > growthLimit) {
+    growthRefused = 1;
+    return NULL;
+  }
+  return realloc(p, bytes);
+}
+
+#define STBI_MALLOC(bytes) malloc(bytes)
+#define STBI_REALLOC(p, bytes) growBuffer(p, bytes)
+#define STBI_FREE(p) free(p)
 #define STBI_ONLY_PNG
 #define STBI_ONLY_JPEG
 #define STBI_ONLY_BMP

@@ -2,25 +2,23 @@
 // bitmap-to-charset dialog. Pictures are ImageMagick's files in the fuzz
 // corpus: 16x8, left half red, right half blue, in every format the import
 // reads. Beside them lie files of formats it must never decode (a 16-bit
-// PGM header, a cut Radiance picture, a Softimage PIC header); small whole
-// pictures of such formats, which the full stb_image decodes, are made here.
+// PGM header, a cut Radiance picture, a Softimage PIC header); a small
+// whole Softimage PIC picture, which the full stb_image decodes, is made
+// here. Format detection and decoding on their own are tested in
+// tests/convert/PictureFileTest.cpp.
 #include "app/ConvertRules.h"
 #include "core/FileUtil.h"
 #include "tests/app/ReadPicture.h"
 
 #include <gtest/gtest.h>
-#include <stb_image.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
 #include <tuple>
-
-using namespace std::string_literals;
 
 namespace {
 
@@ -56,39 +54,12 @@ std::vector<uint8_t> overlongHuffmanTable(std::vector<uint8_t> jpg) {
 
 std::vector<uint8_t> bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
-// Small complete PPM, 16-bit PGM, Radiance and Softimage PIC pictures of
-// 2 x 1 pixels (the last the corpus's header with its pixels).
-const std::vector<uint8_t> kPpm = bytes("P6\n2 1\n255\n\xFF\0\0\0\0\xFF"s);
-const std::vector<uint8_t> kPgm16 = bytes("P5\n2 1\n65535\n\xFF\xFF\0\0"s);
-const std::vector<uint8_t> kHdr = bytes("#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 1 +X 2\n\x80\0\0\x81\0\0\x80\x81"s);
+// A complete Softimage PIC picture of 2 x 1 pixels: the corpus's header
+// with its pixels.
 std::vector<uint8_t> softimagePic() {
   std::vector<uint8_t> pic = corpusFile("header.pic");
   for (uint8_t b : {255, 0, 0, 255, 0, 0, 255, 255}) pic.push_back(b);  // one uncompressed RGBA packet
   return pic;
-}
-
-bool near(uint32_t px, int r, int g, int b, int tolerance) {
-  return std::abs(int(px & 255) - r) <= tolerance && std::abs(int(px >> 8 & 255) - g) <= tolerance &&
-         std::abs(int(px >> 16 & 255) - b) <= tolerance && (px >> 24) == 255;
-}
-
-TEST(ConvertRules, DecodesEveryFormatAnotherProgramWrote) {
-  const struct {
-    const char* file;
-    int tolerance;  // JPEG is lossy
-  } cases[] = {{"split.png", 0},  {"palette.png", 0}, {"deep-interlaced.png", 0}, {"split.jpg", 40},
-               {"progressive.jpg", 40}, {"split.bmp", 0}, {"split.gif", 0}, {"split.tga", 0},
-               {"rle.tga", 0},    {"split.psd", 0},   {"split8.psd", 0}};
-  for (const auto& c : cases) {
-    std::vector<uint32_t> px;
-    int w = 0, h = 0;
-    EXPECT_EQ(DecodePicture(corpusFile(c.file), px, w, h), "") << c.file;
-    ASSERT_EQ(std::make_tuple(w, h, px.size()), std::make_tuple(16, 8, size_t{128})) << c.file;
-    for (int y : {0, 3, 7}) {
-      EXPECT_TRUE(near(px[y * 16 + 2], 255, 0, 0, c.tolerance)) << c.file << " row " << y;
-      EXPECT_TRUE(near(px[y * 16 + 13], 0, 0, 255, c.tolerance)) << c.file << " row " << y;
-    }
-  }
 }
 
 // Every refusal, read directly or in the background: the same error text,
@@ -145,52 +116,6 @@ TEST(ConvertRules, UnreadableFilesGiveTheErrorAndKeepThePicture) {
   std::filesystem::resize_file(path, kMaxWholeFileSize + 1);
   EXPECT_EQ(refuse(ReadImportPicture(path)), kImportReadError + std::string("the file is larger than 256 MB"));
   std::filesystem::remove_all(dir);
-}
-
-// Every file another program wrote decodes (above); here the edges of the
-// signatures and of a plausible TGA header. Whatever is none of the six
-// formats, the program's decoder has no loader for either, even for the
-// formats the full stb_image reads by content (or crashes or hangs on).
-TEST(ConvertRules, FormatsAreKnownByTheirFirstBytesAndNoOtherIsDecoded) {
-  const auto tgaWith = [](size_t offset, uint8_t value) {
-    std::vector<uint8_t> tga = corpusFile("split.tga");
-    tga[offset] = value;
-    return tga;
-  };
-  const struct {
-    const char* what;
-    std::vector<uint8_t> bytes;
-    PictureFormat format;
-  } cases[] = {
-      {"split.bmp", corpusFile("split.bmp"), PictureFormat::Bmp},
-      {"GIF87a", bytes("GIF87a"), PictureFormat::Gif},
-      {"split.psd", corpusFile("split.psd"), PictureFormat::Psd},
-      {"rle.tga", corpusFile("rle.tga"), PictureFormat::Tga},
-      {"colour-mapped TGA", {0, 1, 1, 0, 0, 2, 0, 24, 0, 0, 0, 0, 2, 0, 1, 0, 8, 0}, PictureFormat::Tga},
-      {"GIF86a", bytes("GIF86a"), PictureFormat::None},
-      {"TGA with colour-map type 2", tgaWith(1, 2), PictureFormat::None},
-      {"TGA of image type 4", tgaWith(2, 4), PictureFormat::None},
-      {"TGA of width 0", tgaWith(12, 0), PictureFormat::None},
-      {"TGA of 12 bits a pixel", tgaWith(16, 12), PictureFormat::None},
-      {"TGA header cut", std::vector<uint8_t>(17, 0), PictureFormat::None},
-      {"16-bit PGM header", corpusFile("pgm16-header.pgm"), PictureFormat::None},
-      {"cut Radiance", corpusFile("cut-rle.hdr"), PictureFormat::None},
-      {"PPM", kPpm, PictureFormat::None},
-      {"16-bit PGM", kPgm16, PictureFormat::None},
-      {"Radiance", kHdr, PictureFormat::None},
-      {"Softimage PIC", softimagePic(), PictureFormat::None},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(DetectPictureFormat(c.bytes), c.format) << c.what;
-    if (c.format != PictureFormat::None) continue;
-    int w = 0, h = 0, n = 0;
-    const int size = static_cast<int>(c.bytes.size());
-    EXPECT_EQ(stbi_info_from_memory(c.bytes.data(), size, &w, &h, &n), 0) << c.what;
-    stbi_uc* px = stbi_load_from_memory(c.bytes.data(), size, &w, &h, &n, 4);
-    EXPECT_EQ(px, nullptr) << c.what;
-    stbi_image_free(px);
-    EXPECT_STREQ(stbi_failure_reason(), "unknown image type") << c.what;
-  }
 }
 
 TEST(ConvertRules, PixelLimitIsInclusive) {

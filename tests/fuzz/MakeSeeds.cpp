@@ -3,11 +3,13 @@
 // harness's input layout. Run once when a harness or a writer changes; the
 // output is committed under tests/fuzz/corpus/.
 #include "app/SettingsFile.h"
+#include "convert/PictureFile.h"
 #include "core/FileFormats.h"
 #include "core/Palette.h"
 #include "disk/DiskDrive.h"
 #include "tests/SaveFaults.h"
 #include "tests/TestFonts.h"
+#include "tests/TestPictures.h"
 
 #include <filesystem>
 #include <fstream>
@@ -147,6 +149,21 @@ int main(int argc, char** argv) {
   pic.resize(88);                                                 // empty comment
   seed("importpicture", "header.pic",
        cat(pic, {'P', 'I', 'C', 'T', 0, 2, 0, 1, 0x3F, 0x80, 0, 0, 0, 3, 0, 0, 0, 8, 0, 0xF0}));
+  // Files that reach the bounds on the decoder's work: a progressive JPEG
+  // of one scan more than allowed, behind data and fill bytes; a GIF whose
+  // data stands for one pixel more than its screen; a PNG of 1 x 1 whose
+  // data inflates to 1 MiB.
+  namespace tp = testpictures;
+  std::vector<Bytes> scans = {tp::jpegScan({1}, 0, 0)};
+  while (scans.size() <= kJpegMaxScans) scans.push_back(cat({0, 0, 0xFF, 0xFF}, tp::jpegScan({1}, 1, 63)));
+  seed("importpicture", "many-scans.jpg", tp::jpegFile(tp::jpegFrame(true, 16, 16, {0x11}), scans));
+  tp::LzwWriter lzw;
+  lzw.clear();
+  for (int i = 0; i < 65; ++i) lzw.code(i & 3);
+  seed("importpicture", "excess.gif", lzw.gif(8, 8));
+  tp::Deflater zeros(true);
+  zeros.feed(Bytes(1 << 20, 0));
+  seed("importpicture", "excess.png", tp::pngFile(1, 1, 8, 0, false, zeros.finish()));
 
   // Fonts made here; run.sh adds the Liberation fonts at run time. A square
   // on digits and letters, composites within and far past the budgets, an

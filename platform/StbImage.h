@@ -1,0 +1,26 @@
+/* The one knob the program adds to its build of stb_image (StbImage.c): a
+   bound on the buffers the decoder grows while it reads. A PNG's image
+   data is the only thing it takes in without knowing the size beforehand:
+   the compressed chunks are gathered, then inflated into a buffer that
+   doubles whenever it fills, up to 4 GiB, however small the picture the
+   header declares. The bound holds for the calling thread; a growth past
+   it fails as if memory were out, and is remembered until the next
+   setting. */
+#pragma once
+
+#include <stddef.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Sets the largest size a growing buffer may reach on this thread (no
+   bound at start) and forgets any earlier refusal. */
+void tilvoxStbLimitGrowth(size_t bytes);
+
+/* Whether a buffer was refused growth on this thread since the setting. */
+int tilvoxStbGrowthRefused(void);
+
+#ifdef __cplusplus
+}
+#endif
