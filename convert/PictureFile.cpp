@@ -353,7 +353,11 @@ std::string PictureHeaderProblem(const std::vector<uint8_t>& bytes, int64_t maxP
   const Declared d = declared(bytes);
   if (d.pixels() > maxPixels) return kImportTooLarge;
   // The work of the decode, bounded before it starts.
-  if (jpeg.scans > kJpegMaxScans || jpeg.scanBlocks > kJpegMaxScanBlocks) return kImportTooManyScans;
+  // A single scan over the block budget is simply too large a picture of
+  // its kind (a 4:4:4 or CMYK JPEG near the pixel limit).
+  if (jpeg.scans > kJpegMaxScans || (jpeg.scanBlocks > kJpegMaxScanBlocks && jpeg.scans > 1))
+    return kImportTooManyScans;
+  if (jpeg.scanBlocks > kJpegMaxScanBlocks) return kImportTooMuchData;
   if (format == PictureFormat::Png && pngSampleBytes(bytes, d) > kPngMaxSampleBytes) return kImportTooMuchData;
   if (format == PictureFormat::Gif && gifFirstImagePixels(bytes) > d.pixels()) return kImportTooMuchData;
   return {};

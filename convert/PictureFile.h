@@ -44,7 +44,8 @@ constexpr const char* kImportUnsupported = "unsupported format";
 constexpr const char* kImportTooManyScans = "too many scans";
 // A PNG of more sample bytes than kPngMaxSampleBytes, or whose data inflates
 // past what its size needs; a GIF whose data stands for more pixels than
-// its screen holds.
+// its screen holds; a JPEG whose one scan holds more blocks than
+// kJpegMaxScanBlocks.
 constexpr const char* kImportTooMuchData = "too much image data";
 // The picture formats the import reads, in the order their signatures are
 // tried; TGA, which has none, comes last.

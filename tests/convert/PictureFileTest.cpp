@@ -173,6 +173,7 @@ TEST(PictureFile, JpegScansAreBoundedBeforeDecoding) {
       {"5 scans of 4:2:0", progressive(4096, {0x22, 0x11, 0x11}, 5, 0), "", false},
       {"6 scans of 4:2:0", progressive(4096, {0x22, 0x11, 0x11}, 6, 0), kImportTooManyScans, false},
       {"3 scans of 4:4:4", progressive(4096, {0x11, 0x11, 0x11}, 3, 0), kImportTooManyScans, false},
+      {"one scan of 4:4:4 at the pixel limit", progressive(8192, {0x11, 0x11, 0x11}, 1, 0), kImportTooMuchData, false},
   };
   expectBounds(cases);
 }
