@@ -478,24 +478,27 @@ void drawAssembler(App& app) {
     FileIO::open("Load source", sourceFilters(), [&app](const std::string&, std::vector<uint8_t>& bytes) {
       app.assemblerSource.assign(bytes.begin(), bytes.end());
     });
-  ImGui::SameLine();
+  // The row wraps where the window is narrower than its buttons (a docked
+  // column at a large interface scale).
+  Widgets::SameLineIfFits(Widgets::ButtonWidth("Save..."));
   if (ImGui::Button("Save..."))
     FileIO::save("Save source", "source.asm",
                  std::vector<uint8_t>(app.assemblerSource.begin(), app.assemblerSource.end()), nullptr);
-  ImGui::SameLine();
+  Widgets::SameLineIfFits(Widgets::ButtonWidth("Compile"));
   if (ImGui::Button("Compile")) last = assembleSource(app);
-  ImGui::SameLine();
+  Widgets::SameLineIfFits(Widgets::ButtonWidth("Run in processor"));
   ImGui::BeginDisabled(!canRunAssembled(last));
   if (ImGui::Button("Run in processor")) runAssembled(app, last.start);
   ImGui::EndDisabled();
-  ImGui::SameLine();
+  Widgets::SameLineIfFits(Widgets::ButtonWidth("New"));
   if (ImGui::Button("New"))
     app.confirm("New source", "Remove all source code?", [&app] { app.assemblerSource.clear(); });
-  ImGui::SameLine();
+  const float fontField = kFontFieldWidth * Classic::Scale();
+  Widgets::SameLineIfFits(ImGui::CalcTextSize("Font size:").x + ImGui::GetStyle().ItemSpacing.x + fontField);
   ImGui::AlignTextToFramePadding();
   ImGui::TextUnformatted("Font size:");
   ImGui::SameLine();
-  ImGui::SetNextItemWidth(kFontFieldWidth * Classic::Scale());
+  ImGui::SetNextItemWidth(fontField);
   if (ImGui::InputInt("##fs", &fontSize, 1, 2)) fontSize = clampAsmFontSize(fontSize);
 
   ImGui::TextDisabled("Code");
@@ -513,7 +516,7 @@ void drawAssembler(App& app) {
                             ImVec2(-1, editorHeight), flags, resizeCallback, &app.assemblerSource);
   if (Classic::MonoFont) ImGui::PopFont();
 
-  ImGui::TextDisabled("Messages (click an error to go to the line)");
+  Widgets::TextDisabledWrapped("Messages (click an error to go to the line)");
   ImGui::BeginChild("##msgs", ImVec2(0, 0), ImGuiChildFlags_Borders);
   for (size_t i = 0; i < last.messages.size(); ++i) {
     const Assembler::Message& m = last.messages[i];

@@ -125,9 +125,7 @@ void drawMonitor(App& app) {
     const ImVec2 a(topLeft.x + mon.col * cell, topLeft.y + mon.row * cell);
     ImGui::GetWindowDrawList()->AddRectFilled(a, ImVec2(a.x + cell, a.y + cell), kCursorColor);
   }
-  ImGui::PushStyleColor(ImGuiCol_Text, ImGui::GetStyleColorVec4(ImGuiCol_TextDisabled));
-  ImGui::TextWrapped("%s", footer);
-  ImGui::PopStyleColor();
+  Widgets::TextDisabledWrapped(footer);
 
   if (ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) && !ImGui::GetIO().WantTextInput)
     handleInput(app);

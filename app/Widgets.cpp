@@ -166,6 +166,12 @@ void SameLineIfFits(float width, float spacing) {
   if (ImGui::GetItemRectMax().x + gap + width <= rightEdge) ImGui::SameLine(0, gap);
 }
 
+void TextDisabledWrapped(const char* text) {
+  ImGui::PushStyleColor(ImGuiCol_Text, ImGui::GetStyleColorVec4(ImGuiCol_TextDisabled));
+  ImGui::TextWrapped("%s", text);
+  ImGui::PopStyleColor();
+}
+
 float ButtonWidth(const char* label) {
   return ImGui::CalcTextSize(label, nullptr, true).x + 2 * ImGui::GetStyle().FramePadding.x;
 }

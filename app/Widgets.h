@@ -48,6 +48,8 @@ void SameLineIfFits(float width, float spacing = -1.0f);
 // "##" is not shown).
 float ButtonWidth(const char* label);
 float CheckboxWidth(const char* label);
+// A hint in the disabled text colour that wraps at the window's edge.
+void TextDisabledWrapped(const char* text);
 
 // A short text naming a screen code, e.g. "rev. a"; empty for codes
 // without a plain name.

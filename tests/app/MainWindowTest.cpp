@@ -24,6 +24,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <string_view>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -405,6 +406,7 @@ TEST_F(MainWindowTest, WindowsKeepTheirControlsWithinTheirDefaultWidth) {
       {"Character set", drawCharsetView, [](App&) {}, false},
       {"Sprites", drawSpriteView, [](App&) {}, true},
       {"Monitor", drawMonitor, [](App&) {}, true},
+      {"Assembler", drawAssembler, [](App&) {}, true},
       {"##tools", [](App& app) { drawMainMenu(app); drawToolbar(app); drawStatusBar(app); drawTools(app); },
        [](App&) {}, false},
   };
@@ -427,6 +429,8 @@ TEST_F(MainWindowTest, WindowsKeepTheirControlsWithinTheirDefaultWidth) {
           for (int i = 0; i < 2; ++i) frame([&] { c.draw(app); });
           for (const ImGuiWindow* v : g.Windows) {
             if (v != w && v->ParentWindow != w) continue;
+            // A multiline text field scrolls its own text.
+            if (std::string_view(v->Name).find("##src") != std::string_view::npos) continue;
             const ImVec2 region = v->ContentRegionRect.GetSize();
             EXPECT_TRUE(v->ContentSize.x <= region.x + 0.5f || (docked && v != w && v->ScrollbarX)) << v->Name << at;
             EXPECT_TRUE(v->ContentSize.y <= region.y + 0.5f || v->ScrollbarY) << v->Name << at;
