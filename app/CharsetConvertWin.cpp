@@ -4,13 +4,15 @@
 
 #include "app/App.h"
 #include "app/ConvertRules.h"
+#include "app/Theme.h"
+#include "app/Widgets.h"
 #include "core/UndoBuffer.h"
 
 #include <imgui.h>
 
 namespace {
 
-constexpr float kWindowWidth = 440;
+constexpr float kWindowWidth = 440;  // first use, times the interface scale
 constexpr float kWindowHeight = 300;
 constexpr float kComboWidth = 260;
 constexpr float kButtonWidth = 110;
@@ -38,7 +40,9 @@ void drawCharsetConverter(App& app) {
 
   const Machine& m = app.machine;
   if (slot < 0) slot = FirstUsableCharsetSlot(m);
-  ImGui::SetNextWindowSize(ImVec2(kWindowWidth, kWindowHeight), ImGuiCond_FirstUseEver);
+  // Its texts grow with the interface scale; so does the room they first get.
+  const float scale = Classic::Scale();
+  ImGui::SetNextWindowSize(ImVec2(kWindowWidth * scale, kWindowHeight * scale), ImGuiCond_FirstUseEver);
   if (!ImGui::Begin("Convert bitmap to charset", &app.showCharsetConverter)) {
     ImGui::End();
     return;
@@ -60,7 +64,7 @@ void drawCharsetConverter(App& app) {
     ImGui::EndCombo();
   }
   ImGui::Checkbox("Merge similar characters when more than 256 are needed", &merge);
-  ImGui::TextDisabled("%s", CharsetMatrixText(m).c_str());
+  Widgets::TextDisabledWrapped(CharsetMatrixText(m).c_str());
   ImGui::Spacing();
   const bool bitmap = m.isBitmap();
   ImGui::BeginDisabled(!bitmap);

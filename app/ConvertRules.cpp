@@ -4,13 +4,9 @@
 
 #include "core/FileUtil.h"
 
-#include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
-#include <string_view>
 
 namespace {
 

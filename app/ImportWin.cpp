@@ -16,6 +16,7 @@
 
 #include <cfloat>
 #include <cstdio>
+#include <utility>
 
 ImportPicState g_pic;
 
@@ -143,6 +144,12 @@ void startRead(App& app, const std::string& name, PictureJob::Work work) {
   app.showImportPicture = true;
 }
 
+// The read no longer holds the window: one opened only for it closes
+// again when the read brought no picture.
+void endRead(App& app, bool noPicture) {
+  if (std::exchange(g_pic.closeAfterRead, false) && noPicture) closeImportPicture(app);
+}
+
 }  // namespace
 
 void openImportPictureFile(App& app, const std::string& name, const std::string& path) {
@@ -157,18 +164,13 @@ void pollImportPicture(App& app) {
   DecodedPicture read;
   if (!g_pic.reading.take(read)) return;
   const std::string error = FinishImportPicture(g_pic, g_pic.readingName, read);
-  const bool closeAgain = g_pic.closeAfterRead;
-  g_pic.closeAfterRead = false;
-  if (error.empty()) return;
-  app.message("Error", error);
-  if (closeAgain) closeImportPicture(app);
+  if (!error.empty()) app.message("Error", error);
+  endRead(app, !error.empty());
 }
 
 void cancelImportRead(App& app) {
   g_pic.reading.cancel();
-  const bool closeAgain = g_pic.closeAfterRead;
-  g_pic.closeAfterRead = false;
-  if (closeAgain) closeImportPicture(app);
+  endRead(app, true);
 }
 
 void pickPicture(App& app) {

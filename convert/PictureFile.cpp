@@ -341,7 +341,10 @@ PictureFormat DetectPictureFormat(const std::vector<uint8_t>& bytes) {
   return plausibleTgaHeader(bytes) ? PictureFormat::Tga : PictureFormat::None;
 }
 
-std::string PictureHeaderProblem(const std::vector<uint8_t>& bytes, int64_t maxPixels) {
+namespace {
+
+// PictureHeaderProblem, also giving what the header declares.
+std::string headerProblem(const std::vector<uint8_t>& bytes, int64_t maxPixels, Declared& d) {
   // Only the six formats ever reach the decoder, whatever their name says.
   const PictureFormat format = DetectPictureFormat(bytes);
   if (format == PictureFormat::None) return kImportUnsupported;
@@ -350,11 +353,11 @@ std::string PictureHeaderProblem(const std::vector<uint8_t>& bytes, int64_t maxP
   const JpegMarkers jpeg = format == PictureFormat::Jpeg ? walkJpegMarkers(bytes) : JpegMarkers{};
   if (jpeg.overlongHuffmanTable) return kBadHuffmanTable;
   // The header gives the size before any pixel memory is taken.
-  const Declared d = declared(bytes);
+  d = declared(bytes);
   if (d.pixels() > maxPixels) return kImportTooLarge;
-  // The work of the decode, bounded before it starts.
-  // A single scan over the block budget is simply too large a picture of
-  // its kind (a 4:4:4 or CMYK JPEG near the pixel limit).
+  // The work of the decode, bounded before it starts. A single scan over
+  // the block budget is simply too large a picture of its kind (a 4:4:4 or
+  // CMYK JPEG near the pixel limit).
   if (jpeg.scans > kJpegMaxScans || (jpeg.scanBlocks > kJpegMaxScanBlocks && jpeg.scans > 1))
     return kImportTooManyScans;
   if (jpeg.scanBlocks > kJpegMaxScanBlocks) return kImportTooMuchData;
@@ -363,11 +366,18 @@ std::string PictureHeaderProblem(const std::vector<uint8_t>& bytes, int64_t maxP
   return {};
 }
 
+}  // namespace
+
+std::string PictureHeaderProblem(const std::vector<uint8_t>& bytes, int64_t maxPixels) {
+  Declared d;
+  return headerProblem(bytes, maxPixels, d);
+}
+
 std::string DecodePicture(const std::vector<uint8_t>& bytes, std::vector<uint32_t>& pixels, int& w, int& h,
                           int64_t maxPixels) {
-  const std::string problem = PictureHeaderProblem(bytes, maxPixels);
+  Declared d;
+  const std::string problem = headerProblem(bytes, maxPixels, d);
   if (!problem.empty()) return problem;
-  const Declared d = declared(bytes);
   // A PNG's inflated data: the samples and a filter byte a row.
   const int64_t dataBytes = pngSampleBytes(bytes, d) + d.h;
   tilvoxStbLimitGrowth(static_cast<size_t>(2 * std::max(static_cast<int64_t>(bytes.size()), dataBytes) + kGrowthSlack));
