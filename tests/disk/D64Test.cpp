@@ -374,27 +374,19 @@ TEST(D64Test, TrackAndSectorSearch) {
   ASSERT_EQ(m.d64._get_free_track(pos, found, 35, true), 1);
   EXPECT_EQ(found, 19);
   // Wrap rule: past the end by exactly one restarts at 0, further one lower.
-  pos = {19, 9};
-  ASSERT_EQ(m.d64._get_free_sector(pos, found, 10, false), 1);
-  EXPECT_EQ(found, 0);
-  pos = {19, 10};
-  ASSERT_EQ(m.d64._get_free_sector(pos, found, 10, false), 1);
-  EXPECT_EQ(found, 0);
-  pos = {19, 11};
-  ASSERT_EQ(m.d64._get_free_sector(pos, found, 10, false), 1);
-  EXPECT_EQ(found, 1);
+  for (const auto& [from, want] : {std::pair{9, 0}, {10, 0}, {11, 1}}) {
+    pos = {19, static_cast<unsigned char>(from)};
+    ASSERT_EQ(m.d64._get_free_sector(pos, found, 10, false), 1) << from;
+    EXPECT_EQ(found, want) << from;
+  }
   // Searching downward below the directory track, then above it.
   for (int t = 1; t <= 35; ++t)
     if (t != 5 && t != 30 && t != 18) m.d64.bam[4 + 4 * (t - 1)] = 0;
-  pos = {10, 0};
-  ASSERT_EQ(m.d64._get_free_track(pos, found, 35, false), 1);
-  EXPECT_EQ(found, 5);
-  pos = {31, 0};
-  ASSERT_EQ(m.d64._get_free_track(pos, found, 35, false), 1);
-  EXPECT_EQ(found, 5);
-  pos = {20, 0};
-  ASSERT_EQ(m.d64._get_free_track(pos, found, 35, false), 1);
-  EXPECT_EQ(found, 30);
+  for (const auto& [from, want] : {std::pair{10, 5}, {31, 5}, {20, 30}}) {
+    pos = {static_cast<unsigned char>(from), 0};
+    ASSERT_EQ(m.d64._get_free_track(pos, found, 35, false), 1) << from;
+    EXPECT_EQ(found, want) << from;
+  }
   m.d64.bam[4 + 4 * 4] = 0;
   m.d64.bam[4 + 4 * 29] = 0;
   EXPECT_EQ(m.d64._get_free_track(pos, found, 35, true), 0);

@@ -58,6 +58,29 @@ std::string lower(std::string s) {
   return s;
 }
 
+std::vector<std::string> namesOf(DiskDrive& drive) {
+  std::vector<std::string> names;
+  for (const auto& e : drive.list()) names.push_back(e.name);
+  return names;
+}
+
+// Marks sector (t, s) free or used in the BAM of an image held in memory,
+// with the track's count of free sectors.
+void setFree(std::vector<unsigned char>& img, int t, int s, bool free) {
+  unsigned char* e = &img[sectorOffset(18, 0) + 4 + 4 * (t - 1)];
+  unsigned char& map = e[1 + (s >> 3)];
+  const int bit = 1 << (s & 7);
+  map = static_cast<unsigned char>(free ? map | bit : map & ~bit);
+  e[0] = static_cast<unsigned char>(e[0] + (free ? 1 : -1));
+}
+
+// Scratches a directory entry as the 1541 does: type 0, name kept, its
+// blocks given back.
+void scratch(std::vector<unsigned char>& img, unsigned char* entry) {
+  for (auto [t, s] : chainOf(img, entry[3], entry[4])) setFree(img, t, s, true);
+  entry[2] = 0;
+}
+
 }  // namespace
 
 TEST(DiskDriveTest, TypeNames) {
@@ -278,10 +301,8 @@ TEST(DiskDriveTest, DirectoryListingAndNames) {
   ASSERT_TRUE(drive.mountDirectory(dir.path().string()));
   EXPECT_EQ(drive.mode, DriveMode::Directory);
   std::vector<DiskDrive::Entry> list = drive.list();
-  std::vector<std::string> names;
-  for (const auto& e : list) names.push_back(e.name);
   // The folder "sub.prg" is no file.
-  EXPECT_EQ(names, (std::vector<std::string>{"B", "a", "big", "zero"}));
+  EXPECT_EQ(namesOf(drive), (std::vector<std::string>{"B", "a", "big", "zero"}));
   ASSERT_EQ(list.size(), 4u);
   EXPECT_EQ(list[0].blocks, 1);
   EXPECT_EQ(list[1].blocks, 1);
@@ -482,32 +503,20 @@ TEST(DiskDriveTest, PeerImageWithUnusualDirectoryContent) {
   std::string out;
   ASSERT_EQ(run(commandLine(cmd), out), 0) << out;
 
-  // Move the second directory sector to 18/10 and scratch "N1" the way the
-  // 1541 does: type 0, name kept, its blocks given back.
+  // Move the second directory sector to 18/10 and scratch "N1".
   std::vector<unsigned char> img = readBytes(image);
-  auto bamFlip = [&](int t, int s, bool free) {
-    unsigned char* e = &img[sectorOffset(18, 0) + 4 + 4 * (t - 1)];
-    if (free) {
-      e[1 + (s >> 3)] |= static_cast<unsigned char>(1 << (s & 7));
-      ++e[0];
-    } else {
-      e[1 + (s >> 3)] &= static_cast<unsigned char>(~(1 << (s & 7)));
-      --e[0];
-    }
-  };
   ASSERT_EQ(sectorAt(img, 18, 1)[0], 18);
   int second = sectorAt(img, 18, 1)[1];
   ASSERT_NE(second, 10);
   std::copy_n(sectorAt(img, 18, second), 256, img.begin() + static_cast<long>(sectorOffset(18, 10)));
   std::fill_n(img.begin() + static_cast<long>(sectorOffset(18, second)), 256, 0);
   img[sectorOffset(18, 1) + 1] = 10;
-  bamFlip(18, second, true);
-  bamFlip(18, 10, false);
+  setFree(img, 18, second, true);
+  setFree(img, 18, 10, false);
   unsigned char* n1 = &img[sectorOffset(18, 1) + 32 * 4];
   ASSERT_EQ(n1[5], 'N');
   ASSERT_EQ(n1[6], '1');
-  n1[2] = 0;
-  for (auto [t, s] : chainOf(img, n1[3], n1[4])) bamFlip(t, s, true);
+  scratch(img, n1);
   writeBytes(image, img);
   ASSERT_EQ(run(commandLine({"cc1541", "-V", image}), out), 0) << out;
 
@@ -571,18 +580,8 @@ TEST(DiskDriveTest, PeerImageWithUnusualDirectoryContent) {
 // the file written must read back.
 TEST(DiskDriveTest, ReplacedScratchedAndHiddenEntries) {
   if (!haveCc1541()) GTEST_SKIP() << "cc1541 is not installed";
-  // Slot j of the first directory sector; freeing a file's blocks in the BAM
-  // as the 1541's scratch does.
+  // Slot j of the first directory sector.
   auto slot = [](std::vector<unsigned char>& img, int j) { return &img[sectorOffset(18, 1) + 32 * j]; };
-  auto scratch = [&](std::vector<unsigned char>& img, int j) {
-    unsigned char* e = slot(img, j);
-    for (auto [t, s] : chainOf(img, e[3], e[4])) {
-      unsigned char* b = &img[sectorOffset(18, 0) + 4 + 4 * (t - 1)];
-      b[1 + (s >> 3)] |= static_cast<unsigned char>(1 << (s & 7));
-      ++b[0];
-    }
-    e[2] = 0;
-  };
   struct Case {
     const char* what;
     std::function<void(std::vector<unsigned char>&)> change;
@@ -593,10 +592,10 @@ TEST(DiskDriveTest, ReplacedScratchedAndHiddenEntries) {
   const std::vector<PeerEntry> allPrg = {{1, "one", "prg"}, {1, "two", "prg"}, {1, "three", "prg"}};
   const Case cases[] = {
       {"@: over a SEQ file makes a PRG", [](auto&) {}, "@:TWO", "TWO", allPrg},
-      {"a scratched entry is a free slot", [&](auto& img) { scratch(img, 1); }, "TWO", "TWO", allPrg},
+      {"a scratched entry is a free slot", [&](auto& img) { scratch(img, slot(img, 1)); }, "TWO", "TWO", allPrg},
       {"entries after an empty slot stay",
        [&](auto& img) {
-         scratch(img, 1);
+         scratch(img, slot(img, 1));
          std::fill_n(slot(img, 1) + 2, 30, 0);
        },
        "FOUR", "FOUR", {{1, "one", "prg"}, {1, "three", "prg"}, {1, "four", "prg"}}},
@@ -652,8 +651,7 @@ TEST(DiskDriveTest, HostListingAndReadingAgree) {
 
   DiskDrive drive;
   ASSERT_TRUE(drive.mountDirectory(dir.path().string()));
-  std::vector<std::string> names;
-  for (const auto& e : drive.list()) names.push_back(e.name);
+  const std::vector<std::string> names = namesOf(drive);
   EXPECT_EQ(names, (std::vector<std::string>{"inside", "mixed", "upper"}));
   std::vector<unsigned char> got;
   for (size_t i = 0; i < names.size(); ++i) {
@@ -684,18 +682,14 @@ TEST(DiskDriveTest, HostSaveOnAFullDisk) {
       disk.fillBlocks("filler");
       fs::resize_file(dir.path() / "filler", fs::file_size(dir.path() / "filler") - 16384);
     }
-    auto listed = [&] {
-      drive.rescanDirectory();
-      std::vector<std::string> names;
-      for (const auto& e : drive.list()) names.push_back(e.name);
-      return names;
-    };
-    const std::vector<std::string> before = listed();
+    drive.rescanDirectory();
+    const std::vector<std::string> before = namesOf(drive);
     const std::vector<unsigned char> prg = makePrg(0x2000, 30000, 2);
     EXPECT_FALSE(drive.writeFile("PIC", prg)) << noInodes;
     EXPECT_EQ(drive.error, "Cannot create file");
     EXPECT_FALSE(fs::exists(dir.path() / "PIC.prg")) << noInodes;
-    EXPECT_EQ(listed(), before) << noInodes;
+    drive.rescanDirectory();
+    EXPECT_EQ(namesOf(drive), before) << noInodes;
     std::vector<unsigned char> got;
     EXPECT_FALSE(drive.readFile(std::string("PIC"), got));
     EXPECT_EQ(drive.error, "File not found");

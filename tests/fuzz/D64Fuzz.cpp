@@ -126,10 +126,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<int> kept;
   for (int i = 0; i < static_cast<int>(list.size()); ++i) {
     const std::set<Sector> chain = chainOf(i);
-    if (i != replaced && dir[i * kD64EntrySize + kEntryType] != kD64TypeScratched && std::all_of(chain.begin(), chain.end(), [&](Sector ts) {
-          return markedUsed(image, ts) && !written.count(ts);
-        }))
-      kept.push_back(i);
+    const bool clear =
+        std::all_of(chain.begin(), chain.end(), [&](Sector ts) { return markedUsed(image, ts) && !written.count(ts); });
+    if (clear && i != replaced && dir[i * kD64EntrySize + kEntryType] != kD64TypeScratched) kept.push_back(i);
   }
   auto othersStay = [&](const char* what) {
     for (int i : kept) {

@@ -39,11 +39,6 @@ struct ScratchDir {
   }
 };
 
-const fs::path& scratchDir() {
-  static const ScratchDir dir;
-  return dir.path;
-}
-
 std::vector<uint8_t> bytes(size_t size, uint8_t seed) {
   std::vector<uint8_t> out(size);
   for (size_t i = 0; i < size; ++i) out[i] = static_cast<uint8_t>(seed + i * 7 + (i >> 8));
@@ -78,7 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     plan.faults.push_back({call, use, kErrors[in.byte() % std::size(kErrors)]});
   }
 
-  const fs::path dir = scratchDir();
+  static const ScratchDir scratch;
+  const fs::path& dir = scratch.path;
   std::error_code ec;
   fs::remove_all(dir, ec);
   fs::create_directories(dir);
@@ -90,11 +86,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   struct stat before {};
   ::stat(a.c_str(), &before);
 
-  bool saved;
-  {
+  const bool saved = [&] {
     savefaults::Injector faults(plan);
-    saved = Platform::writeFile(a.string(), fresh);
-  }
+    return Platform::writeFile(a.string(), fresh);
+  }();
 
   // No room for the temporary file fails the save rather than sending it
   // to write in place.
