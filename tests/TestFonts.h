@@ -47,10 +47,10 @@ inline Bytes sfnt(uint32_t version, const std::map<std::string, Bytes>& tables) 
   return join({out, data});
 }
 
-// The tables both outline kinds share; every glyph advances by `advance`
-// and every code point in `cmap` maps through format 12.
-inline std::map<std::string, Bytes> commonTables(int glyphs, int ascender, int descender, bool cff, const Cmap& cmap,
-                                                 int advance = 600) {
+// The tables both outline kinds share; every glyph advances by the same
+// width and every code point in `cmap` maps through format 12.
+inline std::map<std::string, Bytes> commonTables(int glyphs, int ascender, int descender, bool cff, const Cmap& cmap) {
+  constexpr int advance = 600;
   std::map<std::string, Bytes> t;
   Bytes &head = t["head"], &hhea = t["hhea"], &hmtx = t["hmtx"], &maxp = t["maxp"], &c = t["cmap"];
   // Flags, units per em, dates and bounds, style, smallest size, direction,
@@ -114,15 +114,6 @@ inline Bytes trueTypeFont(const std::vector<Glyph>& glyphs, const Cmap& cmap, in
   }
   put32(loca, glyf.size());
   return sfnt(0x10000, t);
-}
-
-// A `name` table holding the family name (name 1) for Windows in UTF-16,
-// the record FreeType takes the face's family name from.
-inline Bytes nameTable(const std::string& family) {
-  Bytes b;
-  put16(b, 0, 1, 6 + 12, 3, 1, 0x409, 1, 2 * family.size(), 0);  // one record, its string right after
-  for (char c : family) put16(b, static_cast<uint8_t>(c));
-  return b;
 }
 
 // FreeType hints a font whose family name contains one of its "tricky"
@@ -252,8 +243,13 @@ inline Bytes hintedFont(const std::string& family, int points, const Bytes& prog
   Glyph g = squareGlyph();
   g.instructions = program;
   for (int i = 4; i < points; ++i) g.contours[0].push_back({500 - (i % 2) * 20, (i * 7) % 600});
-  std::map<std::string, Bytes> tables = {{"name", nameTable(family)}};
+  std::map<std::string, Bytes> tables;
   if (!prep.empty()) tables["prep"] = prep;
+  // One `name` record, its string right after: the family name (name 1) for
+  // Windows in UTF-16, the record FreeType takes the face's family name from.
+  Bytes& name = tables["name"];
+  put16(name, 0, 1, 6 + 12, 3, 1, 0x409, 1, 2 * family.size(), 0);
+  for (char c : family) put16(name, static_cast<uint8_t>(c));
   return trueTypeFont({g}, {}, 800, -200, tables);
 }
 

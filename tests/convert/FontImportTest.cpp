@@ -114,8 +114,9 @@ TEST(FontImport, GlyphShapes) {
   loadPath(s, kSans);
   ASSERT_TRUE(s.valid);
   s.size = 12;
+  const auto inked = [](uint8_t r) { return r != 0; };
   const Glyph bar = render(s, 'I');  // one vertical stroke
-  const int rows = static_cast<int>(std::count_if(bar.begin(), bar.end(), [](uint8_t r) { return r != 0; }));
+  const int rows = static_cast<int>(std::count_if(bar.begin(), bar.end(), inked));
   EXPECT_EQ(__builtin_popcount(std::accumulate(bar.begin(), bar.end(), 0, std::bit_or<>())), 1);
   EXPECT_GE(rows, 5);
   EXPECT_EQ(pixels(bar), rows);
@@ -128,7 +129,6 @@ TEST(FontImport, GlyphShapes) {
   loadPath(mono, kMono);
   mono.size = 10;
   const Glyph mi = render(mono, 'I');
-  const auto inked = [](uint8_t r) { return r != 0; };
   const int top = static_cast<int>(std::find_if(mi.begin(), mi.end(), inked) - mi.begin());
   const int bottom = 7 - static_cast<int>(std::find_if(mi.rbegin(), mi.rend(), inked) - mi.rbegin());
   EXPECT_GE(__builtin_popcount(mi[top]), 3);
@@ -296,11 +296,10 @@ TEST(FontImport, DamagedAndWebFontsAreRefused) {
   }
   woff.insert(woff.end(), square.begin() + 12 + 16 * n, square.end());
   FT_Library lib = nullptr;
-  ASSERT_EQ(FT_Init_FreeType(&lib), 0);
   FT_Face face = nullptr;
+  ASSERT_EQ(FT_Init_FreeType(&lib), 0);
   EXPECT_EQ(FT_New_Memory_Face(lib, woff.data(), static_cast<FT_Long>(woff.size()), 0, &face), 0);
-  if (face) FT_Done_Face(face);
-  FT_Done_FreeType(lib);
+  FT_Done_FreeType(lib);  // closes the face too
 
   enum { kRefused, kOpens, kEither };
   std::vector<std::pair<tf::Bytes, int>> files = {

@@ -12,6 +12,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <tuple>
 #include <utility>
 
 namespace {
@@ -46,23 +47,20 @@ std::vector<uint8_t> plainFill(const std::vector<uint8_t>& grid, int w, int h, i
 }  // namespace
 
 TEST(Shapes, FloodFillRegionMatchesAPlainSearch) {
-  struct Case {
-    int w, h, density;  // density: per cent of target pixels
-  };
-  const Case cases[] = {{1, 1, 100}, {24, 21, 60}, {80, 50, 55}, {160, 200, 70}, {320, 200, 45}};
   std::mt19937 rng(12);
-  for (const Case& c : cases) {
-    std::vector<uint8_t> grid(static_cast<size_t>(c.w) * c.h);
-    for (uint8_t& g : grid) g = static_cast<int>(rng() % 100) < c.density;
+  // Width, height, per cent of target pixels.
+  for (const auto& [w, h, density] : {std::tuple{1, 1, 100}, {24, 21, 60}, {80, 50, 55}, {160, 200, 70}, {320, 200, 45}}) {
+    std::vector<uint8_t> grid(static_cast<size_t>(w) * h);
+    for (uint8_t& g : grid) g = static_cast<int>(rng() % 100) < density;
     for (int k = 0; k < 5; ++k) {
-      const int x = static_cast<int>(rng() % c.w), y = static_cast<int>(rng() % c.h);
+      const int x = static_cast<int>(rng() % w), y = static_cast<int>(rng() % h);
       int asked = 0;
-      const auto region = floodFillRegion(c.w, c.h, x, y, [&](int qx, int qy) {
+      const auto region = floodFillRegion(w, h, x, y, [&](int qx, int qy) {
         ++asked;
-        return grid[qy * c.w + qx] != 0;
+        return grid[qy * w + qx] != 0;
       });
-      EXPECT_EQ(region, plainFill(grid, c.w, c.h, x, y)) << c.w << "x" << c.h << " at " << x << "," << y;
-      EXPECT_LE(asked, c.w * c.h);
+      EXPECT_EQ(region, plainFill(grid, w, h, x, y)) << w << "x" << h << " at " << x << "," << y;
+      EXPECT_LE(asked, w * h);
     }
   }
   EXPECT_TRUE(floodFillRegion(10, 10, 10, 0, [](int, int) { return true; }).empty());
@@ -70,26 +68,23 @@ TEST(Shapes, FloodFillRegionMatchesAPlainSearch) {
 }
 
 TEST(Shapes, FilledShapesCoverTheirOutlines) {
-  struct Case {
-    int rx, ry;
-  };
-  for (const Case c : {Case{1, 1}, Case{5, 3}, Case{3, 9}, Case{40, 40}, Case{80, 12}}) {
-    const Points outline = drawn([&](const ShapePen& p) { p.ellipse(100, 100, c.rx, c.ry, false); });
-    const Points filled = drawn([&](const ShapePen& p) { p.ellipse(100, 100, c.rx, c.ry, true); });
+  for (const auto& [rx, ry] : {std::pair{1, 1}, {5, 3}, {3, 9}, {40, 40}, {80, 12}}) {
+    const Points outline = drawn([&](const ShapePen& p) { p.ellipse(100, 100, rx, ry, false); });
+    const Points filled = drawn([&](const ShapePen& p) { p.ellipse(100, 100, rx, ry, true); });
     // Every row of the fill spans its outline row from end to end, and the
     // outline is symmetric about both axes.
     std::map<int, std::pair<int, int>> rows;
     for (const auto& [x, y] : outline) {
       auto [it, fresh] = rows.try_emplace(y, x, x);
       it->second = {std::min(it->second.first, x), std::max(it->second.second, x)};
-      EXPECT_TRUE(outline.count({200 - x, y}) && outline.count({x, 200 - y})) << c.rx << "," << c.ry;
+      EXPECT_TRUE(outline.count({200 - x, y}) && outline.count({x, 200 - y})) << rx << "," << ry;
     }
     Points expect;
     for (const auto& [y, span] : rows)
       for (int x = span.first; x <= span.second; ++x) expect.insert({x, y});
-    EXPECT_EQ(filled, expect) << c.rx << "," << c.ry;
-    EXPECT_EQ(rows.begin()->first, 100 - c.ry);
-    EXPECT_EQ(rows.rbegin()->first, 100 + c.ry);
+    EXPECT_EQ(filled, expect) << rx << "," << ry;
+    EXPECT_EQ(rows.begin()->first, 100 - ry);
+    EXPECT_EQ(rows.rbegin()->first, 100 + ry);
   }
   // A rectangle's outline is exactly its border; filled, every pixel.
   const Points box = drawn([](const ShapePen& p) { p.rectangle(7, 2, 3, 5, false); });
