@@ -32,12 +32,8 @@ protected:
     std::string s = app.monitor.rowText(r);
     return s.erase(s.find_last_not_of(' ') + 1);
   }
-  void undo(App& app) {
-    app.change(UndoStep::none(), [&app] { app.undo.MakeUndo(); });
-  }
-  void redo(App& app) {
-    app.change(UndoStep::none(), [&app] { app.undo.MakeRedo(); });
-  }
+  void undo(App& app) { app.change(UndoStep::none(), [&app] { app.undo.MakeUndo(); }); }
+  void redo(App& app) { app.change(UndoStep::none(), [&app] { app.undo.MakeRedo(); }); }
   // Confirms the dialog with `name` in the scratch directory and runs the
   // completion, as FileIO::draw does in the frame of the confirmation.
   void confirm(const std::string& name) {
@@ -108,23 +104,20 @@ TEST_F(AppMonitorTest, EveryRowThatChangesMemoryIsOneUndoStep) {
   ASSERT_TRUE(app.drives[0].mountDirectory((dir_ / "disk").string()));
   const struct {
     const char* row;
-    const char* hostFile;  // confirmed in the load dialog
     bool step;
+    const char* hostFile = nullptr;  // confirmed in the load dialog
   } cases[] = {
-      {".F 0 FFFF FF", nullptr, true},        {".F 1000 C0100 EA", nullptr, true},  // C010, then a field 0
-      {".C C000 C100 1000", nullptr, true},   {".C 1000 1100 FF80", nullptr, true},
-      {".A FFFF LDA $1234", nullptr, true},   {".L\"DATA\",8", nullptr, true},
-      {".L\"HOST\",6", "host.prg", true},     {".:C000 01 02 03", nullptr, true},
-      {".:FFFC 1 2 3 4 5 6 7 8", nullptr, true},  // wraps to $0000
-      {".>C000 A9 01", nullptr, true},        {".,C000 HELLO", nullptr, true},
+      {".F 0 FFFF FF", true},        {".F 1000 C0100 EA", true},  // C010, then a field 0
+      {".C C000 C100 1000", true},   {".C 1000 1100 FF80", true},          {".A FFFF LDA $1234", true},
+      {".L\"DATA\",8", true},        {".L\"HOST\",6", true, "host.prg"},   {".:C000 01 02 03", true},
+      {".:FFFC 1 2 3 4 5 6 7 8", true},  // wraps to $0000
+      {".>C000 A9 01", true},        {".,C000 HELLO", true},
       // Rows that change nothing.
-      {".M C000", nullptr, false},            {".D C000", nullptr, false},
-      {".J C000", nullptr, false},            {".?", nullptr, false},
-      {".G C000", nullptr, false},            {".S\"OUT\",8,C000,C010", nullptr, false},
-      {".F C001 C000 00", nullptr, false},    {".A C000 XYZ", nullptr, false},
-      {".F 3000 3100 55", nullptr, false},    {".C 3000 3080 3040", nullptr, false},
-      {".:3000 55 55", nullptr, false},       {".L\"SAME\",8", nullptr, false},
-      {".L\"HOST\",6,,0300", "host.prg", false},  // nothing below its end
+      {".M C000", false},            {".D C000", false},                   {".J C000", false},
+      {".?", false},                 {".G C000", false},                   {".S\"OUT\",8,C000,C010", false},
+      {".F C001 C000 00", false},    {".A C000 XYZ", false},               {".F 3000 3100 55", false},
+      {".C 3000 3080 3040", false},  {".:3000 55 55", false},              {".L\"SAME\",8", false},
+      {".L\"HOST\",6,,0300", false, "host.prg"},  // nothing below its end
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.row);
@@ -156,10 +149,10 @@ TEST_F(AppMonitorTest, UndoAndRedoWalkThroughScreenAndMonitorSteps) {
   app.editor.tool = kToolText;
   app.change(UndoStep::byEngine(), [&app] { app.editor.typeChar(1); });
   states.push_back(app.machine.ram);
-  run(app, ".F 0400 0500 41");  // over the typed letter
-  states.push_back(app.machine.ram);
-  run(app, ".C 0400 0500 0480");
-  states.push_back(app.machine.ram);
+  for (const char* row : {".F 0400 0500 41", ".C 0400 0500 0480"}) {  // the fill over the typed letter
+    run(app, row);
+    states.push_back(app.machine.ram);
+  }
   ASSERT_EQ(app.undo.undoItems.size(), 3u);
   for (int i = 2; i >= 0; --i) {
     undo(app);

@@ -9,23 +9,19 @@
 #include "app/ConvertRules.h"
 #include "core/FileUtil.h"
 #include "tests/app/ReadPicture.h"
+#include "tests/disk/DiskTestUtil.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <tuple>
 
 namespace {
 
 std::vector<uint8_t> corpusFile(const std::string& name) {
-  std::ifstream in(std::string(TILVOX_TEST_SOURCE_DIR) + "/tests/fuzz/corpus/importpicture/" + name,
-                   std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+  return disktest::readBytes(std::string(TILVOX_TEST_SOURCE_DIR) + "/tests/fuzz/corpus/importpicture/" + name);
 }
 
 // A PNG header that declares w x h RGBA pixels and holds none of them.
@@ -54,24 +50,18 @@ std::vector<uint8_t> overlongHuffmanTable(std::vector<uint8_t> jpg) {
 
 std::vector<uint8_t> bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
-// A complete Softimage PIC picture of 2 x 1 pixels: the corpus's header
-// with its pixels.
-std::vector<uint8_t> softimagePic() {
-  std::vector<uint8_t> pic = corpusFile("header.pic");
-  for (uint8_t b : {255, 0, 0, 255, 0, 0, 255, 255}) pic.push_back(b);  // one uncompressed RGBA packet
-  return pic;
-}
-
 // Every refusal, read directly or in the background: the same error text,
 // the picture as it was, whether the bytes are decoded or the file is read
 // from its path as the background read does; and a file too large to read.
 TEST(ConvertRules, UnreadableFilesGiveTheErrorAndKeepThePicture) {
   const std::vector<uint8_t> png = corpusFile("split.png");
   const std::vector<uint8_t> jpg = corpusFile("split.jpg");
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("tilvox-convertrules-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  const std::string path = (dir / "second.png").string();
+  // A complete Softimage PIC picture of 2 x 1 pixels: the corpus's header
+  // with one uncompressed RGBA packet.
+  std::vector<uint8_t> softimagePic = corpusFile("header.pic");
+  softimagePic.insert(softimagePic.end(), {255, 0, 0, 255, 0, 0, 255, 255});
+  const disktest::TempDir dir;
+  const std::string path = dir.file("second.png");
   const struct {
     const char* what;
     std::vector<uint8_t> bytes;
@@ -81,7 +71,7 @@ TEST(ConvertRules, UnreadableFilesGiveTheErrorAndKeepThePicture) {
       {"text file", bytes("hello, this is not a picture\n"), kImportUnsupported},
       {"16-bit PGM header", corpusFile("pgm16-header.pgm"), kImportUnsupported},
       {"cut Radiance", corpusFile("cut-rle.hdr"), kImportUnsupported},
-      {"Softimage PIC", softimagePic(), kImportUnsupported},
+      {"Softimage PIC", softimagePic, kImportUnsupported},
       {"truncated PNG", std::vector<uint8_t>(png.begin(), png.begin() + png.size() / 2), ""},
       {"PNG header only", std::vector<uint8_t>(png.begin(), png.begin() + 33), ""},
       {"JPEG without its scan", std::vector<uint8_t>(jpg.begin(), jpg.begin() + 100), ""},
@@ -109,13 +99,12 @@ TEST(ConvertRules, UnreadableFilesGiveTheErrorAndKeepThePicture) {
     if (!c.reason.empty()) {
       EXPECT_EQ(error, kImportReadError + c.reason) << c.what;
     }
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(c.bytes.data()), c.bytes.size());
+    disktest::writeBytes(path, c.bytes);
     EXPECT_EQ(refuse(ReadImportPicture(path)), error) << c.what;
   }
   // A file over the size the program reads whole (sparse: it takes no room).
   std::filesystem::resize_file(path, kMaxWholeFileSize + 1);
   EXPECT_EQ(refuse(ReadImportPicture(path)), kImportReadError + std::string("the file is larger than 256 MB"));
-  std::filesystem::remove_all(dir);
 }
 
 TEST(ConvertRules, PixelLimitIsInclusive) {

@@ -262,7 +262,6 @@ TEST_F(CpuWindowsTest, FlagBoxesWrapAsOneGroup) {
     EXPECT_EQ(rows.size(), 1u) << scale;
     placesSeen.insert(firstX > 0);
   }
-  ImGui::GetStyle().FontScaleMain = 1.0f;
   EXPECT_EQ(placesSeen.size(), 2u);
 }
 

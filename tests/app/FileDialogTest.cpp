@@ -235,20 +235,15 @@ TEST_F(FileDialogTest, LongDefaultNamesAreCut) {
 
 TEST_F(FileDialogTest, EscapeClosesTheShownDialogWithoutACallback) {
   ImGuiFrames ui;
-  ImGuiIO& io = ImGui::GetIO();
   bool called = false;
   FileIO::open("Open", {}, [&](const std::string&, std::vector<uint8_t>&) { called = true; });
-  for (int i = 0; i < 2; ++i) {
-    ImGui::NewFrame();
-    FileIO::draw();
-    EXPECT_TRUE(ImGui::IsPopupOpen("##filedialog"));
-    ImGui::EndFrame();
-  }
+  for (int i = 0; i < 2; ++i)
+    ui.frame([] {
+      FileIO::draw();
+      EXPECT_TRUE(ImGui::IsPopupOpen("##filedialog"));
+    });
   EXPECT_FALSE(FileIO::g_dlg.openPopup);
-  io.AddKeyEvent(ImGuiKey_Escape, true);
-  ImGui::NewFrame();
-  FileIO::draw();
-  ImGui::EndFrame();
+  ui.frame(FileIO::draw, ImGuiKey_Escape);
   EXPECT_FALSE(FileIO::g_dlg.isOpen);
   EXPECT_FALSE(called);
   EXPECT_EQ(FileIO::g_lastDir, root_.string());
@@ -339,30 +334,24 @@ TEST_F(FileDialogTest, ListingIsReadAgainOnlyWhenTheDirectoryMayHaveChanged) {
 // brings a message, leaves the keyboard in the field for the next name.
 TEST_F(FileDialogTest, NameFieldKeepsTheKeyboardAfterEnter) {
   ImGuiFrames ui;
-  ImGuiIO& io = ImGui::GetIO();
-  const auto frame = [&](ImGuiKey key = ImGuiKey_None, ImGuiID activate = 0) {
-    if (key != ImGuiKey_None) io.AddKeyEvent(key, true);
-    ImGui::NewFrame();
-    if (activate) ImGui::ActivateItemByID(activate);
-    FileIO::draw();
-    ImGui::EndFrame();
-    if (key != ImGuiKey_None) io.AddKeyEvent(key, false);
-  };
   FileIO::open("Open", {}, [](const std::string&, std::vector<uint8_t>&) {});
-  frame();
-  frame();
+  ui.frame(FileIO::draw);
+  ui.frame(FileIO::draw);
   ImGuiWindow* w = ImGui::FindWindowByName("##filedialog");
   ASSERT_NE(w, nullptr);
   const ImGuiID field = w->GetID("##name");
-  frame(ImGuiKey_None, field);
-  frame();
+  ui.frame([field] {
+    ImGui::ActivateItemByID(field);
+    FileIO::draw();
+  });
+  ui.frame(FileIO::draw);
   ASSERT_EQ(ImGui::GetActiveID(), field);
   for (const char* name : {"sub", "missing.prg"}) {
-    io.AddInputCharactersUTF8(name);
-    frame();
-    frame(ImGuiKey_Enter);
-    frame();
-    frame();
+    ImGui::GetIO().AddInputCharactersUTF8(name);
+    ui.frame(FileIO::draw);
+    ui.frame(FileIO::draw, ImGuiKey_Enter);
+    ui.frame(FileIO::draw);
+    ui.frame(FileIO::draw);
     EXPECT_TRUE(FileIO::g_dlg.isOpen) << name;
     EXPECT_EQ(ImGui::GetActiveID(), field) << name;
   }
@@ -383,23 +372,21 @@ TEST_F(FileDialogTest, ReturnAcceptsTheNameUnlessTheUserMovedToAButton) {
   } kCases[] = {{ImGuiKey_Enter, 0, true}, {ImGuiKey_KeypadEnter, 0, true}, {ImGuiKey_Enter, 3, false}};
   for (const auto& c : kCases) {
     ImGuiFrames ui(ImGuiConfigFlags_NavEnableKeyboard);
-    ImGuiIO& io = ImGui::GetIO();
+    const auto draw = [] {
+      ImGui::Begin("Other");
+      ImGui::Button("One");
+      ImGui::Button("Two");
+      ImGui::End();
+      FileIO::draw();
+    };
     // A frame with the key down, then one with it up again.
     const auto frame = [&](ImGuiKey key = ImGuiKey_None) {
-      for (bool down : {true, false}) {
-        if (key != ImGuiKey_None) io.AddKeyEvent(key, down);
-        ImGui::NewFrame();
-        ImGui::Begin("Other");
-        ImGui::Button("One");
-        ImGui::Button("Two");
-        ImGui::End();
-        FileIO::draw();
-        ImGui::EndFrame();
-      }
+      ui.frame(draw, key);
+      ui.frame(draw);
     };
     frame();
     frame(ImGuiKey_DownArrow);  // the navigation cursor shows in "Other"
-    ASSERT_TRUE(io.NavVisible);
+    ASSERT_TRUE(ImGui::GetIO().NavVisible);
     FileIO::g_lastDir = start.string();
     std::string saved;
     FileIO::saveWith("Save", "out.prg", [](const std::string&) { return bytesOf("PRG"); },

@@ -22,10 +22,15 @@ public:
   ImGuiFrames(const ImGuiFrames&) = delete;
   ImGuiFrames& operator=(const ImGuiFrames&) = delete;
 
-  void frame(const std::function<void()>& draw) {
+  // One frame; `key`, unless none, is held down during it and released
+  // for the next.
+  void frame(const std::function<void()>& draw, ImGuiKey key = ImGuiKey_None) {
+    ImGuiIO& io = ImGui::GetIO();
+    if (key != ImGuiKey_None) io.AddKeyEvent(key, true);
     ImGui::NewFrame();
     draw();
     ImGui::EndFrame();
+    if (key != ImGuiKey_None) io.AddKeyEvent(key, false);
   }
   // The mouse moves to `at` and, unless `button` is negative, presses
   // (down) or releases it, seen in one frame.

@@ -10,12 +10,12 @@
 #include "platform/FileDialog.h"
 
 #include "tests/app/AppTestUtil.h"
+#include "tests/disk/DiskTestUtil.h"
 
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
 
 #include <array>
-#include <fstream>
 #include <tuple>
 
 namespace {
@@ -29,11 +29,6 @@ protected:
     g_pic.reading.cancel();
     g_pic.closeAfterRead = false;
     FileIO::g_dlg = FileIO::Dialog();
-  }
-  std::string write(const std::string& name, const std::vector<uint8_t>& bytes) {
-    const std::string path = (dir_ / name).string();
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    return path;
   }
 };
 
@@ -137,7 +132,8 @@ TEST_F(ImportWinTest, DroppedPicturesOpenTheImportByBaseName) {
   for (const auto& c : cases) {
     App app;
     static_cast<ImportPicture&>(g_pic) = ImportPicture();
-    const std::string path = c.exists ? write(c.name, c.bytes) : (dir_ / c.name).string();
+    const std::string path = (dir_ / c.name).string();
+    if (c.exists) disktest::writeBytes(path, c.bytes);
     Actions::openDropped(app, path);
     EXPECT_TRUE(app.showImportPicture && g_pic.isReading()) << c.name;
     EXPECT_EQ(g_pic.readingName, c.name);
@@ -168,7 +164,8 @@ TEST_F(ImportWinTest, AFailedOpenOrOkWithoutAPictureLeavesTheWindowAsItWas) {
   EXPECT_TRUE(app.showImportPicture);
   EXPECT_TRUE(app.undo.undoItems.empty());
   // The file dialog hands over only the path; the window shows it whole.
-  const std::string path = write("square.png", squarePng());
+  const std::string path = (dir_ / "square.png").string();
+  disktest::writeBytes(path, squarePng());
   pickPicture(app);
   EXPECT_FALSE(FileIO::g_dlg.onOpen);
   FileIO::setName(FileIO::g_dlg, path);

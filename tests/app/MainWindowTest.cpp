@@ -16,6 +16,7 @@
 #include "platform/Platform.h"
 
 #include "tests/app/AppTestUtil.h"
+#include "tests/app/ImGuiFrames.h"
 
 #include <gtest/gtest.h>
 
@@ -31,44 +32,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class MainWindowTest : public ScratchConfigTest {
+class MainWindowTest : public ScratchConfigTest, public ImGuiFrames {
 protected:
   MainWindowTest() : ScratchConfigTest("mainwindow") {}
   void SetUp() override {
     ScratchConfigTest::SetUp();
     // No OpenGL here: textures keep their pixels and never upload.
     Texture::releaseAll();
-    ImGui::CreateContext();
-    ImGuiIO& io = ImGui::GetIO();
-    io.IniFilename = nullptr;
-    io.DisplaySize = ImVec2(1200, 900);
-    io.DeltaTime = 1.0f / 60;
-    io.BackendFlags |= ImGuiBackendFlags_RendererHasTextures;
-  }
-  void TearDown() override {
-    ImGui::DestroyContext();
-    ScratchConfigTest::TearDown();
   }
 
-  // One frame drawing `draw`, with a key held down during it.
-  void frame(const std::function<void()>& draw, ImGuiKey key = ImGuiKey_None) {
-    ImGuiIO& io = ImGui::GetIO();
-    if (key != ImGuiKey_None) io.AddKeyEvent(key, true);
-    ImGui::NewFrame();
-    draw();
-    ImGui::EndFrame();
-    if (key != ImGuiKey_None) io.AddKeyEvent(key, false);
-  }
   // Moves the mouse in one frame, presses a button in the next and
   // releases it in a third.
   void click(const std::function<void()>& draw, ImVec2 at, int button) {
-    ImGuiIO& io = ImGui::GetIO();
-    io.AddMousePosEvent(at.x, at.y);
-    frame(draw);
-    io.AddMouseButtonEvent(button, true);
-    frame(draw);
-    io.AddMouseButtonEvent(button, false);
-    frame(draw);
+    mouse(draw, at);
+    mouse(draw, at, button, true);
+    mouse(draw, at, button, false);
   }
   // One frame with the modifiers `mods` (ImGuiMod_ flags) held down and
   // `key` pressed, then one after their release (Dear ImGui spreads a key
@@ -332,7 +310,6 @@ TEST_F(MainWindowTest, ToolPaletteScrollsWhenItDoesNotFit) {
     click(draw, move, ImGuiMouseButton_Left);
     EXPECT_EQ(app.editor.tool, kToolMove) << c.height << " " << c.scale;
   }
-  ImGui::GetStyle().FontScaleMain = 1.0f;
 }
 
 // Icons drawn below full size are smoothed so one-pixel lines survive;
@@ -345,7 +322,6 @@ TEST_F(MainWindowTest, IconsBelowFullSizeAreSmoothed) {
     for (int icon : {13, 4, 14, 15, 16})  // tool buttons and a brush
       EXPECT_EQ(app.icons[icon].smooth, scale < 1) << scale << " icon " << icon;
   }
-  ImGui::GetStyle().FontScaleMain = 1.0f;
 }
 
 // Where the toggles and the group on the right (graphics mode, zoom,
@@ -369,18 +345,18 @@ TEST_F(MainWindowTest, ToolbarKeepsZoomAndHelpInsideTheBar) {
     ImGui::GetStyle().FontScaleMain = c.scale * 12 / 13;
     frame(draw);
     frame(draw);
+    SCOPED_TRACE(std::to_string(c.width) + " at " + std::to_string(c.scale));
     ImGuiWindow* w = ImGui::FindWindowByName("##toolbar");
     ASSERT_NE(w, nullptr);
     const ToolbarLayout l = toolbarLayout(c.width / s);
-    EXPECT_EQ(l.groupY > 8, c.wraps) << c.width << " " << c.scale;
+    EXPECT_EQ(l.groupY > 8, c.wraps);
     EXPECT_NEAR(w->Size.y, l.height * s, 1);
-    EXPECT_LE(w->ContentSize.x, w->Size.x) << c.width << " " << c.scale;
-    EXPECT_LE(w->ContentSize.y, w->Size.y) << c.width << " " << c.scale;
-    click(draw, ImVec2(w->Pos.x + (l.groupX + kHelpFromGroup) * s, w->Pos.y + (l.groupY + 11) * s),
-          ImGuiMouseButton_Left);
-    EXPECT_TRUE(app.showHelp) << c.width << " " << c.scale;
+    EXPECT_LE(w->ContentSize.x, w->Size.x);
+    EXPECT_LE(w->ContentSize.y, w->Size.y);
+    const ImVec2 help(w->Pos.x + (l.groupX + kHelpFromGroup) * s, w->Pos.y + (l.groupY + 11) * s);
+    click(draw, help, ImGuiMouseButton_Left);
+    EXPECT_TRUE(app.showHelp);
   }
-  ImGui::GetStyle().FontScaleMain = 1.0f;
 }
 
 // At 100, 150 and 200 per cent, at their default sizes and (`docks`) in the
@@ -391,31 +367,30 @@ TEST_F(MainWindowTest, WindowsKeepTheirControlsWithinTheirDefaultWidth) {
   const struct {
     const char* name;
     void (*draw)(App&);
-    void (*setUp)(App&);
     bool docks;
+    void (*setUp)(App&) = nullptr;
   } kCases[] = {
-      {"###Processor", drawProcessor, [](App& app) {
+      {"###Processor", drawProcessor, true, [](App& app) {
          app.cpu.stopped = true;
          app.cpu.stopReason = kStopTopRts;
          app.machine.ram[kDefaultViewTop] = 0xB9;  // C000 B9 00 C0  LDA $C000,Y: the widest line
          app.machine.ram[kDefaultViewTop + 2] = 0xC0;
          app.cpu.sp = 0x80;  // a deep stack: its pane scrolls
-       }, true},
-      {"Sprite editor", drawSpriteEditor, [](App&) {}, false},
-      {"Sprite editor", drawSpriteEditor, [](App& app) { app.machine.vicRegs[kRegSpriteMulti] = 0xFF; }, false},
-      {"Character set", drawCharsetView, [](App&) {}, false},
-      {"Sprites", drawSpriteView, [](App&) {}, true},
-      {"Monitor", drawMonitor, [](App&) {}, true},
-      {"Assembler", drawAssembler, [](App&) {}, true},
-      {"##tools", [](App& app) { drawMainMenu(app); drawToolbar(app); drawStatusBar(app); drawTools(app); },
-       [](App&) {}, false},
+       }},
+      {"Sprite editor", drawSpriteEditor, false},
+      {"Sprite editor", drawSpriteEditor, false, [](App& app) { app.machine.vicRegs[kRegSpriteMulti] = 0xFF; }},
+      {"Character set", drawCharsetView, false},
+      {"Sprites", drawSpriteView, true},
+      {"Monitor", drawMonitor, true},
+      {"Assembler", drawAssembler, true},
+      {"##tools", [](App& app) { drawMainMenu(app); drawToolbar(app); drawStatusBar(app); drawTools(app); }, false},
   };
   ImGuiContext& g = *ImGui::GetCurrentContext();
   for (const auto& c : kCases) {
     for (const bool docked : {false, c.docks}) {
       for (float scale : {1.0f, 1.5f, 2.0f}) {
         App app;
-        c.setUp(app);
+        if (c.setUp) c.setUp(app);
         ImGui::GetStyle().FontScaleMain = scale;
         frame([&] { c.draw(app); });
         if (docked) ImGui::SetWindowSize(c.name, kDocked);
@@ -445,7 +420,6 @@ TEST_F(MainWindowTest, WindowsKeepTheirControlsWithinTheirDefaultWidth) {
       }
     }
   }
-  ImGui::GetStyle().FontScaleMain = 1.0f;
 }
 
 // In a 1400-pixel window the status bar's panels take a second row where
@@ -458,7 +432,6 @@ TEST_F(MainWindowTest, StatusBarKeepsItsPanelsInsideTheBar) {
     EXPECT_EQ(l.rows, scale > 1 ? 2 : 1) << scale;
     for (int i = 0; i < kStatusPanelCount; ++i) EXPECT_LE(l.x[i] + l.width[i], 1400) << i << " at " << scale;
   }
-  ImGui::GetStyle().FontScaleMain = 1.0f;
 }
 
 // The character grid starts at the top of its area beside the palette, as

@@ -10,11 +10,9 @@
 #include "app/PictureJob.h"
 
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>

@@ -108,7 +108,7 @@ TEST(IconsTest, EveryGlyphIsASmallBmpWithAKeyedCorner) {
 }
 
 TEST(ThemeTest, ClassicLookSetsItsMetricsAndColoursOnly) {
-  ImGui::CreateContext();
+  ImGuiFrames ui;
   const ImVec4 untouched = ImGui::GetStyle().Colors[ImGuiCol_PlotHistogram];
   const float alpha = ImGui::GetStyle().Alpha;
   Classic::ApplyStyle();
@@ -134,7 +134,6 @@ TEST(ThemeTest, ClassicLookSetsItsMetricsAndColoursOnly) {
   expectRgb(ImGuiCol_TabDimmedSelectedOverline, 0, 0, 0, 0);
   EXPECT_EQ(s.Colors[ImGuiCol_PlotHistogram].x, untouched.x);
   EXPECT_EQ(s.Colors[ImGuiCol_PlotHistogram].w, untouched.w);
-  ImGui::DestroyContext();
 }
 
 namespace {
