@@ -22,17 +22,17 @@ namespace testpictures {
 
 using Bytes = std::vector<uint8_t>;
 
-inline void put16(Bytes& b, int v) {
-  b.push_back(static_cast<uint8_t>(v >> 8));
-  b.push_back(static_cast<uint8_t>(v));
-}
+// Big-endian numbers, as JPEG and PNG store them.
+inline void put16(Bytes& b, uint32_t v) { b.insert(b.end(), {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)}); }
+inline void put32(Bytes& b, uint32_t v) { put16(b, v >> 16), put16(b, v & 0xFFFF); }
+
+inline void append(Bytes& b, const Bytes& tail) { b.insert(b.end(), tail.begin(), tail.end()); }
 
 // FF, the marker, the length (itself included) and the payload.
 inline Bytes jpegSegment(uint8_t marker, const Bytes& payload) {
-  const size_t length = payload.size() + 2;
-  Bytes b(2 + length);
-  b[0] = 0xFF, b[1] = marker, b[2] = static_cast<uint8_t>(length >> 8), b[3] = static_cast<uint8_t>(length);
-  std::copy(payload.begin(), payload.end(), b.begin() + 4);
+  Bytes b = {0xFF, marker};
+  put16(b, static_cast<uint32_t>(payload.size() + 2));
+  append(b, payload);
   return b;
 }
 
@@ -59,22 +59,20 @@ constexpr JpegTables kSlowTables = {{16, 0x0B}, {16, 0x01}};
 inline Bytes jpegFrame(bool progressive, int w, int h, const std::vector<uint8_t>& sampling,
                        const JpegTables& tables = kQuickTables) {
   Bytes b = {0xFF, 0xD8};
-  Bytes dqt = {0x00};
-  dqt.resize(1 + 64, 1);
-  const auto append = [&b](const Bytes& s) { b.insert(b.end(), s.begin(), s.end()); };
-  append(jpegSegment(0xDB, dqt));
+  Bytes dqt(1 + 64, 1);
+  dqt[0] = 0x00;  // table 0 of 8-bit values
+  append(b, jpegSegment(0xDB, dqt));
   Bytes sof = {8};
-  put16(sof, h);
-  put16(sof, w);
+  put16(sof, static_cast<uint32_t>(h)), put16(sof, static_cast<uint32_t>(w));
   sof.push_back(static_cast<uint8_t>(sampling.size()));
   for (size_t i = 0; i < sampling.size(); ++i) sof.insert(sof.end(), {static_cast<uint8_t>(i + 1), sampling[i], uint8_t{0}});
-  append(jpegSegment(progressive ? 0xC2 : 0xC0, sof));
+  append(b, jpegSegment(progressive ? 0xC2 : 0xC0, sof));
   for (const auto& [tableClass, code] : {std::pair{0x00, tables.dc}, std::pair{0x10, tables.ac}}) {
     Bytes dht = {static_cast<uint8_t>(tableClass)};
     dht.resize(1 + 16, 0);
     dht[static_cast<size_t>(code.length)] = 1;
     dht.push_back(code.symbol);
-    append(jpegSegment(0xC4, dht));
+    append(b, jpegSegment(0xC4, dht));
   }
   return b;
 }
@@ -89,13 +87,9 @@ inline Bytes jpegScan(std::initializer_list<int> ids, int ss = 0, int se = 63, i
 }
 
 inline Bytes jpegFile(Bytes frame, const std::vector<Bytes>& scans) {
-  for (const Bytes& s : scans) frame.insert(frame.end(), s.begin(), s.end());
-  frame.insert(frame.end(), {0xFF, 0xD9});
+  for (const Bytes& s : scans) append(frame, s);
+  append(frame, {0xFF, 0xD9});
   return frame;
-}
-
-inline void put32(Bytes& b, uint32_t v) {
-  for (int s = 24; s >= 0; s -= 8) b.push_back(static_cast<uint8_t>(v >> s));
 }
 
 // Bits packed from the lowest bit of each byte up, as both LZW and deflate
@@ -203,27 +197,18 @@ class Deflater {
   int run_ = 0;
 };
 
-inline Bytes deflate(const Bytes& data) {
-  Deflater d;
-  d.feed(data);
-  return d.finish();
-}
-
-inline uint32_t crc32(const uint8_t* p, size_t n) {
-  uint32_t c = 0xFFFFFFFF;
-  for (size_t i = 0; i < n; ++i) {
-    c ^= p[i];
-    for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
-  }
-  return ~c;
-}
-
+// The length, the type, the data and the CRC-32 of type and data.
 inline void pngChunk(Bytes& png, const char* type, const Bytes& data) {
   put32(png, static_cast<uint32_t>(data.size()));
   const size_t start = png.size();
   png.insert(png.end(), type, type + 4);
-  png.insert(png.end(), data.begin(), data.end());
-  put32(png, crc32(png.data() + start, png.size() - start));
+  append(png, data);
+  uint32_t crc = 0xFFFFFFFF;
+  for (size_t i = start; i < png.size(); ++i) {
+    crc ^= png[i];
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+  }
+  put32(png, ~crc);
 }
 
 // Signature, header chunk, the zlib stream in chunks of up to 16 MiB (as
@@ -301,7 +286,7 @@ struct LzwWriter {
     const auto le16 = [&g](int v) { g.push_back(static_cast<uint8_t>(v)), g.push_back(static_cast<uint8_t>(v >> 8)); };
     le16(w), le16(h);
     for (int v : {0x81, 0, 0, 0, 0, 0, 255, 255, 255, 255, 0, 0, 0, 0, 255}) g.push_back(static_cast<uint8_t>(v));
-    g.insert(g.end(), extensions.begin(), extensions.end());
+    append(g, extensions);
     g.push_back(0x2C);
     le16(0), le16(0), le16(w), le16(h);
     g.push_back(0), g.push_back(kMinSize);

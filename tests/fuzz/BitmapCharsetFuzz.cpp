@@ -6,10 +6,7 @@
 // video matrix is not at $D800), shows exactly the picture the bitmap
 // showed.
 #include "convert/CharsetConverter.h"
-#include "core/Vic.h"
 #include "tests/fuzz/ConvertFuzzUtil.h"
-
-#include <algorithm>
 
 namespace {
 
@@ -17,12 +14,6 @@ namespace {
 constexpr size_t kMaxMemoryPattern = 8192;
 constexpr int kPresets = 11;
 constexpr uint8_t kSlotBits = 0x0E;  // bits 1-3 of $D018
-
-std::vector<uint32_t> shown(const Machine& m, const Palette& pal) {
-  std::vector<uint32_t> out(static_cast<size_t>(kDisplayWidth) * kDisplayHeight);
-  Vic::renderScreen(m, pal, out.data(), kDisplayWidth);
-  return out;
-}
 
 }  // namespace
 
@@ -51,12 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
               "counts of cells");
 
   const uint32_t charset = charsetSlotAddr(m, slot), matrix = m.screenAddr();
-  if (multi)
-    fuzz::checkOnlyWritten(before, m, {{charset, kCharsetSize}, {matrix, kScreenCells}, {kColorRam, kScreenCells}},
-                           {kRegCtrl1, kRegCtrl2, kRegMemPtr, kRegBg1, kRegBg2}, false, "the conversion stays in its areas");
-  else
-    fuzz::checkOnlyWritten(before, m, {{charset, kCharsetSize}, {matrix, kScreenCells}, {kColorRam, kScreenCells}},
-                           {kRegCtrl1, kRegCtrl2, kRegMemPtr, kRegBg0}, false, "the conversion stays in its areas");
+  fuzz::checkOnlyWritten(before, m, {{charset, kCharsetSize}, {matrix, kScreenCells}, {kColorRam, kScreenCells}},
+                         multi ? std::vector<int>{kRegCtrl1, kRegCtrl2, kRegMemPtr, kRegBg1, kRegBg2}
+                               : std::vector<int>{kRegCtrl1, kRegCtrl2, kRegMemPtr, kRegBg0},
+                         false, "the conversion stays in its areas");
   fuzz::check(m.gfxMode() == (multi ? kModeMultiText : kModeText), "text mode of the bitmap's kind");
   fuzz::check((m.vicRegs[kRegMemPtr] & ~kSlotBits) == (before.vicRegs[kRegMemPtr] & ~kSlotBits) &&
                   static_cast<int>(m.charsetOffset() / kCharsetSize) == slot,
@@ -72,6 +61,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::check(m.ram[a] == 0, "the slot is cleared after the characters");
 
   if (matrixApart && r.similarCells == 0 && r.misfitCells == 0)
-    fuzz::check(shown(m, pal) == shown(before, pal), "the picture looks the same");
+    fuzz::check(fuzz::shown(m, pal) == fuzz::shown(before, pal), "the picture looks the same");
   return 0;
 }

@@ -8,8 +8,6 @@
 #include "core/PixelOps.h"
 #include "tests/fuzz/ConvertFuzzUtil.h"
 
-#include <algorithm>
-
 namespace {
 
 // Larger than the frame in both directions, small enough to stay quick.
@@ -39,14 +37,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   cr.SetPalette(palette.data());
   cr.Reduce(resized, outW, colors, dither, background);
   fuzz::check(cr.width == outW && cr.index.size() == resized.size(), "one colour per pixel");
-  const std::span<const int> candidates = importCandidates(colors);
-  auto candidate = [&](int c) { return std::find(candidates.begin(), candidates.end(), c) != candidates.end(); };
-  for (const uint8_t c : cr.index) fuzz::check(candidate(c), "pixels take candidate colours");
+  for (const uint8_t c : cr.index) fuzz::check(fuzz::candidate(colors, c), "pixels take candidate colours");
   for (const auto& column : cr.cells)
     for (const auto& cell : column)
-      for (const uint8_t c : cell) fuzz::check(candidate(c), "cells take candidate colours");
+      for (const uint8_t c : cell) fuzz::check(fuzz::candidate(colors, c), "cells take candidate colours");
   const bool multi = outW == kMultiWidth;
-  fuzz::check(!multi || candidate(cr.background), "the background is a candidate");
+  fuzz::check(!multi || fuzz::candidate(colors, cr.background), "the background is a candidate");
 
   const Machine before = m;
   cr.Store(m);

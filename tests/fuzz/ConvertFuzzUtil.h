@@ -1,14 +1,17 @@
 // Shared pieces of the conversion harnesses: a document built from the
-// input, and the check that a conversion changed nothing outside the
-// memory areas and registers it is meant to write.
+// input, the screen a document shows, and the check that a conversion
+// changed nothing outside the memory areas and registers it is meant to
+// write.
 #pragma once
 
+#include "convert/ImportColors.h"
 #include "core/Machine.h"
+#include "core/Vic.h"
 #include "tests/fuzz/FuzzUtil.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <initializer_list>
+#include <span>
 #include <vector>
 
 namespace fuzz {
@@ -48,6 +51,19 @@ inline std::vector<uint32_t> picture(const std::vector<uint8_t>& bytes, int w, i
   return out;
 }
 
+// Whether colour c is one the colour mode `colors` chooses from.
+inline bool candidate(int colors, int c) {
+  const std::span<const int> all = importCandidates(colors);
+  return std::find(all.begin(), all.end(), c) != all.end();
+}
+
+// The whole display the video chip shows of the document.
+inline std::vector<uint32_t> shown(const Machine& m, const Palette& pal) {
+  std::vector<uint32_t> out(static_cast<size_t>(kDisplayWidth) * kDisplayHeight);
+  Vic::renderScreen(m, pal, out.data(), kDisplayWidth);
+  return out;
+}
+
 // An area of RAM a conversion may write.
 struct Area {
   uint32_t start;
@@ -57,8 +73,8 @@ struct Area {
 // Stops the run when RAM outside `areas`, a register outside `regs`, the
 // character ROM, the bank (unless bankMayChange) or the rest of the
 // document differs between before and after.
-inline void checkOnlyWritten(const Machine& before, const Machine& after, std::initializer_list<Area> areas,
-                             std::initializer_list<int> regs, bool bankMayChange, const char* what) {
+inline void checkOnlyWritten(const Machine& before, const Machine& after, const std::vector<Area>& areas,
+                             const std::vector<int>& regs, bool bankMayChange, const char* what) {
   for (uint32_t a = 0; a < kRamSize; ++a) {
     if (after.ram[a] == before.ram[a]) continue;
     const bool inside = std::any_of(areas.begin(), areas.end(), [&](const Area& r) { return a - r.start < r.size; });

@@ -36,9 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ImportPicture pic;
   pic.dirty = false;
   const std::string error = readPictureNow(pic, "fuzz.png", bytes);
-  if (DetectPictureFormat(bytes) == PictureFormat::None) {
+  if (DetectPictureFormat(bytes) == PictureFormat::None)
     fuzz::check(error == std::string(kImportReadError) + kImportUnsupported, "an unknown format is unsupported");
-  }
   if (otherFormatSignature(bytes)) {
     fuzz::check(DetectPictureFormat(bytes) == PictureFormat::None, "PNM, Radiance and PIC are no import format");
     int w = 0, h = 0, n = 0;

@@ -5,11 +5,11 @@
 #include "app/SettingsFile.h"
 #include "convert/PictureFile.h"
 #include "core/FileFormats.h"
-#include "core/Palette.h"
 #include "disk/DiskDrive.h"
 #include "tests/SaveFaults.h"
 #include "tests/TestFonts.h"
 #include "tests/TestPictures.h"
+#include "tests/convert/ConvertTestUtil.h"
 
 #include <filesystem>
 #include <fstream>
@@ -21,6 +21,7 @@ namespace fs = std::filesystem;
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using testfonts::join;
 
 fs::path g_root;
 
@@ -34,26 +35,11 @@ void seed(const std::string& harness, const std::string& name, const std::string
   seed(harness, name, Bytes(text.begin(), text.end()));
 }
 
-Bytes cat(Bytes head, const Bytes& tail) {
-  head.insert(head.end(), tail.begin(), tail.end());
-  return head;
-}
-
 // The document part of the conversion harnesses' inputs: bank, $D011,
 // $D016, $D018, $D021-$D023, the address mix and the memory run.
 Bytes documentBytes(uint8_t bank, uint8_t d011, uint8_t d016, uint8_t d018, uint8_t mix, const Bytes& run) {
-  Bytes out{bank, d011, d016, d018, 6, 1, 2, mix,
-            static_cast<uint8_t>(run.size()), static_cast<uint8_t>(run.size() >> 8)};
-  return cat(out, run);
-}
-
-// The 48 bytes of a palette preset.
-Bytes paletteBytes(int preset) {
-  Palette p;
-  p.set(preset);
-  Bytes out;
-  for (const auto& c : p.rgb) out.insert(out.end(), c.begin(), c.end());
-  return out;
+  const auto size = static_cast<uint16_t>(run.size());
+  return join({{bank, d011, d016, d018, 6, 1, 2, mix, static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8)}, run});
 }
 
 // A smooth picture of w x h words, red across, green down.
@@ -90,18 +76,18 @@ int main(int argc, char** argv) {
 
   // Picture harness: 0 (picture), row + 1, bank, $D018, file.
   const Machine multi = drawnDocument(kModeMultiBitmap), hires = drawnDocument(kModeHires);
-  seed("picture", "koala", cat({0, 1, 0, 0x18}, FileFormats::saveKoala(multi)));
-  seed("picture", "doodle", cat({0, 9, 0, 0x18}, FileFormats::saveDoodle(hires)));
-  seed("picture", "raw1", cat({0, 7, 0, 0x18}, Bytes(800, 0x55)));
-  seed("picture", "drazlace-packed", cat({0, 28, 0, 0x18, 0x00, 0x58}, Bytes{'D', 'R', 'A', 'Z', 'L', 'A', 'C', 'E', '!', ' ', '1', '.', '0'}));
+  seed("picture", "koala", join({{0, 1, 0, 0x18}, FileFormats::saveKoala(multi)}));
+  seed("picture", "doodle", join({{0, 9, 0, 0x18}, FileFormats::saveDoodle(hires)}));
+  seed("picture", "raw1", join({{0, 7, 0, 0x18}, Bytes(800, 0x55)}));
+  seed("picture", "drazlace-packed", join({{0, 28, 0, 0x18, 0x00, 0x58}, Bytes{'D', 'R', 'A', 'Z', 'L', 'A', 'C', 'E', '!', ' ', '1', '.', '0'}}));
   // PRG: 1, then the file.
-  seed("picture", "prg", cat({1}, FileFormats::savePrg(hires, 0xFFF0, 100)));
+  seed("picture", "prg", join({{1}, FileFormats::savePrg(hires, 0xFFF0, 100)}));
 
   // Sprites and character sets: kind and name, bank, $D018, sprite, file.
-  seed("spritecharset", "sprites.prg", cat({0x80, 0, 0x14, 16}, FileFormats::savePrg(hires, 0x2000, 128)));
-  seed("spritecharset", "sprite.spr", cat({0x81, 1, 0x14, 255}, Bytes(64, 0x3C)));
-  seed("spritecharset", "charset.chr", cat({4, 0, 0x1C, 0}, Bytes(2048, 0x81)));
-  seed("spritecharset", "charset.64c", cat({5, 3, 0x1C, 0}, FileFormats::savePrg(hires, 0x3000, 2048)));
+  seed("spritecharset", "sprites.prg", join({{0x80, 0, 0x14, 16}, FileFormats::savePrg(hires, 0x2000, 128)}));
+  seed("spritecharset", "sprite.spr", join({{0x81, 1, 0x14, 255}, Bytes(64, 0x3C)}));
+  seed("spritecharset", "charset.chr", join({{4, 0, 0x1C, 0}, Bytes(2048, 0x81)}));
+  seed("spritecharset", "charset.64c", join({{5, 3, 0x1C, 0}, FileFormats::savePrg(hires, 0x3000, 2048)}));
 
   SettingsValues settings;
   seed("settings", "defaults.ini", writeSettings(settings));
@@ -124,7 +110,7 @@ int main(int argc, char** argv) {
   seed("assembler", "top.asm", "*=$FFFE\n.byte 1,2,3\n");
 
   for (const char* line : {"LDA #$01", "JMP ($1234)", "BNE $C010", "STA $D020,X", "ASL A", "LDX ($20),Y"})
-    seed("lineassembler", std::string(line).substr(0, 3), cat({0x00, 0xC0}, Bytes(line, line + std::string(line).size())));
+    seed("lineassembler", std::string(line).substr(0, 3), join({{0x00, 0xC0}, Bytes(line, line + std::string(line).size())}));
 
   // Saves: kind (0 ordinary, 1 linked, 2 absent, 3 refusing directory), old
   // size, new size, seed, space (bit 15: no limit), chunk (bit 7: limited),
@@ -144,18 +130,18 @@ int main(int argc, char** argv) {
   // Softimage PIC picture.
   seed("importpicture", "pgm16-header.pgm", "P5\n4096 4096\n65535\n");
   const std::string hdr = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 8 +X 8\n";
-  seed("importpicture", "cut-rle.hdr", cat(Bytes(hdr.begin(), hdr.end()), {2, 2, 0, 8, 0x81, 0x10, 0}));
+  seed("importpicture", "cut-rle.hdr", join({Bytes(hdr.begin(), hdr.end()), {2, 2, 0, 8, 0x81, 0x10, 0}}));
   Bytes pic = {0x53, 0x80, 0xF6, 0x34, 0x40, 0x6D, 0x70, 0xA4};  // magic, version 3.71
   pic.resize(88);                                                 // empty comment
   seed("importpicture", "header.pic",
-       cat(pic, {'P', 'I', 'C', 'T', 0, 2, 0, 1, 0x3F, 0x80, 0, 0, 0, 3, 0, 0, 0, 8, 0, 0xF0}));
+       join({pic, {'P', 'I', 'C', 'T', 0, 2, 0, 1, 0x3F, 0x80, 0, 0, 0, 3, 0, 0, 0, 8, 0, 0xF0}}));
   // Files that reach the bounds on the decoder's work: a progressive JPEG
   // of one scan more than allowed, behind data and fill bytes; a GIF whose
   // data stands for one pixel more than its screen; a PNG of 1 x 1 whose
   // data inflates to 1 MiB.
   namespace tp = testpictures;
   std::vector<Bytes> scans = {tp::jpegScan({1}, 0, 0)};
-  while (scans.size() <= kJpegMaxScans) scans.push_back(cat({0, 0, 0xFF, 0xFF}, tp::jpegScan({1}, 1, 63)));
+  while (scans.size() <= kJpegMaxScans) scans.push_back(join({{0, 0, 0xFF, 0xFF}, tp::jpegScan({1}, 1, 63)}));
   seed("importpicture", "many-scans.jpg", tp::jpegFile(tp::jpegFrame(true, 16, 16, {0x11}), scans));
   tp::LzwWriter lzw;
   lzw.clear();
@@ -198,23 +184,22 @@ int main(int argc, char** argv) {
   // Colour reduction: flags (bit 0 multicolour, 1 zoom to fit, 2 keep
   // aspect), colours, dither, background + 2, width - 1, height - 1,
   // palette, document, pixels.
-  seed("colorreduce", "multi-fit", cat(cat(cat({3, 2, 1, 1, 32, 0, 20, 0}, paletteBytes(0)),
-                                           documentBytes(1, 0x1B, 0x08, 0x14, 0, {})), gradient(33, 21)));
-  seed("colorreduce", "hires-odd-unscaled", cat(cat(cat({0, 1, 3, 0, 64, 1, 8, 0}, paletteBytes(3)),
-                                                    documentBytes(0, 0x1B, 0x08, 0x10, 1, Bytes(40, 0x5A))),
-                                                gradient(7, 3)));
+  seed("colorreduce", "multi-fit", join({{3, 2, 1, 1, 32, 0, 20, 0}, presetBytes(0),
+                                         documentBytes(1, 0x1B, 0x08, 0x14, 0, {}), gradient(33, 21)}));
+  seed("colorreduce", "hires-odd-unscaled", join({{0, 1, 3, 0, 64, 1, 8, 0}, presetBytes(3),
+                                                  documentBytes(0, 0x1B, 0x08, 0x10, 1, Bytes(40, 0x5A)), gradient(7, 3)}));
   // PETSCII: flags (bit 0 reversed, 1 no letters, 2 zoom to fit, 3 keep
   // aspect, 4 cut the picture short by bits 5-7), charset, colours,
   // background + 2, detail, width - 1, height - 1, palette, document, pixels.
-  seed("petscii", "rom-upper", cat(cat(cat({5, 0, 2, 1, 128, 39, 0, 24, 0}, paletteBytes(0)),
-                                       documentBytes(3, 0x1B, 0x08, 0x16, 1, {})), gradient(40, 25)));
-  seed("petscii", "current-ram", cat(cat(cat({0x76, 2, 1, 2, 228, 10, 1, 150, 0}, paletteBytes(5)),
-                                         documentBytes(0, 0x1B, 0x08, 0x1C, 0x0D, {})), gradient(9, 9)));
+  seed("petscii", "rom-upper", join({{5, 0, 2, 1, 128, 39, 0, 24, 0}, presetBytes(0),
+                                     documentBytes(3, 0x1B, 0x08, 0x16, 1, {}), gradient(40, 25)}));
+  seed("petscii", "current-ram", join({{0x76, 2, 1, 2, 228, 10, 1, 150, 0}, presetBytes(5),
+                                       documentBytes(0, 0x1B, 0x08, 0x1C, 0x0D, {}), gradient(9, 9)}));
   // Bitmap to charset: slot + 1, merge, palette preset, document. The mixed
   // bitmap has 1000 different cells.
-  seed("bitmapcharset", "hires-merge", cat({2, 1, 0}, documentBytes(0, 0x3B, 0x08, 0x18, 1, {})));
-  seed("bitmapcharset", "multi-few", cat({8, 0, 2}, documentBytes(0, 0x3B, 0x18, 0x18, 0, Bytes{0x1B, 0xE4, 0x00, 0xFF,
-                                                                                                     0x55, 0xAA, 0x27, 0x72})));
-  seed("bitmapcharset", "text-refused", cat({3, 0, 0}, documentBytes(1, 0x1B, 0x08, 0x14, 0, {})));
+  seed("bitmapcharset", "hires-merge", join({{2, 1, 0}, documentBytes(0, 0x3B, 0x08, 0x18, 1, {})}));
+  seed("bitmapcharset", "multi-few", join({{8, 0, 2}, documentBytes(0, 0x3B, 0x18, 0x18, 0, Bytes{0x1B, 0xE4, 0x00, 0xFF,
+                                                                                                     0x55, 0xAA, 0x27, 0x72})}));
+  seed("bitmapcharset", "text-refused", join({{3, 0, 0}, documentBytes(1, 0x1B, 0x08, 0x14, 0, {})}));
   return 0;
 }
