@@ -5,6 +5,8 @@
 // Enough for FreeType to open the font; nothing a renderer does not read.
 #pragma once
 
+#include "tests/TestBytes.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -13,21 +15,8 @@
 
 namespace testfonts {
 
-using Bytes = std::vector<uint8_t>;
+using namespace testbytes;
 using Cmap = std::vector<std::pair<uint32_t, uint16_t>>;  // (code point, glyph)
-
-// `bytes` big-endian bytes of v; beyond four, leading zeros.
-inline void put(Bytes& b, uint32_t v, int bytes) {
-  for (int i = bytes - 1; i >= 0; --i) b.push_back(i < 4 ? static_cast<uint8_t>(v >> (8 * i)) : 0);
-}
-template <typename... T> void put16(Bytes& b, T... v) { (put(b, static_cast<uint32_t>(v), 2), ...); }
-template <typename... T> void put32(Bytes& b, T... v) { (put(b, static_cast<uint32_t>(v), 4), ...); }
-
-inline Bytes join(std::initializer_list<Bytes> parts) {
-  Bytes b;
-  for (const Bytes& p : parts) b.insert(b.end(), p.begin(), p.end());
-  return b;
-}
 
 inline Bytes repeat(const Bytes& piece, int times) {
   Bytes b;

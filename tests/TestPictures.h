@@ -10,6 +10,8 @@
 // - GIF: one image of LZW codes chosen by the caller.
 #pragma once
 
+#include "tests/TestBytes.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -20,13 +22,7 @@
 
 namespace testpictures {
 
-using Bytes = std::vector<uint8_t>;
-
-// Big-endian numbers, as JPEG and PNG store them.
-inline void put16(Bytes& b, uint32_t v) { b.insert(b.end(), {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)}); }
-inline void put32(Bytes& b, uint32_t v) { put16(b, v >> 16), put16(b, v & 0xFFFF); }
-
-inline void append(Bytes& b, const Bytes& tail) { b.insert(b.end(), tail.begin(), tail.end()); }
+using namespace testbytes;
 
 // FF, the marker, the length (itself included) and the payload.
 inline Bytes jpegSegment(uint8_t marker, const Bytes& payload) {
