@@ -483,8 +483,10 @@ TEST_F(MainWindowTest, WindowsKeepTheirControlsWithinTheirDefaultWidth) {
             // A multiline text field scrolls its own text.
             if (std::string_view(v->Name).find("##src") != std::string_view::npos) continue;
             const ImVec2 region = v->ContentRegionRect.GetSize();
-            EXPECT_TRUE(v->ContentSize.x <= region.x + 0.5f || (docked && v != w && v->ScrollbarX)) << v->Name << at << " " << v->ContentSize.x << " in " << region.x;
-            EXPECT_TRUE(v->ContentSize.y <= region.y + 0.5f || v->ScrollbarY) << v->Name << at << " " << v->ContentSize.y << " in " << region.y;
+            EXPECT_TRUE(v->ContentSize.x <= region.x + 0.5f || (docked && v != w && v->ScrollbarX))
+                << v->Name << at << ": " << v->ContentSize.x << " in " << region.x;
+            EXPECT_TRUE(v->ContentSize.y <= region.y + 0.5f || v->ScrollbarY)
+                << v->Name << at << ": " << v->ContentSize.y << " in " << region.y;
           }
         }
         for (int i = 0; i < g.Tables.GetMapSize(); ++i) {
