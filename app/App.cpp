@@ -211,6 +211,9 @@ void App::message(const std::string& title, const std::string& text) {
 
 namespace {
 using Classic::kPopupButtonWidth;
+// A message's lines wrap at this share of the program window's width, so
+// that a long one (a path in an error) stays inside the window.
+constexpr float kPopupTextShare = 0.75f;
 }
 
 void drawPopups(App& app) {
@@ -222,20 +225,22 @@ void drawPopups(App& app) {
   if (ImGui::BeginPopupModal(id.c_str(), nullptr,
                              ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings)) {
     const App::Popup& p = app.popups.front();
+    ImGui::PushTextWrapPos(ImGui::GetCursorPosX() + ImGui::GetMainViewport()->Size.x * kPopupTextShare);
     ImGui::TextUnformatted(p.text.c_str());
+    ImGui::PopTextWrapPos();
     ImGui::Spacing();
     bool close = false;
     const bool enter = ImGui::IsKeyPressed(ImGuiKey_Enter, true) || ImGui::IsKeyPressed(ImGuiKey_KeypadEnter, true);
     const bool escape = ImGui::IsKeyPressed(ImGuiKey_Escape, true);
     if (p.isConfirm) {
-      if (ImGui::Button("Yes", ImVec2(kPopupButtonWidth, 0)) || enter) {
+      if (ImGui::Button("Yes", Classic::ButtonSize(kPopupButtonWidth)) || enter) {
         action = p.onYes;
         close = true;
       }
       ImGui::SameLine();
-      if (ImGui::Button("No", ImVec2(kPopupButtonWidth, 0)) || escape) close = true;
+      if (ImGui::Button("No", Classic::ButtonSize(kPopupButtonWidth)) || escape) close = true;
     } else {
-      if (ImGui::Button("OK", ImVec2(kPopupButtonWidth, 0)) || enter || escape) close = true;
+      if (ImGui::Button("OK", Classic::ButtonSize(kPopupButtonWidth)) || enter || escape) close = true;
     }
     if (close) {
       ImGui::CloseCurrentPopup();

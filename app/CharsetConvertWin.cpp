@@ -14,7 +14,7 @@ namespace {
 
 constexpr float kWindowWidth = 440;  // first use, times the interface scale
 constexpr float kWindowHeight = 300;
-constexpr float kComboWidth = 260;
+constexpr float kComboWidth = 260;  // times the interface scale, as the button
 constexpr float kButtonWidth = 110;
 
 }  // namespace
@@ -51,7 +51,7 @@ void drawCharsetConverter(App& app) {
       "Turns the bitmap on screen into a character set and a text screen. Hires becomes normal text mode, "
       "multicolor becomes multicolor text mode. Identical 8x8 cells share a character.");
   ImGui::Spacing();
-  ImGui::SetNextItemWidth(kComboWidth);
+  ImGui::SetNextItemWidth(kComboWidth * scale);
   if (ImGui::BeginCombo("Charset at", CharsetSlotPreview(m, slot).c_str())) {
     for (int s = 0; s < kCharsetSlots; ++s) {
       const bool usable = CharsetSlotProblem(m, s).empty();
@@ -68,7 +68,7 @@ void drawCharsetConverter(App& app) {
   ImGui::Spacing();
   const bool bitmap = m.isBitmap();
   ImGui::BeginDisabled(!bitmap);
-  const bool convert = ImGui::Button("Convert", ImVec2(kButtonWidth, 0));
+  const bool convert = ImGui::Button("Convert", Classic::ButtonSize(kButtonWidth));
   ImGui::EndDisabled();
   if (!bitmap) {
     ImGui::SameLine();

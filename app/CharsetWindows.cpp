@@ -22,6 +22,12 @@ CharClip g_charClip{};
 
 namespace {
 
+// At the 12-pixel font, grown with the interface scale: first window sizes,
+// the character field and the palettes' cells.
+constexpr float kViewWindowWidth = 560;
+constexpr float kViewWindowHeight = 260;
+constexpr float kEditorWindowWidth = 420;
+constexpr float kEditorWindowHeight = 360;
 constexpr float kHexFieldWidth = 32;
 constexpr float kViewPaletteCell = 14;
 constexpr float kEditorPaletteCell = 16;
@@ -30,6 +36,7 @@ constexpr int kMinGridCell = 8;
 constexpr double kRomWarningSeconds = 1.5;
 constexpr uint32_t kCanvasGrey = 0xFF282828u;  // red, green and blue 40
 const ImVec4 kReadOnlyColor(0.7f, 0.3f, 0.0f, 1.0f);
+constexpr const char* kReadOnlyText = "ROM charset (read only)";
 constexpr ImU32 kWarningColor = IM_COL32(255, 80, 80, 255);
 
 const char* const kPenNames[] = {"Color 1 ($D022)", "Color 2 ($D023)", "Color 3 (color mem)"};
@@ -85,7 +92,7 @@ ImVec2 CharsetGridArea(ImVec2 avail) {
 
 void drawCharsetView(App& app) {
   static PixelCanvas canvas;
-  ImGui::SetNextWindowSize(ImVec2(560, 260), ImGuiCond_FirstUseEver);
+  Widgets::SetFirstUseSize(kViewWindowWidth, kViewWindowHeight);
   if (!ImGui::Begin("Character set", &app.showCharset, ImGuiWindowFlags_MenuBar)) {
     ImGui::End();
     return;
@@ -118,8 +125,8 @@ void drawCharsetView(App& app) {
   ImGui::BeginGroup();
   int picked = 0;
   bool right = false;
-  if (Widgets::PaletteGrid("cspal", app, m.pen, m.vicRegs[kRegBg0] & 15, picked, right, kViewPaletteCell,
-                           kPaletteRow)) {
+  if (Widgets::PaletteGrid("cspal", app, m.pen, m.vicRegs[kRegBg0] & 15, picked, right,
+                           kViewPaletteCell * Classic::Scale(), kPaletteRow)) {
     if (right) {
       app.change(UndoStep::of(UndoKind::Registers, "background color"),
                  [&m, picked] { m.vicRegs[kRegBg0] = static_cast<uint8_t>(picked); });
@@ -232,12 +239,13 @@ void charMenu(App& app, bool multi) {
 void charRow(App& app) {
   if (ImGui::ArrowButton("##prev", ImGuiDir_Left)) app.currentChar = (app.currentChar - 1) & 255;
   ImGui::SameLine();
-  Widgets::HexByteInput("##nr", app.currentChar, kHexFieldWidth);
+  Widgets::HexByteInput("##nr", app.currentChar, kHexFieldWidth * Classic::Scale());
   ImGui::SameLine();
   if (ImGui::ArrowButton("##next", ImGuiDir_Right)) app.currentChar = (app.currentChar + 1) & 255;
   if (app.machine.charsetIsRom()) {
-    ImGui::SameLine();
-    ImGui::TextColored(kReadOnlyColor, "ROM charset (read only)");
+    // Below the field where the window is too narrow beside it.
+    Widgets::SameLineIfFits(ImGui::CalcTextSize(kReadOnlyText).x);
+    ImGui::TextColored(kReadOnlyColor, "%s", kReadOnlyText);
   }
 }
 
@@ -249,8 +257,8 @@ void colorGroup(App& app, bool multi) {
   if (multi && app.charPen == kPenColor2) selected = m.vicRegs[kRegBg2] & 15;
   int picked = 0;
   bool right = false;
-  if (Widgets::PaletteGrid("cepal", app, selected, m.vicRegs[kRegBg0] & 15, picked, right, kEditorPaletteCell,
-                           kPaletteRow)) {
+  if (Widgets::PaletteGrid("cepal", app, selected, m.vicRegs[kRegBg0] & 15, picked, right,
+                           kEditorPaletteCell * Classic::Scale(), kPaletteRow)) {
     const int pen = app.charPen;
     if (CharOps::colorRefused(multi, pen, right, picked)) {
       app.message("Information", "Foreground color can only be 0-7 in multicolor, sorry!");
@@ -300,7 +308,7 @@ void drawCharEditor(App& app) {
   char title[96];
   std::snprintf(title, sizeof title, "Character editor - $%04X%s###Character editor",
                 static_cast<unsigned>(CharOps::charAddress(m, app.currentChar)), describe(app.currentChar).c_str());
-  ImGui::SetNextWindowSize(ImVec2(420, 360), ImGuiCond_FirstUseEver);
+  Widgets::SetFirstUseSize(kEditorWindowWidth, kEditorWindowHeight);
   if (!ImGui::Begin(title, &app.showCharEditor, ImGuiWindowFlags_MenuBar)) {
     ImGui::End();
     return;

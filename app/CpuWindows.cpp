@@ -17,7 +17,7 @@ int g_jumpLine = -1;
 
 namespace {
 
-constexpr float kProcessorWidth = 620;
+constexpr float kProcessorWidth = 620;  // first use, grown with the interface scale
 constexpr float kProcessorHeight = 520;
 constexpr float kAssemblerWidth = 620;
 constexpr float kAssemblerHeight = 560;
@@ -397,7 +397,7 @@ void drawProcessor(App& app) {
   static uint16_t shownPc = kCpuStartPc;  // pc when the last frame ended
 
   CPU6502& cpu = app.cpu;
-  ImGui::SetNextWindowSize(ImVec2(kProcessorWidth, kProcessorHeight), ImGuiCond_FirstUseEver);
+  Widgets::SetFirstUseSize(kProcessorWidth, kProcessorHeight);
   char title[64];
   std::snprintf(title, sizeof title, "Processor%s###Processor", app.processorRunning ? " - Running" : "");
   if (app.focusProcessor) {
@@ -469,7 +469,7 @@ void drawAssembler(App& app) {
   static AssemblyResult last;  // messages and code start of the last Compile
   static int fontSize = kAsmFontSizeDefault;
 
-  ImGui::SetNextWindowSize(ImVec2(kAssemblerWidth, kAssemblerHeight), ImGuiCond_FirstUseEver);
+  Widgets::SetFirstUseSize(kAssemblerWidth, kAssemblerHeight);
   if (!ImGui::Begin("Assembler", &app.showAssembler)) {
     ImGui::End();
     return;

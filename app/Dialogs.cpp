@@ -12,14 +12,25 @@
 
 #include <imgui.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr float kKeyWidth = 56;         // every calculator button
-constexpr float kFieldMargin = 40;      // fields are the window's width less this
+// At the 12-pixel font, grown with the interface scale: first window
+// sizes and control widths.
+constexpr float kCalcWidth = 330;
+constexpr float kCalcHeight = 330;
+constexpr float kKeyWidth = 56;  // every calculator button
+constexpr float kPreferencesWidth = 420;
+constexpr float kPreferencesHeight = 460;
+constexpr float kGridColorWidth = 120;
+constexpr ImVec2 kGridSwatch(18, 14);
+constexpr float kHelpWidth = 640;
+constexpr float kHelpHeight = 560;
+const char* const kNumberLabels[] = {"Dec", "Hex", "Bin"};
 constexpr size_t kDecBufSize = 32;
 constexpr size_t kHexBufSize = 32;
 constexpr size_t kBinBufSize = 40;
@@ -38,7 +49,7 @@ bool numberField(const char* label, char* buf, size_t size, const std::string& t
 
 int binaryDigitsOnly(ImGuiInputTextCallbackData* d) { return d->EventChar == '0' || d->EventChar == '1' ? 0 : 1; }
 
-bool key(const char* label) { return ImGui::Button(label, ImVec2(kKeyWidth, 0)); }
+bool key(const char* label) { return ImGui::Button(label, Classic::ButtonSize(kKeyWidth)); }
 
 }  // namespace
 
@@ -50,19 +61,23 @@ void drawCalcConverter(App& app) {
   static const char* const ops[] = {"+", "-", "*", "/"};
   static const int opc[] = {kCalcAdd, kCalcSub, kCalcMul, kCalcDiv};
 
-  ImGui::SetNextWindowSize(ImVec2(330, 330), ImGuiCond_FirstUseEver);
+  Widgets::SetFirstUseSize(kCalcWidth, kCalcHeight);
   if (!ImGui::Begin("Calc converter", &app.showCalc)) {
     ImGui::End();
     return;
   }
-  const float width = ImGui::GetWindowWidth() - kFieldMargin;
+  // The fields take the width their labels leave.
+  float label = 0;
+  for (const char* l : kNumberLabels) label = std::max(label, ImGui::CalcTextSize(l).x);
+  const float width = std::max(1.0f, ImGui::GetContentRegionAvail().x - ImGui::GetStyle().ItemInnerSpacing.x - label);
   char dec[kDecBufSize], hex[kHexBufSize], bin[kBinBufSize];
-  if (numberField("Dec", dec, sizeof dec, CalcDecText(calc.value), width, ImGuiInputTextFlags_CharsDecimal))
+  if (numberField(kNumberLabels[0], dec, sizeof dec, CalcDecText(calc.value), width, ImGuiInputTextFlags_CharsDecimal))
     calc.value = CalcParseDec(dec);
-  if (numberField("Hex", hex, sizeof hex, CalcHexText(calc.value), width,
+  if (numberField(kNumberLabels[1], hex, sizeof hex, CalcHexText(calc.value), width,
                   ImGuiInputTextFlags_CharsHexadecimal | ImGuiInputTextFlags_CharsUppercase))
     calc.value = CalcParseHex(hex);
-  if (numberField("Bin", bin, sizeof bin, CalcBinText(calc.value), width, ImGuiInputTextFlags_CallbackCharFilter,
+  if (numberField(kNumberLabels[2], bin, sizeof bin, CalcBinText(calc.value), width,
+                  ImGuiInputTextFlags_CallbackCharFilter,
                   binaryDigitsOnly))
     calc.value = CalcParseBin(bin);
 
@@ -125,7 +140,7 @@ void SetCustomColor(App& app, int entry, const float rgb[3]) {
 }
 
 void drawPreferences(App& app) {
-  ImGui::SetNextWindowSize(ImVec2(420, 460), ImGuiCond_FirstUseEver);
+  Widgets::SetFirstUseSize(kPreferencesWidth, kPreferencesHeight);
   if (!ImGui::Begin("Preferences", &app.showPreferences)) {
     ImGui::End();
     return;
@@ -134,10 +149,11 @@ void drawPreferences(App& app) {
   ImGui::SeparatorText("Editor");
   changed |= ImGui::Checkbox("Show grid", &app.showGrid);
   ImGui::SameLine();
-  ImGui::SetNextItemWidth(120);
+  const float s = Classic::Scale();
+  ImGui::SetNextItemWidth(kGridColorWidth * s);
   changed |= ImGui::SliderInt("Grid color", &app.gridColor, 0, 15, "%d", ImGuiSliderFlags_AlwaysClamp);
   ImGui::SameLine();
-  Widgets::ColorSwatch(app, app.gridColor, ImVec2(18, 14), false);
+  Widgets::ColorSwatch(app, app.gridColor, ImVec2(kGridSwatch.x * s, kGridSwatch.y * s), false);
   changed |= ImGui::Checkbox("Show active char when drawing", &app.showActiveChar);
   if (ImGui::Checkbox("Don't replace colors in multicolor cells", &app.dontReplaceColors)) {
     app.editor.pix.fixedColors = app.dontReplaceColors;
@@ -161,7 +177,7 @@ void drawPreferences(App& app) {
     pal.custom = pal.rgb;
     changed = true;
   }
-  ImGui::SameLine();
+  Widgets::SameLineIfFits(Widgets::ButtonWidth("Use custom palette"));
   if (ImGui::Button("Use custom palette")) app.setPalette(kCustomPreset);
   // Written at once, so that a crash or a killed session keeps them.
   if (changed) app.saveSettings();
@@ -210,7 +226,7 @@ void drawAbout(App& app) {
   ImGui::TextDisabled("Version 3.0 beta - Linux & browser port");
   ImGui::TextDisabled("Dear ImGui %s, SDL2", IMGUI_VERSION);
   ImGui::Spacing();
-  if (ImGui::Button("Close", ImVec2(kCloseWidth, 0))) app.showAbout = false;
+  if (ImGui::Button("Close", Classic::ButtonSize(kCloseWidth))) app.showAbout = false;
   ImGui::EndGroup();
   ImGui::End();
 }
@@ -225,8 +241,10 @@ void drawHelp(App& app) {
     if (!Platform::readFile(Platform::assetDir() + "/" + kHelpFile, bytes)) bytes.clear();
     lines = SplitHelpLines(bytes);
   }
-  ImGui::SetNextWindowSize(ImVec2(640, 560), ImGuiCond_FirstUseEver);
-  if (!ImGui::Begin("Tilvox Help", &app.showHelp)) {
+  Widgets::SetFirstUseSize(kHelpWidth, kHelpHeight);
+  // The guide's lines are broken in its file; a narrower window scrolls
+  // across to their ends.
+  if (!ImGui::Begin("Tilvox Help", &app.showHelp, ImGuiWindowFlags_HorizontalScrollbar)) {
     ImGui::End();
     return;
   }

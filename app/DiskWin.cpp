@@ -13,18 +13,22 @@
 
 #include <imgui.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 namespace {
 
-constexpr float kWindowWidth = 560;
+constexpr float kWindowWidth = 560;  // first use, grown with the interface scale
 constexpr float kWindowHeight = 520;
 constexpr float kNewDiskButtonWidth = 100;  // the new-disk pop-up's buttons
 constexpr float kBlocksColumnWidth = 50;
 constexpr float kTypeColumnWidth = 40;
 constexpr float kFrameLinesBelowTable = 5.5f;
+// The listing keeps this many rows (and its header) where the window is
+// too low for them; the window scrolls instead.
+constexpr int kMinTableRows = 3;
 constexpr float kFormatComboWidth = 200;
 constexpr float kSaveNameWidth = 150;
 constexpr float kAddressFieldWidth = 56;
@@ -134,7 +138,7 @@ void newImagePopup(App& app, WindowState& st) {
   if (!ImGui::BeginPopupModal("New D64", nullptr, ImGuiWindowFlags_AlwaysAutoResize)) return;
   ImGui::InputText("Disk name", st.newName, sizeof st.newName, ImGuiInputTextFlags_CharsUppercase);
   ImGui::InputText("ID", st.newId, sizeof st.newId, ImGuiInputTextFlags_CharsUppercase);
-  if (ImGui::Button("Create", ImVec2(kNewDiskButtonWidth, 0))) {
+  if (ImGui::Button("Create", Classic::ButtonSize(kNewDiskButtonWidth))) {
     std::vector<unsigned char> image = DiskDrive::blankD64(st.newName, st.newId);
     FileIO::save("Create D64 image", newImageFileName(st.newName), std::vector<uint8_t>(image.begin(), image.end()),
                  [&app](const std::string&) {
@@ -143,7 +147,7 @@ void newImagePopup(App& app, WindowState& st) {
     ImGui::CloseCurrentPopup();
   }
   ImGui::SameLine();
-  if (ImGui::Button("Cancel", ImVec2(kNewDiskButtonWidth, 0))) ImGui::CloseCurrentPopup();
+  if (ImGui::Button("Cancel", Classic::ButtonSize(kNewDiskButtonWidth))) ImGui::CloseCurrentPopup();
   ImGui::EndPopup();
 }
 
@@ -186,7 +190,9 @@ void driveButtons(App& app, WindowState& st, int i) {
 int fileTable(DiskDrive& drive, int& selected) {
   const std::vector<DiskDrive::Entry> files = drive.list();
   const int count = static_cast<int>(files.size());
-  const float height = ImGui::GetContentRegionAvail().y - kFrameLinesBelowTable * ImGui::GetFrameHeightWithSpacing();
+  const float line = ImGui::GetFrameHeightWithSpacing();
+  const float height =
+      std::max(ImGui::GetContentRegionAvail().y - kFrameLinesBelowTable * line, (kMinTableRows + 1) * line);
   const ImGuiTableFlags flags =
       ImGuiTableFlags_RowBg | ImGuiTableFlags_BordersOuter | ImGuiTableFlags_ScrollY;
   if (!ImGui::BeginTable("files", 3, flags, ImVec2(0, height))) return count;
@@ -295,8 +301,9 @@ void driveTab(App& app, WindowState& st, int i) {
 
 void drawMountDisk(App& app) {
   static WindowState st;
-  ImGui::SetNextWindowSize(ImVec2(kWindowWidth, kWindowHeight), ImGuiCond_FirstUseEver);
-  if (!ImGui::Begin("Mount disk", &app.showMountDisk)) {
+  Widgets::SetFirstUseSize(kWindowWidth, kWindowHeight);
+  // A window narrower than its rows of controls scrolls across to them.
+  if (!ImGui::Begin("Mount disk", &app.showMountDisk, ImGuiWindowFlags_HorizontalScrollbar)) {
     ImGui::End();
     return;
   }

@@ -8,6 +8,8 @@
 #include "app/ImportCharsetWin.h"
 
 #include "app/App.h"
+#include "app/Theme.h"
+#include "app/Widgets.h"
 #include "platform/FileDialog.h"
 
 #include <imgui.h>
@@ -16,8 +18,10 @@ ImportFontState g_font;
 
 namespace {
 
+// At the 12-pixel font, grown with the interface scale.
 constexpr float kButtonWidth = 100;
-const ImVec2 kWindowSize(380, 330);
+constexpr float kWindowWidth = 380;
+constexpr float kWindowHeight = 330;
 
 void chooseFont() {
   FileIO::open("Choose font", {{"Fonts (*.ttf;*.otf)", {"ttf", "otf"}}, {"All files", {}}},
@@ -54,7 +58,7 @@ void drawImportCharset(App& app) {
   }
   if (!s.active && !open(app)) return;
 
-  ImGui::SetNextWindowSize(kWindowSize, ImGuiCond_FirstUseEver);
+  Widgets::SetFirstUseSize(kWindowWidth, kWindowHeight);
   bool windowOpen = true;
   bool ok = false, cancel = false;
   if (ImGui::Begin("Import charset from font", &windowOpen)) {
@@ -71,10 +75,10 @@ void drawImportCharset(App& app) {
     changed |= ImGui::Checkbox("Numbers", &s.numbers);
     changed |= ImGui::Checkbox("Symbols", &s.symbols);
     if (changed) s.dirty = true;
-    ImGui::TextDisabled("The result is shown in the Character set window.");
-    ok = ImGui::Button("OK", ImVec2(kButtonWidth, 0));
+    Widgets::TextDisabledWrapped("The result is shown in the Character set window.");
+    ok = ImGui::Button("OK", Classic::ButtonSize(kButtonWidth));
     ImGui::SameLine();
-    cancel = ImGui::Button("Cancel", ImVec2(kButtonWidth, 0));
+    cancel = ImGui::Button("Cancel", Classic::ButtonSize(kButtonWidth));
   }
   ImGui::End();
 

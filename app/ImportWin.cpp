@@ -14,6 +14,7 @@
 
 #include <imgui.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cstdio>
 #include <utility>
@@ -24,10 +25,9 @@ namespace {
 
 constexpr float kWindowWidth = 920;   // first use, times the font scale
 constexpr float kWindowHeight = 560;
-constexpr float kMinWidth = 900;
 constexpr float kMinHeight = 300;
 constexpr float kOptionsWidth = 250;  // times the font scale
-constexpr float kComboWidth = 170;
+constexpr float kComboWidth = 170;    // times the font scale, as the slider and swatch
 constexpr float kSliderWidth = 120;
 constexpr float kPreviewWidth = 320;  // each preview, fixed pixels
 constexpr float kPreviewHeight = 200;
@@ -59,11 +59,11 @@ void options(App& app, ImportPicState& p) {
   changed |= radios(kResolutions, p.mode);
   if (p.mode == ImportMode::Petscii) {
     ImGui::SeparatorText("Characters");
-    ImGui::SetNextItemWidth(kComboWidth);
+    ImGui::SetNextItemWidth(kComboWidth * Classic::Scale());
     changed |= ImGui::Combo("##charset", &p.petsciiOptions.charset, sets, IM_ARRAYSIZE(sets));
     changed |= ImGui::Checkbox("Reversed characters", &p.petsciiOptions.reversed);
     changed |= ImGui::Checkbox("No letters or digits", &p.petsciiOptions.noLetters);
-    ImGui::SetNextItemWidth(kSliderWidth);
+    ImGui::SetNextItemWidth(kSliderWidth * Classic::Scale());
     ImGui::SliderInt("Detail", &p.detail, 0, kImportDetailMax, "%d%%");
     if (ImGui::IsItemHovered(ImGuiHoveredFlags_DelayShort))
       ImGui::SetTooltip("Low: match the tone of areas. High: match the pixels exactly.");
@@ -80,7 +80,7 @@ void options(App& app, ImportPicState& p) {
     changed |= radios(kDitherNames, p.dither);
   }
   ImGui::SeparatorText("Palette");
-  ImGui::SetNextItemWidth(kComboWidth);
+  ImGui::SetNextItemWidth(kComboWidth * Classic::Scale());
   if (ImGui::BeginCombo("##pal", Palette::name(p.paletteIndex))) {
     for (int i = 0; i < kPresetCount; ++i) {
       ImGui::PushID(i);
@@ -98,7 +98,7 @@ void options(App& app, ImportPicState& p) {
       std::snprintf(preview, sizeof preview, "Automatic");
     else
       std::snprintf(preview, sizeof preview, "Color %d", p.background);
-    ImGui::SetNextItemWidth(kComboWidth);
+    ImGui::SetNextItemWidth(kComboWidth * Classic::Scale());
     if (ImGui::BeginCombo("Background", preview)) {
       if (ImGui::Selectable("Automatic", p.background < 0)) {
         p.background = -1;
@@ -116,7 +116,8 @@ void options(App& app, ImportPicState& p) {
     }
     ImGui::TextUnformatted("Used background:");
     ImGui::SameLine();
-    Widgets::ColorSwatch(app, p.usedBackground(), kSwatchSize, false);
+    const float s = Classic::Scale();
+    Widgets::ColorSwatch(app, p.usedBackground(), ImVec2(kSwatchSize.x * s, kSwatchSize.y * s), false);
   }
   if (changed) p.dirty = true;
 }
@@ -216,10 +217,18 @@ void drawImportPicture(App& app) {
     pickPicture(app);
   }
   const float scale = Classic::Scale();
-  ImGui::SetNextWindowSize(ImVec2(kWindowWidth * scale, kWindowHeight * scale), ImGuiCond_FirstUseEver);
-  ImGui::SetNextWindowSizeConstraints(ImVec2(kMinWidth * scale, kMinHeight * scale), ImVec2(FLT_MAX, FLT_MAX));
+  // At least as wide as the options beside both previews (and a scroll bar
+  // for a window too low for the options), where the program's window
+  // has the room; else the window scrolls across.
+  const ImGuiStyle& style = ImGui::GetStyle();
+  const ImVec2 room = Widgets::NewWindowRoom();
+  const float minWidth = std::min(room.x, kOptionsWidth * scale + style.ItemSpacing.x + kEmptyPreviewWidth +
+                                              2 * style.WindowPadding.x + style.ScrollbarSize);
+  const ImVec2 first = Widgets::FirstUseSize(kWindowWidth, kWindowHeight);
+  ImGui::SetNextWindowSize(ImVec2(std::max(first.x, minWidth), first.y), ImGuiCond_FirstUseEver);
+  ImGui::SetNextWindowSizeConstraints(ImVec2(minWidth, std::min(room.y, kMinHeight * scale)), ImVec2(FLT_MAX, FLT_MAX));
   bool open = true;
-  if (!ImGui::Begin("Import PC image", &open)) {
+  if (!ImGui::Begin("Import PC image", &open, ImGuiWindowFlags_HorizontalScrollbar)) {
     ImGui::End();
     if (!open) closeImportPicture(app);
     return;
@@ -254,10 +263,10 @@ void drawImportPicture(App& app) {
 
   ImGui::Spacing();
   ImGui::BeginDisabled(!p.hasPicture());
-  bool ok = ImGui::Button("OK", ImVec2(kButtonWidth, 0));
+  bool ok = ImGui::Button("OK", Classic::ButtonSize(kButtonWidth));
   ImGui::EndDisabled();
   ImGui::SameLine();
-  const bool cancel = ImGui::Button("Cancel", ImVec2(kButtonWidth, 0));
+  const bool cancel = ImGui::Button("Cancel", Classic::ButtonSize(kButtonWidth));
   ImGui::EndDisabled();
   if (p.autoOk && !p.dirty && !reading) {
     p.autoOk = false;

@@ -434,6 +434,7 @@ constexpr int kFirstColorPanel = 3;
 const char* const kSlotTips[kCellColors] = {"Background - F5", "Color 1 - F6", "Color 2 - F7", "Color 3 - F8"};
 
 constexpr size_t kClearValueSize = 16;
+constexpr float kClearValueWidth = 80;  // at the 12-pixel font
 
 void panelText(ImDrawList* dl, ImVec2 min, ImVec2 max, const char* text) {
   const float y = min.y + (max.y - min.y - ImGui::GetTextLineHeight()) * 0.5f;
@@ -486,16 +487,16 @@ void drawClearDialog(App& app) {
   ImGui::RadioButton("Fill with $FF", &mode, kClearFF);
   ImGui::RadioButton("Fill with value:", &mode, kClearValue);
   ImGui::SameLine();
-  ImGui::SetNextItemWidth(80);
+  ImGui::SetNextItemWidth(kClearValueWidth * Classic::Scale());
   ImGui::InputText("##val", value, sizeof value);
   ImGui::TextUnformatted("Are you sure?");
   // Enter answers Yes and Escape No, as in every modal question.
-  if (ImGui::Button("Yes", ImVec2(kPopupButtonWidth, 0)) || enterPressed()) {
+  if (ImGui::Button("Yes", Classic::ButtonSize(kPopupButtonWidth)) || enterPressed()) {
     app.change(UndoStep::byEngine(), [&app] { app.editor.clearScreen(mode, ParseClearValue(value)); });
     ImGui::CloseCurrentPopup();
   }
   ImGui::SameLine();
-  if (ImGui::Button("No", ImVec2(kPopupButtonWidth, 0)) || ImGui::IsKeyPressed(ImGuiKey_Escape, true))
+  if (ImGui::Button("No", Classic::ButtonSize(kPopupButtonWidth)) || ImGui::IsKeyPressed(ImGuiKey_Escape, true))
     ImGui::CloseCurrentPopup();
   ImGui::EndPopup();
 }

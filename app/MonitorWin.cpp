@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr float kDefaultWidth = 680;
+constexpr float kDefaultWidth = 680;  // first use, grown with the interface scale
 constexpr float kDefaultHeight = 440;
 constexpr int kBackgroundColor = 6;  // palette entries of the C64's start-up screen
 constexpr int kTextColor = 1;
@@ -86,7 +86,7 @@ void handleInput(App& app) {
 
 void drawMonitor(App& app) {
   static PixelCanvas canvas;
-  ImGui::SetNextWindowSize(ImVec2(kDefaultWidth, kDefaultHeight), ImGuiCond_FirstUseEver);
+  Widgets::SetFirstUseSize(kDefaultWidth, kDefaultHeight);
   if (!ImGui::Begin("Monitor", &app.showMonitor)) {
     ImGui::End();
     return;

@@ -253,6 +253,9 @@ void handleMouse(App& app, bool hovered, bool focused, ImVec2 imagePos, int x, i
 }
 
 const char* const kSlotNames[kCellColors] = {"Background", "Color 1", "Color 2", "Color 3"};
+// The colour editor's rows at the 12-pixel font.
+constexpr ImVec2 kSlotSwatch(24, 18);
+constexpr float kSlotSliderWidth = 120;
 
 void drawColorEditor(App& app) {
   static int cx = 0;
@@ -268,12 +271,13 @@ void drawColorEditor(App& app) {
   }
   ImGui::SetNextWindowPos(ImGui::GetMainViewport()->GetCenter(), ImGuiCond_Appearing, ImVec2(0.5f, 0.5f));
   if (!ImGui::BeginPopupModal(kId, nullptr, ImGuiWindowFlags_AlwaysAutoResize)) return;
+  const float s = Classic::Scale();
   for (int i = 0; i < kCellColors; ++i) {
     ImGui::PushID(i);
     ImGui::BeginDisabled(cols[i] < 0);
-    Widgets::ColorSwatch(app, cols[i], ImVec2(24, 18), false);
+    Widgets::ColorSwatch(app, cols[i], ImVec2(kSlotSwatch.x * s, kSlotSwatch.y * s), false);
     ImGui::SameLine();
-    ImGui::SetNextItemWidth(120);
+    ImGui::SetNextItemWidth(kSlotSliderWidth * s);
     int v = std::max(cols[i], 0);
     if (ImGui::SliderInt(kSlotNames[i], &v, 0, 15, "%d") && cols[i] >= 0) cols[i] = v;
     ImGui::EndDisabled();
@@ -281,7 +285,7 @@ void drawColorEditor(App& app) {
   }
   // Enter answers OK and Escape Cancel, as in every modal dialog.
   const bool enter = ImGui::IsKeyPressed(ImGuiKey_Enter, true) || ImGui::IsKeyPressed(ImGuiKey_KeypadEnter, true);
-  if (ImGui::Button("OK", ImVec2(kPopupButtonWidth, 0)) || enter) {
+  if (ImGui::Button("OK", Classic::ButtonSize(kPopupButtonWidth)) || enter) {
     app.change(UndoStep::screenAndRegisters("color change"), [&app] {
       for (int i = 0; i < kCellColors; ++i)
         if (cols[i] >= 0) app.editor.setCellColor(i, cx, cy, cols[i]);
@@ -289,7 +293,7 @@ void drawColorEditor(App& app) {
     ImGui::CloseCurrentPopup();
   }
   ImGui::SameLine();
-  if (ImGui::Button("Cancel", ImVec2(kPopupButtonWidth, 0)) || ImGui::IsKeyPressed(ImGuiKey_Escape, true))
+  if (ImGui::Button("Cancel", Classic::ButtonSize(kPopupButtonWidth)) || ImGui::IsKeyPressed(ImGuiKey_Escape, true))
     ImGui::CloseCurrentPopup();
   ImGui::EndPopup();
 }

@@ -22,10 +22,15 @@ SpriteClip g_sprClip{};
 
 namespace {
 
+// First window sizes at the 12-pixel font, grown with the interface scale.
+constexpr float kViewWindowWidth = 640;
+constexpr float kViewWindowHeight = 160;
+constexpr float kEditorWindowWidth = 460;
+constexpr float kEditorWindowHeight = 420;
 constexpr int kViewSpacing = 28;  // a sprite and a 4-pixel gap
 constexpr int kViewWidth = kHardwareSprites * kViewSpacing - 4;  // 220
 constexpr int kViewMaxScale = 4;
-constexpr float kHexFieldWidth = 32;
+constexpr float kHexFieldWidth = 32;  // at the 12-pixel font, as the palette's cells
 constexpr int kPointerColumns = 4;  // pointer cells a row, halved while they do not fit
 constexpr float kPaletteCell = 16;
 constexpr int kPaletteRow = 2;
@@ -63,7 +68,7 @@ float addressTextWidth() {
 
 void drawSpriteView(App& app) {
   static PixelCanvas canvas;
-  ImGui::SetNextWindowSize(ImVec2(640, 160), ImGuiCond_FirstUseEver);
+  Widgets::SetFirstUseSize(kViewWindowWidth, kViewWindowHeight);
   if (!ImGui::Begin("Sprites", &app.showSprites)) {
     ImGui::End();
     return;
@@ -188,7 +193,7 @@ void assignMenu(App& app, bool multicolor) {
 void arrowRow(App& app) {
   if (ImGui::ArrowButton("##prev", ImGuiDir_Left)) app.currentSprite = SpriteOps::stepBlock(app.currentSprite, -1);
   ImGui::SameLine();
-  Widgets::HexByteInput("##nr", app.currentSprite, kHexFieldWidth);
+  Widgets::HexByteInput("##nr", app.currentSprite, kHexFieldWidth * Classic::Scale());
   ImGui::SameLine();
   if (ImGui::ArrowButton("##next", ImGuiDir_Right)) app.currentSprite = SpriteOps::stepBlock(app.currentSprite, 1);
 }
@@ -202,8 +207,8 @@ void colorGroup(App& app, bool multicolor, const Texture& preview) {
   if (multicolor && app.spritePen == kPenColor3) selected = m.vicRegs[kRegSpriteMc1] & 15;
   int picked = 0;
   bool right = false;
-  if (Widgets::PaletteGrid("sprpal", app, selected, m.vicRegs[kRegBg0] & 15, picked, right, kPaletteCell,
-                           kPaletteRow)) {
+  if (Widgets::PaletteGrid("sprpal", app, selected, m.vicRegs[kRegBg0] & 15, picked, right,
+                           kPaletteCell * Classic::Scale(), kPaletteRow)) {
     const int block = app.currentSprite, pen = app.spritePen;
     app.change(UndoStep::of(UndoKind::Registers, "sprite color"), [&app, block, multicolor, pen, right, picked] {
       SpriteOps::pickColor(app.machine, block, app.spriteColor, multicolor, pen, right, picked);
@@ -238,7 +243,7 @@ void editGrid(App& app, bool multicolor, const Texture& image) {
 
 void drawSpriteEditor(App& app) {
   static PixelCanvas canvas;
-  ImGui::SetNextWindowSize(ImVec2(460, 420), ImGuiCond_FirstUseEver);
+  Widgets::SetFirstUseSize(kEditorWindowWidth, kEditorWindowHeight);
   if (!ImGui::Begin("Sprite editor", &app.showSpriteEditor, ImGuiWindowFlags_MenuBar)) {
     ImGui::End();
     return;
@@ -295,11 +300,12 @@ void drawSaveSpritesDialog(App& app) {
   ImGui::AlignTextToFramePadding();
   ImGui::TextUnformatted("From sprite $");
   ImGui::SameLine();
-  Widgets::HexByteInput("##first", app.saveSpritesFirst, kHexFieldWidth);
+  const float field = kHexFieldWidth * Classic::Scale();
+  Widgets::HexByteInput("##first", app.saveSpritesFirst, field);
   ImGui::SameLine();
   ImGui::TextUnformatted("to $");
   ImGui::SameLine();
-  Widgets::HexByteInput("##last", app.saveSpritesLast, kHexFieldWidth);
+  Widgets::HexByteInput("##last", app.saveSpritesLast, field);
   SpriteOps::correctSaveRange(app.saveSpritesFirst, app.saveSpritesLast);
   ImGui::TextDisabled("%s", SpriteOps::saveRangeSummary(app.machine, app.saveSpritesFirst, app.saveSpritesLast).c_str());
   if (ImGui::SmallButton("Current")) app.saveSpritesFirst = app.saveSpritesLast = app.currentSprite;
@@ -307,12 +313,13 @@ void drawSaveSpritesDialog(App& app) {
   if (ImGui::SmallButton("The 8 sprites")) SpriteOps::pointerRange(app.machine, app.saveSpritesFirst, app.saveSpritesLast);
   ImGui::RadioButton("PRG file (with load address)", &format, 0);
   ImGui::RadioButton("Raw sprite data (.bin, 64 bytes per sprite)", &format, 1);
-  if (ImGui::Button("Save...", ImVec2(Classic::kPopupButtonWidth, 0))) {
+  if (ImGui::Button("Save...", Classic::ButtonSize(Classic::kPopupButtonWidth))) {
     Actions::saveSprites(app, app.saveSpritesFirst, app.saveSpritesLast, format == 0);
     ImGui::CloseCurrentPopup();
   }
   ImGui::SameLine();
-  if (ImGui::Button("Cancel", ImVec2(Classic::kPopupButtonWidth, 0)) || ImGui::IsKeyPressed(ImGuiKey_Escape, false))
+  if (ImGui::Button("Cancel", Classic::ButtonSize(Classic::kPopupButtonWidth)) ||
+      ImGui::IsKeyPressed(ImGuiKey_Escape, false))
     ImGui::CloseCurrentPopup();
   ImGui::EndPopup();
 }

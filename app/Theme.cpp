@@ -98,6 +98,8 @@ void line(ImDrawList* dl, float x0, float y0, float x1, float y1, ImU32 col) {
 
 float Scale() { return ImGui::GetFontSize() / kBaseFontSize; }
 
+ImVec2 ButtonSize(float width) { return ImVec2(width * Scale(), 0); }
+
 void ApplyStyle() {
   ImGuiStyle& s = ImGui::GetStyle();
   s.WindowPadding = ImVec2(6, 6);

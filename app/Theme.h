@@ -22,6 +22,9 @@ extern ImFont* MonoFont;
 // Current font size / 12: hand-placed sizes of the toolbar, status bar,
 // tool palette and icons are given for the 12-pixel font.
 float Scale();
+// The size of a button `width` wide at the 12-pixel font, grown with the
+// interface scale so that its label keeps fitting.
+ImVec2 ButtonSize(float width);
 
 void ApplyStyle();
 

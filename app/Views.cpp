@@ -17,6 +17,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -33,7 +35,12 @@ void drawSecondView(App& app) {
   static int zoom = kSecondViewZoomMin;
   static PixelCanvas canvas;
 
-  ImGui::SetNextWindowSize(ImVec2(400, 300), ImGuiCond_FirstUseEver);
+  // First opened just large enough for the whole frame at 1x below its
+  // title bar, whose height grows with the interface scale.
+  const ImGuiStyle& style = ImGui::GetStyle();
+  ImGui::SetNextWindowSize(ImVec2(kFrameWidth + 2 * style.WindowPadding.x,
+                                  kFrameHeight + 2 * style.WindowPadding.y + ImGui::GetFrameHeight()),
+                           ImGuiCond_FirstUseEver);
   // The part after "###" keeps the window's identity while the zoom changes.
   char title[64];
   std::snprintf(title, sizeof title, "Second view - %dx###Second view", zoom);
@@ -93,34 +100,69 @@ bool CommitRegister(App& app, int reg, int value) {
   return true;
 }
 
+namespace {
+
+constexpr float kRegistersWidth = 420;  // first use, grown with the interface scale
+constexpr float kRegistersHeight = 600;
+constexpr ImVec2 kRegisterSwatch(14, 12);  // at the 12-pixel font
+constexpr float kRegisterFieldWidth = 36;
+// The bits column's widest cells: the two digits need not be as wide.
+const char* const kWidestBits[] = {"00000000", "11111111"};
+
+}  // namespace
+
 void drawRegisterView(App& app) {
-  ImGui::SetNextWindowSize(ImVec2(420, 600), ImGuiCond_FirstUseEver);
+  Widgets::SetFirstUseSize(kRegistersWidth, kRegistersHeight);
   if (!ImGui::Begin("Registers", &app.showRegisters)) {
     ImGui::End();
     return;
   }
-  const ImGuiTableFlags flags = ImGuiTableFlags_RowBg | ImGuiTableFlags_BordersInnerV | ImGuiTableFlags_ScrollY;
+  // Every column is as wide as its widest cell in the current font; a
+  // window narrower than all four scrolls across.
+  const float s = Classic::Scale();
+  const ImGuiStyle& style = ImGui::GetStyle();
+  const ImVec2 swatch(kRegisterSwatch.x * s, kRegisterSwatch.y * s);
+  std::vector<std::string> regLabels(kVicRegCount);
+  float regWidth = ImGui::CalcTextSize("Reg").x;
+  float descriptionWidth = ImGui::CalcTextSize("Description").x;
+  for (int i = 0; i < kVicRegCount; ++i) {
+    char label[8];
+    std::snprintf(label, sizeof label, "D0%02X", i);
+    regLabels[i] = label;
+    regWidth = std::max(regWidth, ImGui::CalcTextSize(label).x);
+    const float swatchWidth = i >= kFirstColorRegister ? swatch.x + style.ItemSpacing.x : 0;
+    descriptionWidth = std::max(descriptionWidth, swatchWidth + ImGui::CalcTextSize(regNames[i]).x);
+  }
+  float bitsWidth = ImGui::CalcTextSize("Bits").x;
+  for (const char* bits : kWidestBits) bitsWidth = std::max(bitsWidth, ImGui::CalcTextSize(bits).x);
+  const float valueField = kRegisterFieldWidth * s;
+  const ImGuiTableFlags flags =
+      ImGuiTableFlags_RowBg | ImGuiTableFlags_BordersInnerV | ImGuiTableFlags_ScrollX | ImGuiTableFlags_ScrollY;
   if (ImGui::BeginTable("regs", 4, flags)) {
     ImGui::TableSetupScrollFreeze(0, 1);
-    ImGui::TableSetupColumn("Reg", ImGuiTableColumnFlags_WidthFixed, 44);
-    ImGui::TableSetupColumn("Value", ImGuiTableColumnFlags_WidthFixed, 40);
-    ImGui::TableSetupColumn("Bits", ImGuiTableColumnFlags_WidthFixed, 70);
-    ImGui::TableSetupColumn("Description", ImGuiTableColumnFlags_WidthStretch);
+    ImGui::TableSetupColumn("Reg", ImGuiTableColumnFlags_WidthFixed, regWidth);
+    ImGui::TableSetupColumn("Value", ImGuiTableColumnFlags_WidthFixed,
+                            std::max(valueField, ImGui::CalcTextSize("Value").x));
+    ImGui::TableSetupColumn("Bits", ImGuiTableColumnFlags_WidthFixed, bitsWidth);
+    ImGui::TableSetupColumn("Description", ImGuiTableColumnFlags_WidthFixed, descriptionWidth);
     ImGui::TableHeadersRow();
     for (int i = 0; i < kVicRegCount; ++i) {
       const uint8_t reg = app.machine.vicRegs[i];
       ImGui::PushID(i);
       ImGui::TableNextRow();
       ImGui::TableNextColumn();
-      ImGui::Text("D0%02X", i);
+      ImGui::AlignTextToFramePadding();
+      ImGui::TextUnformatted(regLabels[i].c_str());
       ImGui::TableNextColumn();
       int value = reg;
-      if (Widgets::HexByteInput("##v", value, 36)) CommitRegister(app, i, value);
+      if (Widgets::HexByteInput("##v", value, valueField)) CommitRegister(app, i, value);
       ImGui::TableNextColumn();
+      ImGui::AlignTextToFramePadding();
       ImGui::TextUnformatted(RegisterBits(reg).c_str());
       ImGui::TableNextColumn();
+      ImGui::AlignTextToFramePadding();
       if (i >= kFirstColorRegister) {
-        Widgets::ColorSwatch(app, reg & 15, ImVec2(14, 12), false);
+        Widgets::ColorSwatch(app, reg & 15, swatch, false);
         ImGui::SameLine();
       }
       ImGui::TextUnformatted(regNames[i]);
@@ -147,12 +189,18 @@ void drawBitmapMemView(App& app) {
     ImGui::End();
     return;
   }
+  // The controls wrap where the window is narrower than their row.
   ImGui::RadioButton("8 bit", &oneBit, 0);
-  ImGui::SameLine();
+  Widgets::SameLineIfFits(Widgets::CheckboxWidth("1 bit"));
   ImGui::RadioButton("1 bit", &oneBit, 1);
-  ImGui::SameLine();
-  ImGui::SetNextItemWidth(100);
   const char* const widthNames[kMemBitmapWidthCount] = {"160", "320", "640", "1280"};
+  float widest = 0;
+  for (const char* name : widthNames) widest = std::max(widest, ImGui::CalcTextSize(name).x);
+  // The widest name, the frame's padding and the arrow button, a frame high.
+  const ImGuiStyle& style = ImGui::GetStyle();
+  const float combo = widest + 2 * style.FramePadding.x + ImGui::GetFrameHeight();
+  Widgets::SameLineIfFits(combo + style.ItemInnerSpacing.x + ImGui::CalcTextSize("Width").x);
+  ImGui::SetNextItemWidth(combo);
   ImGui::Combo("Width", &widthSel, widthNames, kMemBitmapWidthCount);
 
   const MemBitmapLayout l = MemBitmapLayoutFor(oneBit != 0, widthSel);

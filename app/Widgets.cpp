@@ -53,6 +53,10 @@ constexpr ImU32 kNoColorCross = IM_COL32(60, 60, 60, 255);
 constexpr ImU32 kMarkFrame = IM_COL32(160, 160, 160, 255);
 constexpr float kGridGap = 5.0f;
 constexpr float kGridInset = 2.0f;
+// Dear ImGui puts a window without a saved place this far right of and
+// below the program window's top left corner; a first size keeps the same
+// margin on the far side.
+constexpr float kNewWindowOffset = 60.0f;
 
 }  // namespace
 
@@ -164,6 +168,21 @@ void SameLineIfFits(float width, float spacing) {
   // content region's.
   const float rightEdge = ImGui::GetCursorScreenPos().x + ImGui::GetContentRegionAvail().x;
   if (ImGui::GetItemRectMax().x + gap + width <= rightEdge) ImGui::SameLine(0, gap);
+}
+
+ImVec2 NewWindowRoom() {
+  const ImVec2 size = ImGui::GetMainViewport()->Size;
+  return ImVec2(std::max(0.0f, size.x - 2 * kNewWindowOffset), std::max(0.0f, size.y - 2 * kNewWindowOffset));
+}
+
+ImVec2 FirstUseSize(float width, float height) {
+  const float s = Classic::Scale();
+  const ImVec2 room = NewWindowRoom();
+  return ImVec2(std::min(width * s, std::max(width, room.x)), std::min(height * s, std::max(height, room.y)));
+}
+
+void SetFirstUseSize(float width, float height) {
+  ImGui::SetNextWindowSize(FirstUseSize(width, height), ImGuiCond_FirstUseEver);
 }
 
 void TextDisabledWrapped(const char* text) {

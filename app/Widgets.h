@@ -48,6 +48,15 @@ void SameLineIfFits(float width, float spacing = -1.0f);
 // "##" is not shown).
 float ButtonWidth(const char* label);
 float CheckboxWidth(const char* label);
+// The largest size that keeps a window whole inside the program's window
+// at the place where a new one appears.
+ImVec2 NewWindowRoom();
+// The size a window first opens with: `width` x `height` at the 12-pixel
+// font, grown with the interface scale, but no larger than NewWindowRoom
+// (and never below the size given).
+ImVec2 FirstUseSize(float width, float height);
+// FirstUseSize for the next window, where it has no saved size.
+void SetFirstUseSize(float width, float height);
 // A hint in the disabled text colour that wraps at the window's edge.
 void TextDisabledWrapped(const char* text);
 

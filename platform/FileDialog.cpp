@@ -25,11 +25,14 @@ Dialog g_dlg;
 
 namespace {
 
-constexpr float kDialogWidth = 620.0f;
-constexpr float kDialogHeight = 440.0f;
-constexpr float kNameFieldReserve = 200.0f;
-constexpr float kButtonWidth = 100.0f;
-constexpr float kUseDirButtonWidth = 160.0f;
+// Sizes in font heights, so that they grow with the interface scale: at
+// the 12-pixel font the dialog opens at 620 x 440 and its buttons are at
+// least 100 pixels wide.
+constexpr float kDialogWidth = 620.0f / 12;
+constexpr float kDialogHeight = 440.0f / 12;
+constexpr float kButtonWidth = 100.0f / 12;
+// A new dialog keeps at least this far from the program window's edges.
+constexpr float kDialogMargin = 60.0f;
 constexpr const char* kPopupId = "##filedialog";
 // Added to a failed save whose name is a loop of symbolic links (or a chain
 // longer than the system follows).
@@ -288,6 +291,12 @@ std::string drawEntries(const std::vector<std::pair<std::string, bool>>& entries
   return enter;
 }
 
+// A button at least kButtonWidth wide, or as wide as its label needs.
+bool button(const char* label) {
+  const float text = ImGui::CalcTextSize(label, nullptr, true).x + 2 * ImGui::GetStyle().FramePadding.x;
+  return ImGui::Button(label, ImVec2(std::max(kButtonWidth * ImGui::GetFontSize(), text), 0));
+}
+
 }  // namespace
 
 void draw() {
@@ -297,7 +306,12 @@ void draw() {
     g_dlg.openPopup = false;
   }
   const ImGuiViewport* vp = ImGui::GetMainViewport();
-  ImGui::SetNextWindowSize(ImVec2(kDialogWidth, kDialogHeight), ImGuiCond_Appearing);
+  const float font = ImGui::GetFontSize();
+  // Never larger than the program's window leaves room for, down to half
+  // its size.
+  const auto fit = [](float want, float room) { return std::min(want, std::max(room - 2 * kDialogMargin, want / 2)); };
+  ImGui::SetNextWindowSize(ImVec2(fit(kDialogWidth * font, vp->Size.x), fit(kDialogHeight * font, vp->Size.y)),
+                           ImGuiCond_Appearing);
   ImGui::SetNextWindowPos(vp->GetCenter(), ImGuiCond_Appearing, ImVec2(0.5f, 0.5f));
 
   bool keepOpen = true;
@@ -343,7 +357,9 @@ void draw() {
   refreshListing(g_dlg.listing, g_dlg.dir, filter, filterIndex, ImGui::GetTime());
   float listHeight = ImGui::GetContentRegionAvail().y - 3 * ImGui::GetFrameHeightWithSpacing();
   if (!g_dlg.error.empty()) listHeight -= ImGui::GetTextLineHeightWithSpacing();
-  if (ImGui::BeginChild("##files", ImVec2(0, listHeight), ImGuiChildFlags_Borders)) {
+  // Long names scroll across.
+  if (ImGui::BeginChild("##files", ImVec2(0, listHeight), ImGuiChildFlags_Borders,
+                        ImGuiWindowFlags_HorizontalScrollbar)) {
     const std::string enter = drawEntries(g_dlg.listing.entries);
     if (!enter.empty()) {
       g_dlg.dir = (fs::path(g_dlg.dir) / enter).string();
@@ -352,7 +368,13 @@ void draw() {
   }
   ImGui::EndChild();
 
-  ImGui::SetNextItemWidth(ImGui::GetContentRegionAvail().x - kNameFieldReserve);
+  // The filter box is as wide as its longest name (and its arrow); the
+  // name field takes the rest.
+  const ImGuiStyle& style = ImGui::GetStyle();
+  float filterWidth = 0;
+  for (const Filter& f : g_dlg.filters) filterWidth = std::max(filterWidth, ImGui::CalcTextSize(f.name.c_str()).x);
+  filterWidth += 2 * style.FramePadding.x + ImGui::GetFrameHeight();
+  ImGui::SetNextItemWidth(std::max(1.0f, ImGui::GetContentRegionAvail().x - style.ItemSpacing.x - filterWidth));
   if (appearing) ImGui::SetKeyboardFocusHere();
   if (ImGui::InputText("##name", g_dlg.nameBuf, kNameBufSize, ImGuiInputTextFlags_EnterReturnsTrue)) {
     if (g_dlg.isOpen) accept();
@@ -362,7 +384,7 @@ void draw() {
   }
   if (ImGui::IsItemEdited()) g_dlg.overwriteArmed = false;
   ImGui::SameLine();
-  ImGui::SetNextItemWidth(-FLT_MIN);
+  ImGui::SetNextItemWidth(filterWidth);
   if (ImGui::BeginCombo("##filter", filter.name.c_str())) {
     for (int i = 0; i < static_cast<int>(g_dlg.filters.size()); ++i) {
       if (ImGui::Selectable(g_dlg.filters[i].name.c_str(), i == g_dlg.filterIndex)) g_dlg.filterIndex = i;
@@ -373,7 +395,7 @@ void draw() {
   if (!g_dlg.error.empty()) ImGui::TextColored(ImVec4(0.8f, 0, 0, 1), "%s", g_dlg.error.c_str());
 
   if (g_dlg.dirMode) {
-    if (ImGui::Button("Use this directory", ImVec2(kUseDirButtonWidth, 0)) && g_dlg.isOpen) {
+    if (button("Use this directory") && g_dlg.isOpen) {
       g_lastDir = g_dlg.dir;
       auto cb = g_dlg.onPath;
       const std::string dir = g_dlg.dir;
@@ -381,10 +403,10 @@ void draw() {
       if (cb) pending.call = [cb, dir] { cb(dir); };
     }
   } else {
-    if (ImGui::Button(g_dlg.saveMode ? "Save" : "Open", ImVec2(kButtonWidth, 0)) && g_dlg.isOpen) accept();
+    if (button(g_dlg.saveMode ? "Save" : "Open") && g_dlg.isOpen) accept();
   }
   ImGui::SameLine();
-  if ((ImGui::Button("Cancel", ImVec2(kButtonWidth, 0)) || ImGui::IsKeyPressed(ImGuiKey_Escape, true)) &&
+  if ((button("Cancel") || ImGui::IsKeyPressed(ImGuiKey_Escape, true)) &&
       g_dlg.isOpen) {
     close();
   }

@@ -3,16 +3,24 @@
 // the document and its history; and the reach of the windows' controls at
 // the interface scales.
 #include "app/App.h"
+#include "app/CharsetConvertWin.h"
 #include "app/CharsetWindows.h"
 #include "app/CpuWindows.h"
+#include "app/Dialogs.h"
+#include "app/DiskWin.h"
 #include "app/EditorInput.h"
+#include "app/ImportCharsetWin.h"
+#include "app/ImportWin.h"
 #include "app/MainWindow.h"
 #include "app/MonitorWin.h"
 #include "app/ScreenEditor.h"
 #include "app/SpriteWindows.h"
 #include "app/Theme.h"
+#include "app/Views.h"
 #include "app/Widgets.h"
 #include "cpu/CPU6502.h"
+#include "disk/DriveMounts.h"
+#include "platform/FileDialog.h"
 #include "platform/Platform.h"
 
 #include "tests/app/AppTestUtil.h"
@@ -24,6 +32,7 @@
 #include <imgui_internal.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string_view>
 #include <unistd.h>
@@ -31,6 +40,38 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// A message with a path longer than any window is wide.
+const std::string kLongMessage = "Could not read the disk image /" + std::string(300, 'x') + ".d64: read error";
+const FileIO::Filter kPictureFilter{"Images (*.png;*.jpg;*.bmp;*.gif;*.tga)", {"png", "jpg"}};
+// $D018 with the character set at $3000, in RAM in bank 0.
+constexpr uint8_t kRamCharsetMemPtr = 0x1C;
+
+// While it lives, a Dear ImGui context of its own with the current one's
+// display: every window drawn in it is new, at its first-use size.
+class FreshContext {
+public:
+  FreshContext() : prev_(ImGui::GetCurrentContext()) {
+    const ImGuiIO old = ImGui::GetIO();
+    ctx_ = ImGui::CreateContext();
+    ImGui::SetCurrentContext(ctx_);
+    ImGuiIO& io = ImGui::GetIO();
+    io.IniFilename = nullptr;
+    io.DisplaySize = old.DisplaySize;
+    io.DeltaTime = old.DeltaTime;
+    io.BackendFlags = old.BackendFlags;
+  }
+  ~FreshContext() {
+    ImGui::DestroyContext(ctx_);
+    ImGui::SetCurrentContext(prev_);
+  }
+  FreshContext(const FreshContext&) = delete;
+  FreshContext& operator=(const FreshContext&) = delete;
+
+private:
+  ImGuiContext* prev_;
+  ImGuiContext* ctx_;
+};
 
 class MainWindowTest : public ScratchConfigTest, public ImGuiFrames {
 protected:
@@ -362,8 +403,11 @@ TEST_F(MainWindowTest, ToolbarKeepsZoomAndHelpInsideTheBar) {
 // At 100, 150 and 200 per cent, at their default sizes and (`docks`) in the
 // default layout's right-hand column, rows wrap; cells and panes hold their
 // widest lines (docked, a pane may scroll across); taller content scrolls.
+// Undocked, a window opens whole inside the program's window.
 TEST_F(MainWindowTest, WindowsKeepTheirControlsWithinTheirDefaultWidth) {
-  const ImVec2 kDocked(1400 * 0.3f, 400);  // in a 1400 x 900 window
+  const ImVec2 kWindow(1400, 900);  // the program's window at start
+  const ImVec2 kDocked(kWindow.x * 0.3f, 400);
+  ImGui::GetIO().DisplaySize = kWindow;
   const struct {
     const char* name;
     void (*draw)(App&);
@@ -384,11 +428,39 @@ TEST_F(MainWindowTest, WindowsKeepTheirControlsWithinTheirDefaultWidth) {
       {"Monitor", drawMonitor, true},
       {"Assembler", drawAssembler, true},
       {"##tools", [](App& app) { drawMainMenu(app); drawToolbar(app); drawStatusBar(app); drawTools(app); }, false},
+      {"Mount disk", drawMountDisk, false, [](App& app) {
+         // A writable image with a file: every row of controls shows.
+         const std::string path = Platform::g_configDir + "/scale.d64";
+         const std::vector<unsigned char> image = DiskDrive::blankD64("SCALE", "01");
+         std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), image.size());
+         ASSERT_TRUE(mountImageOn(app.drives, kDriveCount, 0, path));
+         ASSERT_FALSE(saveToDisk(app.machine, app.drives[0], "PICTURE", kDefaultSaveStart, kDefaultSaveEnd));
+       }},
+      {"Registers", drawRegisterView, true},
+      {"###Second view", drawSecondView, true},
+      {"Memory bitmap", drawBitmapMemView, true},
+      {"###Character editor", drawCharEditor, true},
+      {"Calc converter", drawCalcConverter, false},
+      {"Preferences", drawPreferences, false},
+      {"About Tilvox", drawAbout, false},
+      {"Tilvox Help", drawHelp, false},
+      {"Import charset from font", drawImportCharset, false,
+       [](App& app) { app.machine.vicRegs[kRegMemPtr] = kRamCharsetMemPtr; }},
+      {"Import PC image", drawImportPicture, false, [](App& app) { app.showImportPicture = true; }},
+      {"Convert bitmap to charset", drawCharsetConverter, false},
+      {"Save sprites", drawSaveSpritesDialog, false, [](App& app) { app.saveSpritesOpen = true; }},
+      {"Clear##dlg", drawStatusBar, false, [](App&) { g_clearOpen = true; }},
+      {"Error##popup", drawPopups, false, [](App& app) { app.message("Error", kLongMessage); }},
+      {"##filedialog", [](App&) { FileIO::draw(); }, false, [](App&) {
+         FileIO::open("Import PC image", {kPictureFilter, {"All files", {}}}, nullptr);
+         FileIO::g_dlg.dir = Platform::g_configDir;  // no listed name wider than the dialog
+       }},
   };
-  ImGuiContext& g = *ImGui::GetCurrentContext();
   for (const auto& c : kCases) {
     for (const bool docked : {false, c.docks}) {
       for (float scale : {1.0f, 1.5f, 2.0f}) {
+        const FreshContext fresh;
+        ImGuiContext& g = *ImGui::GetCurrentContext();
         App app;
         if (c.setUp) c.setUp(app);
         ImGui::GetStyle().FontScaleMain = scale;
@@ -398,6 +470,10 @@ TEST_F(MainWindowTest, WindowsKeepTheirControlsWithinTheirDefaultWidth) {
         ImGuiWindow* w = ImGui::FindWindowByName(c.name);
         ASSERT_NE(w, nullptr);
         const std::string at = std::string(docked ? " docked" : "") + " at " + std::to_string(scale);
+        const ImVec2 display = ImGui::GetIO().DisplaySize;
+        EXPECT_TRUE(w->Pos.x >= 0 && w->Pos.y >= 0 && w->Pos.x + w->Size.x <= display.x &&
+                    w->Pos.y + w->Size.y <= display.y)
+            << c.name << at << ": " << w->Size.x << " x " << w->Size.y;
         // Panes scrolled out of sight are not laid out: the top, then the bottom.
         for (const float scroll : {0.0f, 1e6f}) {
           ImGui::SetScrollY(w, scroll);
@@ -407,19 +483,22 @@ TEST_F(MainWindowTest, WindowsKeepTheirControlsWithinTheirDefaultWidth) {
             // A multiline text field scrolls its own text.
             if (std::string_view(v->Name).find("##src") != std::string_view::npos) continue;
             const ImVec2 region = v->ContentRegionRect.GetSize();
-            EXPECT_TRUE(v->ContentSize.x <= region.x + 0.5f || (docked && v != w && v->ScrollbarX)) << v->Name << at;
-            EXPECT_TRUE(v->ContentSize.y <= region.y + 0.5f || v->ScrollbarY) << v->Name << at;
+            EXPECT_TRUE(v->ContentSize.x <= region.x + 0.5f || (docked && v != w && v->ScrollbarX))
+                << v->Name << at << ": " << v->ContentSize.x << " in " << region.x;
+            EXPECT_TRUE(v->ContentSize.y <= region.y + 0.5f || v->ScrollbarY)
+                << v->Name << at << ": " << v->ContentSize.y << " in " << region.y;
           }
         }
         for (int i = 0; i < g.Tables.GetMapSize(); ++i) {
           const ImGuiTable* t = g.Tables.TryGetMapData(i);
           if (!t || t->OuterWindow != w) continue;
           for (const ImGuiTableColumn& col : t->Columns)
-            EXPECT_LE(col.ContentMaxXUnfrozen, col.WorkMaxX + 0.5f) << "a pointer cell: " << at;
+            EXPECT_LE(col.ContentMaxXUnfrozen, col.WorkMaxX + 0.5f) << "a cell of " << c.name << at;
         }
       }
     }
   }
+  FileIO::g_dlg.isOpen = false;
 }
 
 // In a 1400-pixel window the status bar's panels take a second row where
