@@ -235,7 +235,11 @@ void drawImportPicture(App& app) {
   }
   if (reading) {
     ImGui::AlignTextToFramePadding();  // level with the button after it
-    ImGui::TextUnformatted("Reading picture...");
+    // Past a second, the seconds the read has taken (the loop redraws while it runs).
+    if (const int seconds = static_cast<int>(p.reading.seconds()); seconds >= 1)
+      ImGui::Text("Reading picture... %d s", seconds);
+    else
+      ImGui::TextUnformatted("Reading picture...");
     ImGui::SameLine();
     ImGui::TextDisabled("%s", p.readingName.c_str());
     ImGui::SameLine();

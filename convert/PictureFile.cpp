@@ -7,23 +7,31 @@
 #include <stb_image.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
+#include <cstdarg>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <iterator>
+#include <new>
 #include <string_view>
 #include <utility>
 
 namespace {
 
 constexpr int kDecodeChannels = 4;  // RGBA, whatever the file holds
+// The decoder's reason when an allocation failed.
+constexpr const char* kStbOutOfMemory = "outofmem";
 
 // JPEG markers and the Huffman table layout.
 constexpr int kMarkerPrefix = 0xFF;
 constexpr int kMarkerSoi = 0xD8;
 constexpr int kMarkerEoi = 0xD9;
 constexpr int kMarkerDht = 0xC4;
+constexpr int kMarkerDqt = 0xDB;
 constexpr int kMarkerSof0 = 0xC0;  // baseline, extended and progressive frames:
 constexpr int kMarkerSof2 = 0xC2;  // the three the decoder reads
 constexpr int kMarkerSos = 0xDA;
@@ -32,10 +40,18 @@ constexpr int kMarkerRst0 = 0xD0;
 constexpr int kMarkerRst7 = 0xD7;
 constexpr int kHuffmanCodeLengths = 16;
 constexpr int kHuffmanMaxCodes = 256;
-constexpr const char* kBadHuffmanTable = "bad DHT header";
-constexpr int kJpegBlockSide = 8;
-constexpr int kJpegMaxSampling = 4;        // per component and direction
-constexpr int kJpegMaxScanComponents = 4;  // the decoder refuses a scan of more
+constexpr int kJpegScanComponents = 4;  // the decoder refuses a scan of more
+constexpr int kJpegTableIds = 4;        // tables 0 to 3 of each kind
+constexpr int kJpegQuantValues = 64;    // of 8 or 16 bits, after a byte of precision and id
+// The last coefficient of a block: a progressive scan from 0 covers the DC
+// coefficients only.
+constexpr int kJpegLastCoefficient = 63;
+constexpr size_t kJpegFrameComponents = 8;  // the frame's components after its precision, size and count
+constexpr size_t kJpegComponentSize = 3;    // id, sampling factors, quantisation table
+
+// The file a picture must stay within: the decoder counts its bytes in an int.
+constexpr int64_t kMaxFileBytes = INT_MAX;
+constexpr const char* kFileTooLarge = "the file is larger than 2 GB (%lld bytes)";
 
 // The GIF layout the decoder reads before the first image's data: the
 // 13-byte screen descriptor (its flags at 10), the tags of extensions and
@@ -76,6 +92,16 @@ constexpr int64_t kGrowthSlack = 64 * 1024;
 
 // The byte at i, or 0 past the end, as the decoder reads.
 int byteAt(const std::vector<uint8_t>& b, size_t i) { return i < b.size() ? b[i] : 0; }
+
+// A reason with its numbers, from one of the formats of PictureFile.h.
+[[gnu::format(printf, 1, 2)]] std::string reason(const char* format, ...) {
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  return text;
+}
 
 // The formats with a signature at the start of the file, in the order they
 // are tried.
@@ -130,48 +156,116 @@ bool plausibleTgaHeader(const std::vector<uint8_t>& b) {
 // before a marker and the entropy-coded data after a scan header, and
 // reading zeros past the end. The decoder stops at the first segment it
 // cannot take, the walk goes on; so it sees every scan the decoder could
-// decode, and perhaps more.
+// decode, and perhaps more. The walk stops at the first thing it refuses
+// (`problem`), before the decoder has read a byte.
 struct JpegMarkers {
-  // The packaged decoder does not check that a Huffman table lists at most
-  // 256 codes and writes past its tables for one that lists more. The walk
-  // stops at the first such table.
-  bool overlongHuffmanTable = false;
+  std::string problem;
   int64_t scans = 0;
-  // The 8 x 8 blocks the scans decode, each scan counted as whole MCUs of
-  // the components it names (a scan of one component decodes at most as
-  // many); a scan before the frame header, which the decoder refuses,
-  // counts none.
-  int64_t scanBlocks = 0;
+  int64_t huffmanTables = 0;
 };
 
-// The frame header (the first, as the decoder takes only that one): the
-// picture's MCUs and each component's id and blocks in an MCU.
+// The tables the segments so far defined: Huffman tables of each class (0
+// DC, 1 AC) and id, quantisation tables by id.
+struct JpegTables {
+  std::array<std::array<bool, kJpegTableIds>, 2> huffman{};
+  std::array<bool, kJpegTableIds> quant{};
+};
+
+// The frame header (the first, as the decoder takes only that one): each
+// component's id and quantisation table.
 struct JpegFrame {
-  int64_t mcus = 0;
+  bool progressive = false;
   std::vector<std::pair<int, int>> components;
 };
 
-JpegFrame jpegFrame(const std::vector<uint8_t>& b, size_t segment) {
-  const auto at = [&b](size_t i) { return byteAt(b, i); };
-  const int height = at(segment + 3) << 8 | at(segment + 4);
-  const int width = at(segment + 5) << 8 | at(segment + 6);
-  const int count = at(segment + 7);
+JpegFrame jpegFrame(const std::vector<uint8_t>& b, size_t segment, int marker) {
   JpegFrame frame;
-  int hMax = 1, vMax = 1;
+  frame.progressive = marker == kMarkerSof2;
+  const int count = byteAt(b, segment + kJpegFrameComponents - 1);
   for (int i = 0; i < count; ++i) {
-    const size_t c = segment + 8 + 3 * static_cast<size_t>(i);
-    // The decoder refuses sampling factors outside 1 to 4.
-    const int h = std::clamp(at(c + 1) >> 4, 1, kJpegMaxSampling);
-    const int v = std::clamp(at(c + 1) & 15, 1, kJpegMaxSampling);
-    hMax = std::max(hMax, h);
-    vMax = std::max(vMax, v);
-    frame.components.emplace_back(at(c), h * v);
+    const size_t c = segment + kJpegFrameComponents + kJpegComponentSize * static_cast<size_t>(i);
+    frame.components.emplace_back(byteAt(b, c), byteAt(b, c + 2));
   }
-  const auto mcusAcross = [](int pixels, int factor) {
-    return (int64_t{pixels} + kJpegBlockSide * factor - 1) / (kJpegBlockSide * factor);
-  };
-  frame.mcus = mcusAcross(width, hMax) * mcusAcross(height, vMax);
   return frame;
+}
+
+// A DHT segment of `length` bytes: each table marked defined and counted;
+// a table of more codes than it can hold, or one too many tables, is the
+// walk's problem.
+void walkHuffmanTables(const std::vector<uint8_t>& b, size_t segment, size_t length, JpegTables& tables,
+                       JpegMarkers& found) {
+  const auto at = [&b](size_t i) { return byteAt(b, i); };
+  long left = static_cast<long>(length) - 2;
+  size_t i = segment + 2;
+  while (left > 0) {
+    const int table = at(i++);
+    const int tableClass = table >> 4, id = table & 15;
+    if (tableClass > 1 || id >= kJpegTableIds) return;  // the decoder refuses this itself
+    int codes = 0;
+    for (int k = 0; k < kHuffmanCodeLengths; ++k) codes += at(i++);
+    // The packaged decoder does not check that a table lists at most 256
+    // codes and writes past its tables for one that lists more.
+    if (codes > kHuffmanMaxCodes) {
+      found.problem = reason(kImportOverlongTable, static_cast<long long>(codes), static_cast<long long>(kHuffmanMaxCodes));
+      return;
+    }
+    if (++found.huffmanTables > kJpegMaxHuffmanTables) {
+      found.problem = reason(kImportTooManyTables, static_cast<long long>(found.huffmanTables),
+                             static_cast<long long>(kJpegMaxHuffmanTables));
+      return;
+    }
+    tables.huffman[static_cast<size_t>(tableClass)][static_cast<size_t>(id)] = true;
+    i += static_cast<size_t>(codes);
+    left -= 1 + kHuffmanCodeLengths + codes;
+  }
+}
+
+void walkQuantTables(const std::vector<uint8_t>& b, size_t segment, size_t length, JpegTables& tables) {
+  long left = static_cast<long>(length) - 2;
+  size_t i = segment + 2;
+  while (left > 0) {
+    const int table = byteAt(b, i++);
+    const int precision = table >> 4, id = table & 15;
+    if (precision > 1 || id >= kJpegTableIds) return;  // the decoder refuses this itself
+    tables.quant[static_cast<size_t>(id)] = true;
+    const long size = kJpegQuantValues * (precision + 1);
+    i += static_cast<size_t>(size);
+    left -= 1 + size;
+  }
+}
+
+// The tables a scan of the frame makes the decoder read, each checked to
+// be defined: for every component it names, the component's quantisation
+// table and its Huffman tables as stb_image reads them: a baseline scan
+// both, a progressive DC scan (starting at coefficient 0) the DC table
+// only on its first pass (a refinement, of a nonzero high bit, reads bits
+// without a table), a progressive AC scan only the AC table. A component
+// the frame does not have makes the decoder refuse the scan unread.
+std::string undefinedTable(const std::vector<uint8_t>& b, size_t segment, const JpegFrame& frame,
+                           const JpegTables& tables, int64_t scan) {
+  const auto at = [&b](size_t i) { return byteAt(b, i); };
+  const int count = at(segment + 2);
+  if (count < 1 || count > kJpegScanComponents) return {};  // refused unread
+  const size_t selection = segment + 3 + 2 * static_cast<size_t>(count);
+  const int start = at(selection), highBit = at(selection + 2) >> 4;
+  const bool dc = !frame.progressive || (start == 0 && highBit == 0);
+  const bool ac = !frame.progressive || (start > 0 && start <= kJpegLastCoefficient);
+  for (int k = 0; k < count; ++k) {
+    const size_t c = segment + 3 + 2 * static_cast<size_t>(k);
+    const int id = at(c), dcTable = at(c + 1) >> 4, acTable = at(c + 1) & 15;
+    const auto component = std::find_if(frame.components.begin(), frame.components.end(),
+                                        [id](const std::pair<int, int>& f) { return f.first == id; });
+    if (component == frame.components.end()) return {};
+    if (dcTable >= kJpegTableIds || acTable >= kJpegTableIds) return {};  // refused unread
+    const auto scanReason = [scan](const char* kind, int table) {
+      return reason(kImportUndefinedTable, static_cast<long long>(scan), kind, table);
+    };
+    const int quant = component->second;
+    if (quant < kJpegTableIds && !tables.quant[static_cast<size_t>(quant)]) return scanReason("quantization", quant);
+    if (dc && !tables.huffman[0][static_cast<size_t>(dcTable)]) return scanReason("DC Huffman", dcTable);
+    if (ac && !tables.huffman[1][static_cast<size_t>(acTable)]) return scanReason("AC Huffman", acTable);
+  }
+  return {};
 }
 
 JpegMarkers walkJpegMarkers(const std::vector<uint8_t>& b) {
@@ -182,8 +276,9 @@ JpegMarkers walkJpegMarkers(const std::vector<uint8_t>& b) {
   if (p == 0 || at(p) != kMarkerSoi) return found;  // not a JPEG
   ++p;
   JpegFrame frame;
+  JpegTables tables;
   bool framed = false;
-  while (p < b.size()) {
+  while (p < b.size() && found.problem.empty()) {
     if (b[p] != kMarkerPrefix) {
       ++p;
       continue;
@@ -201,33 +296,20 @@ JpegMarkers walkJpegMarkers(const std::vector<uint8_t>& b) {
     }
     const size_t length = static_cast<size_t>(at(segment) << 8 | at(segment + 1));
     if (marker == kMarkerDht) {
-      long left = static_cast<long>(length) - 2;
-      size_t i = segment + 2;
-      while (left > 0) {
-        const int table = at(i++);
-        if ((table >> 4) > 1 || (table & 15) > 3) break;  // the decoder refuses this itself
-        int codes = 0;
-        for (int k = 0; k < kHuffmanCodeLengths; ++k) codes += at(i++);
-        if (codes > kHuffmanMaxCodes) {
-          found.overlongHuffmanTable = true;
-          return found;
-        }
-        i += static_cast<size_t>(codes);
-        left -= 1 + kHuffmanCodeLengths + codes;
-      }
+      walkHuffmanTables(b, segment, length, tables, found);
+    } else if (marker == kMarkerDqt) {
+      walkQuantTables(b, segment, length, tables);
     } else if (marker >= kMarkerSof0 && marker <= kMarkerSof2 && !framed) {
-      frame = jpegFrame(b, segment);
+      frame = jpegFrame(b, segment, marker);
       framed = true;
     } else if (marker == kMarkerSos) {
-      ++found.scans;
-      // The decoder refuses a scan of more than 4 components unread.
-      const int count = std::min(at(segment + 2), kJpegMaxScanComponents);
-      for (int i = 0; i < count; ++i) {
-        const int id = at(segment + 3 + 2 * static_cast<size_t>(i));
-        const auto c = std::find_if(frame.components.begin(), frame.components.end(),
-                                    [id](const std::pair<int, int>& c) { return c.first == id; });
-        if (c != frame.components.end()) found.scanBlocks += frame.mcus * c->second;
+      if (++found.scans > kJpegMaxScans) {
+        found.problem = reason(kImportTooManyScans, static_cast<long long>(found.scans),
+                               static_cast<long long>(kJpegMaxScans));
+        break;
       }
+      // The decoder refuses a scan before the frame header.
+      if (framed) found.problem = undefinedTable(b, segment, frame, tables, found.scans);
     }
     // After a scan header the entropy-coded data is passed over byte by
     // byte up to the next marker.
@@ -303,21 +385,24 @@ int64_t gifFirstImagePixels(const std::vector<uint8_t>& b) {
   }
 }
 
-// What the header declares: the size and the channels of a pixel.
+// What the header declares: the size, as magnitudes (a BMP declares a
+// top-down picture by a negative height, which the decoder reads with
+// abs()), and whether the decoder's header reading took it at all.
 struct Declared {
-  int w = 0, h = 0, channels = 0;
-  int64_t pixels() const { return int64_t{w} * h; }
+  bool known = false;
+  int64_t w = 0, h = 0;
+  int64_t pixels() const { return w * h; }
 };
 
 Declared declared(const std::vector<uint8_t>& bytes) {
-  Declared d;
-  if (!stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &d.w, &d.h, &d.channels)) return {};
-  return d;
+  int w = 0, h = 0, channels = 0;
+  if (!stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &channels)) return {};
+  return {true, std::llabs(w), std::llabs(h)};
 }
 
 // The bytes of a PNG's samples, as its header chunk gives the colour type
-// and the bits of a sample: each of a whole byte or two, so a picture of
-// fewer bits counts more than it holds.
+// and the bits of a sample, for the growth bound (kGrowthSlack): each of a
+// whole byte or two, so a picture of fewer bits counts more than it holds.
 int64_t pngSampleBytes(const std::vector<uint8_t>& b, const Declared& d) {
   const auto be32 = [&b](size_t i) {
     return static_cast<size_t>(byteAt(b, i)) << 24 | byteAt(b, i + 1) << 16 | byteAt(b, i + 2) << 8 | byteAt(b, i + 3);
@@ -348,21 +433,27 @@ std::string headerProblem(const std::vector<uint8_t>& bytes, int64_t maxPixels, 
   // Only the six formats ever reach the decoder, whatever their name says.
   const PictureFormat format = DetectPictureFormat(bytes);
   if (format == PictureFormat::None) return kImportUnsupported;
-  if (bytes.size() > static_cast<size_t>(INT_MAX)) return kImportTooLarge;
+  const int64_t size = static_cast<int64_t>(bytes.size());
+  if (size > kMaxFileBytes) return reason(kFileTooLarge, static_cast<long long>(size));
   // Before the decoder reads any table, its header reading included.
-  const JpegMarkers jpeg = format == PictureFormat::Jpeg ? walkJpegMarkers(bytes) : JpegMarkers{};
-  if (jpeg.overlongHuffmanTable) return kBadHuffmanTable;
-  // The header gives the size before any pixel memory is taken.
+  if (format == PictureFormat::Jpeg) {
+    const JpegMarkers jpeg = walkJpegMarkers(bytes);
+    if (!jpeg.problem.empty()) return jpeg.problem;
+  }
+  // The header gives the size before any pixel memory is taken. A header
+  // the decoder cannot read is left to it, which says why.
   d = declared(bytes);
-  if (d.pixels() > maxPixels) return kImportTooLarge;
-  // The work of the decode, bounded before it starts. A single scan over
-  // the block budget is simply too large a picture of its kind (a 4:4:4 or
-  // CMYK JPEG near the pixel limit).
-  if (jpeg.scans > kJpegMaxScans || (jpeg.scanBlocks > kJpegMaxScanBlocks && jpeg.scans > 1))
-    return kImportTooManyScans;
-  if (jpeg.scanBlocks > kJpegMaxScanBlocks) return kImportTooMuchData;
-  if (format == PictureFormat::Png && pngSampleBytes(bytes, d) > kPngMaxSampleBytes) return kImportTooMuchData;
-  if (format == PictureFormat::Gif && gifFirstImagePixels(bytes) > d.pixels()) return kImportTooMuchData;
+  const auto sized = [&d](const char* format) {
+    return reason(format, static_cast<long long>(d.w), static_cast<long long>(d.h));
+  };
+  if (d.known && d.pixels() == 0) return sized(kImportNoPixels);
+  if (d.pixels() > maxPixels) return sized(kImportTooLarge);
+  if (format == PictureFormat::Gif) {
+    const int64_t pixels = gifFirstImagePixels(bytes);
+    if (pixels > d.pixels())
+      return reason(kImportTooManyPixels, static_cast<long long>(pixels), static_cast<long long>(d.w),
+                    static_cast<long long>(d.h));
+  }
   return {};
 }
 
@@ -380,23 +471,32 @@ std::string DecodePicture(const std::vector<uint8_t>& bytes, std::vector<uint32_
   if (!problem.empty()) return problem;
   // A PNG's inflated data: the samples and a filter byte a row.
   const int64_t dataBytes = pngSampleBytes(bytes, d) + d.h;
-  tilvoxStbLimitGrowth(static_cast<size_t>(2 * std::max(static_cast<int64_t>(bytes.size()), dataBytes) + kGrowthSlack));
+  const int64_t growthLimit = 2 * std::max(static_cast<int64_t>(bytes.size()), dataBytes) + kGrowthSlack;
+  tilvoxStbLimitGrowth(static_cast<size_t>(growthLimit));
   int iw = 0, ih = 0, channels = 0;
   stbi_uc* decoded =
       stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &iw, &ih, &channels, kDecodeChannels);
-  const bool grewTooMuch = tilvoxStbGrowthRefused();
+  const size_t refusedGrowth = tilvoxStbGrowthRefused();
   tilvoxStbLimitGrowth(SIZE_MAX);  // the program's own pictures load on the same thread
   if (!decoded) {
-    if (grewTooMuch) return kImportTooMuchData;
-    const char* reason = stbi_failure_reason();
-    return reason && *reason ? reason : "unknown error";
+    if (refusedGrowth)
+      return reason(kImportTooMuchData, static_cast<long long>(refusedGrowth), static_cast<long long>(growthLimit),
+                    static_cast<long long>(d.w), static_cast<long long>(d.h));
+    const char* why = stbi_failure_reason();
+    if (why && std::strcmp(why, kStbOutOfMemory) == 0) return kImportOutOfMemory;
+    return why && *why ? why : "unknown error";
   }
   const int64_t count = static_cast<int64_t>(iw) * ih;
   if (iw < 1 || ih < 1 || count > maxPixels) {
     stbi_image_free(decoded);
-    return kImportTooLarge;
+    return reason(kImportTooLarge, static_cast<long long>(iw), static_cast<long long>(ih));
   }
-  pixels.resize(static_cast<size_t>(count));
+  try {
+    pixels.resize(static_cast<size_t>(count));
+  } catch (const std::bad_alloc&) {
+    stbi_image_free(decoded);
+    return kImportOutOfMemory;
+  }
   std::memcpy(pixels.data(), decoded, static_cast<size_t>(count) * kDecodeChannels);
   stbi_image_free(decoded);
   w = iw;

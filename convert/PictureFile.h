@@ -3,9 +3,10 @@
 // checks its header allows before any pixel is decoded, and the decode
 // itself with Debian's stb_image, built with only those six loaders. Files
 // are untrusted: anything else never reaches the decoder, and what the
-// header declares is bounded before the decoder takes memory or time: no
-// file it accepts takes more than about 3 seconds to decode
-// (bench/PictureBench.cpp builds the slowest of each format).
+// header declares is bounded before the decoder takes memory or time where
+// a bound admits every file an encoder writes (bench/PictureBench.cpp
+// builds the slowest of each format); the decoder's process bounds the
+// rest (app/PictureJob).
 #pragma once
 
 #include <cstdint>
@@ -18,35 +19,44 @@
 constexpr int64_t kImportMaxPixels = 64LL * 1024 * 1024;
 
 // A JPEG decoder works through every scan over the whole picture, however
-// little data the scan holds: past the end of its data it reads zeros,
-// which the file's own Huffman tables may turn into a value for every
-// coefficient, so each 8 x 8 block of a scan may cost up to a microsecond.
+// little data the scan holds (past the end of its data it reads zeros).
 // Encoders write one scan, one per component, or about 10 for a
 // progressive picture (a few tools some dozens); a file of more scans is
-// refused, and so is one whose scans decode more blocks in all than a
-// one-scan picture at the pixel limit in 4:2:2 (2 luma and 2 chroma
-// blocks per 16 x 8 pixels). That admits such pictures in 4:2:0 and 4:2:2
-// up to the limit, in 4:4:4 up to 44 megapixels, and progressive 4:2:0
-// ones, whose 10 scans decode 125,000 blocks a megapixel, up to 16.
+// refused before decoding. What a file of fewer scans may still cost is
+// bounded by the decoder process's own time and memory (app/PictureJob).
 constexpr int64_t kJpegMaxScans = 100;
-constexpr int64_t kJpegMaxScanBlocks = kImportMaxPixels / 32;
-// A PNG costs the decoder up to some 20 nanoseconds for every byte of its
-// samples (inflating codes of 15 bits each, filtering, cutting 16-bit
-// samples to 8); a picture whose samples take more bytes than this (1.5 a
-// pixel at the pixel limit) is refused: so 8-bit grey and palette
-// pictures are read up to the limit, 8-bit RGB up to 32 megapixels, RGBA
-// up to 24 and 16-bit RGBA up to 12.
-constexpr int64_t kPngMaxSampleBytes = kImportMaxPixels * 3 / 2;
+// For each Huffman table a DHT segment defines, even an empty one of 17
+// bytes, the decoder rebuilds its lookup tables, some thousand steps: a
+// file of nothing but empty tables would keep it busy for many seconds.
+// Encoders define 2 to 4 tables, a progressive file a few before each of
+// its scans; a file that defines more tables in all than this (ten for
+// each of the most scans) is refused before the decoder reads its header.
+// Quantisation tables cost the decoder no more than reading their bytes.
+constexpr int64_t kJpegMaxHuffmanTables = 10 * kJpegMaxScans;
 
+// The reasons a file is refused, after kImportReadError. Those with
+// numbers are printf formats: what is over which bound.
 constexpr const char* kImportReadError = "Couldn't read the image: ";
-constexpr const char* kImportTooLarge = "the picture is larger than 64 megapixels";
 constexpr const char* kImportUnsupported = "unsupported format";
-constexpr const char* kImportTooManyScans = "too many scans";
-// A PNG of more sample bytes than kPngMaxSampleBytes, or whose data inflates
-// past what its size needs; a GIF whose data stands for more pixels than
-// its screen holds; a JPEG whose one scan holds more blocks than
-// kJpegMaxScanBlocks.
-constexpr const char* kImportTooMuchData = "too much image data";
+// The declared width and height (their magnitudes: a top-down BMP
+// declares a negative height).
+constexpr const char* kImportTooLarge = "the picture is larger than 64 megapixels (%lld x %lld)";
+constexpr const char* kImportNoPixels = "the picture has no pixels (%lld x %lld)";
+constexpr const char* kImportTooManyScans = "too many scans (%lld; at most %lld)";
+constexpr const char* kImportTooManyTables = "too many Huffman tables (%lld; at most %lld)";
+// The decoder reads a table no segment before the scan defined as memory
+// it never filled. The scan's number, the kind of table and its number.
+constexpr const char* kImportUndefinedTable = "scan %lld uses an undefined %s table %d";
+// A Huffman table listing more than the 256 codes its table can hold.
+constexpr const char* kImportOverlongTable = "bad DHT header (%lld codes; at most %lld)";
+// A GIF whose data stands for more pixels than its screen holds.
+constexpr const char* kImportTooManyPixels = "too much image data (%lld pixels for %lld x %lld)";
+// A PNG whose data inflates past what its size needs: the buffer that was
+// refused growth and the most the picture may take.
+constexpr const char* kImportTooMuchData = "too much image data (%lld bytes; at most %lld for %lld x %lld)";
+// The decoder ran out of the memory its process may take.
+constexpr const char* kImportOutOfMemory = "not enough memory to decode the picture";
+
 // The picture formats the import reads, in the order their signatures are
 // tried; TGA, which has none, comes last.
 enum class PictureFormat {
@@ -65,17 +75,20 @@ enum class PictureFormat {
 PictureFormat DetectPictureFormat(const std::vector<uint8_t>& bytes);
 
 // What the header alone refuses, before any pixel is decoded: a format the
-// import does not read (kImportUnsupported), a JPEG Huffman table the
-// decoder would overrun, a declared size over maxPixels
-// (kImportTooLarge), and work past the bounds above (kImportTooManyScans,
-// kImportTooMuchData). The file is walked through, not decoded: a JPEG's
-// markers, a GIF's LZW codes. Empty when the file may be decoded.
+// import does not read (kImportUnsupported), a declared size of no pixels
+// or over maxPixels, a JPEG Huffman table the decoder would overrun, a
+// JPEG of more scans or Huffman tables than the bounds above or whose scan
+// uses a table not defined before it, and a GIF whose data stands for
+// more pixels than the picture has. The file is walked through, not
+// decoded: a JPEG's markers, a GIF's LZW codes. Empty when the file may
+// be decoded.
 std::string PictureHeaderProblem(const std::vector<uint8_t>& bytes, int64_t maxPixels = kImportMaxPixels);
 
 // Decodes a PNG, JPEG, BMP, GIF, TGA or PSD file into RGBA pixels. Returns
 // the reason when it cannot (empty on success); the outputs change only on
-// success. Other formats and pictures of more than maxPixels pixels are
-// refused unread (PictureHeaderProblem); a PNG whose data inflates past
-// what the picture needs stops there (kImportTooMuchData).
+// success. What PictureHeaderProblem finds is refused unread; a PNG whose
+// data inflates past what the picture needs stops there
+// (kImportTooMuchData), and a decoder out of memory says so
+// (kImportOutOfMemory).
 std::string DecodePicture(const std::vector<uint8_t>& bytes, std::vector<uint32_t>& pixels, int& w, int& h,
                           int64_t maxPixels = kImportMaxPixels);

@@ -4,31 +4,34 @@
    no loader ("unknown image type"). Callers include <stb_image.h> and
    <stb_image_write.h> for the declarations. Every buffer the decoder
    grows goes through growBuffer, which keeps it within the bound set by
-   StbImage.h. */
+   StbImage.h, and every buffer it takes starts zeroed (StbImage.h says
+   why). */
 #include "StbImage.h"
 
 #include <stdint.h>
 #include <stdlib.h>
 
 static _Thread_local size_t growthLimit = SIZE_MAX;
-static _Thread_local int growthRefused;
+static _Thread_local size_t growthRefused;
 
 void tilvoxStbLimitGrowth(size_t bytes) {
   growthLimit = bytes;
   growthRefused = 0;
 }
 
-int tilvoxStbGrowthRefused(void) { return growthRefused; }
+size_t tilvoxStbGrowthRefused(void) { return growthRefused; }
 
 static void *growBuffer(void *p, size_t bytes) {
   if (bytes > growthLimit) {
-    growthRefused = 1;
+    growthRefused = bytes;
     return NULL;
   }
   return realloc(p, bytes);
 }
 
-#define STBI_MALLOC(bytes) malloc(bytes)
+/* calloc takes fresh pages from the system as they are, already zero: a
+   large picture's buffers cost nothing more. */
+#define STBI_MALLOC(bytes) calloc(1, bytes)
 #define STBI_REALLOC(p, bytes) growBuffer(p, bytes)
 #define STBI_FREE(p) free(p)
 #define STBI_ONLY_PNG

@@ -26,9 +26,12 @@ using namespace testbytes;
 
 // FF, the marker, the length (itself included) and the payload.
 inline Bytes jpegSegment(uint8_t marker, const Bytes& payload) {
-  Bytes b = {0xFF, marker};
-  put16(b, static_cast<uint32_t>(payload.size() + 2));
-  append(b, payload);
+  // Sized at once: GCC 12 warns of an overrun, wrongly, on growing a
+  // 4-byte vector by the payload once this is inlined.
+  const size_t length = payload.size() + 2;
+  Bytes b = {0xFF, marker, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)};
+  b.resize(2 + length);
+  std::copy(payload.begin(), payload.end(), b.begin() + 4);
   return b;
 }
 
@@ -73,11 +76,13 @@ inline Bytes jpegFrame(bool progressive, int w, int h, const std::vector<uint8_t
   return b;
 }
 
-// A scan header over the given component ids (tables 0) with spectral
-// selection ss to se and successive approximation ah, al; no data follows.
-inline Bytes jpegScan(std::initializer_list<int> ids, int ss = 0, int se = 63, int ah = 0, int al = 0) {
+// A scan header over the given component ids with spectral selection ss
+// to se and successive approximation ah, al, each component with the
+// Huffman tables `tables` (DC table x 16 + AC table); no data follows.
+inline Bytes jpegScan(std::initializer_list<int> ids, int ss = 0, int se = 63, int ah = 0, int al = 0,
+                      uint8_t tables = 0x00) {
   Bytes sos = {static_cast<uint8_t>(ids.size())};
-  for (int id : ids) sos.insert(sos.end(), {static_cast<uint8_t>(id), 0x00});
+  for (int id : ids) sos.insert(sos.end(), {static_cast<uint8_t>(id), tables});
   sos.insert(sos.end(), {static_cast<uint8_t>(ss), static_cast<uint8_t>(se), static_cast<uint8_t>(ah << 4 | al)});
   return jpegSegment(0xDA, sos);
 }
@@ -119,12 +124,19 @@ struct BitWriter {
 // the slow codes, a block's own codes (complete, as zlib wants them), a
 // literal takes 15 bits, past the decoder's lookup table, and a copy 2,
 // the most any deflate stream inflates. Fed as it is made, so that no
-// picture of hundreds of megabytes is held beside its file.
+// picture of hundreds of megabytes is held beside its file. Before that
+// block come `emptyBlocks` blocks of the fixed codes holding nothing (10
+// bits each), for each of which a decoder may build the fixed codes anew.
 class Deflater {
  public:
-  explicit Deflater(bool slowCodes = false) {
+  explicit Deflater(bool slowCodes = false, size_t emptyBlocks = 0) {
     out_.bytes = {0x78, 0x01};  // deflate, 32 KiB window, no dictionary
-    out_.put(1, 1);             // the last block
+    for (size_t i = 0; i < emptyBlocks; ++i) {
+      out_.put(0, 1);  // not the last block
+      out_.put(1, 2);  // fixed codes
+      out_.put(0, 7);  // the end of the block, code 256
+    }
+    out_.put(1, 1);  // the last block
     if (!slowCodes) {
       out_.put(1, 2);
       for (uint32_t v = 0; v < 256; ++v) literals_[v] = v < 144 ? huffman(0x30 + v, 8) : huffman(0x190 + v - 144, 9);

@@ -1,19 +1,27 @@
 // The background read: its work runs in a child process, a superseded,
 // cancelled or destroyed job kills that process at once (so it never holds
 // up the newest read), only the newest work's result is handed over, and
-// failures of the work, a crash among them, become error texts. Work waits
-// at gates (pipes) the test opens, so that the orders here are forced, not
-// timed; a fault that leaves a child running or runs the work in this
-// process hangs, which the tests' own short time limit turns into a quick
-// failure.
+// failures of the work, a crash among them, become error texts; the work's
+// process is bounded in time and memory and ends with the program, and
+// what the program itself cannot do (make the reader thread, copy a
+// result) becomes a text too. Work waits at gates (pipes) the test opens,
+// so that the orders here are forced, not timed; a fault that leaves a
+// child running or runs the work in this process hangs, which the tests'
+// own short time limit turns into a quick failure.
 #include "app/ConvertRules.h"
 #include "app/PictureJob.h"
+#include "tests/TestPictures.h"
 
+#include <dirent.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -118,17 +126,45 @@ TEST(PictureJob, SupersededReadsNeverHoldUpTheNewest) {
   second.waitEnded();
 }
 
+// The file descriptors this process has open.
+int openFds() {
+  DIR* d = ::opendir("/proc/self/fd");
+  int n = 0;
+  while (::readdir(d)) ++n;
+  ::closedir(d);
+  return n;
+}
+
+// Runs `body` in a child of the test process and gives its exit code.
+// There no reader thread runs yet: the job there makes its own.
+int inChild(const std::function<int()>& body) {
+  const pid_t pid = ::fork();
+  if (pid == 0) std::_Exit(body());
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// The job's result once it has ended.
+DecodedPicture result(PictureJob& job) {
+  job.wait();
+  DecodedPicture out;
+  EXPECT_TRUE(job.take(out));
+  return out;
+}
+
 TEST(PictureJob, TheResultArrivesOnceAndFailuresBecomeTexts) {
   const DecodedPicture bad{"", {1, 2, 3}, 2, 2};  // three pixels for four
   const std::pair<PictureJob::Work, std::string> cases[] = {
       {[] { return picture(static_cast<uint32_t>(::getpid())); }, ""},
-      {[]() -> DecodedPicture { throw std::bad_alloc(); }, "out of memory"},
+      {[]() -> DecodedPicture { throw std::bad_alloc(); }, kImportOutOfMemory},
       {[]() -> DecodedPicture { throw std::runtime_error("broken"); }, "broken"},
       {[]() -> DecodedPicture { std::abort(); }, kDecoderFailed},  // a crash of the decoder
       {[]() -> DecodedPicture { std::_Exit(0); }, kDecoderFailed},  // ended without a result
       {[bad] { return bad; }, kDecoderFailed},
       {[] { return DecodedPicture{std::string(300, 'x'), {}, 0, 0}; }, std::string(255, 'x')},
   };
+  const int fds = openFds();
   for (const auto& [work, error] : cases) {
     PictureJob job;
     DecodedPicture out;
@@ -144,6 +180,150 @@ TEST(PictureJob, TheResultArrivesOnceAndFailuresBecomeTexts) {
     }
     EXPECT_FALSE(job.busy() || job.take(out)) << error;
   }
+  EXPECT_EQ(openFds(), fds);  // a read leaves no file open, whatever its end
+}
+
+// The decoder's process ends at its bound of processor time (set small
+// here) and of memory beyond what it inherits, as a loop and an endless
+// allocation do, and as the decoder does on a PNG of empty deflate blocks
+// (for each of which it builds the fixed codes anew) or on a real picture
+// it has too little memory for. It is the first process the kernel's
+// out-of-memory killer takes, and the real time bound is set.
+TEST(PictureJob, TheDecoderIsBoundedInTimeAndMemory) {
+  constexpr int64_t kMiB = 1 << 20;
+  namespace tp = testpictures;
+  tp::Deflater emptyBlocks(false, 4'000'000);  // some seconds of work
+  emptyBlocks.feed({0, 0});                      // the one row of 1 x 1
+  const tp::Bytes slowPng = tp::pngFile(1, 1, 8, 0, false, emptyBlocks.finish());
+  // Its picture and data take 112 MB: far past what the allocator may
+  // already hold in reserve (up to 64 MB), which the bound counts as
+  // inherited.
+  constexpr int kSide = 4096;
+  tp::Deflater black;
+  black.feed(tp::Bytes(size_t{kSide} * (kSide * 3 + 1), 0));
+  const tp::Bytes largePng = tp::pngFile(kSide, kSide, 8, 2, false, black.finish());
+  const DecoderLimits oneSecond{1, kDecoderMemoryBytes}, fewMegabytes{kDecoderCpuSeconds, 4 * kMiB};
+  const struct {
+    const char* what;
+    PictureJob::Work work;
+    DecoderLimits limits;
+    std::string error;
+  } cases[] = {
+      {"a loop", []() -> DecodedPicture {
+         volatile int zero = 0;  // read every time round: the loop has an effect
+         while (zero == 0) {
+         }
+         return {};
+       }, oneSecond, kDecoderTooSlow},
+      {"a PNG of empty deflate blocks", [&slowPng] { return DecodeImportPicture(slowPng); }, oneSecond,
+       kDecoderTooSlow},
+      {"an endless allocation",
+       []() -> DecodedPicture {
+         for (;;) {
+           void* p = std::malloc(kMiB);
+           if (!p) throw std::bad_alloc();
+           std::memset(p, 1, kMiB);
+         }
+       },
+       {kDecoderCpuSeconds, 64 * kMiB}, kImportOutOfMemory},
+      {"a PNG of 4096 x 4096 in 4 MiB", [&largePng] { return DecodeImportPicture(largePng); }, fewMegabytes,
+       kImportOutOfMemory},
+      {"the same in the usual bounds", [&largePng] { return DecodeImportPicture(largePng); }, {}, ""},
+      {"its bounds",
+       [] {
+         std::ifstream in("/proc/self/oom_score_adj");
+         std::string adj;
+         in >> adj;
+         rlimit cpu{};
+         ::getrlimit(RLIMIT_CPU, &cpu);
+         return DecodedPicture{adj + " " + std::to_string(cpu.rlim_cur) + " " + std::to_string(cpu.rlim_max), {}, 0, 0};
+       },
+       {}, "1000 20 21"},
+  };
+  const int fds = openFds();
+  for (const auto& c : cases) {
+    PictureJob job;
+    job.start(c.work, kImportMaxPixels, c.limits);
+    const DecodedPicture out = result(job);
+    EXPECT_EQ(out.error, c.error) << c.what;
+    EXPECT_EQ(out.pixels.size(), out.error.empty() ? size_t{kSide * kSide} : 0) << c.what;
+  }
+  EXPECT_EQ(openFds(), fds);
+}
+
+// The shared memory holds a result of maxPixels pixels and no more: a
+// result past it is refused, a bound below 0 or one whose memory size
+// would overflow gets no memory at all.
+TEST(PictureJob, TheSharedAreaHoldsAtMostMaxPixels) {
+  const auto pixels = [](int w, int h) {
+    return [w, h] { return DecodedPicture{"", std::vector<uint32_t>(size_t(w) * size_t(h), 7), w, h}; };
+  };
+  const struct {
+    int64_t maxPixels;
+    PictureJob::Work work;
+    std::string error;
+  } cases[] = {
+      {4, pixels(2, 2), ""},
+      {4, pixels(3, 2), kDecoderFailed},
+      {1024, pixels(1025, 1), kDecoderFailed},
+      {0, [] { return DecodedPicture{"broken", {}, 0, 0}; }, "broken"},
+      {-1, pixels(1, 1), kDecoderNotStarted},
+      {int64_t{1} << 62, pixels(2, 2), kDecoderNotStarted},  // 4 bytes each: 2^64
+      {INT64_MAX, pixels(2, 2), kDecoderNotStarted},
+  };
+  for (const auto& c : cases) {
+    PictureJob job;
+    job.start(c.work, c.maxPixels);
+    EXPECT_EQ(result(job).error, c.error) << c.maxPixels;
+  }
+}
+
+// A reader thread that cannot be made (the system is out of threads) and a
+// result the program has no memory to copy: each read gives a text, and
+// the next read is made as usual. In a child of the test, which has no
+// reader thread yet.
+TEST(PictureJob, AReaderThreadOrACopyThatFailsIsAText) {
+  EXPECT_EQ(inChild([] {
+              PictureJob job;
+              PictureJobFaults::thread = true;
+              job.start([] { return picture(1); });
+              DecodedPicture out;
+              if (!job.take(out) || out.error != kReaderNotStarted) return 1;  // at once
+              job.start([] { return picture(2); });
+              if (result(job).pixels != std::vector<uint32_t>{2}) return 2;
+              PictureJobFaults::copy = true;
+              job.start([] { return picture(3); });
+              if (result(job).error != kImportOutOfMemory) return 3;
+              job.start([] { return picture(4); });
+              return result(job).pixels == std::vector<uint32_t>{4} ? 0 : 4;
+            }),
+            0);
+}
+
+// The decoder ends with the program, also when the program is killed and
+// never gets to cancel it: a test process starts a read that waits at its
+// gate and is killed.
+TEST(PictureJob, TheDecoderEndsWithTheProgram) {
+  int alive[2];
+  ASSERT_EQ(::pipe(alive), 0);
+  const pid_t program = ::fork();
+  if (program == 0) {
+    Gated gated;
+    PictureJob job;
+    job.start([work = gated.work(1), alive] {
+      ::close(alive[0]);
+      return work();
+    });
+    gated.waitStarted();  // now only the decoder holds `alive` open as well
+    ::kill(::getpid(), SIGKILL);
+  }
+  ::close(alive[1]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(program, &status, 0), program);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+  char c;
+  EXPECT_EQ(::read(alive[0], &c, 1), 0);  // the decoder is gone
+  ::close(alive[0]);
 }
 
 }  // namespace

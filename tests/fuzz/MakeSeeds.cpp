@@ -150,6 +150,18 @@ int main(int argc, char** argv) {
   tp::Deflater zeros(true);
   zeros.feed(Bytes(1 << 20, 0));
   seed("importpicture", "excess.png", tp::pngFile(1, 1, 8, 0, false, zeros.finish()));
+  // A JPEG of one Huffman table more than allowed, one whose scan names a
+  // DC table no segment defined, and a PNG whose data begins with empty
+  // deflate blocks (the decoder's process bounds the time of many).
+  Bytes emptyTables;
+  for (int i = 0; i < 999; ++i) emptyTables.insert(emptyTables.end(), {0x11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  seed("importpicture", "many-tables.jpg",
+       tp::jpegFile(join({tp::jpegFrame(false, 16, 16, {0x11}), tp::jpegSegment(0xC4, emptyTables)}), {tp::jpegScan({1})}));
+  seed("importpicture", "undefined-table.jpg",
+       tp::jpegFile(tp::jpegFrame(false, 16, 16, {0x11}), {tp::jpegScan({1}, 0, 63, 0, 0, 0x10)}));
+  tp::Deflater emptyBlocks(false, 1000);
+  emptyBlocks.feed(Bytes(2, 0));
+  seed("importpicture", "empty-blocks.png", tp::pngFile(1, 1, 8, 0, false, emptyBlocks.finish()));
 
   // Fonts made here; run.sh adds the Liberation fonts at run time. A square
   // on digits and letters, composites within and far past the budgets, an
