@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -58,19 +59,43 @@ Palette ImportPalette(const Palette& appPalette, int index) {
   return p;
 }
 
+ImportResize WantedImportResize(const ImportPicture& pic) {
+  return {pic.mode == ImportMode::Multicolor ? kMultiWidth : kHiresWidth, pic.zoomToFit, pic.keepAspect};
+}
+
+bool ImportResizeTooLargeForFrame(const ImportPicture& pic) {
+  return pic.hasPicture() && pic.resizedFor != WantedImportResize(pic) &&
+         static_cast<int64_t>(pic.width) * pic.height > kImportFrameResizePixels;
+}
+
+DecodedPicture ResizeImportPicture(const uint32_t* pixels, int w, int h, const ImportResize& r) {
+  DecodedPicture d;
+  d.pixels = ColorReducer::Resize(pixels, w, h, r.outW, r.zoomToFit, r.keepAspect);
+  d.width = r.outW;
+  d.height = kReduceHeight;
+  return d;
+}
+
+bool InstallImportResize(ImportPicture& pic, const ImportResize& r, DecodedPicture& resized) {
+  if (!resized.error.empty() || r != WantedImportResize(pic) || resized.width != r.outW ||
+      resized.height != kReduceHeight || resized.pixels.size() != static_cast<size_t>(r.outW) * kReduceHeight)
+    return false;
+  pic.sourcePreview = {std::move(resized.pixels), r.outW, kReduceHeight};
+  pic.resizedFor = r;
+  return true;
+}
+
 bool ConvertImportPicture(ImportPicture& pic, const Machine& m, const Palette& appPalette) {
   if (!pic.hasPicture()) return false;
-  const int outW = pic.mode == ImportMode::Multicolor ? kMultiWidth : kHiresWidth;
+  const ImportResize resize = WantedImportResize(pic);
+  const int outW = resize.outW;
   const Palette pal = ImportPalette(appPalette, pic.paletteIndex);
   const uint8_t* rgb = pal.rgb[0].data();
   pic.colorReducer.SetPalette(rgb);
   // On a large picture the resize costs far more than all the rest.
-  const ImportResize resize{outW, pic.zoomToFit, pic.keepAspect};
   if (pic.resizedFor != resize) {
-    pic.sourcePreview = {ColorReducer::Resize(pic.pixels.data(), pic.width, pic.height, outW, pic.zoomToFit,
-                                              pic.keepAspect),
-                         outW, kReduceHeight};
-    pic.resizedFor = resize;
+    DecodedPicture resized = ResizeImportPicture(pic.pixels.data(), pic.width, pic.height, resize);
+    InstallImportResize(pic, resize, resized);
   }
   const std::vector<uint32_t>& resized = pic.sourcePreview.pixels;
   std::vector<uint32_t> result;

@@ -106,6 +106,28 @@ Palette ImportPalette(const Palette& appPalette, int index);
 // PETSCII matching.
 bool ConvertImportPicture(ImportPicture& pic, const Machine& m, const Palette& appPalette);
 
+// Pictures of up to this many pixels (2048 x 2048) are resized within the
+// frame that asks for it, so that their previews never wait: a whole
+// conversion with the resize of the slowest shapes of that size (half
+// transparent, or four columns wide) takes under 8 ms here, so even a
+// machine ten times slower keeps that frame under 100 ms. Larger pictures
+// are resized in the background while the window keeps drawing.
+constexpr int64_t kImportFrameResizePixels = 2048 * 2048;
+
+// The resize the options ask for.
+ImportResize WantedImportResize(const ImportPicture& pic);
+// True when the next conversion would resize a picture larger than
+// kImportFrameResizePixels: the window then has it resized in the
+// background and installs the result before it converts.
+bool ImportResizeTooLargeForFrame(const ImportPicture& pic);
+// The w x h pixels resized for `r`, as a background job hands them back:
+// r.outW x 200 pixels.
+DecodedPicture ResizeImportPicture(const uint32_t* pixels, int w, int h, const ImportResize& r);
+// Takes a resize made for `r` of the current picture as the one the next
+// conversion uses, and true; false (and nothing changes) when it failed,
+// has another size, or the options now ask for another resize.
+bool InstallImportResize(ImportPicture& pic, const ImportResize& r, DecodedPicture& resized);
+
 // Writes the last conversion into the document (bitmap or text screen).
 void StoreImportPicture(const ImportPicture& pic, Machine& m);
 

@@ -2,7 +2,9 @@
 // mark it dirty; in the next drawn frame the picture is converted again
 // (app/ConvertRules) and both previews are uploaded. While a picture is
 // read the window polls its job each frame and keeps the previous
-// picture's options and previews, disabled.
+// picture's options and previews, disabled. While a large picture is
+// resized the options stay live (a change supersedes the resize) and the
+// previous previews stay in view; only "OK" waits for the new result.
 #include "app/ImportWin.h"
 
 #include "app/App.h"
@@ -35,8 +37,12 @@ constexpr float kEmptyPreviewWidth = 648;
 constexpr float kButtonWidth = 100;
 constexpr ImVec2 kSwatchSize(20, 14);
 constexpr int kColorCount = 16;
-// How often the loop wakes to look for the end of a decode, in seconds.
+// How often the loop wakes to look for the end of a decode or a resize, in
+// seconds.
 constexpr double kReadPollSeconds = 0.05;
+
+// Shown in place of the previews while the first one is made.
+constexpr const char* kConvertingText = "Converting...";
 
 const char* const kResolutions[] = {"Hires 320x200", "Multicolor 160x200", "PETSCII text 40x25"};
 const char* const kColorNames[] = {"Mono", "Grayscale", "Color"};
@@ -131,12 +137,33 @@ void previews(const ImportPicState& p) {
     ImGui::SameLine();
     ImGui::Image(TextureRef(p.resultTexture), size);
   } else {
+    const ImVec2 at = ImGui::GetCursorPos();
     ImGui::Dummy(ImVec2(kEmptyPreviewWidth, kPreviewHeight));
+    if (p.isConverting()) {  // in the middle of the empty area
+      const ImVec2 text = ImGui::CalcTextSize(kConvertingText);
+      ImGui::SetCursorPos(ImVec2(at.x + (kEmptyPreviewWidth - text.x) / 2, at.y + (kPreviewHeight - text.y) / 2));
+      ImGui::TextUnformatted(kConvertingText);
+    }
   }
   ImGui::EndGroup();
 }
 
+// Resizes the picture for `r` in a child process. The child works on its
+// own copy of the memory as it was when it was made, so the picture may be
+// replaced meanwhile; each replacement begins with a read, which cancels
+// the resize, so a result never meets another picture.
+void startResize(ImportPicState& p, const ImportResize& r) {
+  const uint32_t* pixels = p.pixels.data();
+  const int w = p.width, h = p.height;
+  p.resizingFor = r;
+  p.resizing.start([pixels, w, h, r] { return ResizeImportPicture(pixels, w, h, r); },
+                   int64_t{kHiresWidth} * kReduceHeight);
+}
+
 void startRead(App& app, const std::string& name, PictureJob::Work work) {
+  // The one reader thread runs the jobs one after another: the resize of
+  // the picture this read replaces must not hold it back.
+  g_pic.resizing.cancel();
   g_pic.readingName = name;
   g_pic.reading.start(std::move(work));
   // A window opened for the read closes again if the read fails or is
@@ -174,6 +201,35 @@ void cancelImportRead(App& app) {
   endRead(app, true);
 }
 
+bool convertImportPicture(App& app) {
+  ImportPicState& p = g_pic;
+  if (!p.dirty || !p.hasPicture() || p.isReading()) return false;
+  if (ImportResizeTooLargeForFrame(p)) {
+    const ImportResize want = WantedImportResize(p);
+    if (!p.isConverting() || p.resizingFor != want) startResize(p, want);
+    return false;
+  }
+  // The resize at hand (kept, or small enough): one running for other
+  // options is no longer wanted.
+  p.resizing.cancel();
+  if (!ConvertImportPicture(p, app.machine, app.palette)) return false;
+  p.sourceTexture.update(p.sourcePreview.pixels, p.sourcePreview.w, p.sourcePreview.h);
+  p.resultTexture.update(p.resultPreview.pixels, p.resultPreview.w, p.resultPreview.h);
+  return true;
+}
+
+void pollImportResize() {
+  ImportPicState& p = g_pic;
+  DecodedPicture resized;
+  if (!p.resizing.take(resized) || InstallImportResize(p, p.resizingFor, resized)) return;
+  // A resize whose process could not be made or ended without its result
+  // is done here, in one slow frame, rather than started again and again.
+  if (p.resizingFor == WantedImportResize(p)) {
+    resized = ResizeImportPicture(p.pixels.data(), p.width, p.height, p.resizingFor);
+    InstallImportResize(p, p.resizingFor, resized);
+  }
+}
+
 void pickPicture(App& app) {
   const std::vector<FileIO::Filter> filters = {
       {"Images (*.png;*.jpg;*.bmp;*.gif;*.tga)", {"png", "jpg", "jpeg", "bmp", "gif", "tga", "psd"}},
@@ -193,11 +249,12 @@ void closeImportPicture(App& app) {
   app.showImportPicture = false;
   g_pic.pickerShown = false;
   g_pic.reading.cancel();
+  g_pic.resizing.cancel();
   g_pic.closeAfterRead = false;
 }
 
 void acceptImportPicture(App& app) {
-  if (!g_pic.hasPicture() || g_pic.isReading()) return;
+  if (!g_pic.hasPicture() || g_pic.isReading() || g_pic.isConverting()) return;
   app.change(UndoStep::of(UndoKind::All, kImportUndoLabel), [&app] { StoreImportPicture(g_pic, app.machine); });
   // The document is shown in the palette it was converted with.
   if (g_pic.paletteIndex != app.palette.index) app.setPalette(g_pic.paletteIndex);
@@ -208,8 +265,9 @@ void drawImportPicture(App& app) {
   ImportPicState& p = g_pic;
   pollImportPicture(app);
   if (!app.showImportPicture) return;  // a read that failed closed it
+  pollImportResize();
   const bool reading = p.isReading();
-  if (reading) app.redrawBy(ImGui::GetTime() + kReadPollSeconds);
+  if (reading || p.isConverting()) app.redrawBy(ImGui::GetTime() + kReadPollSeconds);
   if (p.paletteIndex < 0) p.paletteIndex = app.palette.index;
   // An empty window offers the file dialog once per opening.
   if (!p.hasPicture() && !p.pickerShown && !reading) {
@@ -259,20 +317,19 @@ void drawImportPicture(App& app) {
   options(app, p);
   ImGui::EndChild();
   ImGui::SameLine();
-  if (!reading && p.dirty && ConvertImportPicture(p, app.machine, app.palette)) {
-    p.sourceTexture.update(p.sourcePreview.pixels, p.sourcePreview.w, p.sourcePreview.h);
-    p.resultTexture.update(p.resultPreview.pixels, p.resultPreview.w, p.resultPreview.h);
-  }
+  convertImportPicture(app);
   previews(p);
 
   ImGui::Spacing();
-  ImGui::BeginDisabled(!p.hasPicture());
+  // "OK" stores the shown result only once it is up to date.
+  const bool converting = p.isConverting();
+  ImGui::BeginDisabled(!p.hasPicture() || converting);
   bool ok = ImGui::Button("OK", Classic::ButtonSize(kButtonWidth));
   ImGui::EndDisabled();
   ImGui::SameLine();
   const bool cancel = ImGui::Button("Cancel", Classic::ButtonSize(kButtonWidth));
   ImGui::EndDisabled();
-  if (p.autoOk && !p.dirty && !reading) {
+  if (p.autoOk && !p.dirty && !reading && !converting) {
     p.autoOk = false;
     ok = true;
   }

@@ -4,8 +4,12 @@
 // dropped-file action and the self-test reach it from outside the window;
 // the conversion itself is app/ConvertRules. A picture file is read and
 // decoded in a child process (app/PictureJob) while the window shows
-// "Reading picture..."; the frame only starts the read and polls it. "OK"
-// stores the result as one undo step "import image".
+// "Reading picture..."; the frame only starts the read and polls it. A
+// picture too large to resize within a frame is resized in a child process
+// the same way, while the window shows the previous previews (or
+// "Converting..." before the first); the steps after the resize run in the
+// frame once it is in. "OK" stores the result as one undo step "import
+// image".
 #pragma once
 
 #include "app/ConvertRules.h"
@@ -18,8 +22,8 @@
 
 class App;
 
-// The import state, the textures of its two previews and the read in
-// progress.
+// The import state, the textures of its two previews, the read in
+// progress and the resize of a large picture in progress.
 struct ImportPicState : ImportPicture {
   Texture sourceTexture;
   Texture resultTexture;
@@ -28,8 +32,11 @@ struct ImportPicState : ImportPicture {
   // The window was opened for the running read: a failed or cancelled
   // read closes it again.
   bool closeAfterRead = false;
+  PictureJob resizing;       // a picture too large for a frame, being resized
+  ImportResize resizingFor;  // what it is being resized for
 
   bool isReading() const { return reading.busy(); }
+  bool isConverting() const { return resizing.busy(); }
 };
 
 extern ImportPicState g_pic;
@@ -52,6 +59,17 @@ void openImportPicture(App& app, const std::string& name, const std::vector<uint
 void pollImportPicture(App& app);
 // Stops the running read; a window opened only for it closes again.
 void cancelImportRead(App& app);
+// Converts g_pic when it asks for it (`dirty`): within the frame, or, for a
+// picture too large to resize within one, by starting its resize in the
+// background (superseding one for other options); nothing while a picture
+// is read. The window calls it every frame it is open. True when both
+// previews changed.
+bool convertImportPicture(App& app);
+// Takes an ended background resize: installed, when the options still ask
+// for it, so that the next conversion starts after the resize. A resize
+// that failed is done within the frame instead. Called every frame the
+// window is open.
+void pollImportResize();
 // Offers the file dialog for a picture; it hands over only the path.
 void pickPicture(App& app);
 // Sets the mode and asks for a new conversion, pressing "OK" by itself once
@@ -63,8 +81,8 @@ void drawImportPicture(App& app);
 
 // What "OK" does: stores the last conversion as one undo step, shows the
 // document in the palette it was converted with and closes the window.
-// Nothing without a picture.
+// Nothing without a picture, or while it is read or resized.
 void acceptImportPicture(App& app);
-// Closes the window and stops a running read; picture, options and
-// previews stay.
+// Closes the window and stops a running read or resize; picture, options
+// and previews stay.
 void closeImportPicture(App& app);

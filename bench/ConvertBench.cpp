@@ -1,9 +1,10 @@
-// Speed of the picture conversions, which the import window runs in the
-// frame in which an option changes: resizing a full-HD picture plus the
-// Floyd-Steinberg reduction (hires and multicolour), PETSCII matching in
-// colour with reversed characters, an option change of the import window
-// on a 64-megapixel picture, and a bitmap of 1000 distinct cells turned
-// into a charset with merging.
+// Speed of the picture conversions, which the import window runs when an
+// option changes: resizing a full-HD picture plus the Floyd-Steinberg
+// reduction (hires and multicolour), the resize of 64-megapixel pictures
+// of the extreme shapes the import accepts, PETSCII matching in colour
+// with reversed characters, an option change of the import window on a
+// 64-megapixel picture, and a bitmap of 1000 distinct cells turned into a
+// charset with merging.
 #include "app/ConvertRules.h"
 #include "convert/CharsetConverter.h"
 #include "convert/ColorReducer.h"
@@ -13,6 +14,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace {
@@ -71,6 +73,47 @@ void BM_Resize(benchmark::State& state) {
 }
 BENCHMARK(BM_Resize)->Unit(benchmark::kMillisecond);
 
+// 8192 x 8192 photograph-like pixels, made once (it takes seconds): the
+// most the import accepts, also read as 16777216 x 4 or 4 x 16777216.
+constexpr int kBigSide = 8192;
+const std::vector<uint32_t>& bigPhoto() {
+  static const std::vector<uint32_t> px = photo(kBigSide, kBigSide);
+  return px;
+}
+
+// The same with every other pixel half transparent, so that every chunk
+// of the resize takes the blending path.
+const std::vector<uint32_t>& bigTranslucentPhoto() {
+  static const std::vector<uint32_t> px = [] {
+    std::vector<uint32_t> p = bigPhoto();
+    for (size_t i = 0; i < p.size(); i += 2) p[i] = (p[i] & 0x00FFFFFFu) | 0x80000000u;
+    return p;
+  }();
+  return px;
+}
+
+// The resize of 64 megapixels by shape (0: 16777216 x 4, 1: 4 x 16777216,
+// 2: 8192 x 8192, 3: 8192 x 8192 half transparent), output width (320 or
+// 160) and "Keep aspect ratio" (0 or 1), zoomed to fit.
+void BM_ResizeLarge(benchmark::State& state) {
+  const int shape = static_cast<int>(state.range(0));
+  const int outW = static_cast<int>(state.range(1));
+  const bool keepAspect = state.range(2) != 0;
+  const std::vector<uint32_t>& src = shape == 3 ? bigTranslucentPhoto() : bigPhoto();
+  constexpr int kLong = kBigSide * kBigSide / 4;
+  const int w = shape == 0 ? kLong : shape == 1 ? 4 : kBigSide;
+  const int h = shape == 0 ? 4 : shape == 1 ? kLong : kBigSide;
+  for (auto _ : state) {
+    const std::vector<uint32_t> resized = ColorReducer::Resize(src.data(), w, h, outW, true, keepAspect);
+    benchmark::DoNotOptimize(resized.data());
+  }
+  state.SetLabel(std::to_string(w) + "x" + std::to_string(h) + (shape == 3 ? " translucent" : ""));
+}
+BENCHMARK(BM_ResizeLarge)
+    ->ArgsProduct({{0, 1, 2, 3}, {320, 160}, {0, 1}})
+    ->ArgNames({"shape", "outW", "aspect"})
+    ->Unit(benchmark::kMillisecond);
+
 void BM_Reduce(benchmark::State& state) {
   const int outW = static_cast<int>(state.range(0));
   const int dither = static_cast<int>(state.range(1));
@@ -111,14 +154,14 @@ BENCHMARK(BM_PetsciiConvert)->Arg(0)->Arg(50)->Arg(100)->Unit(benchmark::kMillis
 // after the resize depend on, or "Keep aspect ratio" (1), which resizes
 // the whole picture again.
 void BM_ImportOptionChange(benchmark::State& state) {
-  static const std::vector<uint32_t> src = photo(8192, 8192);
+  const std::vector<uint32_t>& src = bigPhoto();
   const bool resizeOption = state.range(0) != 0;
   Machine m;
   m.reset();
   const Palette app;
   ImportPicture pic;
   pic.pixels = src;
-  pic.width = pic.height = 8192;
+  pic.width = pic.height = kBigSide;
   pic.paletteIndex = 0;
   ConvertImportPicture(pic, m, app);
   for (auto _ : state) {
@@ -131,6 +174,32 @@ void BM_ImportOptionChange(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_ImportOptionChange)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// What the frame of a resize option change costs on the largest pictures
+// the window still resizes within the frame, in its slowest shapes: 2048 x
+// 2048 half transparent (argument 0) and 4 x 1048576 (1), in multicolour.
+void BM_ImportAtFrameBound(benchmark::State& state) {
+  const bool narrow = state.range(0) != 0;
+  const int w = narrow ? 4 : 2048;
+  const int h = static_cast<int>(kImportFrameResizePixels / w);
+  Machine m;
+  m.reset();
+  const Palette app;
+  ImportPicture pic;
+  pic.pixels.assign(bigTranslucentPhoto().begin(), bigTranslucentPhoto().begin() + kImportFrameResizePixels);
+  if (narrow)
+    for (uint32_t& p : pic.pixels) p |= 0xFF000000u;
+  pic.width = w;
+  pic.height = h;
+  pic.paletteIndex = 0;
+  for (auto _ : state) {
+    pic.keepAspect = !pic.keepAspect;
+    ConvertImportPicture(pic, m, app);
+    benchmark::DoNotOptimize(pic.resultPreview.pixels.data());
+  }
+  state.SetLabel(std::to_string(w) + "x" + std::to_string(h));
+}
+BENCHMARK(BM_ImportAtFrameBound)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_BitmapToCharset(benchmark::State& state) {
   const bool multi = state.range(0) != 0;

@@ -1,7 +1,9 @@
 // Resizing, colour mapping with error diffusion, cell-colour choice and the
-// bitmap writer of the PC picture import. Everything runs in the frame in
-// which an import option changes. The resize sums integers, two channels
-// to a word. The mapping is bound by the chain from one pixel's error to
+// bitmap writer of the PC picture import, which runs them whenever an
+// import option changes (the resize of a large picture in a process of its
+// own). The resize reads every source pixel once, whatever the picture's
+// shape, and sums integers, two channels to a word. The mapping is bound
+// by the chain from one pixel's error to
 // the next pixel's choice, so that chain is kept short: the pixel and its
 // error are one vector of four floats, all candidates are compared four at
 // a time, the share for the right neighbour stays in a register, and with
@@ -134,18 +136,6 @@ constexpr DitherTap stucki[] = {{1, 0, 8},  {2, 0, 4},  {-2, 1, 2}, {-1, 1, 4},
                                 {0, 1, 8},  {1, 1, 4},  {2, 1, 2},  {-2, 2, 1},
                                 {-1, 2, 2}, {0, 2, 4},  {1, 2, 2},  {2, 2, 1}};
 
-// c x a / 255 for every alpha a and channel c: the blend towards black of
-// a transparent pixel, looked up instead of divided per source pixel.
-const std::array<uint8_t, 65536>& alphaTable() {
-  static const std::array<uint8_t, 65536> table = [] {
-    std::array<uint8_t, 65536> t{};
-    for (int a = 0; a < 256; ++a)
-      for (int c = 0; c < 256; ++c) t[a * 256 + c] = static_cast<uint8_t>(c * a / 255);
-    return t;
-  }();
-  return table;
-}
-
 // Source range [lo, hi) of one output row or column; empty when it lies
 // outside the picture.
 struct Span {
@@ -159,6 +149,246 @@ Span sourceSpan(double s0, double s1, int size) {
   const int hi = std::min(std::max(static_cast<int>(std::ceil(s1)), lo + 1), size);
   return {lo, hi};
 }
+
+// ---- Box sums of the resize ----
+//
+// Each output pixel averages a box of source pixels: its row's source span
+// by its column's. Both kinds of span rise with the output position (at
+// both ends) and come in runs of equal spans, so the work is laid out to
+// read every used source pixel once, whatever the shape of the picture:
+// - the ends of all column spans cut the used source columns into
+//   segments, each column in exactly one, at most 2 x 320 - 1 of them; a
+//   column span is a run of whole segments;
+// - each distinct row span is summed once, per segment, and a source row
+//   belongs to a few of them (one beginning inside it, one ending in it,
+//   and one of that row alone when the picture is scaled up);
+// - the source rows are walked once, top to bottom, each row's segment
+//   sums going to every row span open at that row; once a span's last row
+//   is in, each of its output pixels adds up its column's segments.
+// The sums are integers, two channels to a 32-bit word (red and blue, 16
+// bits each), which holds 257 pixels of 255; they go into 64-bit totals
+// before that, since the span of a 16777216-wide picture passes 32 bits.
+
+constexpr int kPackedPixels = 257;           // 257 x 255 = 65535: full 16-bit lanes
+constexpr uint32_t kLowBytes = 0x00FF00FFu;  // red and blue of a pixel, 16 bits apart
+// Up to this many used columns, the rows are summed per column into one
+// packed word each (a plain run over the row that the compiler turns into
+// vector code) and the columns into segments every 257 rows; wider, the
+// segments are long and each row is summed segment by segment, keeping
+// the memory to a few words per segment instead of per column.
+constexpr int kMaxColumnSums = 32768;
+
+// Channel sums of part of a box.
+struct Totals {
+  uint64_t r = 0;
+  uint64_t g = 0;
+  uint64_t b = 0;
+  void add(uint32_t redBlue, uint32_t green) {
+    r += redBlue & 0xFFFF;
+    b += redBlue >> 16;
+    g += green;
+  }
+  Totals& operator+=(const Totals& o) {
+    r += o.r;
+    g += o.g;
+    b += o.b;
+    return *this;
+  }
+};
+
+// Red and blue of a pixel blended towards black by its alpha (c x a / 255
+// rounded down), both in one word: each lane's c x a is at most 65025, and
+// for every such t, (t + 1 + t / 256) / 256 is t / 255 rounded down.
+uint32_t div255Lanes(uint32_t t) { return ((t + 0x00010001u + ((t >> 8) & kLowBytes)) >> 8) & kLowBytes; }
+uint32_t blendedRB(uint32_t p) { return div255Lanes((p & kLowBytes) * (p >> 24)); }
+uint32_t blendedG(uint32_t p) { return div255Lanes(((p >> 8) & 255) * (p >> 24)); }
+
+// Sums of at most kPackedPixels pixels: red and blue packed, and green.
+struct Packed {
+  uint32_t rb = 0;
+  uint32_t g = 0;
+};
+
+// The sums of n pixels, each blended towards black by its alpha: summed
+// plainly, and only when one of them has transparency summed again,
+// blended (from the cache by then).
+Packed sums(const uint32_t* p, int n) {
+  Packed s;
+  uint32_t all = 0xFFFFFFFFu;
+  for (int i = 0; i < n; ++i) {
+    s.rb += p[i] & kLowBytes;
+    s.g += (p[i] >> 8) & 255;
+    all &= p[i];
+  }
+  if (all >> 24 == 255) return s;
+  s = {};
+  for (int i = 0; i < n; ++i) {
+    s.rb += blendedRB(p[i]);
+    s.g += blendedG(p[i]);
+  }
+  return s;
+}
+
+// One resize's spans, segments and sums; see above.
+class BoxResize {
+public:
+  // `cols` and `rows`: the source span of every output column and row.
+  BoxResize(const uint32_t* pixels, int w, const std::vector<Span>& cols, const std::vector<Span>& rows)
+      : pixels_(pixels), w_(w), cols_(cols) {
+    for (const Span& c : cols)
+      if (c.hi > c.lo) edges_.insert(edges_.end(), {c.lo, c.hi});
+    std::sort(edges_.begin(), edges_.end());
+    edges_.erase(std::unique(edges_.begin(), edges_.end()), edges_.end());
+    segments_ = std::max(static_cast<int>(edges_.size()) - 1, 0);
+    for (const Span& c : cols) {
+      const auto at = [&](int edge) {
+        return static_cast<int>(std::lower_bound(edges_.begin(), edges_.end(), edge) - edges_.begin());
+      };
+      colSegments_.push_back(c.hi > c.lo ? Span{at(c.lo), at(c.hi)} : Span{});
+    }
+    for (int y = 0; y < static_cast<int>(rows.size()); ++y) {
+      if (rows[y].hi <= rows[y].lo) continue;
+      if (!spans_.empty() && spans_.back().lo == rows[y].lo && spans_.back().hi == rows[y].hi) {
+        ++spanRows_.back();
+      } else {
+        spans_.push_back(rows[y]);
+        spanY_.push_back(y);
+        spanRows_.push_back(1);
+      }
+    }
+    // The most spans open at once: those from a span j up to the last that
+    // begins before j ends.
+    for (size_t j = 0, k = 0; j < spans_.size(); ++j) {
+      while (k < spans_.size() && spans_[k].lo < spans_[j].hi) ++k;
+      ring_ = std::max(ring_, static_cast<int>(k - j));
+    }
+    if (segments_ == 0) return;
+    batch_.resize(segments_);
+    open_.resize(static_cast<size_t>(segments_) * ring_);
+    const int used = edges_.back() - edges_.front();
+    if (used <= kMaxColumnSums) {
+      columnRB_.resize(used);
+      columnG_.resize(used);
+    }
+  }
+
+  // Fills the output rows of every row span; the others stay as they are.
+  void run(uint32_t* out, int outW) {
+    if (segments_ == 0 || spans_.empty()) return;
+    const int count = static_cast<int>(spans_.size());
+    int first = 0, next = 0;  // the open spans
+    for (int sy = spans_.front().lo; sy < spans_.back().hi;) {
+      if (next < count && spans_[next].lo <= sy) {
+        settle(first, next);
+        for (; next < count && spans_[next].lo <= sy; ++next) std::fill_n(slot(next), segments_, Totals{});
+      }
+      if (first == next) {  // in no span
+        sy = spans_[next].lo;
+        continue;
+      }
+      // The rows up to the next change of the open spans all go to them.
+      const int stop = next < count ? std::min(spans_[first].hi, spans_[next].lo) : spans_[first].hi;
+      addRows(sy, stop);
+      sy = stop;
+      if (spans_[first].hi == sy) {
+        settle(first, next);
+        for (; first < next && spans_[first].hi == sy; ++first) finish(first, out, outW);
+      }
+    }
+  }
+
+private:
+  Totals* slot(int span) { return open_.data() + static_cast<size_t>(span % ring_) * segments_; }
+
+  // Adds source rows [y0, y1).
+  void addRows(int y0, int y1) {
+    const uint32_t* row = pixels_ + static_cast<size_t>(y0) * w_;
+    if (columnRB_.empty()) {
+      for (int y = y0; y < y1; ++y, row += w_)
+        for (int k = 0; k < segments_; ++k)
+          for (int x = edges_[k]; x < edges_[k + 1]; x += kPackedPixels) {
+            const Packed s = sums(row + x, std::min(kPackedPixels, edges_[k + 1] - x));
+            batch_[k].add(s.rb, s.g);
+          }
+      return;
+    }
+    const int n = static_cast<int>(columnRB_.size());
+    uint32_t* __restrict rb = columnRB_.data();
+    uint32_t* __restrict g = columnG_.data();
+    for (int y = y0; y < y1; ++y, row += w_) {
+      const uint32_t* __restrict p = row + edges_.front();
+      uint32_t all = 0xFFFFFFFFu;
+      for (int i = 0; i < n; ++i) {
+        rb[i] += p[i] & kLowBytes;
+        g[i] += (p[i] >> 8) & 255;
+        all &= p[i];
+      }
+      // With transparency the plain values are traded for the blended
+      // ones; the words wrap meanwhile but end exact.
+      if (all >> 24 != 255)
+        for (int i = 0; i < n; ++i) {
+          rb[i] += blendedRB(p[i]) - (p[i] & kLowBytes);
+          g[i] += blendedG(p[i]) - ((p[i] >> 8) & 255);
+        }
+      if (++columnRows_ == kPackedPixels) flushColumns();
+    }
+  }
+
+  // The column sums into their segments' totals.
+  void flushColumns() {
+    if (columnRows_ == 0) return;
+    const int lo = edges_.front();
+    for (int k = 0; k < segments_; ++k) {
+      Totals& t = batch_[k];
+      for (int x = edges_[k]; x < edges_[k + 1]; ++x) t.add(columnRB_[x - lo], columnG_[x - lo]);
+    }
+    std::fill(columnRB_.begin(), columnRB_.end(), 0u);
+    std::fill(columnG_.begin(), columnG_.end(), 0u);
+    columnRows_ = 0;
+  }
+
+  // The rows summed since the open spans last changed go to each of them.
+  void settle(int first, int next) {
+    flushColumns();
+    for (int j = first; j < next; ++j) {
+      Totals* t = slot(j);
+      for (int k = 0; k < segments_; ++k) t[k] += batch_[k];
+    }
+    std::fill(batch_.begin(), batch_.end(), Totals{});
+  }
+
+  // Averages the boxes of row span `span` into its output rows.
+  void finish(int span, uint32_t* out, int outW) {
+    const Totals* totals = slot(span);
+    const uint64_t height = static_cast<uint64_t>(spans_[span].hi - spans_[span].lo);
+    uint32_t* row = out + static_cast<size_t>(spanY_[span]) * outW;
+    for (int x = 0; x < outW; ++x) {
+      const Span segs = colSegments_[x];
+      if (segs.hi <= segs.lo) continue;
+      Totals t;
+      for (int k = segs.lo; k < segs.hi; ++k) t += totals[k];
+      const uint64_t n = height * static_cast<uint64_t>(cols_[x].hi - cols_[x].lo);
+      row[x] = static_cast<uint32_t>((t.r / n) | ((t.g / n) << 8) | ((t.b / n) << 16) | kOpaqueBlack);
+    }
+    for (int y = 1; y < spanRows_[span]; ++y) std::copy(row, row + outW, row + static_cast<size_t>(y) * outW);
+  }
+
+  const uint32_t* pixels_;
+  int w_;
+  const std::vector<Span>& cols_;
+  std::vector<int> edges_;         // segment k is source columns [edges_[k], edges_[k + 1])
+  int segments_ = 0;
+  std::vector<Span> colSegments_;  // per output column, its first and end segment
+  std::vector<Span> spans_;        // the distinct row spans, top to bottom
+  std::vector<int> spanY_;         // first output row of each
+  std::vector<int> spanRows_;      // and the number of output rows it has
+  int ring_ = 1;                   // slots of `open_`, one per open span
+  std::vector<Totals> open_;       // per open span, per segment
+  std::vector<Totals> batch_;      // per segment, rows since the open spans changed
+  std::vector<uint32_t> columnRB_; // per used column, packed sums of columnRows_ rows
+  std::vector<uint32_t> columnG_;
+  int columnRows_ = 0;
+};
 
 // The colour with the highest count above zero, ties to the lowest number;
 // -1 when every count is zero.
@@ -236,79 +466,11 @@ std::vector<uint32_t> ColorReducer::Resize(const uint32_t* pixels, int w, int h,
   // Frame position to source position: multiplying before dividing keeps
   // whole source pixels whole (at 1:1 every row and column maps exactly
   // onto one source row or column instead of blending a rounded neighbour).
-  std::vector<Span> cols(outW);
-  int colLo = w, colHi = 0;
-  for (int x = 0; x < outW; ++x) {
+  std::vector<Span> cols(outW), rows(kReduceHeight);
+  for (int x = 0; x < outW; ++x)
     cols[x] = sourceSpan((x * step - oX) * w / dW, ((x + 1) * step - oX) * w / dW, w);
-    if (cols[x].hi > cols[x].lo) {
-      colLo = std::min(colLo, cols[x].lo);
-      colHi = std::max(colHi, cols[x].hi);
-    }
-  }
-  if (colHi <= colLo) return out;
-
-  // Per output row: channel sums of every source column over the row's
-  // source rows, then each output pixel adds up its columns. The rows are
-  // summed two channels to a word (red and blue, green and alpha, 16 bits
-  // each), which holds 257 rows of 255; longer spans flush into 32-bit
-  // sums every 257 rows. A row with any transparency takes its opaque
-  // values back out and adds the blended ones.
-  const auto& mul = alphaTable();
-  constexpr int kPackedRows = 257;
-  constexpr uint32_t kLowBytes = 0x00FF00FFu;
-  std::vector<uint32_t> sumR(w), sumG(w), sumB(w), packedRB(w), packedGA(w);
-  uint32_t* sr = sumR.data();
-  uint32_t* sg = sumG.data();
-  uint32_t* sb = sumB.data();
-  uint32_t* rb = packedRB.data();
-  uint32_t* ga = packedGA.data();
-  for (int y = 0; y < kReduceHeight; ++y) {
-    const Span rows = sourceSpan((y - oY) * h / dH, (y + 1 - oY) * h / dH, h);
-    if (rows.hi <= rows.lo) continue;
-    for (uint32_t* a : {sr, sg, sb, rb, ga}) std::fill(a + colLo, a + colHi, 0u);
-    int batch = 0;
-    for (int sy = rows.lo; sy < rows.hi; ++sy) {
-      const uint32_t* src = pixels + static_cast<size_t>(sy) * w;
-      uint32_t opaque = 0xFFFFFFFFu;
-      for (int sx = colLo; sx < colHi; ++sx) {
-        const uint32_t p = src[sx];
-        opaque &= p;
-        rb[sx] += p & kLowBytes;
-        ga[sx] += (p >> 8) & kLowBytes;
-      }
-      if (opaque >> 24 != 255) {
-        for (int sx = colLo; sx < colHi; ++sx) {
-          const uint32_t p = src[sx];
-          const uint8_t* m = mul.data() + (p >> 24) * 256;
-          rb[sx] += (m[p & 255] | static_cast<uint32_t>(m[(p >> 16) & 255]) << 16) - (p & kLowBytes);
-          ga[sx] += m[(p >> 8) & 255] - ((p >> 8) & kLowBytes);
-        }
-      }
-      if (++batch == kPackedRows || sy == rows.hi - 1) {
-        for (int sx = colLo; sx < colHi; ++sx) {
-          sr[sx] += rb[sx] & 0xFFFF;
-          sb[sx] += rb[sx] >> 16;
-          sg[sx] += ga[sx] & 0xFFFF;
-          rb[sx] = ga[sx] = 0;
-        }
-        batch = 0;
-      }
-    }
-    const uint64_t height = static_cast<uint64_t>(rows.hi - rows.lo);
-    for (int x = 0; x < outW; ++x) {
-      const Span c = cols[x];
-      if (c.hi <= c.lo) continue;
-      uint64_t r = 0, g = 0, b = 0;
-      for (int sx = c.lo; sx < c.hi; ++sx) {
-        r += sr[sx];
-        g += sg[sx];
-        b += sb[sx];
-      }
-      const uint64_t n = height * static_cast<uint64_t>(c.hi - c.lo);
-      out[static_cast<size_t>(y) * outW + x] = static_cast<uint32_t>(
-          (r / n) | ((g / n) << 8) | ((b / n) << 16) | kOpaqueBlack);
-    }
-  }
+  for (int y = 0; y < kReduceHeight; ++y) rows[y] = sourceSpan((y - oY) * h / dH, (y + 1 - oY) * h / dH, h);
+  BoxResize(pixels, w, cols, rows).run(out.data(), outW);
   return out;
 }
 

@@ -61,7 +61,9 @@ public:
   // Scales w x h pixels into the 320x200 frame and returns outW x 200
   // opaque pixels (outW 160 halves the columns; any other value means 320).
   // Box averages over the source; transparency blends towards black.
-  // Unscaled, the picture is centred on whole output pixels.
+  // Unscaled, the picture is centred on whole output pixels. Reads each
+  // source pixel that falls in the frame once, so the time follows the
+  // pixel count whatever the shape, in little memory besides the result.
   static std::vector<uint32_t> Resize(const uint32_t* pixels, int w, int h, int outW,
                                       bool zoomToFit, bool keepAspect);
 

@@ -167,8 +167,8 @@ TEST(ConvertRules, ConversionFollowsTheOptions) {
 }
 
 // The resize is kept between conversions: after every change, of one
-// option or of the picture, the previews equal those of a conversion that
-// resizes afresh.
+// option or of the picture, or a resize made elsewhere and installed, the
+// previews equal those of a conversion that resizes afresh.
 TEST(ConvertRules, AnOptionChangeConvertsAsAFreshConversion) {
   Machine m;
   m.reset();
@@ -185,6 +185,12 @@ TEST(ConvertRules, AnOptionChangeConvertsAsAFreshConversion) {
       {"petscii", [&] { pic.mode = ImportMode::Petscii; }},
       {"new picture", [&] { ASSERT_EQ(FinishImportPicture(pic, "g.png", green), ""); }},
       {"multicolour", [&] { pic.mode = ImportMode::Multicolor; }},
+      {"resized elsewhere",
+       [&] {
+         pic.zoomToFit = true;
+         DecodedPicture resized = ResizeImportPicture(pic.pixels.data(), pic.width, pic.height, WantedImportResize(pic));
+         ASSERT_TRUE(InstallImportResize(pic, WantedImportResize(pic), resized));
+       }},
   };
   for (const auto& [what, change] : changes) {
     change();
@@ -195,6 +201,39 @@ TEST(ConvertRules, AnOptionChangeConvertsAsAFreshConversion) {
     EXPECT_EQ(pic.sourcePreview.pixels, fresh.sourcePreview.pixels) << what;
     EXPECT_EQ(pic.resultPreview.pixels, fresh.resultPreview.pixels) << what;
   }
+}
+
+// A picture is resized within the frame up to the bound; a resize made
+// elsewhere is taken only when it is whole and still the one the options
+// ask for.
+TEST(ConvertRules, LargePicturesAreResizedElsewhereAndOnlyAFittingResizeIsTaken) {
+  ImportPicture pic;
+  for (const auto& [w, h, tooLarge] : {std::tuple{2048, 2048, false}, {4, 1048577, true}}) {
+    DecodedPicture picture{"", std::vector<uint32_t>(static_cast<size_t>(w) * h, 0xFF102030u), w, h};
+    ASSERT_EQ(FinishImportPicture(pic, "p.png", picture), "");
+    EXPECT_EQ(ImportResizeTooLargeForFrame(pic), tooLarge) << w << "x" << h;
+  }
+  const ImportResize wanted = WantedImportResize(pic);
+  EXPECT_EQ(wanted, (ImportResize{kMultiWidth, true, false}));
+  const DecodedPicture made = ResizeImportPicture(pic.pixels.data(), pic.width, pic.height, wanted);
+  EXPECT_EQ(made.pixels, ColorReducer::Resize(pic.pixels.data(), pic.width, pic.height, kMultiWidth, true, false));
+  const std::pair<const char*, std::function<void(DecodedPicture&, ImportResize&)>> refused[] = {
+      {"failed", [](DecodedPicture& d, ImportResize&) { d.error = "the decoder failed"; }},
+      {"other width", [](DecodedPicture& d, ImportResize&) { d.width = kHiresWidth; }},
+      {"cut short", [](DecodedPicture& d, ImportResize&) { d.pixels.pop_back(); }},
+      {"other options", [](DecodedPicture&, ImportResize& r) { r.keepAspect = true; }},
+  };
+  for (const auto& [what, spoil] : refused) {
+    DecodedPicture d = made;
+    ImportResize r = wanted;
+    spoil(d, r);
+    EXPECT_FALSE(InstallImportResize(pic, r, d)) << what;
+    EXPECT_TRUE(ImportResizeTooLargeForFrame(pic)) << what;
+  }
+  DecodedPicture d = made;
+  ASSERT_TRUE(InstallImportResize(pic, wanted, d));
+  EXPECT_FALSE(ImportResizeTooLargeForFrame(pic));
+  EXPECT_EQ(pic.sourcePreview.pixels, made.pixels);
 }
 
 TEST(ConvertRules, CustomPresetUsesTheApplicationsCustomColoursAndNeedsAPicture) {

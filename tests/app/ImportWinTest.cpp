@@ -2,7 +2,8 @@
 // picture read in the background lands in g_pic, errors are messages
 // that change nothing, a cancelled or superseded read leaves no trace, and
 // "OK" stores the conversion as one undo step "import image" in the
-// palette it was converted with.
+// palette it was converted with; a picture too large to resize within a
+// frame is resized in the background while the frames go on.
 #include "app/App.h"
 #include "app/FileActions.h"
 #include "app/ImportWin.h"
@@ -10,6 +11,7 @@
 #include "platform/FileDialog.h"
 
 #include "tests/app/AppTestUtil.h"
+#include "tests/app/ImGuiFrames.h"
 #include "tests/disk/DiskTestUtil.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +27,7 @@ protected:
   ImportWinTest() : ScratchConfigTest("importwin") {}
   void SetUp() override {
     ScratchConfigTest::SetUp();
+    g_pic.resizing.cancel();
     static_cast<ImportPicture&>(g_pic) = ImportPicture();
     g_pic.reading.cancel();
     g_pic.closeAfterRead = false;
@@ -234,6 +237,64 @@ TEST_F(ImportWinTest, AReadInProgressIsSupersededCancelledOrAwaited) {
   EXPECT_EQ(g_pic.name, "new.png");
   EXPECT_FALSE(g_pic.isReading());
   EXPECT_TRUE(app.popups.empty());
+}
+
+// The window's frames with a picture too large to resize within one: the
+// frames go on showing the previous previews while the resize runs in the
+// background, an option change supersedes it, "OK" (and the test's
+// automatic "OK") waits for it, and the previews that arrive are those of
+// a conversion that resizes afresh. A new read or closing the window stops
+// the resize.
+TEST_F(ImportWinTest, ALargePictureIsResizedOutsideTheFrame) {
+  App app;
+  ImGuiFrames frames;
+  Texture::releaseAll();  // no OpenGL here: the previews stay in g_pic
+  const auto frame = [&] { frames.frame([&] { drawImportPicture(app); }); };
+  openAndRead(app, "square.png", squarePng());
+  frame();
+  ASSERT_FALSE(g_pic.dirty || g_pic.isConverting());
+  const ImportPreview source = g_pic.sourcePreview, result = g_pic.resultPreview;
+
+  constexpr int kW = 2049, kH = 2048;
+  static_assert(int64_t{kW} * kH > kImportFrameResizePixels);
+  DecodedPicture big{"", std::vector<uint32_t>(size_t{kW} * kH), kW, kH};
+  for (size_t i = 0; i < big.pixels.size(); ++i) big.pixels[i] = 0xFF000000u | static_cast<uint32_t>(i * 2654435761u >> 8);
+  ASSERT_EQ(FinishImportPicture(g_pic, "big.png", big), "");
+  g_pic.autoOk = true;
+  for (bool keepAspect : {false, true}) {
+    g_pic.keepAspect = keepAspect;
+    g_pic.dirty = true;
+    frame();
+    EXPECT_TRUE(g_pic.isConverting() && g_pic.dirty);
+    EXPECT_EQ(g_pic.resizingFor, (ImportResize{kMultiWidth, true, keepAspect}));
+    EXPECT_EQ(std::tie(g_pic.sourcePreview.pixels, g_pic.resultPreview.pixels), std::tie(source.pixels, result.pixels));
+  }
+  acceptImportPicture(app);
+  EXPECT_TRUE(app.undo.undoItems.empty());
+  g_pic.resizing.wait();
+  ImportPicture fresh = g_pic;
+  fresh.resizedFor = {};
+  ASSERT_TRUE(ConvertImportPicture(fresh, app.machine, app.palette));
+  frame();  // takes the resize, converts and presses "OK"
+  EXPECT_FALSE(g_pic.isConverting() || g_pic.dirty || g_pic.autoOk);
+  EXPECT_EQ(g_pic.sourcePreview.pixels, fresh.sourcePreview.pixels);
+  EXPECT_EQ(g_pic.resultPreview.pixels, fresh.resultPreview.pixels);
+  EXPECT_EQ(app.undo.undoItems.size(), 1u);
+  EXPECT_FALSE(app.showImportPicture);
+
+  app.showImportPicture = true;
+  g_pic.keepAspect = false;
+  g_pic.dirty = true;
+  frame();
+  ASSERT_TRUE(g_pic.isConverting());
+  closeImportPicture(app);
+  EXPECT_FALSE(g_pic.isConverting());
+  app.showImportPicture = true;
+  frame();
+  ASSERT_TRUE(g_pic.isConverting());
+  openImportPicture(app, "square.png", squarePng());
+  EXPECT_TRUE(g_pic.isReading() && !g_pic.isConverting());
+  finishRead(app);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Colour reduction: a plain per-pixel reference of resizing, mapping,
 // diffusion and cell-colour choice against the engine on random pictures
-// and palettes (the diffusion kernels at the frame edges included); frame
-// placement, unscaled pictures against a plain copy, and ties; saturated
+// and palettes (the diffusion kernels at the frame edges included), and of
+// the resize on pictures of every shape; frame placement, unscaled
+// pictures against a plain copy, and ties; saturated
 // areas that must not spill; the bitmap written by Store read back through
 // the document's own pixel access; and the error of the free
 // Floyd-Steinberg pass against ImageMagick's on a photograph.
@@ -214,6 +215,29 @@ TEST(ColorReducer, ResizePlacesThePictureInTheFrame) {
   std::vector<uint32_t> tall(3 * 90000);
   for (uint32_t& p : tall) p = rng.next() | (rng.below(4) ? 0xFF000000u : 0);
   EXPECT_EQ(ColorReducer::Resize(tall.data(), 3, 90000, 160, true, false), refResize(tall.data(), 3, 90000, 160, true, false));
+}
+
+// The resize against the plain box average on pictures of every shape: a
+// pixel, strips a few pixels across, ratios that cut source pixels, rows
+// wider than the column sums take (summed segment by segment, some
+// segments longer than a packed word holds), pictures larger than the
+// frame unscaled; opaque, with transparent pixels here and there, and
+// white, which fills the packed sums to their last bit.
+TEST(ColorReducer, ResizeMatchesThePlainBoxAverageOnEveryShape) {
+  const int shapes[][2] = {{1, 1},     {3, 2},      {4, 5000},   {5000, 4},   {1, 300},   {700, 1},  {2, 60000},
+                           {333, 217}, {641, 199},  {97, 61},    {1000, 700}, {33000, 3}, {90001, 2}};
+  const bool placements[][2] = {{true, false}, {true, true}, {false, false}};  // zoom to fit, keep aspect
+  Rng rng(4102);
+  for (const auto& [w, h] : shapes)
+    for (const std::string pattern : {"noise", "noise with alpha", "white"}) {
+      std::vector<uint32_t> src(static_cast<size_t>(w) * h, 0xFFFFFFFFu);
+      if (pattern != "white")
+        for (uint32_t& p : src) p = rng.next() | (pattern == "noise with alpha" && rng.below(8) == 0 ? 0 : 0xFF000000u);
+      for (int outW : {320, 160})
+        for (const auto& [fit, aspect] : placements)
+          ASSERT_EQ(ColorReducer::Resize(src.data(), w, h, outW, fit, aspect), refResize(src.data(), w, h, outW, fit, aspect))
+              << w << "x" << h << " " << pattern << " into " << outW << (fit ? " fit" : "") << (aspect ? " aspect" : "");
+    }
 }
 
 // Unscaled, a picture becomes ceil(w / step) x h output pixels, centred in
