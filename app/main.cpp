@@ -11,6 +11,7 @@
 #include "app/FramePacer.h"
 #include "app/ImportCharsetWin.h"
 #include "app/ImportWin.h"
+#include "app/LayoutFile.h"
 #include "app/MainWindow.h"
 #include "app/MonitorWin.h"
 #include "app/ScreenEditor.h"
@@ -355,7 +356,9 @@ int main(int, char** argv) {
     io.IniFilename = nullptr;
     AutoTest::init(*g_app);
   } else {
-    const std::string layout = Platform::loadText(kLayoutFile);
+    std::string layout;
+    const std::string refused = readLayoutFile(Platform::g_configDir + "/" + kLayoutFile, layout);
+    if (!refused.empty()) std::fprintf(stderr, "%s\n", refused.c_str());
     if (!layout.empty()) ImGui::LoadIniSettingsFromMemory(layout.c_str(), layout.size());
   }
   ImGui::GetStyle().FontScaleMain = g_app->uiScale;

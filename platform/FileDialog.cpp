@@ -10,7 +10,6 @@
 #include <imgui.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -36,7 +35,7 @@ constexpr float kDialogMargin = 60.0f;
 constexpr const char* kPopupId = "##filedialog";
 // Added to a failed save whose name is a loop of symbolic links (or a chain
 // longer than the system follows).
-constexpr const char* kLinkLoopNote = " (too many levels of symbolic links)";
+const std::string kLinkLoopNote = std::string(" (") + Platform::kLinkLoopError + ")";
 // An extension no ordinary file name has, so the chooser lists directories only.
 const std::string kDirOnlyExt(1, '\x01');
 
@@ -231,11 +230,12 @@ Commit commitName(Dialog& d) {
     }
     const std::string path = full.string();
     const std::vector<uint8_t> bytes = d.producer ? d.producer(path) : std::vector<uint8_t>{};
-    if (!Platform::writeFile(path, bytes)) {
+    const std::string why = Platform::writeFileError(path, bytes);
+    if (!why.empty()) {
       d.error = "Couldn't open file for writing!";
       // The one failure the name itself causes: say so, or the user would
       // look for a full disk or a missing permission.
-      if (errno == ELOOP) d.error += kLinkLoopNote;
+      if (why == Platform::kLinkLoopError) d.error += kLinkLoopNote;
       return result;
     }
     g_lastDir = parentOf(full);

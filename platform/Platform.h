@@ -27,11 +27,22 @@ bool readFile(const std::string& path, std::vector<uint8_t>& out);
 // so a failed save leaves the old file as it was. A device or pipe is
 // written as it is. A symbolic link is followed to where its chain ends,
 // and the file is written (or created) there, keeping every link; a loop
-// or a chain of more than 40 links fails the save with errno ELOOP. No
-// space or inodes for the temporary file, an existing file the process may
-// not write, or one to rewrite in place that it may not read, fail the
-// save.
+// or a chain of more than 40 links fails the save with kLinkLoopError
+// (and errno ELOOP). No space or inodes for the temporary file, an
+// existing file the process may not write, or one to rewrite in place that
+// it may not read, fail the save. Returns the reason, empty when written:
+// errno after a failed save need not be the failure's own (some refusals
+// make no system call, and clean-up calls come after the failing one).
+std::string writeFileError(const std::string& path, const std::vector<uint8_t>& bytes);
+// writeFileError for callers that only need to know whether it was written.
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// The reason of a save whose name, or a directory on its path, is a loop
+// of symbolic links or a chain longer than the system follows: the one
+// failure that the name itself causes.
+constexpr const char* kLinkLoopError = "too many levels of symbolic links";
+// The reason of every other failed save.
+constexpr const char* kWriteFailedError = "the file could not be written";
 
 std::string loadText(const std::string& name);
 void saveText(const std::string& name, const std::string& text);

@@ -276,32 +276,44 @@ TempResult writeReplacing(const std::string& target, const struct stat* old, con
   return TempResult::Written;
 }
 
-}  // namespace
-
-bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  const std::optional<std::string> followed = writeTarget(path);
-  if (!followed) return false;
-  const std::string& target = *followed;
-  struct stat st {};
-  if (::stat(target.c_str(), &st) != 0) {
-    if (errno != ENOENT) return false;
-    // A new file: written aside and renamed, so no half file ever shows.
-    return writeReplacing(target, nullptr, bytes) == TempResult::Written;
-  }
-  if (S_ISDIR(st.st_mode)) return false;
+// Saves over the file `target`, which is no symbolic link, or creates it;
+// `st` is what stat found there (null: nothing).
+bool writeResolved(const std::string& target, const struct stat* st, const std::vector<uint8_t>& bytes) {
+  // A new file: written aside and renamed, so no half file ever shows.
+  if (!st) return writeReplacing(target, nullptr, bytes) == TempResult::Written;
+  if (S_ISDIR(st->st_mode)) return false;
   // A file the user may not write is refused, as opening it would be.
   if (::access(target.c_str(), W_OK) != 0) return false;
   // A replace would turn a device or pipe into a plain file, or split a
   // file with several links: those are written where they are.
-  if (!S_ISREG(st.st_mode)) return writeSpecial(target, bytes);
-  if (st.st_nlink > 1) return rewriteInPlace(target, st, bytes);
+  if (!S_ISREG(st->st_mode)) return writeSpecial(target, bytes);
+  if (st->st_nlink > 1) return rewriteInPlace(target, *st, bytes);
   // An ordinary file is replaced whole, so a failed write keeps the old one.
-  switch (writeReplacing(target, &st, bytes)) {
+  switch (writeReplacing(target, st, bytes)) {
     case TempResult::Written: return true;
     case TempResult::Failed: return false;
     case TempResult::WriteInPlace: break;
   }
-  return rewriteInPlace(target, st, bytes);
+  return rewriteInPlace(target, *st, bytes);
+}
+
+}  // namespace
+
+std::string writeFileError(const std::string& path, const std::vector<uint8_t>& bytes) {
+  // Only here is errno read, right after the call that set it: a loop
+  // shows in following the links at the name, or in stat when a directory
+  // on the path loops.
+  const std::optional<std::string> followed = writeTarget(path);
+  if (!followed) return errno == ELOOP ? kLinkLoopError : kWriteFailedError;
+  const std::string& target = *followed;
+  struct stat st {};
+  const bool exists = ::stat(target.c_str(), &st) == 0;
+  if (!exists && errno != ENOENT) return errno == ELOOP ? kLinkLoopError : kWriteFailedError;
+  return writeResolved(target, exists ? &st : nullptr, bytes) ? "" : kWriteFailedError;
+}
+
+bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  return writeFileError(path, bytes).empty();
 }
 
 std::string loadText(const std::string& name) {

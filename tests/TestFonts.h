@@ -227,11 +227,15 @@ inline Bytes calls(int n, int times) { return repeat(cs({n - 107}, 10), times); 
 
 // A font named `family` whose every code point shows one glyph of `points`
 // points (a square's corners, then a zigzag), running `program`; with
-// `prep`, the program run before any hinted glyph.
-inline Bytes hintedFont(const std::string& family, int points, const Bytes& program, const Bytes& prep = {}) {
+// `prep`, the program run before any hinted glyph. With `composite`, the
+// glyph shown is a composite whose one part is that glyph.
+inline Bytes hintedFont(const std::string& family, int points, const Bytes& program, const Bytes& prep = {},
+                        bool composite = false) {
   Glyph g = squareGlyph();
   g.instructions = program;
   for (int i = 4; i < points; ++i) g.contours[0].push_back({500 - (i % 2) * 20, (i * 7) % 600});
+  std::vector<Glyph> glyphs{g};
+  if (composite) glyphs.insert(glyphs.begin(), Glyph{{}, {1}, {}});
   std::map<std::string, Bytes> tables;
   if (!prep.empty()) tables["prep"] = prep;
   // One `name` record, its string right after: the family name (name 1) for
@@ -239,7 +243,7 @@ inline Bytes hintedFont(const std::string& family, int points, const Bytes& prog
   Bytes& name = tables["name"];
   put16(name, 0, 1, 6 + 12, 3, 1, 0x409, 1, 2 * family.size(), 0);
   for (char c : family) put16(name, static_cast<uint8_t>(c));
-  return trueTypeFont({g}, {}, 800, -200, tables);
+  return trueTypeFont(glyphs, {}, 800, -200, tables);
 }
 
 }  // namespace testfonts

@@ -8,9 +8,13 @@
 #include "core/FileFormats.h"
 
 #include "tests/app/AppTestUtil.h"
+#include "tests/app/ImGuiFrames.h"
 #include "tests/disk/DiskTestUtil.h"
 
 #include <gtest/gtest.h>
+
+#include <imgui.h>
+#include <imgui_internal.h>
 
 #include <filesystem>
 #include <functional>
@@ -53,6 +57,44 @@ TEST_F(DiskWinTest, PresetsFollowTheVideoChip) {
   ASSERT_TRUE(drive.mountDirectory(disk.path().string()));
   EXPECT_FALSE(saveToDisk(m, drive, "font", 0xF800, 0x10000));
   EXPECT_EQ(readBytes(disk.file("FONT.prg")).size(), 2u + 2048u);
+}
+
+// The end field of "Save to disk" holds the exclusive end at the top of
+// memory, $10000, in five digits: typed there (the keyboard moving from
+// field to field with Tab), it saves the last 2048 bytes.
+TEST_F(DiskWinTest, TheEndFieldTakesTheTopOfMemory) {
+  App app;
+  for (int i = 0; i < 0x10000; ++i) app.machine.ram[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
+  app.showMountDisk = true;
+  ASSERT_TRUE(app.drives[0].mountDirectory(disk.path().string()));
+  ImGuiFrames ui(ImGuiConfigFlags_NavEnableKeyboard);
+  const auto draw = [&] { drawMountDisk(app); };
+  // The text of the field the keyboard is in; empty when it is in none.
+  const auto fieldText = [] {
+    const ImGuiInputTextState* field = ImGui::GetInputTextState(ImGui::GetActiveID());
+    return field ? std::string(field->TextA.Data) : std::string();
+  };
+  const auto key = [&](ImGuiKey k) {
+    ui.frame(draw, k);
+    ui.frame(draw);
+  };
+  const auto type = [&](const char* text) {
+    ImGui::GetIO().AddInputCharactersUTF8(text);
+    ui.frame(draw);
+  };
+  for (int i = 0; i < 3; ++i) ui.frame(draw);
+  for (int tabs = 0; tabs < 30 && fieldText() != "2000"; ++tabs) key(ImGuiKey_Tab);
+  ASSERT_EQ(fieldText(), "2000");  // the start field, its text selected
+  type("F800");
+  key(ImGuiKey_Tab);
+  ASSERT_EQ(fieldText(), "3F40");  // the end field
+  type("10000");
+  EXPECT_EQ(fieldText(), "10000");
+  key(ImGuiKey_Enter);
+  key(ImGuiKey_Tab);  // on to "Save to disk"
+  key(ImGuiKey_Enter);
+  EXPECT_TRUE(app.popups.empty()) << app.popups[0].text;
+  EXPECT_EQ(readBytes(disk.file("PICTURE.prg")), FileFormats::savePrg(app.machine, 0xF800, 2048));
 }
 
 TEST_F(DiskWinTest, SavesWriteUpperCasedPrgsTheDriveAndThePeerRead) {

@@ -10,11 +10,12 @@
 #include <imgui.h>
 #include <imgui_internal.h>
 
+#include <cerrno>
 #include <chrono>
-
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -125,15 +126,46 @@ TEST_F(FileDialogTest, FailuresSetMessagesAndKeepTheDialogOpen) {
   FileIO::openPath("Pick", {}, [](const std::string&) { FAIL(); });
   confirm("missing.ttf");
   EXPECT_EQ(FileIO::g_dlg.error, "File not found");
+}
 
-  FileIO::save("Save", "a.prg", bytesOf("x"), [](const std::string&) { FAIL(); });
-  confirm("nodir/a.prg");
-  EXPECT_EQ(FileIO::g_dlg.error, "Couldn't open file for writing!");
-  EXPECT_EQ(FileIO::g_lastDir, root_.string());
+// A failed save names the link loop only when the links of the name are
+// one, whatever an earlier call left in errno: here the producer's stat of
+// a looping link.
+TEST_F(FileDialogTest, SaveFailuresNameALinkLoopOnlyForOne) {
+  fs::create_symlink("self", root_ / "self");
   fs::create_symlink("b.prg", root_ / "a.prg");
   fs::create_symlink("a.prg", root_ / "b.prg");
-  confirm("a.prg");
-  EXPECT_EQ(FileIO::g_dlg.error, "Couldn't open file for writing! (too many levels of symbolic links)");
+  fs::create_symlink("loops", root_ / "loops");
+  fs::create_directory(root_ / "dir.prg");
+  const std::string plain = "Couldn't open file for writing!";
+  const std::string loop = plain + " (too many levels of symbolic links)";
+  const struct {
+    const char* name;
+    int confirms;  // an existing name is confirmed twice
+    std::string error;
+  } kCases[] = {
+      {"nodir/a.prg", 1, plain},
+      {"dir", 2, plain},  // becomes dir.prg, a directory
+      {"a.prg", 1, loop},
+      {"loops/a.prg", 1, loop},  // a directory on the path loops
+  };
+  for (const auto& c : kCases) {
+    FileIO::saveWith(
+        "Save", "a.prg",
+        [&](const std::string&) {
+          struct stat st {};
+          EXPECT_NE(::stat((root_ / "self").c_str(), &st), 0);
+          EXPECT_EQ(errno, ELOOP);
+          return bytesOf("x");
+        },
+        [](const std::string&) { FAIL(); });
+    FileIO::setName(FileIO::g_dlg, c.name);
+    for (int i = 0; i < c.confirms; ++i) EXPECT_FALSE(confirmAgain().close) << c.name;
+    EXPECT_EQ(FileIO::g_dlg.error, c.error) << c.name;
+    EXPECT_TRUE(FileIO::g_dlg.isOpen) << c.name;
+    EXPECT_EQ(FileIO::g_lastDir, root_.string()) << c.name;
+  }
+  EXPECT_TRUE(fs::is_directory(root_ / "dir.prg"));
 }
 
 TEST_F(FileDialogTest, OpenDeliversPathAndBytesAndRemembersTheDirectory) {

@@ -457,24 +457,30 @@ TEST(FontImport, MadeGlyphsRenderAsUnboundedWithinBudgetsElseBlank) {
 
 // FreeType hints a font with a tricky family name even when loading it
 // unscaled, and runs its programs: here a glyph program that moves the
-// outline, and a prep that never ends (FreeType stops it, then refuses the
-// glyph). The import runs no program of any font: the tricky font renders
-// as the same font under a plain name, which FreeType loads unhinted.
+// outline (also in the part of a composite, which the import loads a
+// second time, whole), and a prep that never ends (FreeType stops it, then
+// refuses the glyph). The import runs no program of any font: the tricky
+// font renders as the same font under a plain name, which FreeType loads
+// unhinted.
 TEST(FontImport, GlyphProgramsNeverRun) {
-  const std::pair<tf::Bytes, tf::Bytes> programs[] = {{tf::shiftRight(4, 400), {}}, {{}, tf::forever({})}};
-  for (const auto& [program, prep] : programs) {
+  const std::tuple<tf::Bytes, tf::Bytes, bool> programs[] = {
+      {tf::shiftRight(4, 400), {}, false}, {{}, tf::forever({}), false}, {tf::shiftRight(4, 400), {}, true}};
+  for (const auto& [program, prep, composite] : programs) {
     ImportFontState tricky, plain;
-    loadFont(tricky, "tricky", tf::hintedFont(tf::kTrickyFamily, 4, program, prep));
-    loadFont(plain, "plain", tf::hintedFont("Plain", 4, program, prep));
+    loadFont(tricky, "tricky", tf::hintedFont(tf::kTrickyFamily, 4, program, prep, composite));
+    loadFont(plain, "plain", tf::hintedFont("Plain", 4, program, prep, composite));
     ASSERT_TRUE(tricky.valid && plain.valid);
+    GlyphWork work;
+    render(tricky, 'A', &work);
+    EXPECT_EQ(work.parts, composite ? 2 : 1);
     int hinted = 0;  // sizes at which FreeType's own unscaled load of the tricky font differs
     for (tricky.size = plain.size = kFontSizeMin; tricky.size <= kFontSizeMax; ++tricky.size, ++plain.size) {
       const Glyph mine = render(tricky, 'A');
-      EXPECT_NE(mine, Glyph{}) << tricky.size;
-      EXPECT_EQ(mine, render(plain, 'A')) << tricky.size;
-      EXPECT_EQ(mine, plainRender(plain, 'A')) << tricky.size;
+      EXPECT_NE(mine, Glyph{}) << tricky.size << composite;
+      EXPECT_EQ(mine, render(plain, 'A')) << tricky.size << composite;
+      EXPECT_EQ(mine, plainRender(plain, 'A')) << tricky.size << composite;
       hinted += mine != plainRender(tricky, 'A');
     }
-    EXPECT_GT(hinted, 0);
+    EXPECT_GT(hinted, 0) << composite;
   }
 }

@@ -83,6 +83,14 @@ struct stat statOf(const fs::path& p) {
   return st;
 }
 
+// The file descriptors the process holds (the listing's own counts in
+// every call alike): a save must leave as many as it found.
+size_t openDescriptors() {
+  size_t n = 0;
+  for (auto it = fs::directory_iterator("/proc/self/fd"); it != fs::directory_iterator(); ++it) ++n;
+  return n;
+}
+
 // Runs `body` in a child process, as the unprivileged user "nobody" when
 // the tests run as root (who may write any file), and returns its exit
 // code (-1 when the child did not exit normally).
@@ -360,7 +368,8 @@ Bytes pattern(size_t size, unsigned seed) {
 // when `linked`, once `fill` has filled the disk and with the faults of
 // `plan` in force (none: the real calls). After a success every name shows the new
 // bytes, after a failure the old ones in the file that was there; links
-// stay, and nothing else is left in the directory. Returns the result.
+// stay, nothing else is left in the directory and no descriptor stays
+// open. Returns the result.
 bool savedOver(const fs::path& dir, const std::string& what, bool linked, size_t oldSize, size_t newSize,
                const std::function<void()>& fill, const savefaults::Plan* plan = nullptr) {
   const fs::path a = dir / "a.prg", b = dir / "b.prg";
@@ -372,7 +381,9 @@ bool savedOver(const fs::path& dir, const std::string& what, bool linked, size_t
   const ino_t inode = statOf(a).st_ino;
   std::optional<savefaults::Injector> faults;
   if (plan) faults.emplace(*plan);
+  const size_t descriptors = openDescriptors();
   const bool ok = Platform::writeFile(a.string(), fresh);
+  EXPECT_EQ(openDescriptors(), descriptors) << what;
   for (const savefaults::Fault& f : plan ? plan->faults : std::vector<savefaults::Fault>{})
     EXPECT_GE(faults->uses(f.call), f.use) << what << ": fault not reached";
   const Bytes& want = ok ? fresh : old;
@@ -478,7 +489,8 @@ TEST(Platform, WriteFileCreatesANewFile) {
 }
 
 // A save through symbolic links writes, or creates, the file where the
-// chain ends and leaves every link a link; a loop is refused untouched.
+// chain ends and leaves every link a link; a loop is refused untouched,
+// with its own reason.
 TEST(Platform, WriteFileFollowsSymbolicLinks) {
   using Links = std::vector<std::pair<std::string, std::string>>;  // name, target ('/': test directory)
   const auto chain = [](int n) {  // a.prg -> 1 -> 2 ... -> n
@@ -490,7 +502,8 @@ TEST(Platform, WriteFileFollowsSymbolicLinks) {
     const char* what;
     Links links;
     bool exists;        // "real.prg" holds old bytes before the save
-    std::string lands;  // where the bytes go; empty: refused with ELOOP
+    std::string lands;  // where the bytes go; empty: refused
+    std::string why = Platform::kLinkLoopError;  // the reason of a refusal
   } cases[] = {
       {"link to an existing file", {{"a.prg", "real.prg"}}, true, "real.prg"},
       {"link made before its file", {{"a.prg", "real.prg"}}, false, "real.prg"},
@@ -500,6 +513,7 @@ TEST(Platform, WriteFileFollowsSymbolicLinks) {
       {"as many links as the kernel follows", chain(40), false, "40"},
       {"one more", chain(41), false, ""},
       {"loop", {{"a.prg", "b.prg"}, {"b.prg", "a.prg"}}, false, ""},
+      {"link to a directory", {{"a.prg", "sub"}}, false, "", Platform::kWriteFailedError},
   };
   for (const auto& c : cases) {
     TempDir t;
@@ -509,9 +523,14 @@ TEST(Platform, WriteFileFollowsSymbolicLinks) {
       fs::create_symlink(to[0] == '/' ? t.path().string() + to : to, t.path() / name);
     std::vector<std::string> names = fuzz::namesIn(t.path());
     errno = 0;
-    EXPECT_EQ(Platform::writeFile((t.path() / "a.prg").string(), {'n', 'e', 'w'}), !c.lands.empty()) << c.what;
+    const size_t descriptors = openDescriptors();
+    const std::string why = Platform::writeFileError((t.path() / "a.prg").string(), {'n', 'e', 'w'});
+    EXPECT_EQ(openDescriptors(), descriptors) << c.what;
+    EXPECT_EQ(why, c.lands.empty() ? c.why : "") << c.what;
     if (c.lands.empty()) {
-      EXPECT_EQ(errno, ELOOP) << c.what;
+      if (c.why == Platform::kLinkLoopError) {
+        EXPECT_EQ(errno, ELOOP) << c.what;
+      }
     } else {
       EXPECT_EQ(bytesAt(t.path() / c.lands), (Bytes{'n', 'e', 'w'})) << c.what;
       if (!c.exists) names.insert(std::upper_bound(names.begin(), names.end(), c.lands), c.lands);
