@@ -14,6 +14,8 @@
 #include <cstdio>
 
 int g_jumpLine = -1;
+ProcessorView g_processorView;
+AssemblerView g_assemblerView;
 
 namespace {
 
@@ -46,6 +48,10 @@ const ImVec4 kInfoColor(0.0f, 0.45f, 0.0f, 1.0f);
 constexpr ImU32 kBreakpointBar = IM_COL32(150, 30, 30, 255);
 constexpr ImU32 kPcBar = IM_COL32(150, 140, 30, 200);
 constexpr float kRowHighlightAlpha = 0.45f;
+
+// Code was handed to the processor ("Run in processor"): the Processor
+// window's next frame shows it from its first instruction.
+bool g_codeHandedOver = false;
 
 bool isPrintable(uint8_t b) { return b >= 0x20 && b <= 0x7E; }
 
@@ -111,19 +117,29 @@ uint16_t rowAddress(const CPU6502& cpu, uint16_t top, int row) {
   return a;
 }
 
-void followPc(const CPU6502& cpu, uint16_t& viewTop, int& selRow) {
-  uint16_t a = viewTop;
-  for (int row = 0; row < kFollowRows; ++row) {
-    if (a == cpu.pc) {
-      selRow = row;
-      return;
-    }
-    int length = 1;
-    cpu.disassembleInstr(a, &length);
-    a = static_cast<uint16_t>(a + length);
+uint16_t disassemblyTop(const CPU6502& cpu, uint16_t top, int rows, bool startAtPc) {
+  if (startAtPc) return cpu.pc;
+  rows = std::clamp(rows, 1, kDisassemblyRows);
+  // The view's rows and the screenful after them, as the view decodes them.
+  uint16_t row[2 * kDisassemblyRows];
+  uint16_t a = top;
+  for (int r = 0; r < 2 * rows; ++r) {
+    row[r] = a;
+    if (a == cpu.pc) return r < rows ? top : row[r - rows / 2];
+    a = rowAddress(cpu, a, 1);
   }
-  viewTop = cpu.pc;
+  return cpu.pc;
+}
+
+void followPc(const CPU6502& cpu, uint16_t& viewTop, int& selRow, int rows, bool startAtPc) {
+  viewTop = disassemblyTop(cpu, viewTop, rows, startAtPc);
   selRow = 0;
+  for (uint16_t a = viewTop; a != cpu.pc && selRow < kDisassemblyRows - 1; a = rowAddress(cpu, a, 1)) ++selRow;
+}
+
+int disassemblyRowsFitting(float height, float lineHeight, float spacing) {
+  const int rows = static_cast<int>((height + spacing) / (lineHeight + spacing));
+  return std::clamp(rows, 1, kDisassemblyRows);
 }
 
 std::string memoryLine(const Machine& m, int address) {
@@ -174,9 +190,20 @@ void runAssembled(App& app, int start) {
   app.cpu.stopped = false;
   app.cpu.pc = static_cast<uint16_t>(start);
   app.showProcessor = true;
+  g_codeHandedOver = true;
   // Docked in the same group as the Assembler, the Processor would stay
   // behind its tab; the user is to see the program start.
   app.focusProcessor = true;
+}
+
+std::string sourceSizeError(size_t bytes) {
+  if (bytes <= kAsmMaxSourceBytes) return {};
+  return "The source is larger than " + std::to_string(kAsmMaxSourceMegabytes) + " MB.";
+}
+
+void loadSource(App& app, AssemblerView& view, const std::vector<uint8_t>& bytes) {
+  view.refusal = sourceSizeError(bytes.size());
+  if (view.refusal.empty()) app.assemblerSource.assign(bytes.begin(), bytes.end());
 }
 
 LineSpan lineSpan(const std::string& text, int line) {
@@ -197,9 +224,25 @@ int clampAsmFontSize(int size) { return std::clamp(size, kAsmFontSizeMin, kAsmFo
 
 int resizeCallback(ImGuiInputTextCallbackData* data) {
   if (data->EventFlag == ImGuiInputTextFlags_CallbackResize) {
-    auto* text = static_cast<std::string*>(data->UserData);
+    std::string* text = static_cast<SourceEdit*>(data->UserData)->text;
     text->resize(data->BufTextLen);
     data->Buf = text->data();
+  } else if (data->EventFlag == ImGuiInputTextFlags_CallbackEdit) {
+    // The field writes an edit back to the source after this callback, so
+    // the source still holds the text from before it. An edit that grows
+    // the text past the bound (typing at it, a paste that crosses it) is
+    // undone whole, the cursor put where the new text went in.
+    const SourceEdit& edit = *static_cast<SourceEdit*>(data->UserData);
+    const std::string& before = *edit.text;
+    const size_t length = static_cast<size_t>(data->BufTextLen);
+    *edit.refusal = length > before.size() ? sourceSizeError(length) : std::string();
+    if (!edit.refusal->empty()) {
+      const int added = static_cast<int>(length - before.size());
+      const int cursor = std::clamp(data->CursorPos - added, 0, static_cast<int>(before.size()));
+      data->DeleteChars(0, data->BufTextLen);
+      data->InsertChars(0, before.data(), before.data() + before.size());
+      data->CursorPos = data->SelectionStart = data->SelectionEnd = cursor;
+    }
   } else if (data->EventFlag == ImGuiInputTextFlags_CallbackAlways && g_jumpLine >= 1) {
     const LineSpan span = lineSpan(std::string(data->Buf, data->BufTextLen), g_jumpLine);
     data->SelectionStart = span.start;
@@ -314,20 +357,39 @@ float paneWidth(const char* widest) {
   return ImGui::CalcTextSize(widest).x + 2 * style.WindowPadding.x + style.ScrollbarSize;
 }
 
-// Too narrow even for the disassembly alone, the pane scrolls across.
-void disassemblyPane(CPU6502& cpu, uint16_t& viewTop, int& selRow, ImVec2 size) {
+// The pane lists as many rows as fit, so every row is on screen and
+// following pc can tell which are; too narrow even for the disassembly
+// alone, it scrolls across. With `startAtPc` (code was just handed over)
+// pc heads the view.
+void disassemblyPane(CPU6502& cpu, ProcessorView& view, bool startAtPc, bool running, bool keys, ImVec2 size) {
   ImGui::BeginChild("##dis", size, ImGuiChildFlags_Borders,
                     ImGuiWindowFlags_NoScrollWithMouse | ImGuiWindowFlags_HorizontalScrollbar);
-  const float wheel = ImGui::GetIO().MouseWheel;
-  if (ImGui::IsWindowHovered() && wheel != 0) {
-    if (wheel > 0) {
-      viewTop = cpu.backStep(viewTop);
-    } else {
-      int length = 1;
-      cpu.disassembleInstr(viewTop, &length);
-      viewTop = static_cast<uint16_t>(viewTop + length);
-    }
+  const float lineHeight = ImGui::GetTextLineHeight();
+  const int rows =
+      disassemblyRowsFitting(ImGui::GetContentRegionAvail().y, lineHeight, ImGui::GetStyle().ItemSpacing.y);
+  view.rows = rows;
+  view.selRow = std::min(view.selRow, rows - 1);
+  if (view.follow) {
+    followPc(cpu, view.top, view.selRow, rows, startAtPc);
+    // After a step, a jump of pc or a stop the view follows once; while
+    // running it follows in every frame.
+    if (!running) view.follow = false;
   }
+  if (keys && ImGui::IsKeyPressed(ImGuiKey_UpArrow, true)) {
+    if (view.selRow == 0)
+      view.top = cpu.backStep(view.top);
+    else
+      --view.selRow;
+  }
+  if (keys && ImGui::IsKeyPressed(ImGuiKey_DownArrow, true)) {
+    if (view.selRow < rows - 1)
+      ++view.selRow;
+    else
+      view.top = rowAddress(cpu, view.top, 1);
+  }
+  const float wheel = ImGui::GetIO().MouseWheel;
+  if (ImGui::IsWindowHovered() && wheel != 0)
+    view.top = wheel > 0 ? cpu.backStep(view.top) : rowAddress(cpu, view.top, 1);
   // The selection and hover highlights let the breakpoint and pc bars
   // behind them show through.
   const ImGuiCol highlights[] = {ImGuiCol_Header, ImGuiCol_HeaderHovered, ImGuiCol_HeaderActive};
@@ -337,18 +399,17 @@ void disassemblyPane(CPU6502& cpu, uint16_t& viewTop, int& selRow, ImVec2 size) 
     ImGui::PushStyleColor(c, col);
   }
   ImDrawList* dl = ImGui::GetWindowDrawList();
-  const float lineHeight = ImGui::GetTextLineHeight();
   const float width = ImGui::GetContentRegionAvail().x;
-  uint16_t a = viewTop;
-  for (int row = 0; row < kDisassemblyRows; ++row) {
+  uint16_t a = view.top;
+  for (int row = 0; row < rows; ++row) {
     const uint16_t rowAddr = a;
     const std::string text = cpu.disassemble(a);
     const ImVec2 p = ImGui::GetCursorScreenPos();
     if (cpu.breakpoints.count(rowAddr)) dl->AddRectFilled(p, ImVec2(p.x + width, p.y + lineHeight), kBreakpointBar);
     if (rowAddr == cpu.pc) dl->AddRectFilled(p, ImVec2(p.x + width, p.y + lineHeight), kPcBar);
     ImGui::PushID(row);
-    if (ImGui::Selectable(text.c_str(), row == selRow, ImGuiSelectableFlags_AllowDoubleClick)) {
-      selRow = row;
+    if (ImGui::Selectable(text.c_str(), row == view.selRow, ImGuiSelectableFlags_AllowDoubleClick)) {
+      view.selRow = row;
       if (ImGui::IsMouseDoubleClicked(ImGuiMouseButton_Left)) toggleBreakpoint(cpu, rowAddr);
     }
     ImGui::PopID();
@@ -390,12 +451,7 @@ void memoryPane(App& app, int& memAddr) {
 }  // namespace
 
 void drawProcessor(App& app) {
-  static bool followPcFlag = true;
-  static uint16_t viewTop = kDefaultViewTop;
-  static int selRow = 0;
-  static int memAddr = 0;
-  static uint16_t shownPc = kCpuStartPc;  // pc when the last frame ended
-
+  ProcessorView& view = g_processorView;
   CPU6502& cpu = app.cpu;
   Widgets::SetFirstUseSize(kProcessorWidth, kProcessorHeight);
   char title[64];
@@ -412,29 +468,14 @@ void drawProcessor(App& app) {
     return;
   }
   // pc set from outside (the monitor's go, "Run in processor") is shown once.
-  if (cpu.pc != shownPc) followPcFlag = true;
-  if (processorAdvance(app)) followPcFlag = true;
+  const bool startAtPc = g_codeHandedOver;
+  g_codeHandedOver = false;
+  if (cpu.pc != view.shownPc || startAtPc) view.follow = true;
+  if (processorAdvance(app)) view.follow = true;
 
   const bool keys = windowKeysActive();
-  processorButtons(app, followPcFlag, viewTop, selRow, keys);
-  registerRow(cpu, followPcFlag);
-
-  if (followPcFlag) {
-    followPc(cpu, viewTop, selRow);
-    if (!app.processorRunning) followPcFlag = false;
-  }
-  if (keys && ImGui::IsKeyPressed(ImGuiKey_UpArrow, true)) {
-    if (selRow == 0)
-      viewTop = cpu.backStep(viewTop);
-    else
-      --selRow;
-  }
-  if (keys && ImGui::IsKeyPressed(ImGuiKey_DownArrow, true)) {
-    if (selRow < kDisassemblyRows - 1)
-      ++selRow;
-    else
-      viewTop = rowAddress(cpu, viewTop, 1);
-  }
+  processorButtons(app, view.follow, view.top, view.selRow, keys);
+  registerRow(cpu, view.follow);
 
   if (Classic::MonoFont) ImGui::PushFont(Classic::MonoFont, 0.0f);
   const ImVec2 avail = ImGui::GetContentRegionAvail();
@@ -450,24 +491,25 @@ void drawProcessor(App& app) {
   const float stackWidth = std::max(kStackPaneWidth, paneWidth(kWidestStackLine));
   const float disWidth = avail.x - stackWidth - style.ItemSpacing.x;
   if (disWidth >= paneWidth(kWidestDisassembly)) {
-    disassemblyPane(cpu, viewTop, selRow, ImVec2(disWidth, paneHeight));
+    disassemblyPane(cpu, view, startAtPc, app.processorRunning, keys, ImVec2(disWidth, paneHeight));
     ImGui::SameLine();
     stackPane(cpu, paneHeight);
   } else {
     const float stackHeight = kStackLinesBelow * line + 2 * style.WindowPadding.y;
-    disassemblyPane(cpu, viewTop, selRow,
+    disassemblyPane(cpu, view, startAtPc, app.processorRunning, keys,
                     ImVec2(avail.x, std::max(paneHeight - stackHeight - style.ItemSpacing.y, minHeight)));
     stackPane(cpu, stackHeight);
   }
-  memoryPane(app, memAddr);
+  memoryPane(app, view.memAddr);
   if (Classic::MonoFont) ImGui::PopFont();
-  shownPc = cpu.pc;
+  view.shownPc = cpu.pc;
   ImGui::End();
 }
 
 void drawAssembler(App& app) {
-  static AssemblyResult last;  // messages and code start of the last Compile
+  AssemblerView& view = g_assemblerView;
   static int fontSize = kAsmFontSizeDefault;
+  AssemblyResult& last = view.last;
 
   Widgets::SetFirstUseSize(kAssemblerWidth, kAssemblerHeight);
   if (!ImGui::Begin("Assembler", &app.showAssembler)) {
@@ -475,9 +517,8 @@ void drawAssembler(App& app) {
     return;
   }
   if (ImGui::Button("Load..."))
-    FileIO::open("Load source", sourceFilters(), [&app](const std::string&, std::vector<uint8_t>& bytes) {
-      app.assemblerSource.assign(bytes.begin(), bytes.end());
-    });
+    FileIO::open("Load source", sourceFilters(),
+                 [&app, &view](const std::string&, std::vector<uint8_t>& bytes) { loadSource(app, view, bytes); });
   // The row wraps where the window is narrower than its buttons (a docked
   // column at a large interface scale).
   Widgets::SameLineIfFits(Widgets::ButtonWidth("Save..."));
@@ -485,14 +526,20 @@ void drawAssembler(App& app) {
     FileIO::save("Save source", "source.asm",
                  std::vector<uint8_t>(app.assemblerSource.begin(), app.assemblerSource.end()), nullptr);
   Widgets::SameLineIfFits(Widgets::ButtonWidth("Compile"));
-  if (ImGui::Button("Compile")) last = assembleSource(app);
+  if (ImGui::Button("Compile")) {
+    last = assembleSource(app);
+    view.refusal.clear();
+  }
   Widgets::SameLineIfFits(Widgets::ButtonWidth("Run in processor"));
   ImGui::BeginDisabled(!canRunAssembled(last));
   if (ImGui::Button("Run in processor")) runAssembled(app, last.start);
   ImGui::EndDisabled();
   Widgets::SameLineIfFits(Widgets::ButtonWidth("New"));
   if (ImGui::Button("New"))
-    app.confirm("New source", "Remove all source code?", [&app] { app.assemblerSource.clear(); });
+    app.confirm("New source", "Remove all source code?", [&app, &view] {
+      app.assemblerSource.clear();
+      view.refusal.clear();
+    });
   const float fontField = kFontFieldWidth * Classic::Scale();
   Widgets::SameLineIfFits(ImGui::CalcTextSize("Font size:").x + ImGui::GetStyle().ItemSpacing.x + fontField);
   ImGui::AlignTextToFramePadding();
@@ -504,7 +551,8 @@ void drawAssembler(App& app) {
   ImGui::TextDisabled("Code");
   const float editorHeight = ImGui::GetContentRegionAvail().y - kLinesBelowEditor * ImGui::GetTextLineHeightWithSpacing();
   if (Classic::MonoFont) ImGui::PushFont(Classic::MonoFont, static_cast<float>(fontSize));
-  ImGuiInputTextFlags flags = ImGuiInputTextFlags_CallbackResize | ImGuiInputTextFlags_CallbackAlways;
+  ImGuiInputTextFlags flags =
+      ImGuiInputTextFlags_CallbackResize | ImGuiInputTextFlags_CallbackEdit | ImGuiInputTextFlags_CallbackAlways;
   if (g_jumpLine > 0) {
     // Focusing arrives as a tab move, which a field that takes Tab as text
     // refuses; the jump's frames go without Tab input.
@@ -512,12 +560,18 @@ void drawAssembler(App& app) {
   } else {
     flags |= ImGuiInputTextFlags_AllowTabInput;
   }
+  SourceEdit edit{&app.assemblerSource, &view.refusal};
   ImGui::InputTextMultiline("##src", app.assemblerSource.data(), app.assemblerSource.capacity() + 1,
-                            ImVec2(-1, editorHeight), flags, resizeCallback, &app.assemblerSource);
+                            ImVec2(-1, editorHeight), flags, resizeCallback, &edit);
   if (Classic::MonoFont) ImGui::PopFont();
 
   Widgets::TextDisabledWrapped("Messages (click an error to go to the line)");
   ImGui::BeginChild("##msgs", ImVec2(0, 0), ImGuiChildFlags_Borders);
+  if (!view.refusal.empty()) {
+    ImGui::PushStyleColor(ImGuiCol_Text, kErrorColor);
+    ImGui::TextWrapped("%s", view.refusal.c_str());
+    ImGui::PopStyleColor();
+  }
   for (size_t i = 0; i < last.messages.size(); ++i) {
     const Assembler::Message& m = last.messages[i];
     // Built whole: a long message must not cut off the identifier part.

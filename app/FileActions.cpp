@@ -6,6 +6,7 @@
 #include "app/FileActions.h"
 
 #include "app/App.h"
+#include "app/CpuWindows.h"
 #include "app/ImportWin.h"
 #include "core/FileFormats.h"
 #include "disk/DriveMounts.h"
@@ -182,6 +183,10 @@ void openDropped(App& app, const std::string& path) {
       finishProjectLoad(app, bytes);
       break;
     case DropAction::AssemblerSource:
+      if (const std::string error = sourceSizeError(bytes.size()); !error.empty()) {
+        app.message("Error", error);
+        break;
+      }
       app.assemblerSource.assign(bytes.begin(), bytes.end());
       app.showAssembler = true;
       break;

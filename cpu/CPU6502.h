@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <string_view>
 
 // Addressing modes as stored in CPU6502::ops.
 enum AddrMode : int {
@@ -106,14 +107,14 @@ public:
   std::string flagString() const;
   void toggleFlag(int bit);
 
-  static bool isMnemonic(const std::string& text);
-  static int findOpcode(const std::string& name, int mode);
+  static bool isMnemonic(std::string_view text);
+  static int findOpcode(std::string_view name, int mode);
 
-  static bool parseNumber(const std::string& text, int& value, bool* wide = nullptr);
-  int assemble(uint16_t addr, const std::string& line, bool write, std::string* error = nullptr);
+  static bool parseNumber(std::string_view text, int& value, bool* wide = nullptr);
+  int assemble(uint16_t addr, std::string_view line, bool write, std::string* error = nullptr);
   // The one-line assembler without writing: the instruction's bytes go to
   // `bytes` (the first `length` of them count); 0 and `error` on failure.
-  static int encode(uint16_t addr, const std::string& line, uint8_t (&bytes)[kMaxInstrLength],
+  static int encode(uint16_t addr, std::string_view line, uint8_t (&bytes)[kMaxInstrLength],
                     std::string* error = nullptr);
 
 private:

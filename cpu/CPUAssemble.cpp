@@ -5,6 +5,7 @@
 #include "cpu/AsmText.h"
 #include "cpu/CPU6502.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -12,13 +13,15 @@ namespace {
 constexpr int kLetters = 26;
 constexpr int kMnemonicKeys = kLetters * kLetters * kLetters;
 
-// Index of a three-letter upper-case word into the lookup below, or -1.
-int mnemonicKey(const char* s, size_t len) {
-  if (len != 3) return -1;
+// Index of a three-letter word of either case into the lookup below, or
+// -1.
+int mnemonicKey(std::string_view s) {
+  if (s.size() != 3) return -1;
   int key = 0;
   for (size_t i = 0; i < 3; ++i) {
-    if (s[i] < 'A' || s[i] > 'Z') return -1;
-    key = key * kLetters + (s[i] - 'A');
+    const char c = asciiUpper(s[i]);
+    if (c < 'A' || c > 'Z') return -1;
+    key = key * kLetters + (c - 'A');
   }
   return key;
 }
@@ -37,7 +40,7 @@ struct MnemonicIndex {
     for (int op = 0; op < 256; ++op) {
       const CPU6502::Op& o = CPU6502::ops[op];
       if (o.mode == kAddrNone) continue;
-      int key = mnemonicKey(o.mnemonic, 3);
+      int key = mnemonicKey(o.mnemonic);
       if (key < 0) continue;
       if (slot[key] < 0) slot[key] = static_cast<int16_t>(count++);
       auto& modes = opcode[slot[key]];
@@ -51,9 +54,9 @@ const MnemonicIndex& mnemonicIndex() {
   return index;
 }
 
-// Mnemonic number of an upper-case word, or -1.
-int mnemonicSlot(const std::string& upper) {
-  int key = mnemonicKey(upper.data(), upper.size());
+// Mnemonic number of a word of either case, or -1.
+int mnemonicSlot(std::string_view word) {
+  int key = mnemonicKey(word);
   return key < 0 ? -1 : mnemonicIndex().slot[key];
 }
 
@@ -61,13 +64,13 @@ int opcodeFor(int slot, int mode) { return mnemonicIndex().opcode[slot][mode]; }
 
 }  // namespace
 
-bool CPU6502::isMnemonic(const std::string& text) {
-  return text.size() == 3 && mnemonicSlot(toUpperAscii(text)) >= 0;
-}
+bool CPU6502::isMnemonic(std::string_view text) { return mnemonicSlot(text) >= 0; }
 
-int CPU6502::findOpcode(const std::string& name, int mode) {
+int CPU6502::findOpcode(std::string_view name, int mode) {
   if (mode < 0 || mode >= kAddrModeCount) return -1;
-  int slot = mnemonicSlot(name);
+  // Exactly this text: a lower-case name names no opcode.
+  const bool upper = std::none_of(name.begin(), name.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+  int slot = upper ? mnemonicSlot(name) : -1;
   if (slot >= 0) return opcodeFor(slot, mode);
   // Not a documented mnemonic ("---" for instance): plain scan.
   for (int op = 0; op < 256; ++op)
@@ -75,8 +78,8 @@ int CPU6502::findOpcode(const std::string& name, int mode) {
   return -1;
 }
 
-bool CPU6502::parseNumber(const std::string& text, int& value, bool* wide) {
-  const std::string t = trimAsmBlanks(text);
+bool CPU6502::parseNumber(std::string_view text, int& value, bool* wide) {
+  const std::string_view t = trimAsmView(text);
   if (t.empty()) return false;
 
   int base = 10;
@@ -111,7 +114,7 @@ bool CPU6502::parseNumber(const std::string& text, int& value, bool* wide) {
   return true;
 }
 
-int CPU6502::assemble(uint16_t addr, const std::string& line, bool write, std::string* error) {
+int CPU6502::assemble(uint16_t addr, std::string_view line, bool write, std::string* error) {
   uint8_t bytes[kMaxInstrLength];
   const int length = encode(addr, line, bytes, error);
   if (write)
@@ -119,12 +122,11 @@ int CPU6502::assemble(uint16_t addr, const std::string& line, bool write, std::s
   return length;
 }
 
-int CPU6502::encode(uint16_t addr, const std::string& line, uint8_t (&bytes)[kMaxInstrLength], std::string* error) {
+int CPU6502::encode(uint16_t addr, std::string_view text, uint8_t (&bytes)[kMaxInstrLength], std::string* error) {
   auto fail = [error](const char* message) {
     if (error) *error = message;
     return 0;
   };
-  const std::string text = toUpperAscii(line);
 
   // The mnemonic is the first blank-separated three-letter word that names
   // an instruction, so a leading address ("C000 LDA #1") is skipped.
@@ -145,9 +147,10 @@ int CPU6502::encode(uint16_t addr, const std::string& line, uint8_t (&bytes)[kMa
   }
   if (slot < 0) return fail("Unknown mnemonic");
 
+  // Upper case, without blanks; short enough to stay in the string itself.
   std::string operand;
   for (size_t i = operandStart; i < text.size(); ++i)
-    if (text[i] != ' ') operand += text[i];
+    if (text[i] != ' ') operand += asciiUpper(text[i]);
 
   int mode = kAddrNone;
   int value = 0;
@@ -156,13 +159,13 @@ int CPU6502::encode(uint16_t addr, const std::string& line, uint8_t (&bytes)[kMa
   auto inner = [&operand](size_t close) {
     size_t open = operand.find('(');
     size_t from = open == std::string::npos ? 0 : open + 1;
-    return close > from ? operand.substr(from, close - from) : std::string();
+    return close > from ? std::string_view(operand).substr(from, close - from) : std::string_view();
   };
 
   if (operand.empty() || operand == "A") {
     mode = opcodeFor(slot, kAddrAcc) >= 0 ? kAddrAcc : kAddrImp;
   } else if (operand[0] == '#') {
-    if (!parseNumber(operand.substr(1), value)) return fail("Bad value");
+    if (!parseNumber(std::string_view(operand).substr(1), value)) return fail("Bad value");
     if (value > 0xFF) return fail("Value out of range");
     mode = kAddrImm;
   } else if (contains(",X)")) {
@@ -181,11 +184,11 @@ int CPU6502::encode(uint16_t addr, const std::string& line, uint8_t (&bytes)[kMa
     return fail("Syntax error");
   } else {
     char index = 0;
-    std::string number = operand;
+    std::string_view number = operand;
     if (operand.size() > 2 && operand[operand.size() - 2] == ',' &&
         (operand.back() == 'X' || operand.back() == 'Y')) {
       index = operand.back();
-      number = operand.substr(0, operand.size() - 2);
+      number.remove_suffix(2);
     }
     bool wide = false;
     if (!parseNumber(number, value, &wide)) return fail("Bad address");

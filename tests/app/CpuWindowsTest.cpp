@@ -12,6 +12,7 @@
 #include <imgui.h>
 #include <imgui_internal.h>
 
+#include <random>
 #include <set>
 #include <string>
 
@@ -128,16 +129,54 @@ TEST_F(CpuWindowsTest, OneFrameRunsABoundedSlice) {
 TEST_F(CpuWindowsTest, FollowingPcKeepsTheViewOrMovesIt) {
   App app;
   fillNops(app, 0xC100);           // 1-byte rows
-  app.machine.ram[0xC000] = 0x4C;  // JMP: a 3-byte first row
-  const std::array<int, 3> cases[] = {  // pc, top, row
-      {0xC000, 0xC000, 0}, {0xC003, 0xC000, 1}, {0xC015, 0xC000, 19}, {0xC016, 0xC016, 0}, {0xC001, 0xC001, 0}};
-  for (const auto& [pc, wantTop, wantRow] : cases) {
-    uint16_t top = 0xC000;
+  app.machine.ram[0xC000] = 0x4C;  // JMP: a 3-byte first row, so row n >= 1 is $C002 + n
+  const struct {
+    int pc, top, rows;
+    bool startAtPc;
+    int wantTop, wantRow;
+  } cases[] = {
+      {0xC000, 0xC000, 20, false, 0xC000, 0},   // on a row: the view stays
+      {0xC003, 0xC000, 20, false, 0xC000, 1},
+      {0xC015, 0xC000, 20, false, 0xC000, 19},  // the last row
+      {0xC016, 0xC000, 20, false, 0xC00C, 10},  // just below: scrolled to the middle row
+      {0xC007, 0xC000, 5, false, 0xC005, 2},
+      {0xC00B, 0xC000, 5, false, 0xC009, 2},    // the end of the next screenful
+      {0xC00C, 0xC000, 5, false, 0xC00C, 0},    // farther: pc heads the view
+      {0xC001, 0xC000, 20, false, 0xC001, 0},   // inside the JMP the view decoded
+      {0xC004, 0xC010, 20, false, 0xC004, 0},   // above the view
+      {0xC003, 0xC000, 1, false, 0xC003, 0},
+      {0xC003, 0xC000, 20, true, 0xC003, 0},    // code handed over: it starts the view
+  };
+  for (const auto& c : cases) {
+    uint16_t top = static_cast<uint16_t>(c.top);
     int row = 7;
-    app.cpu.pc = static_cast<uint16_t>(pc);
-    followPc(app.cpu, top, row);
-    EXPECT_EQ(std::make_pair(int{top}, row), std::make_pair(wantTop, wantRow)) << std::hex << pc;
-    EXPECT_EQ(rowAddress(app.cpu, top, row), pc);
+    app.cpu.pc = static_cast<uint16_t>(c.pc);
+    followPc(app.cpu, top, row, c.rows, c.startAtPc);
+    EXPECT_EQ(std::make_pair(int{top}, row), std::make_pair(c.wantTop, c.wantRow)) << std::hex << c.pc;
+    EXPECT_EQ(rowAddress(app.cpu, top, row), c.pc);
+  }
+}
+
+// On any memory, from any first address: the new first address is pc or
+// one of the addresses the old view decodes onward, and pc is on a row.
+TEST_F(CpuWindowsTest, AFollowedViewStartsOnAnInstructionOfTheOldOne) {
+  App app;
+  std::mt19937 rng(64);
+  for (int i = 0; i < 2000; ++i) {
+    for (int a = 0; a < 0x100; ++a) app.machine.ram[0xC000 + a] = static_cast<uint8_t>(rng());
+    const uint16_t top = static_cast<uint16_t>(0xC000 + rng() % 0x20);
+    const int rows = 1 + static_cast<int>(rng() % kDisassemblyRows);
+    app.cpu.pc = static_cast<uint16_t>(0xC000 + rng() % 0x80);
+    std::set<int> decoded;  // the rows from top and the screenful after them
+    for (int r = 0, a = top; r < 2 * rows; ++r) {
+      decoded.insert(a);
+      a += CPU6502::instrLength(CPU6502::ops[app.machine.ram[a]].mode);
+    }
+    const uint16_t newTop = disassemblyTop(app.cpu, top, rows);
+    EXPECT_TRUE(newTop == app.cpu.pc || decoded.count(newTop)) << std::hex << top << " " << newTop;
+    int pcRow = 0;
+    for (uint16_t a = newTop; a != app.cpu.pc && pcRow < rows; a = rowAddress(app.cpu, a, 1)) ++pcRow;
+    EXPECT_LT(pcRow, rows);
   }
 }
 
@@ -266,3 +305,129 @@ TEST_F(CpuWindowsTest, FlagBoxesWrapAsOneGroup) {
 }
 
 }  // namespace
+
+namespace {
+
+// The disassembly child of the Processor window.
+const ImGuiWindow* disassemblyPane() {
+  for (const ImGuiWindow* w : GImGui->Windows)
+    if (std::string(w->Name).find("/##dis_") != std::string::npos) return w;
+  return nullptr;
+}
+
+}  // namespace
+
+// Scrolled away first, the disassembly starts at the program handed over
+// by "Run in processor", and pc's row stays among the rows on screen
+// through a series of F7 steps, at both interface scales. Every row it
+// lists is on screen: the pane has nothing to scroll.
+TEST_F(CpuWindowsTest, PcStaysOnScreenAfterRunInProcessorAndSteps) {
+  for (float scale : {1.0f, 2.0f}) {
+    ImGuiFrames ui;
+    ImGui::GetIO().ConfigInputTrickleEventQueue = false;
+    ImGui::GetStyle().FontScaleMain = scale;
+    App app;
+    g_processorView = ProcessorView();
+    app.showProcessor = true;
+    app.assemblerSource.clear();
+    for (int i = 0; i < 30; ++i) app.assemblerSource += " LDA #$01\n STA $D020\n INX\n";
+    const auto draw = [&] { drawProcessor(app); };
+    ui.frame(draw);
+    g_processorView.top = 0x2000;  // scrolled away
+    ui.frame(draw);
+
+    runAssembled(app, assembleSource(app).start);
+    for (int i = 0; i < 2; ++i) ui.frame(draw);
+    EXPECT_EQ(g_processorView.top, 0xC000) << scale;
+    std::set<uint16_t> tops;
+    for (int step = 0; step < 20; ++step) {
+      ui.frame(draw, ImGuiKey_F7);
+      ui.frame(draw);
+      int pcRow = 0;
+      for (uint16_t a = g_processorView.top; a != app.cpu.pc && pcRow < kDisassemblyRows; a = rowAddress(app.cpu, a, 1))
+        ++pcRow;
+      EXPECT_LT(pcRow, g_processorView.rows) << scale << " step " << step;
+      EXPECT_EQ(disassemblyPane()->ScrollMax.y, 0) << scale;
+      tops.insert(g_processorView.top);
+    }
+    EXPECT_EQ(app.cpu.pc, 0xC000 + 6 * 6 + 5);  // 20 steps: 6 rounds, a LDA and a STA
+    EXPECT_GT(tops.size(), 1u) << scale;          // the steps went past the last row
+  }
+}
+
+// A file larger than the program takes is refused with the message; the
+// source and the last Compile's messages stay. An ordinary file and one of
+// exactly the bound load.
+TEST_F(CpuWindowsTest, ALoadLargerThanTheBoundIsRefusedAndChangesNothing) {
+  const struct {
+    size_t size;
+    const char* refusal;
+  } cases[] = {{300, ""}, {kAsmMaxSourceBytes, ""}, {kAsmMaxSourceBytes + 1, "The source is larger than 2 MB."}};
+  for (const auto& c : cases) {
+    App app;
+    const std::string old = " LDA #1,Q\n RTS\n";
+    app.assemblerSource = old;
+    AssemblerView view;
+    view.last = assembleSource(app);
+    const std::vector<Assembler::Message> compiled = view.last.messages;
+    std::string file;
+    while (file.size() < c.size) file += "start   LDA #$00 ; a line of an ordinary source\n";
+    file.resize(c.size, '\n');
+
+    loadSource(app, view, std::vector<uint8_t>(file.begin(), file.end()));
+    EXPECT_EQ(view.refusal, c.refusal) << c.size;
+    EXPECT_TRUE(app.assemblerSource == (*c.refusal ? old : file)) << c.size;
+    ASSERT_EQ(view.last.messages.size(), compiled.size());
+    for (size_t i = 0; i < compiled.size(); ++i) EXPECT_EQ(view.last.messages[i].text, compiled[i].text);
+  }
+}
+
+// Typing or pasting in the source editor stops at the bound: an edit that
+// would take the text past it is undone whole and the window says why; the
+// next edit that fits clears the message.
+TEST_F(CpuWindowsTest, TheEditorRefusesTextPastTheBound) {
+  ImGuiFrames ui;
+  ImGui::GetIO().ConfigInputTrickleEventQueue = false;
+  App app;
+  app.showAssembler = true;
+  std::string text;
+  while (text.size() < kAsmMaxSourceBytes - 2) text += "; a comment line\n";
+  text.resize(kAsmMaxSourceBytes - 2);
+  app.assemblerSource = text;
+  const auto draw = [&] { drawAssembler(app); };
+  g_jumpLine = 1 << 30;  // the editor takes the keyboard, the cursor at the end
+  for (int i = 0; i < 3; ++i) ui.frame(draw);
+
+  const std::string message = "The source is larger than 2 MB.";
+  const struct {
+    const char* typed;  // typed, or with a leading '^' pasted
+    size_t size;
+    bool refused;
+  } cases[] = {{"a", kAsmMaxSourceBytes - 1, false},     {"b", kAsmMaxSourceBytes, false},
+               {"c", kAsmMaxSourceBytes, true},          {"\b\b", kAsmMaxSourceBytes - 2, false},
+               {"^wxyz", kAsmMaxSourceBytes - 2, true}, {"^xy", kAsmMaxSourceBytes, false}};
+  for (const auto& c : cases) {
+    ImGuiIO& io = ImGui::GetIO();
+    if (c.typed[0] == '^') {
+      ImGui::SetClipboardText(c.typed + 1);
+      io.AddKeyEvent(ImGuiMod_Ctrl, true);
+      ui.frame(draw, ImGuiKey_V);
+      io.AddKeyEvent(ImGuiMod_Ctrl, false);
+      ui.frame(draw);
+    } else {
+      for (const char* t = c.typed; *t; ++t) {
+        if (*t == '\b') {
+          ui.frame(draw, ImGuiKey_Backspace);
+        } else {
+          io.AddInputCharacter(static_cast<unsigned>(*t));
+          ui.frame(draw);
+        }
+        ui.frame(draw);
+      }
+    }
+    EXPECT_EQ(app.assemblerSource.size(), c.size) << c.typed;
+    EXPECT_EQ(app.assemblerSource.compare(0, text.size(), text), 0) << c.typed;
+    EXPECT_EQ(g_assemblerView.refusal, c.refused ? message : "") << c.typed;
+  }
+  EXPECT_EQ(app.assemblerSource.substr(text.size()), "xy");
+}

@@ -7,6 +7,7 @@
 #include "app/App.h"
 #include "app/ImportWin.h"
 #include "core/FileFormats.h"
+#include "cpu/Assembler.h"
 #include "platform/FileDialog.h"
 #include "platform/Platform.h"
 
@@ -223,6 +224,10 @@ TEST_F(FileActionsTest, DroppedFiles) {
   Actions::openDropped(app, path("demo.asm"));
   EXPECT_EQ(app.assemblerSource, "lda");
   EXPECT_TRUE(app.showAssembler);
+  write("huge.asm", Bytes(kAsmMaxSourceBytes + 1, ';'));  // past the bound: refused, the source kept
+  Actions::openDropped(app, path("huge.asm"));
+  EXPECT_EQ(lastPopup(), "Error|The source is larger than 2 MB.");
+  EXPECT_EQ(app.assemblerSource, "lda");
 
   // A PC picture goes to the import, which refuses bytes that are no
   // picture and changes nothing.

@@ -391,3 +391,26 @@ TEST(Assembler, KeepsTheFirstThousandMessages) {
   EXPECT_FALSE(b.as.assemble("1bad nop\n"));
   EXPECT_EQ(b.as.messages.size(), 1u);
 }
+
+// Thousands of labels, each used before or after its own line: every one
+// keeps its address, names are found in either case, and a name defined
+// twice is still told apart from all the others.
+TEST(Assembler, ThousandsOfLabelsKeepTheirAddresses) {
+  constexpr int kLabels = 3000;
+  const auto target = [](int i) { return (i * 7919) % kLabels; };  // a jumbled order, forward and back
+  std::string source;
+  for (int i = 0; i < kLabels; ++i) {
+    char line[32];
+    std::snprintf(line, sizeof line, "L%d .WORD %c%d\n", i, i % 2 ? 'l' : 'L', target(i));
+    source += line;
+  }
+  Build b(source);
+  ASSERT_TRUE(b.ok) << b.messages()[0];
+  EXPECT_EQ(b.as.symbols.size(), size_t{kLabels});
+  for (int i = 0; i < kLabels; ++i) {
+    const int address = 0xC000 + 2 * target(i);
+    ASSERT_EQ(b.machine.ram[0xC000 + 2 * i] | b.machine.ram[0xC001 + 2 * i] << 8, address) << i;
+  }
+  Build twice(source + "l1234 NOP\n");
+  EXPECT_EQ(twice.messages(), (Lines{"3001: Duplicate label: L1234"}));
+}
