@@ -185,8 +185,7 @@ TEST(ConvertRules, AnOptionChangeConvertsAsAFreshConversion) {
       {"petscii", [&] { pic.mode = ImportMode::Petscii; }},
       {"new picture", [&] { ASSERT_EQ(FinishImportPicture(pic, "g.png", green), ""); }},
       {"multicolour", [&] { pic.mode = ImportMode::Multicolor; }},
-      {"resized elsewhere",
-       [&] {
+      {"resized elsewhere", [&] {
          pic.zoomToFit = true;
          DecodedPicture resized = ResizeImportPicture(pic.pixels.data(), pic.width, pic.height, WantedImportResize(pic));
          ASSERT_TRUE(InstallImportResize(pic, WantedImportResize(pic), resized));
