@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -39,12 +40,9 @@ TEST(LayoutFile, FilesPastTheBoundsAreSetAside) {
   const std::string moved = "; moved to " + aside + ", the default layout is used";
   const std::string bytesOver = path + ": 1048577 bytes, more than 1048576";
   const std::string sectionsOver = path + ": 4097 sections, more than 4096";
-  const struct {
-    const char* what;
-    std::optional<std::string> content;  // none: no file
-    bool asideIsDirectory;                // the rename has to fail
-    std::string message;                  // empty: loaded as it is
-  } kCases[] = {
+  // What, the file (none: no file), whether a directory has the name aside (the rename has to fail), and the
+  // message (empty: loaded as it is).
+  const std::tuple<const char*, std::optional<std::string>, bool, std::string> kCases[] = {
       {"no file", std::nullopt, false, ""},
       {"a real layout", layout(30), false, ""},
       {"as many sections as allowed", layout(kMaxLayoutSections), false, ""},
@@ -54,20 +52,20 @@ TEST(LayoutFile, FilesPastTheBoundsAreSetAside) {
       {"the name aside taken by a directory", layout(kMaxLayoutSections + 1), true,
        sectionsOver + "; not loaded, and not moved to " + aside + " (Is a directory), the default layout is used"},
   };
-  for (const auto& c : kCases) {
+  for (const auto& [what, file, asideIsDirectory, message] : kCases) {
     fs::remove_all(path);
     fs::remove_all(aside);
-    const std::string content = c.content.value_or("");
+    const std::string content = file.value_or("");
     const std::vector<unsigned char> bytes(content.begin(), content.end());
-    if (c.content) disktest::writeBytes(path, bytes);
-    if (c.asideIsDirectory) fs::create_directories(fs::path(aside) / "keep");
+    if (file) disktest::writeBytes(path, bytes);
+    if (asideIsDirectory) fs::create_directories(fs::path(aside) / "keep");
     else disktest::writeBytes(aside, {'o', 'l', 'd'});  // an earlier one is replaced
     std::string text = "stale";
-    EXPECT_EQ(readLayoutFile(path, text), c.message) << c.what;
-    const bool loaded = c.message.empty(), movedAside = !loaded && !c.asideIsDirectory;
-    EXPECT_EQ(text, loaded ? content : "") << c.what;
-    EXPECT_EQ(fs::exists(path), c.content && !movedAside) << c.what;
-    EXPECT_TRUE(!movedAside || disktest::readBytes(aside) == bytes) << c.what;
+    EXPECT_EQ(readLayoutFile(path, text), message) << what;
+    const bool loaded = message.empty(), movedAside = !loaded && !asideIsDirectory;
+    EXPECT_EQ(text, loaded ? content : "") << what;
+    EXPECT_EQ(fs::exists(path), file && !movedAside) << what;
+    EXPECT_TRUE(!movedAside || disktest::readBytes(aside) == bytes) << what;
   }
 }
 

@@ -416,9 +416,8 @@ TEST_F(MainWindowTest, WindowsKeepTheirControlsWithinTheirDefaultWidth) {
       {"Convert bitmap to charset", drawCharsetConverter, false},
       {"Save sprites", drawSaveSpritesDialog, false, [](App& app) { app.saveSpritesOpen = true; }},
       {"Clear##dlg", drawStatusBar, false, [](App&) { g_clearOpen = true; }},
-      {"Error##popup", drawPopups, false, [](App& app) {  // a path wider than any window
-         app.message("Error", "Could not read the disk image /" + std::string(300, 'x') + ".d64: read error");
-       }},
+      {"Error##popup", drawPopups, false,  // a path wider than any window
+       [](App& app) { app.message("Error", "Could not read /" + std::string(300, 'x') + ".d64: read error"); }},
       {"##filedialog", [](App&) { FileIO::draw(); }, false, [](App&) {
          FileIO::open("Import PC image", {{"Images (*.png;*.jpg;*.bmp;*.gif;*.tga)", {"png", "jpg"}}, {"All files", {}}},
                       nullptr);
@@ -439,8 +438,7 @@ TEST_F(MainWindowTest, WindowsKeepTheirControlsWithinTheirDefaultWidth) {
         ImGuiWindow* w = ImGui::FindWindowByName(c.name);
         ASSERT_NE(w, nullptr);
         const std::string at = std::string(docked ? " docked" : "") + " at " + std::to_string(scale);
-        EXPECT_TRUE(w->Pos.x >= 0 && w->Pos.y >= 0 && w->Pos.x + w->Size.x <= kWindow.x &&
-                    w->Pos.y + w->Size.y <= kWindow.y)
+        EXPECT_TRUE(ImRect(ImVec2(0, 0), kWindow).Contains(w->Rect()))
             << c.name << at << ": " << w->Size.x << " x " << w->Size.y;
         // Panes scrolled out of sight are not laid out: the top, then the bottom.
         for (const float scroll : {0.0f, 1e6f}) {

@@ -74,7 +74,7 @@ set_aside() {  # the reason in the message
   rm "$work/aside.png"
 }
 awk 'BEGIN { for (i = 0; i < 300000; i++) printf "[Window][W%d]\nPos=0,0\nSize=400,300\nCollapsed=0\n\n", i }' >"$layout"
-set_aside "$(stat -c %s "$layout") bytes, more than 1048576"  # 11 MB
+set_aside "$(stat -c %s "$layout") bytes, more than 1048576"  # 15 MB
 awk 'BEGIN { for (i = 0; i < 60000; i++) printf "[Window][%d]\n", i }' >"$layout"  # under 1 MB
 set_aside "60000 sections, more than 4096"
 
