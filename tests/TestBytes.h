@@ -1,8 +1,12 @@
 // Byte writing shared by the test file makers (fonts, pictures): big-endian
-// numbers, as SFNT, JPEG and PNG store them, and joined pieces.
+// numbers, as SFNT, JPEG and PNG store them, and joined pieces; and the
+// count of open file descriptors, which must be the same after a save or a
+// read as before it.
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
+#include <iterator>
 #include <initializer_list>
 #include <vector>
 
@@ -26,5 +30,8 @@ inline Bytes join(std::initializer_list<Bytes> parts) {
   for (const Bytes& p : parts) append(b, p);
   return b;
 }
+
+// The file descriptors this process holds (the listing's own counted alike in every call).
+inline long openDescriptors() { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); }
 
 }  // namespace testbytes

@@ -26,13 +26,8 @@ using namespace testbytes;
 
 // FF, the marker, the length (itself included) and the payload.
 inline Bytes jpegSegment(uint8_t marker, const Bytes& payload) {
-  // Sized at once: GCC 12 warns of an overrun, wrongly, on growing a
-  // 4-byte vector by the payload once this is inlined.
   const size_t length = payload.size() + 2;
-  Bytes b = {0xFF, marker, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)};
-  b.resize(2 + length);
-  std::copy(payload.begin(), payload.end(), b.begin() + 4);
-  return b;
+  return join({{0xFF, marker, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)}, payload});
 }
 
 // A Huffman table of a single code: `length` zero bits stand for `symbol`.

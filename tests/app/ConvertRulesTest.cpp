@@ -185,8 +185,7 @@ TEST(ConvertRules, AnOptionChangeConvertsAsAFreshConversion) {
       {"petscii", [&] { pic.mode = ImportMode::Petscii; }},
       {"new picture", [&] { ASSERT_EQ(FinishImportPicture(pic, "g.png", green), ""); }},
       {"multicolour", [&] { pic.mode = ImportMode::Multicolor; }},
-      {"resized elsewhere",
-       [&] {
+      {"resized elsewhere", [&] {
          pic.zoomToFit = true;
          DecodedPicture resized = ResizeImportPicture(pic.pixels.data(), pic.width, pic.height, WantedImportResize(pic));
          ASSERT_TRUE(InstallImportResize(pic, WantedImportResize(pic), resized));
@@ -217,22 +216,20 @@ TEST(ConvertRules, LargePicturesAreResizedElsewhereAndOnlyAFittingResizeIsTaken)
   EXPECT_EQ(wanted, (ImportResize{kMultiWidth, true, false}));
   const DecodedPicture made = ResizeImportPicture(pic.pixels.data(), pic.width, pic.height, wanted);
   EXPECT_EQ(made.pixels, ColorReducer::Resize(pic.pixels.data(), pic.width, pic.height, kMultiWidth, true, false));
-  const std::pair<const char*, std::function<void(DecodedPicture&, ImportResize&)>> refused[] = {
-      {"failed", [](DecodedPicture& d, ImportResize&) { d.error = "the decoder failed"; }},
-      {"other width", [](DecodedPicture& d, ImportResize&) { d.width = kHiresWidth; }},
-      {"cut short", [](DecodedPicture& d, ImportResize&) { d.pixels.pop_back(); }},
-      {"other options", [](DecodedPicture&, ImportResize& r) { r.keepAspect = true; }},
+  const std::tuple<const char*, std::function<void(DecodedPicture&, ImportResize&)>, bool> installs[] = {
+      {"failed", [](DecodedPicture& d, ImportResize&) { d.error = "the decoder failed"; }, false},
+      {"other width", [](DecodedPicture& d, ImportResize&) { d.width = kHiresWidth; }, false},
+      {"cut short", [](DecodedPicture& d, ImportResize&) { d.pixels.pop_back(); }, false},
+      {"other options", [](DecodedPicture&, ImportResize& r) { r.keepAspect = true; }, false},
+      {"whole and wanted", [](DecodedPicture&, ImportResize&) {}, true},  // the last: it is kept
   };
-  for (const auto& [what, spoil] : refused) {
+  for (const auto& [what, spoil, taken] : installs) {
     DecodedPicture d = made;
     ImportResize r = wanted;
     spoil(d, r);
-    EXPECT_FALSE(InstallImportResize(pic, r, d)) << what;
-    EXPECT_TRUE(ImportResizeTooLargeForFrame(pic)) << what;
+    EXPECT_EQ(InstallImportResize(pic, r, d), taken) << what;
+    EXPECT_EQ(ImportResizeTooLargeForFrame(pic), !taken) << what;
   }
-  DecodedPicture d = made;
-  ASSERT_TRUE(InstallImportResize(pic, wanted, d));
-  EXPECT_FALSE(ImportResizeTooLargeForFrame(pic));
   EXPECT_EQ(pic.sourcePreview.pixels, made.pixels);
 }
 

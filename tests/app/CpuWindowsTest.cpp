@@ -130,12 +130,8 @@ TEST_F(CpuWindowsTest, FollowingPcKeepsTheViewOrMovesIt) {
   App app;
   fillNops(app, 0xC100);           // 1-byte rows
   app.machine.ram[0xC000] = 0x4C;  // JMP: a 3-byte first row, so row n >= 1 is $C002 + n
-  const struct {
-    int pc, top, rows;
-    bool startAtPc;
-    int wantTop, wantRow;
-  } cases[] = {
-      {0xC000, 0xC000, 20, false, 0xC000, 0},   // on a row: the view stays
+  const std::tuple<int, int, int, bool, int, int> cases[] = {  // pc, top, rows, startAtPc; the top and row wanted
+      {0xC000, 0xC000, 20, false, 0xC000, 0},  // on a row: the view stays
       {0xC003, 0xC000, 20, false, 0xC000, 1},
       {0xC015, 0xC000, 20, false, 0xC000, 19},  // the last row
       {0xC016, 0xC000, 20, false, 0xC00C, 10},  // just below: scrolled to the middle row
@@ -147,14 +143,21 @@ TEST_F(CpuWindowsTest, FollowingPcKeepsTheViewOrMovesIt) {
       {0xC003, 0xC000, 1, false, 0xC003, 0},
       {0xC003, 0xC000, 20, true, 0xC003, 0},    // code handed over: it starts the view
   };
-  for (const auto& c : cases) {
-    uint16_t top = static_cast<uint16_t>(c.top);
+  for (const auto& [pc, firstTop, rows, startAtPc, wantTop, wantRow] : cases) {
+    uint16_t top = static_cast<uint16_t>(firstTop);
     int row = 7;
-    app.cpu.pc = static_cast<uint16_t>(c.pc);
-    followPc(app.cpu, top, row, c.rows, c.startAtPc);
-    EXPECT_EQ(std::make_pair(int{top}, row), std::make_pair(c.wantTop, c.wantRow)) << std::hex << c.pc;
-    EXPECT_EQ(rowAddress(app.cpu, top, row), c.pc);
+    app.cpu.pc = static_cast<uint16_t>(pc);
+    followPc(app.cpu, top, row, rows, startAtPc);
+    EXPECT_EQ(std::make_pair(int{top}, row), std::make_pair(wantTop, wantRow)) << std::hex << pc;
+    EXPECT_EQ(rowAddress(app.cpu, top, row), pc);
   }
+}
+
+// The row of pc in a view from `top`; `rows` when it is on none of them.
+int rowOfPc(const App& app, uint16_t top, int rows) {
+  int row = 0;
+  while (row < rows && rowAddress(app.cpu, top, row) != app.cpu.pc) ++row;
+  return row;
 }
 
 // On any memory, from any first address: the new first address is pc or
@@ -174,9 +177,7 @@ TEST_F(CpuWindowsTest, AFollowedViewStartsOnAnInstructionOfTheOldOne) {
     }
     const uint16_t newTop = disassemblyTop(app.cpu, top, rows);
     EXPECT_TRUE(newTop == app.cpu.pc || decoded.count(newTop)) << std::hex << top << " " << newTop;
-    int pcRow = 0;
-    for (uint16_t a = newTop; a != app.cpu.pc && pcRow < rows; a = rowAddress(app.cpu, a, 1)) ++pcRow;
-    EXPECT_LT(pcRow, rows);
+    EXPECT_LT(rowOfPc(app, newTop, rows), rows);
   }
 }
 
@@ -304,18 +305,12 @@ TEST_F(CpuWindowsTest, FlagBoxesWrapAsOneGroup) {
   EXPECT_EQ(placesSeen.size(), 2u);
 }
 
-}  // namespace
-
-namespace {
-
 // The disassembly child of the Processor window.
 const ImGuiWindow* disassemblyPane() {
   for (const ImGuiWindow* w : GImGui->Windows)
     if (std::string(w->Name).find("/##dis_") != std::string::npos) return w;
   return nullptr;
 }
-
-}  // namespace
 
 // Scrolled away first, the disassembly starts at the program handed over
 // by "Run in processor", and pc's row stays among the rows on screen
@@ -343,10 +338,7 @@ TEST_F(CpuWindowsTest, PcStaysOnScreenAfterRunInProcessorAndSteps) {
     for (int step = 0; step < 20; ++step) {
       ui.frame(draw, ImGuiKey_F7);
       ui.frame(draw);
-      int pcRow = 0;
-      for (uint16_t a = g_processorView.top; a != app.cpu.pc && pcRow < kDisassemblyRows; a = rowAddress(app.cpu, a, 1))
-        ++pcRow;
-      EXPECT_LT(pcRow, g_processorView.rows) << scale << " step " << step;
+      EXPECT_LT(rowOfPc(app, g_processorView.top, g_processorView.rows), g_processorView.rows) << scale << " " << step;
       EXPECT_EQ(disassemblyPane()->ScrollMax.y, 0) << scale;
       tops.insert(g_processorView.top);
     }
@@ -355,79 +347,69 @@ TEST_F(CpuWindowsTest, PcStaysOnScreenAfterRunInProcessorAndSteps) {
   }
 }
 
-// A file larger than the program takes is refused with the message; the
-// source and the last Compile's messages stay. An ordinary file and one of
-// exactly the bound load.
-TEST_F(CpuWindowsTest, ALoadLargerThanTheBoundIsRefusedAndChangesNothing) {
-  const struct {
-    size_t size;
-    const char* refusal;
-  } cases[] = {{300, ""}, {kAsmMaxSourceBytes, ""}, {kAsmMaxSourceBytes + 1, "The source is larger than 2 MB."}};
-  for (const auto& c : cases) {
-    App app;
-    const std::string old = " LDA #1,Q\n RTS\n";
-    app.assemblerSource = old;
-    AssemblerView view;
-    view.last = assembleSource(app);
-    const std::vector<Assembler::Message> compiled = view.last.messages;
-    std::string file;
-    while (file.size() < c.size) file += "start   LDA #$00 ; a line of an ordinary source\n";
-    file.resize(c.size, '\n');
-
-    loadSource(app, view, std::vector<uint8_t>(file.begin(), file.end()));
-    EXPECT_EQ(view.refusal, c.refusal) << c.size;
-    EXPECT_TRUE(app.assemblerSource == (*c.refusal ? old : file)) << c.size;
-    ASSERT_EQ(view.last.messages.size(), compiled.size());
-    for (size_t i = 0; i < compiled.size(); ++i) EXPECT_EQ(view.last.messages[i].text, compiled[i].text);
-  }
+// Lines of an ordinary source, cut to `size` bytes.
+std::string sourceOf(size_t size) {
+  std::string text;
+  while (text.size() < size) text += "start   LDA #$00 ; a line of an ordinary source\n";
+  text.resize(size);
+  return text;
 }
 
-// Typing or pasting in the source editor stops at the bound: an edit that
-// would take the text past it is undone whole and the window says why; the
-// next edit that fits clears the message.
-TEST_F(CpuWindowsTest, TheEditorRefusesTextPastTheBound) {
+// A source larger than the program takes is refused whole with the message,
+// loaded or typed or pasted in the editor: the source and the last
+// Compile's messages stay, and the next change that fits clears the
+// message. Sources of exactly the bound are taken.
+TEST_F(CpuWindowsTest, ASourcePastTheBoundIsRefusedWhole) {
+  const char* const kTooLarge = "The source is larger than 2 MB.";
   ImGuiFrames ui;
-  ImGui::GetIO().ConfigInputTrickleEventQueue = false;
+  ImGuiIO& io = ImGui::GetIO();
+  io.ConfigInputTrickleEventQueue = false;
   App app;
   app.showAssembler = true;
-  std::string text;
-  while (text.size() < kAsmMaxSourceBytes - 2) text += "; a comment line\n";
-  text.resize(kAsmMaxSourceBytes - 2);
-  app.assemblerSource = text;
+  app.assemblerSource = " LDA #1,Q\n RTS\n";
+  AssemblerView& view = g_assemblerView = AssemblerView();
+  view.last = assembleSource(app);
+  const auto texts = [&view] {
+    std::vector<std::string> t;
+    for (const Assembler::Message& m : view.last.messages) t.push_back(m.text);
+    return t;
+  };
+  const std::vector<std::string> compiled = texts();
+  ASSERT_FALSE(compiled.empty());
+  const std::pair<size_t, const char*> loads[] = {
+      {300, ""}, {kAsmMaxSourceBytes + 1, kTooLarge}, {kAsmMaxSourceBytes, ""}, {kAsmMaxSourceBytes - 2, ""}};
+  for (const auto& [size, refusal] : loads) {
+    const std::string before = app.assemblerSource, file = sourceOf(size);
+    loadSource(app, view, std::vector<uint8_t>(file.begin(), file.end()));
+    EXPECT_EQ(view.refusal, refusal) << size;
+    EXPECT_TRUE(app.assemblerSource == (*refusal ? before : file)) << size;
+    EXPECT_EQ(texts(), compiled) << size;
+  }
+  const std::string text = app.assemblerSource;
   const auto draw = [&] { drawAssembler(app); };
   g_jumpLine = 1 << 30;  // the editor takes the keyboard, the cursor at the end
   for (int i = 0; i < 3; ++i) ui.frame(draw);
-
-  const std::string message = "The source is larger than 2 MB.";
-  const struct {
-    const char* typed;  // typed, or with a leading '^' pasted
-    size_t size;
-    bool refused;
-  } cases[] = {{"a", kAsmMaxSourceBytes - 1, false},     {"b", kAsmMaxSourceBytes, false},
-               {"c", kAsmMaxSourceBytes, true},          {"\b\b", kAsmMaxSourceBytes - 2, false},
-               {"^wxyz", kAsmMaxSourceBytes - 2, true}, {"^xy", kAsmMaxSourceBytes, false}};
-  for (const auto& c : cases) {
-    ImGuiIO& io = ImGui::GetIO();
-    if (c.typed[0] == '^') {
-      ImGui::SetClipboardText(c.typed + 1);
-      io.AddKeyEvent(ImGuiMod_Ctrl, true);
-      ui.frame(draw, ImGuiKey_V);
+  // Typed ('\b' a backspace, '^' a paste of the rest), the size after it and whether it was refused.
+  const std::tuple<const char*, size_t, bool> edits[] = {
+      {"a", kAsmMaxSourceBytes - 1, false},     {"b", kAsmMaxSourceBytes, false},
+      {"c", kAsmMaxSourceBytes, true},          {"\b\b", kAsmMaxSourceBytes - 2, false},
+      {"^wxyz", kAsmMaxSourceBytes - 2, true}, {"^xy", kAsmMaxSourceBytes, false}};
+  for (const auto& [typed, size, refused] : edits) {
+    for (const char* t = typed; *t; ++t) {
+      const bool paste = *t == '^';
+      if (paste) ImGui::SetClipboardText(t + 1);
+      else if (*t != '\b') io.AddInputCharacter(static_cast<unsigned>(*t));
+      io.AddKeyEvent(ImGuiMod_Ctrl, paste);
+      ui.frame(draw, paste ? ImGuiKey_V : *t == '\b' ? ImGuiKey_Backspace : ImGuiKey_None);
       io.AddKeyEvent(ImGuiMod_Ctrl, false);
       ui.frame(draw);
-    } else {
-      for (const char* t = c.typed; *t; ++t) {
-        if (*t == '\b') {
-          ui.frame(draw, ImGuiKey_Backspace);
-        } else {
-          io.AddInputCharacter(static_cast<unsigned>(*t));
-          ui.frame(draw);
-        }
-        ui.frame(draw);
-      }
+      if (paste) break;
     }
-    EXPECT_EQ(app.assemblerSource.size(), c.size) << c.typed;
-    EXPECT_EQ(app.assemblerSource.compare(0, text.size(), text), 0) << c.typed;
-    EXPECT_EQ(g_assemblerView.refusal, c.refused ? message : "") << c.typed;
+    EXPECT_EQ(app.assemblerSource.size(), size) << typed;
+    EXPECT_EQ(app.assemblerSource.compare(0, text.size(), text), 0) << typed;
+    EXPECT_EQ(view.refusal, refused ? kTooLarge : "") << typed;
   }
   EXPECT_EQ(app.assemblerSource.substr(text.size()), "xy");
 }
+
+}  // namespace

@@ -74,21 +74,15 @@ TEST_F(DiskWinTest, TheEndFieldTakesTheTopOfMemory) {
     const ImGuiInputTextState* field = ImGui::GetInputTextState(ImGui::GetActiveID());
     return field ? std::string(field->TextA.Data) : std::string();
   };
-  const auto key = [&](ImGuiKey k) {
-    ui.frame(draw, k);
-    ui.frame(draw);
-  };
-  const auto type = [&](const char* text) {
-    ImGui::GetIO().AddInputCharactersUTF8(text);
-    ui.frame(draw);
-  };
+  const auto key = [&](ImGuiKey k) { ui.frame(draw, k); ui.frame(draw); };
   for (int i = 0; i < 3; ++i) ui.frame(draw);
   for (int tabs = 0; tabs < 30 && fieldText() != "2000"; ++tabs) key(ImGuiKey_Tab);
   ASSERT_EQ(fieldText(), "2000");  // the start field, its text selected
-  type("F800");
+  ImGui::GetIO().AddInputCharactersUTF8("F800");
   key(ImGuiKey_Tab);
   ASSERT_EQ(fieldText(), "3F40");  // the end field
-  type("10000");
+  ImGui::GetIO().AddInputCharactersUTF8("10000");
+  ui.frame(draw);
   EXPECT_EQ(fieldText(), "10000");
   key(ImGuiKey_Enter);
   key(ImGuiKey_Tab);  // on to "Save to disk"

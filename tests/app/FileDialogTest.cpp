@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <tuple>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -139,31 +140,25 @@ TEST_F(FileDialogTest, SaveFailuresNameALinkLoopOnlyForOne) {
   fs::create_directory(root_ / "dir.prg");
   const std::string plain = "Couldn't open file for writing!";
   const std::string loop = plain + " (too many levels of symbolic links)";
-  const struct {
-    const char* name;
-    int confirms;  // an existing name is confirmed twice
-    std::string error;
-  } kCases[] = {
+  const std::tuple<const char*, int, std::string> kCases[] = {  // name, confirms (twice: an existing name), error
       {"nodir/a.prg", 1, plain},
       {"dir", 2, plain},  // becomes dir.prg, a directory
       {"a.prg", 1, loop},
       {"loops/a.prg", 1, loop},  // a directory on the path loops
   };
-  for (const auto& c : kCases) {
-    FileIO::saveWith(
-        "Save", "a.prg",
-        [&](const std::string&) {
-          struct stat st {};
-          EXPECT_NE(::stat((root_ / "self").c_str(), &st), 0);
-          EXPECT_EQ(errno, ELOOP);
-          return bytesOf("x");
-        },
-        [](const std::string&) { FAIL(); });
-    FileIO::setName(FileIO::g_dlg, c.name);
-    for (int i = 0; i < c.confirms; ++i) EXPECT_FALSE(confirmAgain().close) << c.name;
-    EXPECT_EQ(FileIO::g_dlg.error, c.error) << c.name;
-    EXPECT_TRUE(FileIO::g_dlg.isOpen) << c.name;
-    EXPECT_EQ(FileIO::g_lastDir, root_.string()) << c.name;
+  const auto produce = [&](const std::string&) {
+    struct stat st {};
+    EXPECT_NE(::stat((root_ / "self").c_str(), &st), 0);
+    EXPECT_EQ(errno, ELOOP);
+    return bytesOf("x");
+  };
+  for (const auto& [name, confirms, error] : kCases) {
+    FileIO::saveWith("Save", "a.prg", produce, [](const std::string&) { FAIL(); });
+    FileIO::setName(FileIO::g_dlg, name);
+    for (int i = 0; i < confirms; ++i) EXPECT_FALSE(confirmAgain().close) << name;
+    EXPECT_EQ(FileIO::g_dlg.error, error) << name;
+    EXPECT_TRUE(FileIO::g_dlg.isOpen) << name;
+    EXPECT_EQ(FileIO::g_lastDir, root_.string()) << name;
   }
   EXPECT_TRUE(fs::is_directory(root_ / "dir.prg"));
 }

@@ -11,6 +11,7 @@ class ImGuiFrames {
 public:
   explicit ImGuiFrames(ImGuiConfigFlags flags = 0, ImVec2 display = ImVec2(1200, 900)) {
     ctx_ = ImGui::CreateContext();
+    ImGui::SetCurrentContext(ctx_);  // while it lives, also inside another one
     ImGuiIO& io = ImGui::GetIO();
     io.IniFilename = nullptr;
     io.DisplaySize = display;
@@ -18,7 +19,7 @@ public:
     io.ConfigFlags |= flags;
     io.BackendFlags |= ImGuiBackendFlags_RendererHasTextures;
   }
-  ~ImGuiFrames() { ImGui::DestroyContext(ctx_); }
+  ~ImGuiFrames() { ImGui::DestroyContext(ctx_); ImGui::SetCurrentContext(prev_); }
   ImGuiFrames(const ImGuiFrames&) = delete;
   ImGuiFrames& operator=(const ImGuiFrames&) = delete;
 
@@ -42,5 +43,6 @@ public:
   }
 
 private:
+  ImGuiContext* prev_ = ImGui::GetCurrentContext();
   ImGuiContext* ctx_ = nullptr;
 };

@@ -250,11 +250,11 @@ TEST_F(ImportWinTest, ALargePictureIsResizedOutsideTheFrame) {
   ImGuiFrames frames;
   Texture::releaseAll();  // no OpenGL here: the previews stay in g_pic
   const auto frame = [&] { frames.frame([&] { drawImportPicture(app); }); };
+  const auto previews = [](const ImportPicture& p) { return std::tie(p.sourcePreview.pixels, p.resultPreview.pixels); };
   openAndRead(app, "square.png", squarePng());
   frame();
   ASSERT_FALSE(g_pic.dirty || g_pic.isConverting());
-  const ImportPreview source = g_pic.sourcePreview, result = g_pic.resultPreview;
-
+  const ImportPicture square = g_pic;
   constexpr int kW = 2049, kH = 2048;
   static_assert(int64_t{kW} * kH > kImportFrameResizePixels);
   DecodedPicture big{"", std::vector<uint32_t>(size_t{kW} * kH), kW, kH};
@@ -267,7 +267,7 @@ TEST_F(ImportWinTest, ALargePictureIsResizedOutsideTheFrame) {
     frame();
     EXPECT_TRUE(g_pic.isConverting() && g_pic.dirty);
     EXPECT_EQ(g_pic.resizingFor, (ImportResize{kMultiWidth, true, keepAspect}));
-    EXPECT_EQ(std::tie(g_pic.sourcePreview.pixels, g_pic.resultPreview.pixels), std::tie(source.pixels, result.pixels));
+    EXPECT_EQ(previews(g_pic), previews(square));
   }
   acceptImportPicture(app);
   EXPECT_TRUE(app.undo.undoItems.empty());
@@ -277,11 +277,10 @@ TEST_F(ImportWinTest, ALargePictureIsResizedOutsideTheFrame) {
   ASSERT_TRUE(ConvertImportPicture(fresh, app.machine, app.palette));
   frame();  // takes the resize, converts and presses "OK"
   EXPECT_FALSE(g_pic.isConverting() || g_pic.dirty || g_pic.autoOk);
-  EXPECT_EQ(g_pic.sourcePreview.pixels, fresh.sourcePreview.pixels);
-  EXPECT_EQ(g_pic.resultPreview.pixels, fresh.resultPreview.pixels);
+  EXPECT_EQ(previews(g_pic), previews(fresh));
   EXPECT_EQ(app.undo.undoItems.size(), 1u);
   EXPECT_FALSE(app.showImportPicture);
-
+  // A resize under way ends with the window, and with a new read.
   app.showImportPicture = true;
   g_pic.keepAspect = false;
   g_pic.dirty = true;

@@ -10,22 +10,17 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <tuple>
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// A layout of `n` window sections.
-std::string windows(size_t n) {
+// `n` window sections, padded by a comment line to `size` bytes when given.
+std::string layout(size_t n, size_t size = 0) {
   std::string text;
   for (size_t i = 0; i < n; ++i) text += "[Window][W" + std::to_string(i) + "]\nPos=0,0\n";
-  return text;
-}
-
-// One section padded to exactly `size` bytes with a comment line.
-std::string ofSize(size_t size) {
-  const std::string head = "[Window][Screen]\n;";
-  return head + std::string(size - head.size() - 1, 'x') + "\n";
+  return size ? text + ";" + std::string(size - text.size() - 2, 'x') + "\n" : text;
 }
 
 TEST(LayoutFile, SectionsCountAsDearImGuiSplitsLines) {
@@ -45,37 +40,32 @@ TEST(LayoutFile, FilesPastTheBoundsAreSetAside) {
   const std::string moved = "; moved to " + aside + ", the default layout is used";
   const std::string bytesOver = path + ": 1048577 bytes, more than 1048576";
   const std::string sectionsOver = path + ": 4097 sections, more than 4096";
-  const struct {
-    const char* what;
-    std::optional<std::string> content;  // none: no file
-    bool asideIsDirectory;                // the rename has to fail
-    std::string message;                  // empty: loaded as it is
-  } kCases[] = {
+  // What, the file (none: no file), whether a directory has the name aside (the rename has to fail), and the
+  // message (empty: loaded as it is).
+  const std::tuple<const char*, std::optional<std::string>, bool, std::string> kCases[] = {
       {"no file", std::nullopt, false, ""},
-      {"a real layout", windows(30), false, ""},
-      {"as many sections as allowed", windows(kMaxLayoutSections), false, ""},
-      {"one more", windows(kMaxLayoutSections + 1), false, sectionsOver + moved},
-      {"as large as allowed", ofSize(kMaxLayoutBytes), false, ""},
-      {"one byte more", ofSize(kMaxLayoutBytes + 1), false, bytesOver + moved},
-      {"the name aside taken by a directory", windows(kMaxLayoutSections + 1), true,
+      {"a real layout", layout(30), false, ""},
+      {"as many sections as allowed", layout(kMaxLayoutSections), false, ""},
+      {"one more", layout(kMaxLayoutSections + 1), false, sectionsOver + moved},
+      {"as large as allowed", layout(1, kMaxLayoutBytes), false, ""},
+      {"one byte more", layout(1, kMaxLayoutBytes + 1), false, bytesOver + moved},
+      {"the name aside taken by a directory", layout(kMaxLayoutSections + 1), true,
        sectionsOver + "; not loaded, and not moved to " + aside + " (Is a directory), the default layout is used"},
   };
-  for (const auto& c : kCases) {
+  for (const auto& [what, file, asideIsDirectory, message] : kCases) {
     fs::remove_all(path);
     fs::remove_all(aside);
-    if (c.content) disktest::writeBytes(path, std::vector<unsigned char>(c.content->begin(), c.content->end()));
-    if (c.asideIsDirectory) fs::create_directories(fs::path(aside) / "keep");
+    const std::string content = file.value_or("");
+    const std::vector<unsigned char> bytes(content.begin(), content.end());
+    if (file) disktest::writeBytes(path, bytes);
+    if (asideIsDirectory) fs::create_directories(fs::path(aside) / "keep");
     else disktest::writeBytes(aside, {'o', 'l', 'd'});  // an earlier one is replaced
     std::string text = "stale";
-    EXPECT_EQ(readLayoutFile(path, text), c.message) << c.what;
-    const bool loaded = c.message.empty();
-    EXPECT_EQ(text, loaded ? c.content.value_or("") : "") << c.what;
-    const bool movedAside = !loaded && !c.asideIsDirectory;
-    EXPECT_EQ(fs::exists(path), c.content && !movedAside) << c.what;
-    if (movedAside) {
-      const std::vector<unsigned char> kept = disktest::readBytes(aside);
-      EXPECT_EQ(std::string(kept.begin(), kept.end()), *c.content) << c.what;
-    }
+    EXPECT_EQ(readLayoutFile(path, text), message) << what;
+    const bool loaded = message.empty(), movedAside = !loaded && !asideIsDirectory;
+    EXPECT_EQ(text, loaded ? content : "") << what;
+    EXPECT_EQ(fs::exists(path), file && !movedAside) << what;
+    EXPECT_TRUE(!movedAside || disktest::readBytes(aside) == bytes) << what;
   }
 }
 

@@ -25,6 +25,7 @@
 
 #include "tests/app/AppTestUtil.h"
 #include "tests/app/ImGuiFrames.h"
+#include "tests/disk/DiskTestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +33,6 @@
 #include <imgui_internal.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string_view>
 #include <unistd.h>
@@ -40,38 +40,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// A message with a path longer than any window is wide.
-const std::string kLongMessage = "Could not read the disk image /" + std::string(300, 'x') + ".d64: read error";
-const FileIO::Filter kPictureFilter{"Images (*.png;*.jpg;*.bmp;*.gif;*.tga)", {"png", "jpg"}};
-// $D018 with the character set at $3000, in RAM in bank 0.
-constexpr uint8_t kRamCharsetMemPtr = 0x1C;
-
-// While it lives, a Dear ImGui context of its own with the current one's
-// display: every window drawn in it is new, at its first-use size.
-class FreshContext {
-public:
-  FreshContext() : prev_(ImGui::GetCurrentContext()) {
-    const ImGuiIO old = ImGui::GetIO();
-    ctx_ = ImGui::CreateContext();
-    ImGui::SetCurrentContext(ctx_);
-    ImGuiIO& io = ImGui::GetIO();
-    io.IniFilename = nullptr;
-    io.DisplaySize = old.DisplaySize;
-    io.DeltaTime = old.DeltaTime;
-    io.BackendFlags = old.BackendFlags;
-  }
-  ~FreshContext() {
-    ImGui::DestroyContext(ctx_);
-    ImGui::SetCurrentContext(prev_);
-  }
-  FreshContext(const FreshContext&) = delete;
-  FreshContext& operator=(const FreshContext&) = delete;
-
-private:
-  ImGuiContext* prev_;
-  ImGuiContext* ctx_;
-};
 
 class MainWindowTest : public ScratchConfigTest, public ImGuiFrames {
 protected:
@@ -407,7 +375,6 @@ TEST_F(MainWindowTest, ToolbarKeepsZoomAndHelpInsideTheBar) {
 TEST_F(MainWindowTest, WindowsKeepTheirControlsWithinTheirDefaultWidth) {
   const ImVec2 kWindow(1400, 900);  // the program's window at start
   const ImVec2 kDocked(kWindow.x * 0.3f, 400);
-  ImGui::GetIO().DisplaySize = kWindow;
   const struct {
     const char* name;
     void (*draw)(App&);
@@ -431,8 +398,7 @@ TEST_F(MainWindowTest, WindowsKeepTheirControlsWithinTheirDefaultWidth) {
       {"Mount disk", drawMountDisk, false, [](App& app) {
          // A writable image with a file: every row of controls shows.
          const std::string path = Platform::g_configDir + "/scale.d64";
-         const std::vector<unsigned char> image = DiskDrive::blankD64("SCALE", "01");
-         std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), image.size());
+         disktest::writeBytes(path, DiskDrive::blankD64("SCALE", "01"));
          ASSERT_TRUE(mountImageOn(app.drives, kDriveCount, 0, path));
          ASSERT_FALSE(saveToDisk(app.machine, app.drives[0], "PICTURE", kDefaultSaveStart, kDefaultSaveEnd));
        }},
@@ -444,22 +410,24 @@ TEST_F(MainWindowTest, WindowsKeepTheirControlsWithinTheirDefaultWidth) {
       {"Preferences", drawPreferences, false},
       {"About Tilvox", drawAbout, false},
       {"Tilvox Help", drawHelp, false},
-      {"Import charset from font", drawImportCharset, false,
-       [](App& app) { app.machine.vicRegs[kRegMemPtr] = kRamCharsetMemPtr; }},
+      {"Import charset from font", drawImportCharset, false,  // a character set at $3000, in RAM in bank 0
+       [](App& app) { app.machine.vicRegs[kRegMemPtr] = 0x1C; }},
       {"Import PC image", drawImportPicture, false, [](App& app) { app.showImportPicture = true; }},
       {"Convert bitmap to charset", drawCharsetConverter, false},
       {"Save sprites", drawSaveSpritesDialog, false, [](App& app) { app.saveSpritesOpen = true; }},
       {"Clear##dlg", drawStatusBar, false, [](App&) { g_clearOpen = true; }},
-      {"Error##popup", drawPopups, false, [](App& app) { app.message("Error", kLongMessage); }},
+      {"Error##popup", drawPopups, false,  // a path wider than any window
+       [](App& app) { app.message("Error", "Could not read /" + std::string(300, 'x') + ".d64: read error"); }},
       {"##filedialog", [](App&) { FileIO::draw(); }, false, [](App&) {
-         FileIO::open("Import PC image", {kPictureFilter, {"All files", {}}}, nullptr);
+         FileIO::open("Import PC image", {{"Images (*.png;*.jpg;*.bmp;*.gif;*.tga)", {"png", "jpg"}}, {"All files", {}}},
+                      nullptr);
          FileIO::g_dlg.dir = Platform::g_configDir;  // no listed name wider than the dialog
        }},
   };
   for (const auto& c : kCases) {
     for (const bool docked : {false, c.docks}) {
       for (float scale : {1.0f, 1.5f, 2.0f}) {
-        const FreshContext fresh;
+        const ImGuiFrames fresh(0, kWindow);  // every window new, at its first-use size
         ImGuiContext& g = *ImGui::GetCurrentContext();
         App app;
         if (c.setUp) c.setUp(app);
@@ -470,9 +438,7 @@ TEST_F(MainWindowTest, WindowsKeepTheirControlsWithinTheirDefaultWidth) {
         ImGuiWindow* w = ImGui::FindWindowByName(c.name);
         ASSERT_NE(w, nullptr);
         const std::string at = std::string(docked ? " docked" : "") + " at " + std::to_string(scale);
-        const ImVec2 display = ImGui::GetIO().DisplaySize;
-        EXPECT_TRUE(w->Pos.x >= 0 && w->Pos.y >= 0 && w->Pos.x + w->Size.x <= display.x &&
-                    w->Pos.y + w->Size.y <= display.y)
+        EXPECT_TRUE(ImRect(ImVec2(0, 0), kWindow).Contains(w->Rect()))
             << c.name << at << ": " << w->Size.x << " x " << w->Size.y;
         // Panes scrolled out of sight are not laid out: the top, then the bottom.
         for (const float scroll : {0.0f, 1e6f}) {

@@ -12,7 +12,6 @@
 #include "app/PictureJob.h"
 #include "tests/TestPictures.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -126,25 +125,6 @@ TEST(PictureJob, SupersededReadsNeverHoldUpTheNewest) {
   second.waitEnded();
 }
 
-// The file descriptors this process has open.
-int openFds() {
-  DIR* d = ::opendir("/proc/self/fd");
-  int n = 0;
-  while (::readdir(d)) ++n;
-  ::closedir(d);
-  return n;
-}
-
-// Runs `body` in a child of the test process and gives its exit code.
-// There no reader thread runs yet: the job there makes its own.
-int inChild(const std::function<int()>& body) {
-  const pid_t pid = ::fork();
-  if (pid == 0) std::_Exit(body());
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
 // The job's result once it has ended.
 DecodedPicture result(PictureJob& job) {
   job.wait();
@@ -164,7 +144,7 @@ TEST(PictureJob, TheResultArrivesOnceAndFailuresBecomeTexts) {
       {[bad] { return bad; }, kDecoderFailed},
       {[] { return DecodedPicture{std::string(300, 'x'), {}, 0, 0}; }, std::string(255, 'x')},
   };
-  const int fds = openFds();
+  const long fds = testbytes::openDescriptors();
   for (const auto& [work, error] : cases) {
     PictureJob job;
     DecodedPicture out;
@@ -180,7 +160,7 @@ TEST(PictureJob, TheResultArrivesOnceAndFailuresBecomeTexts) {
     }
     EXPECT_FALSE(job.busy() || job.take(out)) << error;
   }
-  EXPECT_EQ(openFds(), fds);  // a read leaves no file open, whatever its end
+  EXPECT_EQ(testbytes::openDescriptors(), fds);  // a read leaves no file open, whatever its end
 }
 
 // The decoder's process ends at its bound of processor time (set small
@@ -188,7 +168,10 @@ TEST(PictureJob, TheResultArrivesOnceAndFailuresBecomeTexts) {
 // allocation do, and as the decoder does on a PNG of empty deflate blocks
 // (for each of which it builds the fixed codes anew) or on a real picture
 // it has too little memory for. It is the first process the kernel's
-// out-of-memory killer takes, and the real time bound is set.
+// out-of-memory killer takes, and the real time bound is set. The shared
+// memory holds a result of maxPixels pixels and no more: a result past it
+// is refused, a bound below 0 or one whose memory size would overflow gets
+// no memory at all.
 TEST(PictureJob, TheDecoderIsBoundedInTimeAndMemory) {
   constexpr int64_t kMiB = 1 << 20;
   namespace tp = testpictures;
@@ -203,127 +186,94 @@ TEST(PictureJob, TheDecoderIsBoundedInTimeAndMemory) {
   black.feed(tp::Bytes(size_t{kSide} * (kSide * 3 + 1), 0));
   const tp::Bytes largePng = tp::pngFile(kSide, kSide, 8, 2, false, black.finish());
   const DecoderLimits oneSecond{1, kDecoderMemoryBytes}, fewMegabytes{kDecoderCpuSeconds, 4 * kMiB};
-  const struct {
-    const char* what;
-    PictureJob::Work work;
-    DecoderLimits limits;
-    std::string error;
-  } cases[] = {
-      {"a loop", []() -> DecodedPicture {
-         volatile int zero = 0;  // read every time round: the loop has an effect
-         while (zero == 0) {
-         }
-         return {};
-       }, oneSecond, kDecoderTooSlow},
-      {"a PNG of empty deflate blocks", [&slowPng] { return DecodeImportPicture(slowPng); }, oneSecond,
-       kDecoderTooSlow},
-      {"an endless allocation",
-       []() -> DecodedPicture {
-         for (;;) {
-           void* p = std::malloc(kMiB);
-           if (!p) throw std::bad_alloc();
-           std::memset(p, 1, kMiB);
-         }
-       },
-       {kDecoderCpuSeconds, 64 * kMiB}, kImportOutOfMemory},
-      {"a PNG of 4096 x 4096 in 4 MiB", [&largePng] { return DecodeImportPicture(largePng); }, fewMegabytes,
-       kImportOutOfMemory},
-      {"the same in the usual bounds", [&largePng] { return DecodeImportPicture(largePng); }, {}, ""},
-      {"its bounds",
-       [] {
-         std::ifstream in("/proc/self/oom_score_adj");
-         std::string adj;
-         in >> adj;
-         rlimit cpu{};
-         ::getrlimit(RLIMIT_CPU, &cpu);
-         return DecodedPicture{adj + " " + std::to_string(cpu.rlim_cur) + " " + std::to_string(cpu.rlim_max), {}, 0, 0};
-       },
-       {}, "1000 20 21"},
-  };
-  const int fds = openFds();
-  for (const auto& c : cases) {
-    PictureJob job;
-    job.start(c.work, kImportMaxPixels, c.limits);
-    const DecodedPicture out = result(job);
-    EXPECT_EQ(out.error, c.error) << c.what;
-    EXPECT_EQ(out.pixels.size(), out.error.empty() ? size_t{kSide * kSide} : 0) << c.what;
-  }
-  EXPECT_EQ(openFds(), fds);
-}
-
-// The shared memory holds a result of maxPixels pixels and no more: a
-// result past it is refused, a bound below 0 or one whose memory size
-// would overflow gets no memory at all.
-TEST(PictureJob, TheSharedAreaHoldsAtMostMaxPixels) {
+  const auto decode = [](const tp::Bytes& file) { return [&file] { return DecodeImportPicture(file); }; };
   const auto pixels = [](int w, int h) {
     return [w, h] { return DecodedPicture{"", std::vector<uint32_t>(size_t(w) * size_t(h), 7), w, h}; };
   };
   const struct {
-    int64_t maxPixels;
+    const char* what;
     PictureJob::Work work;
     std::string error;
+    size_t pixels = 0;  // of the result
+    DecoderLimits limits = {};
+    int64_t maxPixels = kImportMaxPixels;
   } cases[] = {
-      {4, pixels(2, 2), ""},
-      {4, pixels(3, 2), kDecoderFailed},
-      {1024, pixels(1025, 1), kDecoderFailed},
-      {0, [] { return DecodedPicture{"broken", {}, 0, 0}; }, "broken"},
-      {-1, pixels(1, 1), kDecoderNotStarted},
-      {int64_t{1} << 62, pixels(2, 2), kDecoderNotStarted},  // 4 bytes each: 2^64
-      {INT64_MAX, pixels(2, 2), kDecoderNotStarted},
+      // `zero` is read every time round: the loop has an effect.
+      {"a loop", []() -> DecodedPicture { for (volatile int zero = 0; zero == 0;) {} return {}; }, kDecoderTooSlow, 0,
+       oneSecond},
+      {"a PNG of empty deflate blocks", decode(slowPng), kDecoderTooSlow, 0, oneSecond},
+      {"an endless allocation", []() -> DecodedPicture { for (;;) std::memset(new char[kMiB], 1, kMiB); },
+       kImportOutOfMemory, 0, {kDecoderCpuSeconds, 64 * kMiB}},
+      {"a PNG of 4096 x 4096 in 4 MiB", decode(largePng), kImportOutOfMemory, 0, fewMegabytes},
+      {"the same in the usual bounds", decode(largePng), "", size_t{kSide} * kSide},
+      {"its bounds", [] {
+         std::string adj;
+         std::ifstream("/proc/self/oom_score_adj") >> adj;
+         rlimit cpu{};
+         ::getrlimit(RLIMIT_CPU, &cpu);
+         return DecodedPicture{adj + " " + std::to_string(cpu.rlim_cur) + " " + std::to_string(cpu.rlim_max), {}, 0, 0};
+       }, "1000 20 21"},
+      {"2 x 2 in 4 pixels", pixels(2, 2), "", 4, {}, 4},
+      {"3 x 2 in 4", pixels(3, 2), kDecoderFailed, 0, {}, 4},
+      {"1025 x 1 in 1024", pixels(1025, 1), kDecoderFailed, 0, {}, 1024},
+      {"an error in 0", [] { return DecodedPicture{"broken", {}, 0, 0}; }, "broken", 0, {}, 0},
+      {"a bound below 0", pixels(1, 1), kDecoderNotStarted, 0, {}, -1},
+      {"2^62 pixels of 4 bytes: 2^64", pixels(2, 2), kDecoderNotStarted, 0, {}, int64_t{1} << 62},
+      {"INT64_MAX", pixels(2, 2), kDecoderNotStarted, 0, {}, INT64_MAX},
   };
+  const long fds = testbytes::openDescriptors();
   for (const auto& c : cases) {
     PictureJob job;
-    job.start(c.work, c.maxPixels);
-    EXPECT_EQ(result(job).error, c.error) << c.maxPixels;
+    job.start(c.work, c.maxPixels, c.limits);
+    const DecodedPicture out = result(job);
+    EXPECT_EQ(out.error, c.error) << c.what;
+    EXPECT_EQ(out.pixels.size(), c.pixels) << c.what;
   }
+  EXPECT_EQ(testbytes::openDescriptors(), fds);
 }
 
 // A reader thread that cannot be made (the system is out of threads) and a
 // result the program has no memory to copy: each read gives a text, and
 // the next read is made as usual. In a child of the test, which has no
-// reader thread yet.
+// reader thread yet: the job there makes its own.
 TEST(PictureJob, AReaderThreadOrACopyThatFailsIsAText) {
-  EXPECT_EQ(inChild([] {
-              PictureJob job;
-              PictureJobFaults::thread = true;
-              job.start([] { return picture(1); });
-              DecodedPicture out;
-              if (!job.take(out) || out.error != kReaderNotStarted) return 1;  // at once
-              job.start([] { return picture(2); });
-              if (result(job).pixels != std::vector<uint32_t>{2}) return 2;
-              PictureJobFaults::copy = true;
-              job.start([] { return picture(3); });
-              if (result(job).error != kImportOutOfMemory) return 3;
-              job.start([] { return picture(4); });
-              return result(job).pixels == std::vector<uint32_t>{4} ? 0 : 4;
-            }),
-            0);
+  const pid_t child = ::fork();
+  if (child == 0) std::_Exit([] {
+      PictureJob job;
+      PictureJobFaults::thread = true;
+      job.start([] { return picture(1); });
+      DecodedPicture out;
+      if (!job.take(out) || out.error != kReaderNotStarted) return 1;  // at once
+      job.start([] { return picture(2); });
+      if (result(job).pixels != std::vector<uint32_t>{2}) return 2;
+      PictureJobFaults::copy = true;
+      job.start([] { return picture(3); });
+      if (result(job).error != kImportOutOfMemory) return 3;
+      job.start([] { return picture(4); });
+      return result(job).pixels == std::vector<uint32_t>{4} ? 0 : 4;
+    }());
+  int status = -1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_EQ(status, 0);  // exited with 0
 }
 
 // The decoder ends with the program, also when the program is killed and
 // never gets to cancel it: a test process starts a read that waits at its
 // gate and is killed.
 TEST(PictureJob, TheDecoderEndsWithTheProgram) {
-  int alive[2];
-  ASSERT_EQ(::pipe(alive), 0);
+  Gated gated;
   const pid_t program = ::fork();
   if (program == 0) {
-    Gated gated;
     PictureJob job;
-    job.start([work = gated.work(1), alive] {
-      ::close(alive[0]);
-      return work();
-    });
-    gated.waitStarted();  // now only the decoder holds `alive` open as well
-    ::kill(::getpid(), SIGKILL);
+    job.start(gated.work(1));
+    for (;;) ::pause();
   }
-  ::close(alive[1]);
+  gated.waitStarted();  // now only the decoder holds `alive` open as well
+  ::kill(program, SIGKILL);
   int status = 0;
   ASSERT_EQ(::waitpid(program, &status, 0), program);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
-  char c;
-  EXPECT_EQ(::read(alive[0], &c, 1), 0);  // the decoder is gone
-  ::close(alive[0]);
+  gated.waitEnded();  // the decoder is gone
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the program under Xvfb: with TILVOX_SNAPSHOT it must write a PNG of
 # the window size after 30 frames and exit 0, write tilvox.ini, keep a saved
-# imgui.ini on the next run, and also start in a strict OpenGL 3.0 context.
+# imgui.ini on the next run, set aside one far too large, and also start in a
+# strict OpenGL 3.0 context.
 set -u
 tilvox="$1"
 if ! command -v xvfb-run >/dev/null 2>&1; then
@@ -54,6 +55,28 @@ cp "$layout" "$work/layout.saved"
 run "$work/second.png" || fail "second run exited $?"
 [[ -s "$work/second.png" ]] || fail "no snapshot on the second run"
 cmp -s "$layout" "$work/layout.saved" || fail "imgui.ini was not kept"
+
+# A layout far past any real one does not stall the start (a minute or
+# seconds to load without the bounds, under one second with them, a few in
+# a sanitizer build): it is set aside whole as imgui.ini.bad, said in one
+# line on the error stream. A short run saves no layout of its own.
+set_aside() {  # the reason in the message
+  cp "$layout" "$work/layout.saved"
+  local start=$(date +%s%N)
+  run "$work/aside.png" 2>"$work/err" || fail "$1: exited $?: $(cat "$work/err")"
+  local ms=$((($(date +%s%N) - start) / 1000000))
+  ((ms <= 8000)) || fail "$1: the 30th frame came after $ms ms"
+  [[ -s "$work/aside.png" ]] || fail "$1: no snapshot written"
+  local line="$layout: $1; moved to $layout.bad, the default layout is used"
+  [[ "$(grep imgui.ini "$work/err")" == "$line" ]] || fail "the error stream holds $(cat "$work/err"), not $line"
+  cmp -s "$layout.bad" "$work/layout.saved" || fail "$1: the file set aside differs from the one saved"
+  [[ ! -e "$layout" ]] || fail "$1: the file was not moved aside"
+  rm "$work/aside.png"
+}
+awk 'BEGIN { for (i = 0; i < 300000; i++) printf "[Window][W%d]\nPos=0,0\nSize=400,300\nCollapsed=0\n\n", i }' >"$layout"
+set_aside "$(stat -c %s "$layout") bytes, more than 1048576"  # 15 MB
+awk 'BEGIN { for (i = 0; i < 60000; i++) printf "[Window][%d]\n", i }' >"$layout"  # under 1 MB
+set_aside "60000 sections, more than 4096"
 
 # Mesa gives a newer compatibility context by default; prove 3.0 suffices.
 run "$work/gl30.png" MESA_GL_VERSION_OVERRIDE=3.0 || fail "OpenGL 3.0 run exited $?"

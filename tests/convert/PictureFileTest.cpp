@@ -219,51 +219,35 @@ TEST(PictureFile, ImageDataIsBoundedByThePicture) {
   });
 }
 
-// A 24-bit BMP of w x h (a negative h: stored top-down) whose pixel at x, y
-// of the picture is `colour(x, y)` (0xBBGGRR), rows padded to 4 bytes; or
-// its header alone.
-template <typename Colour>
-Bytes bmp(int w, int h, Colour colour, bool withPixels = true) {
-  const auto le = [](Bytes& b, uint32_t v, int n) {
-    for (int i = 0; i < n; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-  };
-  const int rows = std::abs(h);
-  const size_t rowBytes = (static_cast<size_t>(w) * 3 + 3) / 4 * 4;
+// A 24-bit BMP of w x h (a negative h: stored top-down) of the pixels
+// `rgba` (4 bytes each), rows padded to 4 bytes; without them, its header.
+Bytes bmp(int w, int h, const uint8_t* rgba = nullptr) {
+  const size_t rowBytes = (size_t(w) * 3 + 3) / 4 * 4;
+  // The file's size, 0, the pixels' offset; the header's size, w, h, 1 plane and 24 bits, no compression.
+  const int64_t fields[] = {54 + int64_t(rowBytes) * std::abs(h), 0, 54, 40, w, h, 0x180001, 0, 0, 0, 0, 0, 0};
   Bytes b = {'B', 'M'};
-  le(b, static_cast<uint32_t>(54 + rowBytes * static_cast<size_t>(rows)), 4), le(b, 0, 4), le(b, 54, 4);
-  le(b, 40, 4), le(b, static_cast<uint32_t>(w), 4), le(b, static_cast<uint32_t>(h), 4), le(b, 1, 2), le(b, 24, 2);
-  for (int i = 0; i < 6; ++i) le(b, 0, 4);
-  for (int row = 0; row < rows && withPixels; ++row) {
-    const int y = h < 0 ? row : rows - 1 - row;
-    for (int x = 0; x < w; ++x) {
-      const uint32_t c = colour(x, y);
-      b.insert(b.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
-    }
-    b.resize(b.size() + rowBytes - static_cast<size_t>(w) * 3, 0);
+  for (const int64_t v : fields)
+    for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> 8 * i));
+  for (int row = 0; rgba && row < std::abs(h); ++row) {
+    const uint8_t* line = rgba + size_t(h < 0 ? row : h - 1 - row) * size_t(w) * 4;
+    for (int x = 0; x < w; ++x) b.insert(b.end(), {line[4 * x + 2], line[4 * x + 1], line[4 * x]});  // B, G, R
+    b.resize(b.size() + rowBytes - size_t(w) * 3, 0);
   }
   return b;
 }
 
-// The JPEG of a 16 x 16 picture: `frame` (progressive or not, one grey or
-// three components) and its scans; the frame's tables are DC and AC 0,
-// and quantisation table 0 for every component unless `quant` names
-// another for the first.
-Bytes jpeg(bool progressive, int components, const std::vector<Bytes>& segments, uint8_t quant = 0) {
-  Bytes frame = tp::jpegFrame(progressive, 16, 16, std::vector<uint8_t>(static_cast<size_t>(components), 0x11));
-  const size_t sof = 2 + 4 + 65;  // after SOI and the quantisation table
-  frame[sof + 12] = quant;        // marker, length, precision, size, count, id, sampling
-  return tp::jpegFile(frame, segments);
+// The JPEG of a 16 x 16 grey picture, then `segments`.
+Bytes jpeg(bool progressive, const std::vector<Bytes>& segments) {
+  return tp::jpegFile(tp::jpegFrame(progressive, 16, 16, {0x11}), segments);
 }
 
 // A DHT segment of `count` tables of class and id `table`, empty or of
 // one code of 1 bit for the value 0 (as tp::kQuickTables).
 Bytes dhtTables(uint8_t table, int count, bool oneCode = false) {
-  Bytes dht;
-  for (int i = 0; i < count; ++i) {
-    dht.push_back(table);
-    dht.resize(dht.size() + 16, 0);
-    if (oneCode) dht[dht.size() - 16] = 1, dht.push_back(0);
-  }
+  Bytes one(17, 0), dht;
+  one[0] = table, one[1] = oneCode;
+  if (oneCode) one.push_back(0);
+  for (int i = 0; i < count; ++i) tp::append(dht, one);
   return tp::jpegSegment(0xC4, dht);
 }
 
@@ -274,65 +258,43 @@ Bytes dhtTables(uint8_t table, int count, bool oneCode = false) {
 // DC table on its first pass only, an AC scan the AC table), and a
 // Huffman table of more codes than it holds.
 TEST(PictureFile, RefusalsSayWhatIsOverWhichBound) {
-  const auto grey = [](int, int) { return 0x808080u; };
   Bytes zeroWideGif = gif(8, 8, 0);
   zeroWideGif[6] = 0;
   Bytes zeroHighPsd = corpusFile("split.psd");
   std::fill(zeroHighPsd.begin() + 14, zeroHighPsd.begin() + 18, 0);  // the height
-  Bytes overlong = tp::jpegFrame(false, 16, 16, {0x11});
-  Bytes lengths(17, 0);
-  lengths[0] = 0x11, lengths[8] = 255, lengths[9] = 45;  // 300 codes of 8 and 9 bits
-  tp::append(overlong, tp::jpegSegment(0xC4, tp::join({lengths, Bytes(300, 1)})));
-  const Bytes dc = tp::jpegScan({1}, 0, 0), ac = tp::jpegScan({1}, 1, 63);
+  Bytes overlong(17, 0);
+  overlong[0] = 0x11, overlong[8] = 255, overlong[9] = 45;  // 300 codes of 8 and 9 bits
+  overlong.resize(17 + 300, 1);
+  const Bytes scan = tp::jpegScan({1}), dc = tp::jpegScan({1}, 0, 0), ac = tp::jpegScan({1}, 1, 63);
+  Bytes quant1 = jpeg(false, {scan});
+  quant1[2 + 4 + 65 + 12] = 1;  // after SOI and DQT: marker, length, precision, size, count, id, sampling
   const auto tables = [](int ss, int se, int ah, uint8_t t) { return tp::jpegScan({1}, ss, se, ah, 0, t); };
   const Bytes defineDc1 = dhtTables(0x01, 1, true), defineAc1 = dhtTables(0x11, 1, true);
+  const std::string tooLarge = "the picture is larger than 64 megapixels (23170 x 23170)";
+  const std::string undefinedDc = "scan 1 uses an undefined DC Huffman table 1";
+  const std::string undefinedAc = "scan 3 uses an undefined AC Huffman table 1";
   expectBounds({
-      {"23170 x 23170 PNG", png(23170, 23170, 8, 0, false, {}),
-       "the picture is larger than 64 megapixels (23170 x 23170)", false},
-      {"BMP of 23170 x -23170", bmp(23170, -23170, grey, false),
-       "the picture is larger than 64 megapixels (23170 x 23170)", true},
-      {"BMP of 8192 x -8192", bmp(8192, -8192, grey, false), "", false},
-      {"BMP of 8 x 0", bmp(8, 0, grey), "the picture has no pixels (8 x 0)", true},
+      {"23170 x 23170 PNG", png(23170, 23170, 8, 0, false, {}), tooLarge, false},
+      {"BMP of 23170 x -23170", bmp(23170, -23170), tooLarge, true},
+      {"BMP of 8192 x -8192", bmp(8192, -8192), "", false},
+      {"BMP of 8 x 0", bmp(8, 0), "the picture has no pixels (8 x 0)", true},
       {"GIF of 0 x 8", zeroWideGif, "the picture has no pixels (0 x 8)", true},
       {"PSD of 16 x 0", zeroHighPsd, "the picture has no pixels (16 x 0)", true},
-      {"Huffman table of 300 codes", overlong, "bad DHT header (300 codes; at most 256)", true},
-      {"1000 Huffman tables", jpeg(false, 1, {dhtTables(0x11, 998), tp::jpegScan({1})}), "", true},
-      {"1001 Huffman tables", jpeg(false, 1, {dhtTables(0x11, 999), tp::jpegScan({1})}),
-       "too many Huffman tables (1001; at most 1000)", true},
-      {"baseline scan of DC table 1", jpeg(false, 1, {tables(0, 63, 0, 0x10)}),
-       "scan 1 uses an undefined DC Huffman table 1", true},
-      {"baseline scan of AC table 1", jpeg(false, 1, {tables(0, 63, 0, 0x01)}),
-       "scan 1 uses an undefined AC Huffman table 1", true},
-      {"baseline scan of tables 1, defined after it", jpeg(false, 1, {tables(0, 63, 0, 0x11), defineDc1, defineAc1}),
-       "scan 1 uses an undefined DC Huffman table 1", true},
-      {"baseline scan of tables 1, defined before it", jpeg(false, 1, {defineDc1, defineAc1, tables(0, 63, 0, 0x11)}),
-       "", true},
-      {"quantisation table 1", jpeg(false, 1, {tp::jpegScan({1})}, 1), "scan 1 uses an undefined quantization table 1",
-       true},
-      {"progressive DC scan of DC table 1", jpeg(true, 1, {tables(0, 0, 0, 0x10)}),
-       "scan 1 uses an undefined DC Huffman table 1", true},
-      {"progressive DC scan of AC table 1", jpeg(true, 1, {tables(0, 0, 0, 0x01)}), "", true},
-      {"progressive DC refinement of DC table 1", jpeg(true, 1, {dc, tables(0, 0, 1, 0x10)}), "", true},
-      {"progressive AC scan of DC table 1", jpeg(true, 1, {dc, tables(1, 63, 0, 0x10)}), "", true},
-      {"progressive AC scan of AC table 1", jpeg(true, 1, {dc, ac, tables(1, 63, 0, 0x01)}),
-       "scan 3 uses an undefined AC Huffman table 1", true},
-      {"progressive AC refinement of AC table 1", jpeg(true, 1, {dc, ac, tables(1, 63, 1, 0x01)}),
-       "scan 3 uses an undefined AC Huffman table 1", true},
+      {"300 codes", jpeg(false, {tp::jpegSegment(0xC4, overlong)}), "bad DHT header (300 codes; at most 256)", true},
+      {"1000 Huffman tables", jpeg(false, {dhtTables(0x11, 998), scan}), "", true},
+      {"1001 tables", jpeg(false, {dhtTables(0x11, 999), scan}), "too many Huffman tables (1001; at most 1000)", true},
+      {"baseline scan of DC table 1", jpeg(false, {tables(0, 63, 0, 0x10)}), undefinedDc, true},
+      {"baseline of AC 1", jpeg(false, {tables(0, 63, 0, 0x01)}), "scan 1 uses an undefined AC Huffman table 1", true},
+      {"baseline, tables 1 after", jpeg(false, {tables(0, 63, 0, 0x11), defineDc1, defineAc1}), undefinedDc, true},
+      {"baseline, tables 1 before", jpeg(false, {defineDc1, defineAc1, tables(0, 63, 0, 0x11)}), "", true},
+      {"quantisation table 1", quant1, "scan 1 uses an undefined quantization table 1", true},
+      {"progressive DC scan of DC table 1", jpeg(true, {tables(0, 0, 0, 0x10)}), undefinedDc, true},
+      {"progressive DC scan of AC table 1", jpeg(true, {tables(0, 0, 0, 0x01)}), "", true},
+      {"progressive DC refinement of DC table 1", jpeg(true, {dc, tables(0, 0, 1, 0x10)}), "", true},
+      {"progressive AC scan of DC table 1", jpeg(true, {dc, tables(1, 63, 0, 0x10)}), "", true},
+      {"progressive AC scan of AC table 1", jpeg(true, {dc, ac, tables(1, 63, 0, 0x01)}), undefinedAc, true},
+      {"AC refinement of AC table 1", jpeg(true, {dc, ac, tables(1, 63, 1, 0x01)}), undefinedAc, true},
   });
-}
-
-// A top-down BMP (of a negative height) is a picture as any other: the
-// same pixels as the bottom-up one.
-TEST(PictureFile, TopDownBmpsAreRead) {
-  const auto colour = [](int x, int y) { return static_cast<uint32_t>(x * 40 + 1) | static_cast<uint32_t>(y * 50 + 2) << 8; };
-  std::vector<uint32_t> bottomUp, topDown;
-  int w = 0, h = 0;
-  ASSERT_EQ(DecodePicture(bmp(5, 3, colour), bottomUp, w, h), "");
-  ASSERT_EQ(DecodePicture(bmp(5, -3, colour), topDown, w, h), "");
-  EXPECT_EQ(std::make_tuple(w, h), std::make_tuple(5, 3));
-  EXPECT_EQ(topDown, bottomUp);
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 5; ++x) EXPECT_EQ(topDown[y * 5 + x], colour(x, y) | 0xFF000000u) << x << ", " << y;
 }
 
 // Pictures as a common encoder (ImageMagick, with libjpeg and libpng)
@@ -341,11 +303,14 @@ TEST(PictureFile, TopDownBmpsAreRead) {
 // JPEG within the rounding of another decoder's transform and
 // upsampling, a PSD of the alpha taken out of its matte too; ImageMagick
 // cuts 16-bit samples to 8 by rounding, the decoder by dropping the low
-// byte).
+// byte). ImageMagick writes BMPs bottom-up: a top-down one is made here.
 TEST(PictureFile, PicturesImageMagickWritesDecodeAsItReadsThem) {
   if (std::system("convert -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick is not installed";
-  constexpr int kSide = 512;
+  constexpr int kSide = 513;  // odd: JPEG blocks cut at the edges, BMP rows padded
   const std::string dir = ::testing::TempDir(), source = dir + "tilvox_source.rgba";
+  const auto save = [](const std::string& path, const Bytes& b) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+  };
   // A smooth picture with noise, of some alpha.
   Bytes rgba;
   uint32_t seed = 1;
@@ -356,40 +321,38 @@ TEST(PictureFile, PicturesImageMagickWritesDecodeAsItReadsThem) {
       rgba.insert(rgba.end(), {uint8_t(x * 200 / kSide + noise), uint8_t(y * 200 / kSide + noise),
                                uint8_t((x + y) * 100 / kSide + noise), uint8_t(160 + (x ^ y) % 96)});
     }
-  std::ofstream(source, std::ios::binary).write(reinterpret_cast<const char*>(rgba.data()), std::streamsize(rgba.size()));
-  const struct {
-    const char* file;
-    const char* options;
-    int tolerance;
-  } cases[] = {
-      {"progressive444.jpg", "-alpha off -quality 95 -interlace JPEG -sampling-factor 1x1", 2},
-      {"progressive420.jpg", "-alpha off -quality 90 -interlace JPEG -sampling-factor 2x2", 2},
-      {"baseline422.jpg", "-alpha off -quality 85 -sampling-factor 2x1", 2},
+  save(source, rgba);
+  const std::tuple<const char*, const char*, int> cases[] = {  // file, options, tolerance
+      {"progressive444.jpg", "-alpha off -quality 95 -interlace JPEG -sampling-factor 1x1 ", 2},
+      {"progressive420.jpg", "-alpha off -quality 90 -interlace JPEG -sampling-factor 2x2 ", 2},
+      {"baseline422.jpg", "-alpha off -quality 85 -sampling-factor 2x1 ", 2},
       {"rgb16.png", "-alpha off -depth 16 PNG48:", 1},
       {"rgba16-interlaced.png", "-depth 16 -interlace PNG PNG64:", 1},
       {"rgb8-interlaced.png", "-alpha off -interlace PNG PNG24:", 0},
       {"rgba.psd", "", 2},  // taken out of its white matte, rounded otherwise
-      {"rgba.tga", "-compress RLE", 0},
+      {"rgba.tga", "-compress RLE ", 0},
+      {"top-down.bmp", nullptr, 0},  // made here
   };
-  for (const auto& c : cases) {
-    const std::string file = dir + "tilvox_" + c.file, options = c.options;
-    const std::string output = options.ends_with(":") ? options + file : options + " " + file;
-    ASSERT_EQ(std::system(("convert -size 512x512 -depth 8 rgba:" + source + " " + output).c_str()), 0) << c.file;
+  for (const auto& [name, options, tolerance] : cases) {
+    const std::string file = dir + "tilvox_" + name;
+    if (!options) save(file, bmp(kSide, -kSide, rgba.data()));
+    else ASSERT_EQ(std::system(("convert -size 513x513 -depth 8 rgba:" + source + " " + options + file).c_str()), 0)
+        << name;
     // A PSD holds its layers after the composite picture, the one decoded;
     // ImageMagick keeps the rows of a TGA in the file's order unless told
     // to turn them as the header says.
     ASSERT_EQ(std::system(("convert '" + file + "[0]' -auto-orient -depth 8 rgba:" + file + ".rgba").c_str()), 0)
-        << c.file;
+        << name;
     std::ifstream f(file, std::ios::binary), r(file + ".rgba", std::ios::binary);
     const Bytes bytes(std::istreambuf_iterator<char>(f), {}), reference(std::istreambuf_iterator<char>(r), {});
     std::vector<uint32_t> px;
     int w = 0, h = 0;
-    ASSERT_EQ(DecodePicture(bytes, px, w, h), "") << c.file;
-    ASSERT_EQ(std::make_tuple(w, h, reference.size()), std::make_tuple(kSide, kSide, px.size() * 4)) << c.file;
+    ASSERT_EQ(DecodePicture(bytes, px, w, h), "") << name;
+    ASSERT_EQ(std::make_tuple(w, h, reference.size()), std::make_tuple(kSide, kSide, px.size() * 4)) << name;
     int worst = 0;
     for (size_t i = 0; i < reference.size(); ++i)
       worst = std::max(worst, std::abs(int(px[i / 4] >> (8 * (i % 4)) & 255) - reference[i]));
-    EXPECT_LE(worst, c.tolerance) << c.file;
+    EXPECT_LE(worst, tolerance) << name;
   }
 }
 

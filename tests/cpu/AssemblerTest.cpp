@@ -407,10 +407,8 @@ TEST(Assembler, ThousandsOfLabelsKeepTheirAddresses) {
   Build b(source);
   ASSERT_TRUE(b.ok) << b.messages()[0];
   EXPECT_EQ(b.as.symbols.size(), size_t{kLabels});
-  for (int i = 0; i < kLabels; ++i) {
-    const int address = 0xC000 + 2 * target(i);
-    ASSERT_EQ(b.machine.ram[0xC000 + 2 * i] | b.machine.ram[0xC001 + 2 * i] << 8, address) << i;
-  }
+  for (int i = 0; i < kLabels; ++i)
+    ASSERT_EQ(b.machine.ram[0xC000 + 2 * i] | b.machine.ram[0xC001 + 2 * i] << 8, 0xC000 + 2 * target(i)) << i;
   Build twice(source + "l1234 NOP\n");
   EXPECT_EQ(twice.messages(), (Lines{"3001: Duplicate label: L1234"}));
 }

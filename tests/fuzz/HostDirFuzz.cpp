@@ -20,26 +20,21 @@ namespace {
 // The scratch directory of this process, in memory where the system has
 // it; removed again when the process exits, which libFuzzer does through
 // exit() at the end of a timed run (a crash keeps it for a look).
-class ScratchRoot {
-public:
-  ScratchRoot() {
+fs::path scratchRoot() {
+  static const struct Root {
+    fs::path path;
+    ~Root() {
+      std::error_code ec;
+      fs::remove_all(path, ec);
+    }
+  } root{[] {
     std::error_code ec;
-    const fs::path base = fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
-    path = base / ("tilvox-fuzz-" + std::to_string(::getpid()));
-    fs::create_directories(path / "outside");
-    std::ofstream(path / "outside" / "secret.prg", std::ios::binary) << "\x01\x08secret";
-  }
-  ~ScratchRoot() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-  ScratchRoot(const ScratchRoot&) = delete;
-  ScratchRoot& operator=(const ScratchRoot&) = delete;
-  fs::path path;
-};
-
-const fs::path& scratchRoot() {
-  static const ScratchRoot root;
+    fs::path base = fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
+    fs::path r = base / ("tilvox-fuzz-" + std::to_string(::getpid()));
+    fs::create_directories(r / "outside");
+    std::ofstream(r / "outside" / "secret.prg", std::ios::binary) << "\x01\x08secret";
+    return r;
+  }()};
   return root.path;
 }
 
