@@ -61,15 +61,16 @@ void options(App& app, ImportPicState& p) {
   // The charset combo's names, by PetsciiCharset.
   static const char* const sets[] = {"ROM upper case/graphics", "ROM lower case", "Current charset"};
   bool changed = false;
+  const float s = Classic::Scale();  // the combos, the slider and the swatch grow with it
   ImGui::SeparatorText("Resolution");
   changed |= radios(kResolutions, p.mode);
   if (p.mode == ImportMode::Petscii) {
     ImGui::SeparatorText("Characters");
-    ImGui::SetNextItemWidth(kComboWidth * Classic::Scale());
+    ImGui::SetNextItemWidth(kComboWidth * s);
     changed |= ImGui::Combo("##charset", &p.petsciiOptions.charset, sets, IM_ARRAYSIZE(sets));
     changed |= ImGui::Checkbox("Reversed characters", &p.petsciiOptions.reversed);
     changed |= ImGui::Checkbox("No letters or digits", &p.petsciiOptions.noLetters);
-    ImGui::SetNextItemWidth(kSliderWidth * Classic::Scale());
+    ImGui::SetNextItemWidth(kSliderWidth * s);
     ImGui::SliderInt("Detail", &p.detail, 0, kImportDetailMax, "%d%%");
     if (ImGui::IsItemHovered(ImGuiHoveredFlags_DelayShort))
       ImGui::SetTooltip("Low: match the tone of areas. High: match the pixels exactly.");
@@ -86,7 +87,7 @@ void options(App& app, ImportPicState& p) {
     changed |= radios(kDitherNames, p.dither);
   }
   ImGui::SeparatorText("Palette");
-  ImGui::SetNextItemWidth(kComboWidth * Classic::Scale());
+  ImGui::SetNextItemWidth(kComboWidth * s);
   if (ImGui::BeginCombo("##pal", Palette::name(p.paletteIndex))) {
     for (int i = 0; i < kPresetCount; ++i) {
       ImGui::PushID(i);
@@ -104,7 +105,7 @@ void options(App& app, ImportPicState& p) {
       std::snprintf(preview, sizeof preview, "Automatic");
     else
       std::snprintf(preview, sizeof preview, "Color %d", p.background);
-    ImGui::SetNextItemWidth(kComboWidth * Classic::Scale());
+    ImGui::SetNextItemWidth(kComboWidth * s);
     if (ImGui::BeginCombo("Background", preview)) {
       if (ImGui::Selectable("Automatic", p.background < 0)) {
         p.background = -1;
@@ -122,7 +123,6 @@ void options(App& app, ImportPicState& p) {
     }
     ImGui::TextUnformatted("Used background:");
     ImGui::SameLine();
-    const float s = Classic::Scale();
     Widgets::ColorSwatch(app, p.usedBackground(), ImVec2(kSwatchSize.x * s, kSwatchSize.y * s), false);
   }
   if (changed) p.dirty = true;

@@ -3,12 +3,12 @@
 // import option changes (the resize of a large picture in a process of its
 // own). The resize reads every source pixel once, whatever the picture's
 // shape, and sums integers, two channels to a word. The mapping is bound
-// by the chain from one pixel's error to
-// the next pixel's choice, so that chain is kept short: the pixel and its
-// error are one vector of four floats, all candidates are compared four at
-// a time, the share for the right neighbour stays in a register, and with
-// Floyd-Steinberg two rows run side by side. The floats are the very ones
-// the one-pixel-at-a-time rules give.
+// by the chain from one pixel's error to the next pixel's choice, so that
+// chain is kept short: the pixel and its error are one vector of four
+// floats, all candidates are compared four at a time, the share for the
+// right neighbour stays in a register, and with Floyd-Steinberg two rows
+// run side by side. The floats are the very ones the one-pixel-at-a-time
+// rules give.
 #include "convert/ColorReducer.h"
 
 #include "core/MemoryLayout.h"

@@ -7,8 +7,8 @@
    it fails as if memory were out, and is remembered until the next
    setting. Every buffer the decoder takes also starts zeroed: stb_image
    leaves parts of some unwritten (the blocks of a JPEG that no scan
-   covers, the Huffman tables a scan names but no segment defined), and a picture must never show what the memory held
-   before. */
+   covers, the Huffman tables a scan names but no segment defined), and a
+   picture must never show what the memory held before. */
 #pragma once
 
 #include <stddef.h>
